@@ -1,0 +1,33 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "recording_sink.h"
+
+namespace qs::test {
+
+RecordingSink::RecordingSink() { previous_ = platform::SetMessageSink(&Record, this); }
+RecordingSink::~RecordingSink() { platform::SetMessageSink(previous_.sink, previous_.context); }
+
+int RecordingSink::Record(void* context, std::intptr_t, const char* text, const char* caption,
+                          unsigned flags) {
+  auto* self = static_cast<RecordingSink*>(context);
+  self->messages_.push_back({text, caption, flags});
+  return self->answer_;
+}
+
+namespace {
+// Outside any test's own sink, a box is a failure of the test that raised it.
+int FailOnMessage(void*, std::intptr_t, const char* text, const char* caption, unsigned) {
+  ADD_FAILURE() << "unexpected message box [" << caption << "] " << text;
+  return platform::kIdOk;
+}
+}  // namespace
+
+}  // namespace qs::test
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  qs::platform::SetMessageSink(&qs::test::FailOnMessage, nullptr);
+  return RUN_ALL_TESTS();
+}
