@@ -40,6 +40,30 @@ int AnsiToWide(const char* text, int length, char16_t* out, int capacity);
 // lacks get its default replacement. Returns the bytes written.
 int WideToAnsi(const char16_t* text, int length, char* out, int capacity);
 
+// ---- Files ----------------------------------------------------------------
+// Names are UTF-8; the Win32 side converts them to the ANSI code page for
+// CreateFileA and its family. A handle is -1 when nothing is open.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+// Open mode bits: 1 read (takes precedence), 2 write, 4 read and write;
+// 8 create when missing, 8|16 always create (truncate). Without 8 the file
+// must exist and is shared for reading and writing; with 8 for reading only.
+enum : unsigned {
+  kFileRead = 1, kFileWrite = 2, kFileReadWrite = 4, kFileCreate = 8, kFileTruncate = 16,
+};
+FileHandle FileOpen(const char* name, unsigned mode);
+// Bytes transferred; 0 on failure.
+std::size_t FileRead(FileHandle file, void* buffer, std::size_t n);
+std::size_t FileWrite(FileHandle file, const void* buffer, std::size_t n);
+// Origin 0 start, 1 current, 2 end. The new position, -1 on failure.
+std::int64_t FileSeek(FileHandle file, std::int64_t offset, int origin);
+void FileClose(FileHandle file);
+// 0 missing, 1 present and read-only, 4 present and writable (folders too).
+int FileAttributes(const char* name);
+bool FileDelete(const char* name);
+// Replaces `to` when it exists.
+bool FileRename(const char* from, const char* to);
+
 // ---- Threads --------------------------------------------------------------
 [[noreturn]] void ExitCurrentThread(unsigned code);
 

@@ -1,6 +1,11 @@
 #include "foundation/platform.h"
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace qs::platform {
@@ -52,6 +57,77 @@ int WideToAnsi(const char16_t* text, int length, char* out, int capacity) {
 
 void ExitCurrentThread(unsigned code) {
   pthread_exit(reinterpret_cast<void*>(static_cast<std::uintptr_t>(code)));
+}
+
+// ---- Files ----------------------------------------------------------------
+
+FileHandle FileOpen(const char* name, unsigned mode) {
+  if (!name || !*name) return kNoFile;
+  int flags = O_RDONLY;
+  if (mode & kFileRead) flags = O_RDONLY;
+  else if (mode & kFileWrite) flags = O_WRONLY;
+  else if (mode & kFileReadWrite) flags = O_RDWR;
+  if (mode & kFileCreate) flags |= (mode & kFileTruncate) ? (O_CREAT | O_TRUNC) : O_CREAT;
+  int fd = ::open(name, flags | O_CLOEXEC, 0644);
+  if (fd < 0) return kNoFile;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Win32 refuses to open a folder
+    ::close(fd);
+    return kNoFile;
+  }
+  return fd;
+}
+
+std::size_t FileRead(FileHandle file, void* buffer, std::size_t n) {
+  if (file == kNoFile) return 0;
+  std::size_t total = 0;
+  auto* p = static_cast<char*>(buffer);
+  while (total < n) {
+    ssize_t got = ::read(static_cast<int>(file), p + total, n - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  return total;
+}
+
+std::size_t FileWrite(FileHandle file, const void* buffer, std::size_t n) {
+  if (file == kNoFile) return 0;
+  std::size_t total = 0;
+  auto* p = static_cast<const char*>(buffer);
+  while (total < n) {
+    ssize_t put = ::write(static_cast<int>(file), p + total, n - total);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    total += static_cast<std::size_t>(put);
+  }
+  return total;
+}
+
+std::int64_t FileSeek(FileHandle file, std::int64_t offset, int origin) {
+  if (file == kNoFile || origin < 0 || origin > 2) return -1;
+  static const int kWhence[3] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  off_t r = ::lseek(static_cast<int>(file), static_cast<off_t>(offset), kWhence[origin]);
+  return r < 0 ? -1 : static_cast<std::int64_t>(r);
+}
+
+void FileClose(FileHandle file) {
+  if (file != kNoFile) ::close(static_cast<int>(file));
+}
+
+int FileAttributes(const char* name) {
+  if (!name || !*name) return 0;
+  struct stat st;
+  if (::stat(name, &st) != 0) return 0;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) ? 4 : 1;
+}
+
+bool FileDelete(const char* name) {
+  return name && *name && ::unlink(name) == 0;
+}
+
+bool FileRename(const char* from, const char* to) {
+  return from && *from && to && *to && ::rename(from, to) == 0;
 }
 
 }  // namespace qs::platform

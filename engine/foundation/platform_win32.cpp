@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "foundation/codepage.h"
+#include "foundation/memory.h"
+
 #include <cstring>
 #include <vector>
 
@@ -38,6 +41,111 @@ int WideToAnsi(const char16_t* text, int length, char* out, int capacity) {
 
 void ExitCurrentThread(unsigned code) {
   ExitThread(code);
+}
+
+// ---- Files ----------------------------------------------------------------
+
+namespace {
+// The ANSI form of a UTF-8 name for the A calls; frees a converted copy.
+class AnsiName {
+ public:
+  explicit AnsiName(const char* utf8) : utf8_(utf8), ansi_(Utf8ToAnsi(utf8)) {}
+  ~AnsiName() {
+    if (ansi_ != utf8_) MemFree(ansi_);
+  }
+  AnsiName(const AnsiName&) = delete;
+  AnsiName& operator=(const AnsiName&) = delete;
+  const char* get() const { return ansi_; }
+
+ private:
+  const char* utf8_;
+  char* ansi_;
+};
+
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+}  // namespace
+
+FileHandle FileOpen(const char* name, unsigned mode) {
+  if (!name || !*name) return kNoFile;
+  AnsiName ansi(name);
+  if (!ansi.get()) return kNoFile;
+  DWORD access = 0;
+  if (mode & kFileRead) access = GENERIC_READ;
+  else if (mode & kFileWrite) access = GENERIC_WRITE;
+  else if (mode & kFileReadWrite) access = GENERIC_READ | GENERIC_WRITE;
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  DWORD disposition = OPEN_EXISTING;
+  if (mode & kFileCreate) {
+    share = FILE_SHARE_READ;
+    disposition = (mode & kFileTruncate) ? CREATE_ALWAYS : OPEN_ALWAYS;
+  }
+  HANDLE h = CreateFileA(ansi.get(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kNoFile;
+  return reinterpret_cast<FileHandle>(h);
+}
+
+std::size_t FileRead(FileHandle file, void* buffer, std::size_t n) {
+  if (file == kNoFile) return 0;
+  std::size_t total = 0;
+  auto* p = static_cast<char*>(buffer);
+  while (total < n) {
+    DWORD want = static_cast<DWORD>(n - total > 0x40000000 ? 0x40000000 : n - total);
+    DWORD got = 0;
+    if (!ReadFile(ToHandle(file), p + total, want, &got, nullptr)) break;
+    total += got;
+    if (got < want) break;
+  }
+  return total;
+}
+
+std::size_t FileWrite(FileHandle file, const void* buffer, std::size_t n) {
+  if (file == kNoFile) return 0;
+  std::size_t total = 0;
+  auto* p = static_cast<const char*>(buffer);
+  while (total < n) {
+    DWORD want = static_cast<DWORD>(n - total > 0x40000000 ? 0x40000000 : n - total);
+    DWORD put = 0;
+    if (!WriteFile(ToHandle(file), p + total, want, &put, nullptr)) break;
+    total += put;
+    if (put < want) break;
+  }
+  return total;
+}
+
+std::int64_t FileSeek(FileHandle file, std::int64_t offset, int origin) {
+  if (file == kNoFile || origin < 0 || origin > 2) return -1;
+  static const DWORD kMethod[3] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
+  LARGE_INTEGER distance, result;
+  distance.QuadPart = offset;
+  if (!SetFilePointerEx(ToHandle(file), distance, &result, kMethod[origin])) return -1;
+  return result.QuadPart;
+}
+
+void FileClose(FileHandle file) {
+  if (file != kNoFile) CloseHandle(ToHandle(file));
+}
+
+int FileAttributes(const char* name) {
+  if (!name || !*name) return 0;
+  AnsiName ansi(name);
+  if (!ansi.get()) return 0;
+  DWORD attributes = GetFileAttributesA(ansi.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+  return (attributes & FILE_ATTRIBUTE_READONLY) ? 1 : 4;
+}
+
+bool FileDelete(const char* name) {
+  if (!name || !*name) return false;
+  AnsiName ansi(name);
+  return ansi.get() && DeleteFileA(ansi.get()) != 0;
+}
+
+bool FileRename(const char* from, const char* to) {
+  if (!from || !*from || !to || !*to) return false;
+  AnsiName a(from), b(to);
+  return a.get() && b.get() &&
+         MoveFileExA(a.get(), b.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
 }  // namespace qs::platform

@@ -1,0 +1,101 @@
+// The byte stream through which the engine reads every document, DTD,
+// entity, catalog and compiled file: a buffer with a virtual refill, plus the
+// put operations with which writers derived from it produce text and binary
+// files. Multi-byte integers are big-endian.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/file.h"
+#include "foundation/memory.h"
+
+namespace qs {
+
+class Stream : public EngineObject {
+ public:
+  // The state byte: more data may follow; the source is exhausted after
+  // this buffer; the end has been reached.
+  enum : std::uint8_t { kMore = 0, kLastBuffer = 1, kAtEnd = 2 };
+  // ReadString's destination holds this many bytes.
+  static constexpr std::size_t kStringCapacity = 1027;
+
+  // `sourceName`: the entity or file the stream reads (copied; may be null).
+  explicit Stream(const char* sourceName = nullptr);
+  virtual ~Stream();
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+
+  // A new stream holds one use; the last Release deletes it.
+  void AddRef() { ++useCount_; }
+  void Release() {
+    if (--useCount_ == 0) delete this;
+  }
+
+  virtual std::int32_t Tell();
+  virtual bool IsReadable() { return false; }
+  virtual void Refill();
+  // Forward only: 0 when the position lies behind Tell or past the data.
+  virtual int Seek(std::int32_t position);
+  virtual int GetEncoding();
+  // Writers store a byte; a reading stream drops it.
+  virtual void PutChar(std::uint8_t c) {}
+  // A pointer into the buffer and up to `maximum` bytes, refilling when it
+  // is used up; null and length 0 at the end.
+  virtual const std::uint8_t* ReadBlock(std::size_t* length, std::size_t maximum);
+
+  // The next byte, 0 at the end.
+  int GetChar() { return cur_ < end_ ? *cur_++ : GetCharSlow(); }
+  // Copies up to `count` bytes; returns how many came.
+  std::size_t Read(void* destination, std::size_t count);
+  // Bytes up to and including a NUL, at most kStringCapacity - 1 of them
+  // before the terminating NUL; returns the length without the NUL.
+  std::size_t ReadString(char* destination);
+  unsigned ReadU16();
+  std::uint32_t ReadU24();
+
+  void PutString(const char* s);
+  void PutStringZ(const char* s);
+  // Between double quotes; between apostrophes when it holds a double
+  // quote and no apostrophe; else between double quotes with each inner
+  // double quote written as "&Q;". Null writes two double quotes.
+  void PutQuoted(const char* literal);
+  void PutExternalId(const char* systemId, const char* publicId);
+
+  const char* SourceName() const { return sourceName_; }
+  std::uint8_t State() const { return state_; }
+
+ protected:
+  // The refill rule when current has reached end; true when bytes are ready.
+  bool Advance();
+
+  char* sourceName_ = nullptr;
+  std::uint8_t* start_ = nullptr;
+  std::uint8_t* cur_ = nullptr;
+  std::uint8_t* end_ = nullptr;
+  std::int32_t bufferPos_ = 0;  // stream offset of start_
+  std::uint8_t state_ = kMore;
+
+ private:
+  int GetCharSlow();
+  std::uint16_t useCount_ = 1;
+};
+
+// Reads a file in blocks of 8192 bytes; a missing file reads as empty.
+class FileInStream : public Stream {
+ public:
+  static constexpr std::size_t kBlockSize = 8192;
+  FileInStream(const char* fileName, const char* sourceName);
+  ~FileInStream() override;
+  bool IsReadable() override { return state_ != kAtEnd; }
+  void Refill() override;
+  // Loads the aligned block that holds the position and points into it;
+  // 0 (the stream left where it was) when the position is past the data.
+  int Seek(std::int32_t position) override;
+
+ private:
+  bool LoadBlock(std::int32_t position);
+  RawFile* file_;
+  std::uint8_t buffer_[kBlockSize];
+};
+
+}  // namespace qs
