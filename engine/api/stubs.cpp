@@ -1,0 +1,336 @@
+// Exports whose capability is not built yet. Each gives the result its
+// interface documents for a handle or window that is not found, which is
+// exactly what a host sees while no object of that kind can exist. A family
+// that gets built replaces its lines here with the real functions.
+#include "api/exports.h"
+
+extern "C" {
+
+// ---- Windows, dialogs and settings
+std::int32_t QsOpenFileDialog(QsWindow, const char*, char*, const char*) { return 0; }
+std::int32_t QsSaveFileDialog(QsWindow, const char*, char*, const char*) { return 0; }
+std::int32_t QsInputDialog(QsWindow, const char*, const char*, char*) { return 0; }
+std::int32_t QsHandleMessage(QsWindow, std::uint32_t, QsWord, QsWord, QsWord*) { return 0; }
+void QsRedrawView(QsWindow) {}
+void QsCloseDocumentViews(QsHandle) {}
+void QsApplyStyleSheet(QsHandle) {}
+void QsApplyNavigator(QsHandle) {}
+void QsSetDefaultFont(const char*, std::int32_t) {}
+std::int32_t QsSelectPrinter(const char*) { return 0; }
+char* QsGetPrinterName(char*, std::int32_t) { return nullptr; }
+void QsPrinterSetupDialog(QsWindow) {}
+
+// ---- Engine life, settings and identifiers
+QsWord QsInitialize(QsWord, const char*, const char*, const char*, const char*, const char*, const char*) { return 0; }
+char* QsGetCatalogFile(char*, std::int32_t) { return nullptr; }
+char* QsGetEntityrcFile(char*, std::int32_t) { return nullptr; }
+char* QsGetSetupFile(char*, std::int32_t) { return nullptr; }
+char* QsGetTempDir(char*, std::int32_t) { return nullptr; }
+void QsTerminate() {}
+void QsSetEngineParam(std::int32_t) {}
+std::int32_t QsSetCharset(std::int32_t) { return 0; }
+void QsDeleteTempFiles(const char*) {}
+void QsFlushBlockCache(QsWord, QsWord, QsWord) {}
+void QsSetMainWindow(QsWindow) {}
+std::int32_t QsSetColor(const char*, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
+std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
+std::int32_t QsIsSameObject(QsHandle, QsHandle) { return 0; }
+const char* QsGetPublicId(QsHandle) { return nullptr; }
+const char* QsGetSystemId(QsHandle) { return nullptr; }
+char* QsGetFileName(QsHandle, char*, std::int32_t) { return nullptr; }
+void QsSetCallback(QsWindow, std::int32_t, QsEventProc, QsWord) {}
+
+// ---- Handles
+std::uint32_t QsAddRefHandle(QsHandle) { return 0; }
+std::uint32_t QsReleaseHandle(QsHandle) { return 65535; }
+std::uint32_t QsGetHandleRefCount(QsHandle) { return 0; }
+std::uint32_t QsGetHandleType(QsHandle) { return 0; }
+
+// ---- Opening DTDs, documents, style sheets and navigators
+QsHandle QsOpenDtd(const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenDtdText(const char*, const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenDtdProc(QsTextProc, QsWord, const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }
+QsHandle QsParseDocument(const char*, const char*, QsHandle, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenDocumentText(const char*, const char*, const char*, QsHandle, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenDocumentProc(QsTextProc, QsWord, const char*, const char*, QsHandle, QsMessageProc, QsWord) { return 0; }
+QsHandle QsCreateStyleSheet(const char*, const char*, const char*) { return 0; }
+QsHandle QsOpenStyleSheet(const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenStyleSheetText(const char*, const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenStyleSheetProc(QsTextProc, QsWord, const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsLoadStyleSheet(QsHandle, std::int32_t, QsMessageProc, QsWord) { return 0; }
+QsHandle QsCreateNavigator(const char*, const char*, const char*) { return 0; }
+QsHandle QsOpenNavigator(const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenNavigatorText(const char*, const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenNavigatorProc(QsTextProc, QsWord, const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsLoadNavigator(QsHandle, std::int32_t, QsMessageProc, QsWord) { return 0; }
+
+// ---- Compiled documents and plain-text export
+std::int32_t QsSaveDocumentBinary(QsHandle, const char*) { return 0; }
+std::int32_t QsSaveDocumentBinaryMem(QsHandle, QsWord, std::int32_t*, void*, void*) { return 0; }
+QsHandle QsOpenBinaryDocument(const char*, std::int32_t, const char*, const char*) { return 0; }
+QsHandle QsOpenBinaryDocumentMem(void*, QsWord, std::int32_t, const char*, const char*) { return 0; }
+std::int32_t QsExportText(QsHandle, QsHandle, QsHandle, const char*) { return 0; }
+
+// ---- Documents, style sheets and navigators
+std::intptr_t QsEnumDtdElements(QsHandle, QsRecordProc, QsWord) { return 0; }
+QsHandle QsGetViewDocument(QsWindow) { return 0; }
+std::int32_t QsDetachDocumentViews(QsHandle) { return 0; }
+std::int32_t QsCloseDocument(QsHandle) { return 0; }
+char* QsGetDocumentName(QsHandle, char*, std::int32_t) { return nullptr; }
+const char* QsGetDocumentPublicId(QsHandle) { return nullptr; }
+std::int32_t QsGetDocumentCount(QsHandle) { return 0; }
+char* QsGetDocumentBytes(QsHandle, std::int32_t, std::int32_t, char*) { return nullptr; }
+std::int32_t QsCopyDocumentText(QsHandle, std::int32_t, std::int32_t, char*) { return 0; }
+std::int32_t QsMergeDocument(QsHandle, QsHandle, QsWord) { return 0; }
+std::intptr_t QsEnumDocElements(QsHandle, QsRecordProc, QsWord) { return 0; }
+std::int32_t QsCountDocStyleSheets(QsHandle) { return 0; }
+std::int32_t QsCountDocNavigators(QsHandle) { return 0; }
+const char* QsGetDocStyleSheetTitle(QsHandle, std::int32_t) { return nullptr; }
+char* QsGetDocStyleSheetFile(QsHandle, std::int32_t, char*, std::int32_t) { return nullptr; }
+const char* QsGetDocNavigatorTitle(QsHandle, std::int32_t) { return nullptr; }
+char* QsGetDocNavigatorFile(QsHandle, std::int32_t, char*, std::int32_t) { return nullptr; }
+std::int32_t QsAddStyleSheetResource(const char*, const char*, const char*, std::int32_t) { return 0; }
+std::int32_t QsRemoveStyleSheetResource(const char*, const char*, const char*) { return 0; }
+std::int32_t QsAddNavigatorResource(const char*, const char*, const char*, std::int32_t) { return 0; }
+std::int32_t QsRemoveNavigatorResource(const char*, const char*, const char*) { return 0; }
+std::int32_t QsReloadStyleSheet(QsHandle) { return 0; }
+QsHandle QsGetViewStyleSheet(QsWindow) { return 0; }
+std::int32_t QsSaveStyleSheet(QsHandle) { return 0; }
+std::int32_t QsSaveStyleSheetAs(QsHandle, const char*) { return 0; }
+std::int32_t QsReloadNavigator(QsHandle) { return 0; }
+QsHandle QsGetViewNavigator(QsWindow) { return 0; }
+std::int32_t QsSaveNavigator(QsHandle) { return 0; }
+std::int32_t QsSaveNavigatorAs(QsHandle, const char*) { return 0; }
+std::int32_t QsGetNavigatorScale(QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsSetNavigatorScale(QsHandle, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsSetNavigatorEntry(QsHandle, const char*, const char*, const char*, std::int32_t) { return 0; }
+std::int32_t QsRemoveNavigatorEntry(QsHandle, const char*, const char*, const char*) { return 0; }
+std::intptr_t QsEnumNavigatorEntries(QsHandle, QsRecordProc, QsWord) { return 0; }
+
+// ---- Style sheet editing records
+void QsClearStyleRecord(char**) {}
+void QsFreeStyleRecord(char**) {}
+std::int32_t QsIsStyleRecordEmpty(char**) { return 0; }
+std::int32_t QsSetStyleRecordText(char**, std::int32_t, std::int32_t, const char*) { return 0; }
+const char* QsGetStyleRecordText(char**, std::int32_t, std::int32_t) { return nullptr; }
+const char* QsGetStyleDefaultText(std::int32_t, std::int32_t) { return nullptr; }
+char* QsGetNodeStyle(QsHandle, QsHandle, char*, std::int32_t, std::int32_t*) { return nullptr; }
+char* QsGetRuleTagList(QsHandle, QsHandle, QsHandle, char*, std::int32_t, std::int32_t*) { return nullptr; }
+std::int32_t QsFillNodeStyleRecord(QsHandle, QsHandle, QsHandle, char**) { return 0; }
+std::int32_t QsGetStyleRule(QsHandle, const char*, std::int32_t, const char*, char**) { return 0; }
+std::int32_t QsSetStyleRule(QsHandle, const char*, std::int32_t, const char*, char**) { return 0; }
+std::int32_t QsGetSheetMargins(QsHandle, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsSetSheetMargins(QsHandle, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+char* QsGetSheetBgLabel(QsHandle, char*, std::int32_t) { return nullptr; }
+std::int32_t QsSetSheetBgLabel(QsHandle, const char*) { return 0; }
+QsHandle QsGetSheetIcon(QsHandle, const char*) { return 0; }
+QsHandle QsGetSheetWidget(QsHandle, const char*) { return 0; }
+QsHandle QsGetSheetNotation(QsHandle, const char*) { return 0; }
+std::intptr_t QsEnumStyleTags(QsHandle, QsTextItemProc, QsWord) { return 0; }
+std::intptr_t QsEnumQualifiers(QsHandle, const char*, std::int32_t, QsTextItemProc, QsWord) { return 0; }
+std::intptr_t QsGetSheetEntity(QsHandle, QsHandleProc, QsWord) { return 0; }
+
+// ---- Views
+QsWord QsAttachWindow(QsWindow) { return 0; }
+std::int32_t QsDisplay(QsWindow, QsHandle, QsHandle, QsHandle, QsWindow, QsHandle, QsHandle, std::int32_t) { return 0; }
+std::int32_t QsGetWindowKind(QsWindow) { return 0; }
+std::int32_t QsGetViewFlags(QsWindow) { return 0; }
+std::int32_t QsSetViewFlags(QsWindow, std::int32_t) { return 0; }
+std::int32_t QsDetachWindowView(QsWindow) { return 0; }
+std::int32_t QsSearch(QsWindow, const char*, std::int32_t) { return 0; }
+std::int32_t QsHighlightQuery(QsWindow, const char*, std::int32_t) { return 0; }
+std::int32_t QsViewCommand(QsWindow, std::int32_t) { return 0; }
+std::int32_t QsShowHandleTarget(QsWindow, QsHandle) { return 0; }
+std::int32_t QsShowPosition(QsWindow, std::int32_t) { return 0; }
+QsHandle QsGetViewCurrentNode(QsWindow) { return 0; }
+QsHandle QsGetViewFirstNode(QsWindow) { return 0; }
+QsHandle QsGetViewLastNode(QsWindow) { return 0; }
+std::int32_t QsGetViewRange(QsWindow, std::int32_t*, std::int32_t*) { return 0; }
+QsHandle QsGetViewSelectedNode(QsWindow) { return 0; }
+QsHandle QsGetViewNodeAt(QsWindow, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsGetNodeBoxValue21(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsGetNodeBoxValue22(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsGetNodeBoxValue23(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsGetNodeBoxValue24(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsGetNodeBoxValue25(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsScrollToNode(QsWindow, QsHandle, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsShowNode(QsWindow, QsHandle, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+QsHandle QsNodeAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
+QsHandle QsEntityAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsPositionAtPoint(QsWindow, std::int32_t, std::int32_t) { return -1; }
+std::int32_t QsClearHighlight(QsWindow) { return 0; }
+std::int32_t QsHighlightQueryResult(QsWindow, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsAddSelectionRange(QsWindow, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsGetSelectionLength(QsWindow) { return 0; }
+std::int32_t QsGetSelectionText(QsWindow, char*, std::int32_t) { return 0; }
+QsHandle QsGetViewEntity(QsWindow, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsSetHighlight(QsWindow, QsHandle, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+std::intptr_t QsEnumViewItems(QsWindow, QsRecordProc, QsWord) { return 0; }
+
+// ---- Element nodes
+std::int32_t QsMarkTextBetween(QsWindow, const char*, const char*) { return 0; }
+QsHandle QsGetDocumentRoot(QsHandle) { return 0; }
+QsHandle QsGetNodeDocument(QsHandle) { return 0; }
+QsHandle QsGetElementById(QsHandle, const char*) { return 0; }
+QsHandle QsGetElementByPointer(QsHandle, const char*) { return 0; }
+QsHandle QsGetElementAtPosition(QsHandle, std::int32_t) { return 0; }
+char* QsGetNodeLocation(QsHandle, char*, std::int32_t) { return nullptr; }
+std::int32_t QsGetNodeRange(QsHandle, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsGotoParent(QsHandle) { return 0; }
+std::int32_t QsGotoFirstChild(QsHandle) { return 0; }
+std::int32_t QsGotoPrevSibling(QsHandle) { return 0; }
+std::int32_t QsGotoNextSibling(QsHandle) { return 0; }
+std::int32_t QsGotoLocation(QsHandle, const char*) { return 0; }
+QsHandle QsDupNode(QsHandle) { return 0; }
+std::int32_t QsCompareNodes(QsHandle, QsHandle) { return 7; }
+const char* QsGetElementName(QsHandle) { return nullptr; }
+const char* QsGetNodeIdValue(QsHandle) { return nullptr; }
+std::int32_t QsGetNodeProperty(QsHandle) { return 0; }
+QsHandle QsGetNodeEntity(QsHandle) { return 0; }
+std::int32_t QsGetTextLength(QsHandle, std::int32_t) { return 0; }
+std::int32_t QsGetText(QsHandle, std::int32_t, char*, std::int32_t) { return 0; }
+std::int32_t QsGetAttributeCount(QsHandle) { return 0; }
+const char* QsGetAttributeName(QsHandle, std::int32_t) { return nullptr; }
+const char* QsGetAttributeDefaultText(QsHandle, const char*) { return nullptr; }
+const char* QsGetAttribute(QsHandle, const char*) { return nullptr; }
+std::int32_t QsGetAttributeDeclaredValue(QsHandle, const char*) { return 0; }
+std::int32_t QsListAttributes(QsWindow, QsHandle) { return 0; }
+void QsShowElement(QsHandle) {}
+void QsFollowLink(QsHandle) {}
+QsWord QsParseLocation(QsHandle, const char*) { return 0; }
+std::intptr_t QsEnumDocumentMarks(QsHandle, QsRecordProc, QsWord) { return 0; }
+
+// ---- DTDs, entities and notations
+QsHandle QsGetDocEntity(QsHandle, const char*) { return 0; }
+QsHandle QsGetDtdEntity(QsHandle, const char*) { return 0; }
+QsHandle QsGetDtdEntity2(QsHandle, const char*) { return 0; }
+QsHandle QsCreateEntity(const char*, const char*, const char*, QsHandle, const char* const*, const char* const*) { return 0; }
+QsHandle QsGetDtdNotation(QsHandle, const char*) { return 0; }
+const char* QsGetEntityValueA(QsHandle) { return nullptr; }
+std::int32_t QsGetEntityValueB(QsHandle) { return 0; }
+const char* QsGetEntityValueC(QsHandle) { return nullptr; }
+QsHandle QsGetEntityNotation(QsHandle) { return 0; }
+const char* QsGetNotationName(QsHandle) { return nullptr; }
+QsHandle QsCreateNotation(const char*, const char*, const char*, const char* const*, const std::int32_t*, const QsWord*) { return 0; }
+std::int32_t QsGetEntityAttrCount(QsHandle) { return 0; }
+const char* QsGetEntityAttrName(QsHandle, std::int32_t) { return nullptr; }
+std::int32_t QsGetEntityAttrDeclaredValue(QsHandle, const char*) { return 0; }
+const char* QsGetEntityAttrDefaultText(QsHandle, const char*) { return nullptr; }
+const char* QsGetEntityAttrValue(QsHandle, const char*) { return nullptr; }
+std::int32_t QsGetNotationAttrCount(QsHandle) { return 0; }
+const char* QsGetNotationAttrName(QsHandle, std::int32_t) { return nullptr; }
+std::int32_t QsGetNotationAttrDeclaredValue(QsHandle, const char*) { return 0; }
+const char* QsGetNotationAttrDefaultText(QsHandle, const char*) { return nullptr; }
+std::intptr_t QsEnumDocEntityHandles(QsHandle, QsHandleProc, QsWord) { return 0; }
+
+// ---- Webs
+QsHandle QsCreateWeb(const char*, const char*, const char*) { return 0; }
+QsHandle QsOpenWeb(const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenWebText(const char*, const char*, const char*, QsMessageProc, QsWord) { return 0; }
+QsHandle QsOpenWebProc(QsTextProc, QsWord, const char*, const char*, QsMessageProc, QsWord) { return 0; }
+char* QsGetWebName(QsHandle, char*, std::int32_t) { return nullptr; }
+std::int32_t QsSetWebName(QsHandle, const char*) { return 0; }
+std::int32_t QsBeginWebEdit(QsHandle) { return 0; }
+std::int32_t QsEndWebEdit(QsHandle) { return 0; }
+std::int32_t QsSaveWeb(QsHandle) { return 0; }
+std::int32_t QsSaveWebIfChanged(QsHandle) { return 0; }
+std::int32_t QsSaveWebAs(QsHandle, const char*) { return 0; }
+std::int32_t QsAnnotateSelection(QsWindow, QsHandle) { return 0; }
+std::int32_t QsAnnotateSelection2(QsWindow, QsHandle) { return 0; }
+std::int32_t QsBeginLink(QsWindow) { return 0; }
+std::int32_t QsCompleteLink(QsWindow, QsHandle) { return 0; }
+std::intptr_t QsEnumWebs(QsHandleProc, QsWord) { return 0; }
+std::intptr_t QsEnumDocuments(QsHandleProc, QsWord) { return 0; }
+
+// ---- Anchors and hotspots
+QsHandle QsAnchorAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
+std::intptr_t QsGetLinkTarget(QsWindow, QsHandle, QsRecordProc, QsWord) { return 0; }
+std::int32_t QsActivateAnchor(QsHandle) { return 0; }
+QsHandle QsCreateDocAnchor(QsWindow, QsHandle, const char*) { return 0; }
+QsHandle QsCreatePictureAnchor(QsWindow, QsHandle, const char*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+QsHandle QsCreateHotspot(QsHandle, QsHandle, const char*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+QsHandle QsCreateNodeAnchor(QsHandle, QsHandle, const char*) { return 0; }
+QsHandle QsCreateRangeAnchor(QsHandle, QsHandle, std::int32_t, std::int32_t, const char*) { return 0; }
+std::int32_t QsGetAnchorRange(QsHandle, std::int32_t*, std::int32_t*) { return 0; }
+QsHandle QsGetAnchorEntity(QsHandle) { return 0; }
+std::int32_t QsAnchorNotifyA(QsWindow, QsHandle) { return 0; }
+std::int32_t QsAnchorNotifyB(QsWindow, QsHandle) { return 0; }
+std::int32_t QsDeleteAnchor(QsHandle) { return 0; }
+std::int32_t QsAddLink(QsHandle, QsHandle) { return 0; }
+std::int32_t QsRemoveLinks(QsHandle, QsHandle) { return 0; }
+QsHandle QsGetAnchorWeb(QsHandle) { return 0; }
+char* QsGetAnchorNote(QsHandle, char*, std::int32_t) { return nullptr; }
+std::int32_t QsSetAnchorNote(QsHandle, const char*) { return 0; }
+char* QsGetAnchorName(QsHandle, char*, std::int32_t) { return nullptr; }
+std::int32_t QsSetAnchorHead(QsHandle, const char*) { return 0; }
+std::int32_t QsSetAnchorBookmark(QsHandle, std::int32_t) { return 0; }
+std::int32_t QsGetAnchorKind(QsHandle) { return 0; }
+std::int32_t QsGetHotspotRect(QsHandle, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
+std::int32_t QsSetHotspotRect(QsHandle, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsGetHotspotPoints(QsHandle, std::int32_t*, std::int16_t*) { return 0; }
+std::int32_t QsSetHotspotPoints(QsHandle, std::int32_t, std::int32_t, const std::int16_t*) { return 0; }
+char* QsGetHotspotColor(QsHandle, char*, std::int32_t) { return nullptr; }
+std::int32_t QsSetHotspotColor(QsHandle, const char*) { return 0; }
+std::intptr_t QsEnumWebAnchors(QsHandle, std::int32_t, QsHandleProc, QsWord) { return 0; }
+std::intptr_t QsEnumDocAnchors(QsHandle, std::int32_t, QsHandleProc, QsWord) { return 0; }
+std::intptr_t QsEnumEntityHotspots(QsHandle, std::int32_t, QsHandleProc, QsWord) { return 0; }
+std::intptr_t QsEnumLinkedAnchors(QsHandle, QsHandleProc, QsWord) { return 0; }
+
+// ---- Pictures
+std::int32_t QsOpenPictureView(QsWindow, QsHandle, QsWord, QsWord, QsWord, QsWord) { return 0; }
+std::int32_t QsShowHotArea(QsWindow, QsHandle) { return 0; }
+QsHandle QsGetPictureEntity(QsWindow) { return 0; }
+std::int32_t QsZoomPictureSteps(QsWindow, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsSetPictureZoom(QsWindow, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsPanPicture(QsWindow, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsGetPictureExtent(QsWindow) { return 0; }
+std::int32_t QsGetPictureScrollX(QsWindow) { return 0; }
+std::int32_t QsGetPictureScrollY(QsWindow) { return 0; }
+std::int32_t QsGetPictureZoomY(QsWindow) { return 0; }
+std::int32_t QsGetPictureZoomX(QsWindow) { return 0; }
+std::int32_t QsCreateOverviewView(QsWindow, QsWindow) { return 0; }
+std::int32_t QsCreateTreeView(QsWindow, QsHandle, QsHandle, QsWord, QsWord) { return 0; }
+
+// ---- Tag sets and selection sets
+std::int32_t QsShowSelSet(QsWindow, QsHandle) { return 0; }
+QsHandle QsCreateSelSet(QsHandle) { return 0; }
+QsHandle QsQueryDocument(QsHandle, const char*, std::int32_t) { return 0; }
+std::int32_t QsAddSelSetRange(QsHandle, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsGetSelSetItem(QsHandle, std::int32_t, std::int32_t*, std::int32_t*) { return 0; }
+std::intptr_t QsEnumSelSet(QsHandle, std::int32_t, QsRecordProc, QsWord) { return 0; }
+QsHandle QsCreateTagSet(QsHandle) { return 0; }
+QsHandle QsQueryTagSet(QsHandle, const char*, std::int32_t) { return 0; }
+std::int32_t QsClearTagSet(QsHandle) { return 0; }
+std::int32_t QsCountTagSet(QsHandle) { return 0; }
+std::int32_t QsAddToTagSet(QsHandle, QsHandle) { return 0; }
+std::int32_t QsRemoveFromTagSet(QsHandle, QsHandle) { return 0; }
+std::int32_t QsIsInTagSet(QsHandle, QsHandle) { return 0; }
+std::intptr_t QsEnumTagSet(QsHandle, QsHandleProc, QsWord) { return 0; }
+std::int32_t QsQueryBoxAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
+std::int32_t QsMarkBoxAtPoint(QsWindow, std::int32_t, std::int32_t, std::int32_t) { return 0; }
+QsHandle QsGetViewTagSet(QsWindow) { return 0; }
+std::int32_t QsMarkTagSetInView(QsWindow, QsWindow, QsHandle) { return 0; }
+
+// ---- Printing and preview
+std::int32_t QsPrintDocument(QsHandle, QsHandle, QsHandle, QsHandle, std::int32_t) { return 0; }
+QsWord QsPrintPreviewPage(QsHandle, QsHandle, QsHandle, QsHandle, std::int32_t, QsWord, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t*) { return 0; }
+void QsPaintPreviewPage(QsWord, QsWord) {}
+std::int32_t QsStepPreviewPage(QsWord, QsWord, std::int32_t) { return 0; }
+void QsEndPreview(QsWord) {}
+
+// ---- Host object types and notations
+void QsRegisterNotation(const char*, const char*, const char*, const char*) {}
+void QsRegisterObjectType(const QsWord*) {}
+std::int32_t QsRefreshDocumentObjects(QsWord) { return 0; }
+std::int32_t QsRefreshEntityObjects(QsHandle) { return 0; }
+
+// ---- Catalogs and entity resolution
+void QsUpdateCatalogs() {}
+void QsPushCatalog(const char*, QsWord) {}
+void QsPopCatalog() {}
+void QsUpdateEntityrcs() {}
+void QsPushEntityrc(const char*, QsWord) {}
+void QsPopEntityrc() {}
+
+}  // extern "C"
