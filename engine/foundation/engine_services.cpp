@@ -1,5 +1,6 @@
 #include "foundation/engine_services.h"
 
+#include "foundation/block_cache.h"
 #include "foundation/platform.h"
 #include "foundation/strings.h"
 
@@ -28,13 +29,24 @@ void EngineServices::ReportError(int code, std::intptr_t a, std::intptr_t, std::
   char text[512];
   if (const char* format = DefaultErrorText(code)) {
     FormatString(text, sizeof text, format, reinterpret_cast<const char*>(a));
+  } else if (code == 0) {
+    FormatString(text, sizeof text, "Internal Error %d", static_cast<int>(a));
   } else {
-    FormatString(text, sizeof text, "Internal Error %d", code);
+    FormatString(text, sizeof text, "Engine error %d", code);
   }
   platform::ShowMessage(0, text, "Error", platform::kMbOk | platform::kMbIconHand);
 }
 
-const char* EngineServices::GetTempDir() { return ""; }
+BlockCache& EngineServices::GetBlockCache() {
+  static BlockCache cache;
+  return cache;
+}
+
+const char* EngineServices::GetTempDir() {
+  static char dir[256];
+  if (!dir[0]) platform::SystemTempDir(dir, sizeof dir);
+  return dir;
+}
 const char* EngineServices::GetHomeDir() { return ""; }
 std::uint8_t EngineServices::GetTempStamp() { return 0; }
 int EngineServices::GetLoadEncoding() { return 0; }

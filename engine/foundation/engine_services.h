@@ -8,6 +8,8 @@
 
 namespace qs {
 
+class BlockCache;
+
 class EngineServices {
  public:
   virtual ~EngineServices() = default;
@@ -15,7 +17,10 @@ class EngineServices {
   // the host does not take it; returns to the caller.
   virtual void ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c,
                            std::intptr_t d);
-  // The temporary folder (no trailing separator), "" when none is set.
+  // The engine's block cache (the default: one for the process).
+  virtual BlockCache& GetBlockCache();
+  // The temporary folder (no trailing separator); the default is the
+  // system's.
   virtual const char* GetTempDir();
   // The home folder (ends in a separator when set), "" when none is set.
   virtual const char* GetHomeDir();

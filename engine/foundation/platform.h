@@ -42,7 +42,8 @@ int WideToAnsi(const char16_t* text, int length, char* out, int capacity);
 
 // ---- Files ----------------------------------------------------------------
 // Names are UTF-8; the Win32 side converts them to the ANSI code page for
-// CreateFileA and its family. A handle is -1 when nothing is open.
+// CreateFileA and its family; the POSIX side reads a backslash as a slash,
+// so the engine's own names work on both. A handle is -1 when nothing is open.
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 // Open mode bits: 1 read (takes precedence), 2 write, 4 read and write;
@@ -63,6 +64,9 @@ int FileAttributes(const char* name);
 bool FileDelete(const char* name);
 // Replaces `to` when it exists.
 bool FileRename(const char* from, const char* to);
+// The system's folder for temporary files, UTF-8, without a trailing
+// separator; returns its length (0 when it does not fit).
+std::size_t SystemTempDir(char* out, std::size_t capacity);
 
 // ---- Threads --------------------------------------------------------------
 [[noreturn]] void ExitCurrentThread(unsigned code);

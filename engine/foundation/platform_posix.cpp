@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <cstdio>
 
 namespace qs::platform {
@@ -61,6 +64,16 @@ void ExitCurrentThread(unsigned code) {
 
 // ---- Files ----------------------------------------------------------------
 
+namespace {
+// The engine joins paths with backslashes; here they are slashes.
+std::string NativeName(const char* name) {
+  std::string s(name);
+  for (char& c : s)
+    if (c == '\\') c = '/';
+  return s;
+}
+}  // namespace
+
 FileHandle FileOpen(const char* name, unsigned mode) {
   if (!name || !*name) return kNoFile;
   int flags = O_RDONLY;
@@ -68,7 +81,7 @@ FileHandle FileOpen(const char* name, unsigned mode) {
   else if (mode & kFileWrite) flags = O_WRONLY;
   else if (mode & kFileReadWrite) flags = O_RDWR;
   if (mode & kFileCreate) flags |= (mode & kFileTruncate) ? (O_CREAT | O_TRUNC) : O_CREAT;
-  int fd = ::open(name, flags | O_CLOEXEC, 0644);
+  int fd = ::open(NativeName(name).c_str(), flags | O_CLOEXEC, 0644);
   if (fd < 0) return kNoFile;
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Win32 refuses to open a folder
@@ -118,16 +131,28 @@ void FileClose(FileHandle file) {
 int FileAttributes(const char* name) {
   if (!name || !*name) return 0;
   struct stat st;
-  if (::stat(name, &st) != 0) return 0;
+  if (::stat(NativeName(name).c_str(), &st) != 0) return 0;
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) ? 4 : 1;
 }
 
 bool FileDelete(const char* name) {
-  return name && *name && ::unlink(name) == 0;
+  return name && *name && ::unlink(NativeName(name).c_str()) == 0;
 }
 
 bool FileRename(const char* from, const char* to) {
-  return from && *from && to && *to && ::rename(from, to) == 0;
+  return from && *from && to && *to &&
+         ::rename(NativeName(from).c_str(), NativeName(to).c_str()) == 0;
+}
+
+std::size_t SystemTempDir(char* out, std::size_t capacity) {
+  const char* dir = std::getenv("TMPDIR");
+  if (!dir || !*dir) dir = "/tmp";
+  std::size_t len = std::strlen(dir);
+  while (len > 1 && dir[len - 1] == '/') --len;
+  if (len >= capacity) return 0;
+  std::memcpy(out, dir, len);
+  out[len] = '\0';
+  return len;
 }
 
 }  // namespace qs::platform

@@ -148,4 +148,21 @@ bool FileRename(const char* from, const char* to) {
          MoveFileExA(a.get(), b.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
+std::size_t SystemTempDir(char* out, std::size_t capacity) {
+  char ansi[MAX_PATH + 1];
+  DWORD n = GetTempPathA(sizeof ansi, ansi);
+  if (n == 0 || n > MAX_PATH) return 0;
+  while (n > 3 && (ansi[n - 1] == '\\' || ansi[n - 1] == '/')) ansi[--n] = '\0';
+  const char* utf8 = AnsiToUtf8(ansi);
+  if (!utf8) return 0;
+  std::size_t len = std::strlen(utf8);
+  std::size_t result = 0;
+  if (len < capacity) {
+    std::memcpy(out, utf8, len + 1);
+    result = len;
+  }
+  if (utf8 != ansi) MemFree(const_cast<char*>(utf8));
+  return result;
+}
+
 }  // namespace qs::platform
