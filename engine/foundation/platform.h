@@ -68,6 +68,23 @@ bool FileRename(const char* from, const char* to);
 // separator; returns its length (0 when it does not fit).
 std::size_t SystemTempDir(char* out, std::size_t capacity);
 
+// ---- Modules, profile, resources, programs --------------------------------
+// Texts here are in the process code page, as the system calls take them.
+// Full file name of a module (0: the program) into `out`; the length, 0 on
+// failure.
+std::size_t ModuleFileName(std::intptr_t module, char* out, std::size_t capacity);
+// A key of a section of the Windows profile (win.ini), `fallback` when it
+// is not there. Returns the length written.
+std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
+                              char* out, std::size_t capacity);
+// String resource `id` of a module; false when the module has none.
+bool LoadResourceString(std::intptr_t module, unsigned id, char* out, std::size_t capacity);
+// Starts a command line with the given show state; the WinExec result
+// (32 and above: started; 2: the program was not found; ...).
+unsigned StartProgram(const char* commandLine, int showState);
+// Milliseconds part of the current system time (0-999).
+unsigned SystemTimeMilliseconds();
+
 // ---- Threads --------------------------------------------------------------
 [[noreturn]] void ExitCurrentThread(unsigned code);
 

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+
+#include <spawn.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +13,11 @@
 #include <cstring>
 #include <string>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
 
 namespace qs::platform {
 
@@ -56,6 +64,61 @@ int WideToAnsi(const char16_t* text, int length, char* out, int capacity) {
     out[n++] = static_cast<char>(c);
   }
   return n;
+}
+
+std::size_t ModuleFileName(std::intptr_t, char* out, std::size_t capacity) {
+  if (capacity == 0) return 0;
+  ssize_t n = readlink("/proc/self/exe", out, capacity - 1);
+  if (n < 0) n = 0;
+  out[n] = '\0';
+  return static_cast<std::size_t>(n);
+}
+
+// There is no Windows profile here: every key takes its default.
+std::size_t ReadProfileString(const char*, const char*, const char* fallback, char* out,
+                              std::size_t capacity) {
+  if (capacity == 0) return 0;
+  std::size_t n = fallback ? std::strlen(fallback) : 0;
+  if (n >= capacity) n = capacity - 1;
+  if (n) std::memcpy(out, fallback, n);
+  out[n] = '\0';
+  return n;
+}
+
+bool LoadResourceString(std::intptr_t, unsigned, char* out, std::size_t capacity) {
+  if (capacity) out[0] = '\0';
+  return false;
+}
+
+// The command line is split at blanks (no quoting); the program is looked up
+// in PATH. The answers follow WinExec: 2 not found, 0 other failures.
+unsigned StartProgram(const char* commandLine, int) {
+  std::vector<std::string> words;
+  std::string word;
+  for (const char* p = commandLine ? commandLine : "";; ++p) {
+    if (*p == ' ' || *p == '\t' || *p == '\0') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+      if (!*p) break;
+    } else {
+      word += *p;
+    }
+  }
+  if (words.empty()) return 2;
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  int rc = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+  if (rc == ENOENT) return 2;
+  if (rc != 0) return 0;
+  return 33;
+}
+
+unsigned SystemTimeMilliseconds() {
+  timeval tv;
+  gettimeofday(&tv, nullptr);
+  return static_cast<unsigned>(tv.tv_usec / 1000);
 }
 
 void ExitCurrentThread(unsigned code) {

@@ -39,6 +39,39 @@ int WideToAnsi(const char16_t* text, int length, char* out, int capacity) {
                              capacity, nullptr, nullptr);
 }
 
+std::size_t ModuleFileName(std::intptr_t module, char* out, std::size_t capacity) {
+  if (capacity == 0) return 0;
+  DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(module), out,
+                               static_cast<DWORD>(capacity));
+  if (n >= capacity) n = 0;  // cut: not a usable name
+  out[n] = '\0';
+  return n;
+}
+
+std::size_t ReadProfileString(const char* section, const char* key, const char* fallback,
+                              char* out, std::size_t capacity) {
+  if (capacity == 0) return 0;
+  return GetProfileStringA(section, key, fallback ? fallback : "", out,
+                           static_cast<DWORD>(capacity));
+}
+
+bool LoadResourceString(std::intptr_t module, unsigned id, char* out, std::size_t capacity) {
+  if (capacity == 0) return false;
+  out[0] = '\0';
+  int n = LoadStringA(reinterpret_cast<HINSTANCE>(module), id, out, static_cast<int>(capacity));
+  return n > 0;
+}
+
+unsigned StartProgram(const char* commandLine, int showState) {
+  return WinExec(commandLine, static_cast<UINT>(showState));
+}
+
+unsigned SystemTimeMilliseconds() {
+  SYSTEMTIME t;
+  GetSystemTime(&t);
+  return t.wMilliseconds;
+}
+
 void ExitCurrentThread(unsigned code) {
   ExitThread(code);
 }

@@ -1,0 +1,420 @@
+#include "foundation/engine.h"
+
+#include <initializer_list>
+
+#include "foundation/codepage.h"
+#include "foundation/errors.h"
+#include "foundation/handle_table.h"
+#include "foundation/history.h"
+#include "foundation/platform.h"
+#include "foundation/strings.h"
+
+namespace qs {
+
+namespace {
+
+EngineBase* g_engine = nullptr;
+
+constexpr const char kDefaultTitle[] = "Scrivox Application";
+constexpr const char kHostStringsMark[] = "Scrivox Strings";
+constexpr unsigned kHostStringsId = 6999;
+constexpr unsigned kHostStringBase = 7000;
+
+bool EndsInSeparator(const char* text) {
+  std::size_t n = GetStringLength(text);
+  return n > 0 && (text[n - 1] == '\\' || text[n - 1] == '/');
+}
+
+// The home folder when the host names none: the host module's folder, or
+// the profile's MAINHOME; always ending in a backslash; UTF-8.
+struct DefaultHome {
+  char text[3 * kPathBufferSize];
+  explicit DefaultHome(ModuleHandle hostInstance) {
+    char folder[kPathBufferSize];
+    platform::ModuleFileName(hostInstance, folder, sizeof folder);
+    std::size_t cut = 0;
+    for (std::size_t i = 0; folder[i]; ++i)
+      if (folder[i] == '\\' || folder[i] == '/') cut = i + 1;
+    folder[cut] = '\0';
+    char value[kPathBufferSize + 1];
+    platform::ReadProfileString("VUROD", "MAINHOME", folder, value, kPathBufferSize);
+    if (!value[0]) CopyStringMax(value, folder, kPathBufferSize);
+    if (value[0] && !EndsInSeparator(value)) {
+      std::size_t n = GetStringLength(value);
+      value[n] = '\\';
+      value[n + 1] = '\0';
+    }
+    AnsiToUtf8Buffer(text, sizeof text, value);
+  }
+};
+
+}  // namespace
+
+EngineBase* GetEngine() { return g_engine; }
+
+EngineBase* SetEngine(EngineBase* engine) {
+  EngineBase* previous = g_engine;
+  g_engine = engine;
+  SetEngineServices(engine);
+  return previous;
+}
+
+void ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d) {
+  if (EngineBase* engine = GetEngine()) engine->ReportError(code, a, b, c, d);
+}
+
+// ============================================================================
+// EngineBase
+
+EngineBase::EngineBase(const char* home) {
+  home_ = DuplicateString(home ? home : "");
+  unsigned ms = platform::SystemTimeMilliseconds() % 256;
+  tempStamp = static_cast<std::uint8_t>(ms ? ms : 47);
+}
+
+EngineBase::~EngineBase() {
+  // An engine going away no longer answers for the streams and files.
+  if (g_engine == this) SetEngine(nullptr);
+  history_.Reset();
+  setup.Reset();
+  sdata.Reset();
+  notationNames.Reset();
+  documentCache.Reset();
+  colours.Reset();
+  MemFree(home_);
+  home_ = nullptr;
+  blockCache.Reset();
+  for (char** text : {&hotspotTitle, &untitledText, &selectTargetText, &attributesTitle})
+    SetText(text, nullptr);
+}
+
+void EngineBase::SetText(char** member, const char* text) {
+  MemFree(*member);
+  *member = text ? DuplicateString(text) : nullptr;
+}
+
+void EngineBase::SetHistory(History* history) { history_.Set(history); }
+
+void EngineBase::CreateMembers() {
+  if (!history_) history_.Set(new History(this));
+  const struct {
+    char** member;
+    int id;
+  } texts[] = {{&hotspotTitle, kStrHotspotTitle},
+               {&untitledText, kStrUntitled},
+               {&selectTargetText, kStrSelectTarget},
+               {&attributesTitle, kStrAttributesTitle}};
+  for (const auto& t : texts)
+    if (!*t.member) SetText(t.member, BuiltinString(t.id));
+}
+
+Catalog* EngineBase::GetCatalog() { return nullptr; }
+EntityRcFile* EngineBase::GetEntityRc() { return nullptr; }
+
+const char* EngineBase::GetString(int id, char*) { return BuiltinString(id); }
+
+void EngineBase::ShowNoteDialog(WindowHandle, Anchor*, int) {}
+void EngineBase::ShowLinkDialog(WindowHandle, Anchor*) {}
+int EngineBase::GotoAnchor(View*, Anchor*, Anchor*) { return 0; }
+void EngineBase::FollowFirstLink(View*, Anchor*) {}
+void EngineBase::CloseDialogsFor(Web*, Anchor*) {}
+
+Stream* EngineBase::OpenEntity(ExternalId*, const char*, std::int32_t* outNumber) {
+  if (outNumber) *outNumber = 0;
+  return nullptr;
+}
+char* EngineBase::ResolvePublicId(const char*) { return nullptr; }
+char* EngineBase::ResolveEntityName(const char*) { return nullptr; }
+char* EngineBase::GetHostFontInfo(const char*, char*, char*, int*, char*, char*, int*) {
+  return nullptr;
+}
+
+void EngineBase::AnchorsChanged() {}
+void EngineBase::WebEditingClosed(Web*) {}
+void EngineBase::WebEditingOpened(Web*) {}
+void EngineBase::WebClosing(Web* web) { CloseDialogsFor(web, nullptr); }
+void EngineBase::AnchorDeleted(Anchor* anchor) { CloseDialogsFor(nullptr, anchor); }
+void EngineBase::LinkDeleted(Anchor* from, Anchor* to) {
+  CloseDialogsFor(nullptr, from);
+  CloseDialogsFor(nullptr, to);
+}
+void EngineBase::RecentListChanged(void*) {}
+void EngineBase::StartTimer() {}
+WindowHandle EngineBase::GetParentWindow(WindowHandle window) { return window; }
+void EngineBase::RunDialog(EngineDialog*) {}
+int EngineBase::DoModalDialog(WindowHandle, EngineDialog*) { return 0; }
+void EngineBase::ReportError(int, std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
+std::intptr_t EngineBase::RaiseEvent(WindowHandle, int, std::intptr_t, std::intptr_t) {
+  return 0;
+}
+
+// ============================================================================
+// Engine
+
+Engine::Engine(ModuleHandle hostInstance, const char* home, const char* title)
+    : EngineBase(home ? home : DefaultHome(hostInstance).text), hostInstance_(hostInstance) {
+  applicationName_ = Utf8ToAnsiCopy(title ? title : kDefaultTitle);
+}
+
+Engine::~Engine() {
+  FreeIcons();
+  catalog.Reset();
+  entityRc.Reset();
+  for (char** text : {&tempDir_, &catalogFile_, &entityRcFile_, &setupFile_, &sdataHome_})
+    SetText(text, nullptr);
+  MemFree(applicationName_);
+}
+
+Catalog* Engine::GetCatalog() { return catalog.get(); }
+EntityRcFile* Engine::GetEntityRc() { return entityRc.get(); }
+const char* Engine::GetTempDir() { return tempDir_; }
+
+const char* Engine::GetString(int id, char* buffer) {
+  const char* builtin = BuiltinString(id);
+  if (!builtin) return nullptr;
+  if (hostStrings_ && buffer) {
+    char ansi[128];
+    if (platform::LoadResourceString(hostInstance_, kHostStringBase + unsigned(id), ansi,
+                                     sizeof ansi)) {
+      // Up to 127 ANSI characters take at most 3 bytes each in UTF-8.
+      return AnsiToUtf8Buffer(buffer, 3 * sizeof ansi, ansi);
+    }
+  }
+  return builtin;
+}
+
+const char* Engine::GetProfileSection() { return "VUROD"; }
+const char* Engine::GetCatalogKey() { return "CATALOG"; }
+const char* Engine::GetEntityRcKey() { return "ENTITYRC"; }
+const char* Engine::GetTempHomeKey() { return "TEMPHOME"; }
+
+void Engine::InitSettings() {
+  char homeAnsi[kPathBufferSize];
+  Utf8ToAnsiBuffer(homeAnsi, sizeof homeAnsi, home());
+
+  char mark[65];
+  if (platform::LoadResourceString(hostInstance_, kHostStringsId, mark, sizeof mark) &&
+      CompareStrings(mark, kHostStringsMark) == 0) {
+    hostStrings_ = true;
+    char** texts[] = {&hotspotTitle, &untitledText, &selectTargetText, &attributesTitle};
+    for (int i = 0; i < 4; ++i) {
+      char ansi[129];
+      if (platform::LoadResourceString(hostInstance_, kHostStringBase + kStrHotspotTitle + i,
+                                       ansi, sizeof ansi)) {
+        char* text = AnsiToUtf8Copy(ansi);
+        MemFree(*texts[i]);
+        *texts[i] = text;
+      }
+    }
+  }
+
+  // Values from the profile are used as they stand; only the defaults are
+  // made from the home folder.
+  const struct {
+    char** member;
+    const char* key;
+    const char* suffix;
+  } settings[] = {
+      {&tempDir_, GetTempHomeKey(), "tmp"},
+      {&catalogFile_, GetCatalogKey(), "catalog\\catalog"},
+      {&entityRcFile_, GetEntityRcKey(), "entityrc\\entityrc"},
+      {&setupFile_, "SETUP", "setup"},
+      {&sdataHome_, "SDATAHOME", ""},
+  };
+  for (const auto& s : settings) {
+    if (*s.member) continue;
+    char fallback[kPathBufferSize];
+    FormatString(fallback, sizeof fallback, "%s%s", homeAnsi, s.suffix);
+    char value[kPathBufferSize];
+    platform::ReadProfileString(GetProfileSection(), s.key, fallback, value, sizeof value);
+    *s.member = AnsiToUtf8Copy(value);
+  }
+
+  LoadIcons();
+  CreateMembers();
+}
+
+void Engine::LoadIcons() {}
+void Engine::FreeIcons() {}
+
+View* Engine::ShowPosition(WindowHandle, View*, FrameNode*, std::int32_t, int) {
+  // No view shows any frame until the views exist.
+  return nullptr;
+}
+
+int Engine::GotoPosition(WindowHandle, View*, Document*, std::int32_t, std::int32_t, int) {
+  // No frame covers the range.
+  ReportError(kErrInternal, 17);
+  return 0;
+}
+
+void Engine::RunProgram(const char* command) {
+  unsigned result = platform::StartProgram(command ? command : "", 5);
+  if (result >= 32) return;
+  std::intptr_t argument = 0;
+  int code = WinExecResultToError(result, &argument);
+  ReportError(code, argument);
+}
+
+int Engine::ShowHotArea(Document*, Graphic*, HotArea*) { return 0; }
+
+WindowHandle Engine::GetParentWindow(WindowHandle window) { return window ? window : mainWindow; }
+
+void Engine::ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                         std::intptr_t d) {
+  const std::intptr_t args[4] = {a, b, c, d};
+  char text[kPathBufferSize];
+  FormatEngineError(text, sizeof text, code, args);
+  // The sink takes UTF-8 and converts for the system itself.
+  char caption[3 * kPathBufferSize];
+  AnsiToUtf8Buffer(caption, sizeof caption, applicationName_ ? applicationName_ : "");
+  platform::ShowMessage(mainWindow, text, caption, platform::kMbOk | platform::kMbIconAsterisk);
+}
+
+void Engine::ShowWindow(WindowHandle) {}
+
+int Engine::HandleMessage(WindowHandle, unsigned, std::intptr_t, std::intptr_t,
+                          std::intptr_t* result) {
+  if (result) *result = 0;
+  return 0;
+}
+
+// ============================================================================
+// HostedEngine
+
+HostedEngine::HostedEngine(ModuleHandle hostInstance, const char* home, const char* title,
+                           HostCallback hostCallback)
+    : Engine(hostInstance, home, title), hostCallback_(hostCallback) {
+  handles.Set(new HandleTable);
+  SetHistory(new HostedHistory(this));
+}
+
+HostedEngine::~HostedEngine() {
+  if (handles && handles->Count() != 0) {
+    if (RaiseEvent(0, kEventLockedObjects, 0, 0) == 0)
+      platform::ShowMessage(0, "There are locked objects", "Warning", platform::kMbOk);
+  }
+  // The history tells this engine about its moves: it goes first.
+  SetHistory(nullptr);
+  handles.Reset();
+}
+
+void HostedEngine::Initialize(const char* catalogPath, const char* entityRcPath,
+                              const char* setupPath, const char* tempDir,
+                              const char* sdataHomePath) {
+  const struct {
+    const char* argument;
+    char** member;
+  } paths[] = {{tempDir, &tempDir_},
+               {catalogPath, &catalogFile_},
+               {entityRcPath, &entityRcFile_},
+               {setupPath, &setupFile_},
+               {sdataHomePath, &sdataHome_}};
+  for (const auto& p : paths) {
+    if (!p.argument || *p.member) continue;
+    char joined[kPathBufferSize];
+    *p.member = DuplicateString(JoinHomePath(home(), p.argument, joined));
+  }
+  InitSettings();
+}
+
+std::intptr_t HostedEngine::RaiseEvent(WindowHandle window, int event, std::intptr_t a,
+                                       std::intptr_t b) {
+  return hostCallback_ ? hostCallback_(window, event, a, b) : 0;
+}
+
+void HostedEngine::ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                               std::intptr_t d) {
+  ErrorEventRecord record{{a, b, c, d}};
+  if (RaiseEvent(0, kEventError, code, reinterpret_cast<std::intptr_t>(&record)) != 0) return;
+  Engine::ReportError(code, a, b, c, d);
+}
+
+void HostedEngine::ShowNoteDialog(WindowHandle window, Anchor* anchor, int flag) {
+  // The anchor's handle for the host comes with the handle table's types.
+  Engine::ShowNoteDialog(window, anchor, flag);
+}
+
+void HostedEngine::ShowLinkDialog(WindowHandle window, Anchor* anchor) {
+  Engine::ShowLinkDialog(window, anchor);
+}
+
+int HostedEngine::GotoAnchor(View* view, Anchor* from, Anchor* to) {
+  return Engine::GotoAnchor(view, from, to);
+}
+
+int HostedEngine::GotoPosition(WindowHandle window, View* view, Document* document,
+                               std::int32_t position, std::int32_t length, int flag) {
+  return FindCoveringObject(0, view, nullptr, document, position, length, flag, 0);
+}
+
+int HostedEngine::ShowHotArea(Document* document, Graphic* graphic, HotArea* area) {
+  return FindOrOpenHotArea(0, document, graphic, area);
+}
+
+int HostedEngine::FindCoveringObject(WindowHandle, View*, void*, Document*, std::int32_t,
+                                     std::int32_t, int, std::intptr_t) {
+  // Frames, views and node handles come with the views.
+  return 0;
+}
+
+int HostedEngine::FindOrOpenHotArea(WindowHandle, Document*, Graphic*, HotArea*) { return 0; }
+
+char* HostedEngine::ResolvePublicId(const char* publicId) {
+  std::intptr_t flags = 0;
+  std::intptr_t answer =
+      RaiseEvent(0, kEventResolvePublicId, reinterpret_cast<std::intptr_t>(publicId),
+                 reinterpret_cast<std::intptr_t>(&flags));
+  if (!answer) return Engine::ResolvePublicId(publicId);
+  char* copy = DuplicateString(reinterpret_cast<const char*>(answer));
+  if (flags & 2) RaiseEvent(0, kEventFreeHostBlock, answer, 0);
+  return copy;
+}
+
+char* HostedEngine::GetHostFontInfo(const char* name, char* text1, char* text2, int* value,
+                                    char* weight, char* slant, int* number) {
+  HostFontRecord record{};
+  record.number = 100;
+  std::intptr_t answer = RaiseEvent(0, kEventHostFontInfo, reinterpret_cast<std::intptr_t>(name),
+                                    reinterpret_cast<std::intptr_t>(&record));
+  if (!answer) return nullptr;
+  char* copy = DuplicateString(reinterpret_cast<const char*>(answer));
+  RaiseEvent(0, kEventFreeHostBlock, answer, 0);
+  // The host's texts need not be terminated within their 80 bytes.
+  if (text1) CopyStringMax(text1, record.text1, sizeof record.text1);
+  if (text2) CopyStringMax(text2, record.text2, sizeof record.text2);
+  if (value) *value = static_cast<int>(record.value & 0xFF);
+  if (weight) *weight = (record.styleBits & 3) ? 'b' : '\0';
+  if (slant) {
+    *slant = (record.styleBits & 16)  ? 'r'
+             : (record.styleBits & 8) ? 'i'
+             : (record.styleBits & 4) ? 'e'
+                                      : '\0';
+  }
+  if (number) *number = static_cast<int>(record.number);
+  return copy;
+}
+
+void HostedEngine::AnchorsChanged() {
+  RaiseEvent(0, kEventAnchorsChanged, 0, 0);
+  Engine::AnchorsChanged();
+}
+
+void HostedEngine::WebEditingClosed(Web* web) { Engine::WebEditingClosed(web); }
+void HostedEngine::WebEditingOpened(Web* web) { Engine::WebEditingOpened(web); }
+void HostedEngine::WebClosing(Web* web) { Engine::WebClosing(web); }
+void HostedEngine::AnchorDeleted(Anchor* anchor) { Engine::AnchorDeleted(anchor); }
+
+void HostedEngine::LinkDeleted(Anchor* from, Anchor* to) { Engine::LinkDeleted(from, to); }
+
+void HostedEngine::RecentListChanged(void* list) {
+  RaiseEvent(0, kEventRecentListChanged, 0, 0);
+  Engine::RecentListChanged(list);
+}
+
+void HostedEngine::ShowWindow(WindowHandle window) {
+  if (RaiseEvent(window, kEventShowWindow, 0, 0) != 0) return;
+  Engine::ShowWindow(window);
+}
+
+}  // namespace qs

@@ -1,0 +1,357 @@
+#include "foundation/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/callbacks.h"
+#include "foundation/errors.h"
+#include "foundation/handle_table.h"
+#include "foundation/history.h"
+#include "recording_sink.h"
+
+namespace qs {
+namespace {
+
+struct Call {
+  WindowHandle window;
+  int event;
+  std::intptr_t a, b, data;
+};
+
+// What the host's procedures saw, and what they answer.
+struct HostLog {
+  std::vector<Call> calls;
+  std::intptr_t answer = 0;
+  // Copies of the event-16 record, taken during the call.
+  std::vector<std::string> errorArgs;
+};
+HostLog g_host;
+
+std::intptr_t Record(WindowHandle window, int event, std::intptr_t a, std::intptr_t b,
+                     std::intptr_t data) {
+  g_host.calls.push_back({window, event, a, b, data});
+  if (event == kEventError && a == kErrCantOpen) {
+    auto* record = reinterpret_cast<const ErrorEventRecord*>(b);
+    g_host.errorArgs.push_back(reinterpret_cast<const char*>(record->args[0]));
+    g_host.errorArgs.push_back(std::to_string(record->args[1]));
+  }
+  return g_host.answer;
+}
+
+std::intptr_t Other(WindowHandle window, int event, std::intptr_t a, std::intptr_t b,
+                    std::intptr_t data) {
+  g_host.calls.push_back({window, event, a, b, data + 1000});
+  return 7;
+}
+
+class EngineTest : public testing::Test {
+ protected:
+  void SetUp() override { g_host = HostLog(); }
+  void TearDown() override { FreeAllCallbacks(); }
+  std::vector<int> Events() const {
+    std::vector<int> events;
+    for (const Call& c : g_host.calls) events.push_back(c.event);
+    return events;
+  }
+};
+
+TEST_F(EngineTest, ErrorWithoutHandlerShowsTheEnginesBox) {
+  test::RecordingSink sink;
+  HostedEngine engine(0, "C:\\Home\\", "Corvina", DispatchEvent);
+  engine.mainWindow = 0x1234;
+  engine.ReportError(kErrCantOpen, reinterpret_cast<std::intptr_t>("x.sgm"));
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Can't open 'x.sgm'");
+  EXPECT_EQ(sink.messages()[0].caption, "Corvina");
+  EXPECT_EQ(sink.messages()[0].flags, platform::kMbOk | platform::kMbIconAsterisk);
+}
+
+TEST_F(EngineTest, ErrorTakenByTheHostShowsNothing) {
+  test::RecordingSink sink;
+  ASSERT_TRUE(RegisterCallback(0, kEventError, Record, 55));
+  g_host.answer = 1;
+  HostedEngine engine(0, "C:\\Home\\", nullptr, DispatchEvent);
+  engine.ReportError(kErrCantOpen, reinterpret_cast<std::intptr_t>("x.sgm"), 3);
+  EXPECT_TRUE(sink.messages().empty());
+  ASSERT_EQ(g_host.calls.size(), 1u);
+  EXPECT_EQ(g_host.calls[0].window, 0);
+  EXPECT_EQ(g_host.calls[0].a, kErrCantOpen);
+  EXPECT_EQ(g_host.calls[0].data, 55);
+  EXPECT_EQ(g_host.errorArgs, (std::vector<std::string>{"x.sgm", "3"}));
+
+  // A host that declines leaves the box to the engine, with its default title.
+  g_host.answer = 0;
+  engine.ReportError(kErrInternal, 17);
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Internal Error 17");
+  EXPECT_EQ(sink.messages()[0].caption, "Scrivox Application");
+}
+
+TEST_F(EngineTest, ReportErrorGoesToTheCurrentEngine) {
+  test::RecordingSink sink;
+  ReportError(kErrNoTempHome);  // no engine: nobody to tell
+  EXPECT_TRUE(sink.messages().empty());
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  EngineBase* previous = SetEngine(&engine);
+  ReportError(kErrNoTempHome);
+  SetEngine(previous);
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "No TempHome");
+}
+
+TEST_F(EngineTest, RunningAMissingProgramReportsError49) {
+  test::RecordingSink sink;
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  engine.RunProgram("qs-no-such-program-here.exe argument");
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Executable file was not found");
+}
+
+TEST_F(EngineTest, RegistryDispatch) {
+  const WindowHandle w = 0x100, v = 0x200;
+  ASSERT_TRUE(RegisterCallback(w, 17, Other, 1));
+  ASSERT_TRUE(RegisterCallback(w, 17, Record, 2));  // replaces the first
+  ASSERT_TRUE(RegisterCallback(0, 17, Record, 3));
+  ASSERT_TRUE(RegisterCallback(0, 18, Record, 4));
+  ASSERT_TRUE(RegisterCallback(v, 18, Other, 5));
+
+  g_host.answer = 9;
+  EXPECT_EQ(DispatchEvent(w, 17, 10, 11), 9);  // only the window's own entry
+  EXPECT_EQ(DispatchEvent(v, 17, 12, 13), 9);  // the default, with the real window
+  EXPECT_EQ(DispatchEvent(0, 17, 0, 0), 9);
+  EXPECT_EQ(DispatchEvent(w, 19, 0, 0), 0);    // nobody
+  ASSERT_EQ(g_host.calls.size(), 3u);
+  EXPECT_EQ(g_host.calls[0].window, w);
+  EXPECT_EQ(g_host.calls[0].data, 2);
+  EXPECT_EQ(g_host.calls[0].a, 10);
+  EXPECT_EQ(g_host.calls[0].b, 11);
+  EXPECT_EQ(g_host.calls[1].window, v);
+  EXPECT_EQ(g_host.calls[1].data, 3);
+  EXPECT_EQ(g_host.calls[2].window, 0);
+
+  // A destroyed window takes only its own entries away.
+  EXPECT_EQ(DispatchEvent(v, kEventWindowDestroyed, 0, 0), 0);
+  g_host.calls.clear();
+  EXPECT_EQ(DispatchEvent(v, 18, 0, 0), 9);  // now the default
+  EXPECT_EQ(DispatchEvent(w, 17, 0, 0), 9);
+  ASSERT_EQ(g_host.calls.size(), 2u);
+  EXPECT_EQ(g_host.calls[0].data, 4);
+  EXPECT_EQ(g_host.calls[1].data, 2);
+
+  FreeAllCallbacks();
+  EXPECT_EQ(DispatchEvent(w, 17, 0, 0), 0);
+}
+
+TEST_F(EngineTest, RegistryRefusesEventsOutsideItsRange) {
+  EXPECT_FALSE(RegisterCallback(0, 50, Record, 0));
+  EXPECT_FALSE(RegisterCallback(0, -1, Record, 0));
+  EXPECT_FALSE(RegisterCallback(0, 5, nullptr, 0));
+  EXPECT_EQ(DispatchEvent(0, -1, 0, 0), 0);
+  EXPECT_TRUE(RegisterCallback(0, 49, Record, 0));
+  EXPECT_TRUE(RegisterCallback(0, 0, Record, 0));
+}
+
+TEST_F(EngineTest, PictureRequestScaling) {
+  struct Case {
+    std::intptr_t extent1, extent2, zoom;
+    std::intptr_t sent1, sent2, sentZoom;
+  } cases[] = {
+      {100, 50, 0, 100, 50, 0},         // no area: as they are
+      {100, 50, 256, 100, 50, 256},     // within the limits
+      {4, 100, 256, 8, 200, 512},       // too small: zoom 2048 / 4
+      {100000, 50, 256, 16015, 8, 41},  // too large: zoom 4194304 / 100000
+      {100000, 10, 256, 79687, 7, 204}, // the second extent has the last word
+      {0, 40, 256, 0, 40, 256},         // an empty extent divides nothing
+      {0, 0, 128, 0, 0, 128},
+  };
+  for (const Case& c : cases) {
+    PictureRequestRecord record{};
+    FillPictureRequest(&record, c.extent1, c.extent2, c.zoom);
+    EXPECT_EQ(record.extent1, c.sent1) << c.extent1;
+    EXPECT_EQ(record.extent2, c.sent2) << c.extent1;
+    EXPECT_EQ(record.zoom, c.sentZoom) << c.extent1;
+  }
+}
+
+class LockedTable : public HandleTable {
+ public:
+  std::size_t Count() const override { return 1; }
+};
+
+TEST_F(EngineTest, LockedObjectsAtShutDown) {
+  test::RecordingSink sink;
+  {
+    HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+    engine.handles.Set(new LockedTable);
+  }
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "There are locked objects");
+  EXPECT_EQ(sink.messages()[0].caption, "Warning");
+
+  sink.Clear();
+  ASSERT_TRUE(RegisterCallback(0, kEventLockedObjects, Record, 0));
+  g_host.answer = 1;
+  {
+    HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+    engine.handles.Set(new LockedTable);
+  }
+  EXPECT_TRUE(sink.messages().empty());
+  EXPECT_EQ(Events(), std::vector<int>{kEventLockedObjects});
+
+  // Nothing held: no question at all.
+  g_host.calls.clear();
+  { HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent); }
+  EXPECT_TRUE(g_host.calls.empty());
+}
+
+TEST_F(EngineTest, NewEngineTexts) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  engine.Initialize(nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_STREQ(engine.hotspotTitle, "HOTSPOT");
+  EXPECT_STREQ(engine.untitledText, "<untitled>");
+  EXPECT_STREQ(engine.selectTargetText, "Select Target");
+  EXPECT_STREQ(engine.attributesTitle, "Attributes for <%s>");
+  char buffer[512];
+  EXPECT_STREQ(engine.GetString(1, buffer), "100%");
+  EXPECT_EQ(engine.GetString(20, buffer), nullptr);
+  EXPECT_EQ(engine.recentLimit, 4);
+  EXPECT_NE(engine.tempStamp, 0);
+  ASSERT_NE(engine.history(), nullptr);
+  EXPECT_EQ(engine.history()->count(), 0);
+}
+
+TEST_F(EngineTest, ArgumentsOfInitializeWinAndJoinHome) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  engine.Initialize("cat\\catalog", "D:\\abs\\entityrc", "sub\\..\\setup", nullptr, nullptr);
+  EXPECT_STREQ(engine.catalogFile(), "C:\\Home\\cat\\catalog");
+  EXPECT_STREQ(engine.entityRcFile(), "D:\\abs\\entityrc");
+  EXPECT_STREQ(engine.setupFile(), "C:\\Home\\setup");
+  // Without a profile value the defaults come from home.
+  EXPECT_STREQ(engine.GetTempDir(), "C:\\Home\\tmp");
+  EXPECT_STREQ(engine.sdataHome(), "C:\\Home\\");
+
+  // A second Initialize changes nothing already set.
+  engine.Initialize("other", nullptr, nullptr, "T2", nullptr);
+  EXPECT_STREQ(engine.catalogFile(), "C:\\Home\\cat\\catalog");
+  EXPECT_STREQ(engine.GetTempDir(), "C:\\Home\\tmp");
+}
+
+// ---- History ------------------------------------------------------------
+
+// Distinct identifiers; the history only compares them.
+ExternalId* Id(int n) {
+  static char ids[8];
+  return reinterpret_cast<ExternalId*>(&ids[n]);
+}
+
+class HistoryTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    ASSERT_TRUE(RegisterCallback(0, kEventHistoryChanged, Record, 0));
+  }
+  std::vector<std::intptr_t> StatesRaised() {
+    std::vector<std::intptr_t> states;
+    for (const Call& c : g_host.calls)
+      if (c.event == kEventHistoryChanged) states.push_back(c.a);
+    g_host.calls.clear();
+    return states;
+  }
+};
+
+TEST_F(HistoryTest, HostIsToldWhenBackAndForwardChange) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  History* h = engine.history();
+  using States = std::vector<std::intptr_t>;
+
+  EXPECT_EQ(h->Back(Id(0), 5), 0);  // nothing behind: no move, no event
+  EXPECT_EQ(StatesRaised(), States{});
+
+  h->Add(Id(0), 10);
+  EXPECT_EQ(StatesRaised(), States{2});
+  h->Add(Id(1), 20);
+  h->Add(Id(1), 20);  // the same place again is not recorded
+  EXPECT_EQ(h->count(), 2);
+  EXPECT_EQ(StatesRaised(), States{});
+
+  EXPECT_EQ(h->Back(Id(2), 30), 1);  // records 30, moves to 20
+  EXPECT_EQ(StatesRaised(), States{3});
+  EXPECT_EQ(h->count(), 3);
+  EXPECT_EQ(h->Back(nullptr, 0), 1);  // to 10, the oldest
+  EXPECT_EQ(StatesRaised(), States{1});
+  EXPECT_EQ(h->Back(nullptr, 0), 0);
+  EXPECT_EQ(StatesRaised(), States{});
+
+  ExternalId* id;
+  std::int32_t position;
+  ASSERT_TRUE(h->CursorPlace(&id, &position));
+  EXPECT_EQ(position, 10);
+  EXPECT_EQ(h->Forward(), 1);
+  EXPECT_EQ(StatesRaised(), States{3});
+  EXPECT_EQ(h->Forward(), 1);
+  EXPECT_EQ(StatesRaised(), States{2});
+  EXPECT_EQ(h->Forward(), 0);
+  EXPECT_EQ(StatesRaised(), States{});
+
+  // Going somewhere new after going back gives up the way forward.
+  h->Back(nullptr, 0);
+  h->Back(nullptr, 0);
+  ASSERT_TRUE(h->CursorPlace(&id, &position));
+  EXPECT_EQ(position, 10);
+  g_host.calls.clear();
+  h->Add(Id(3), 40);
+  EXPECT_EQ(h->count(), 1);
+  EXPECT_FALSE(h->CanGoForward());
+  EXPECT_TRUE(h->CanGoBack());
+  EXPECT_EQ(StatesRaised(), States{2});
+  EXPECT_EQ(engine.historyButtons, 2u);
+}
+
+TEST_F(HistoryTest, KeepsAtMost51Entries) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  History* h = engine.history();
+  for (int i = 0; i < 60; ++i) h->Add(Id(i % 2), i);
+  EXPECT_EQ(h->count(), History::kMaxCount);
+  int moves = 0;
+  while (h->Back(nullptr, 0)) ++moves;
+  EXPECT_EQ(moves, History::kMaxCount - 1);
+  ExternalId* id;
+  std::int32_t position;
+  ASSERT_TRUE(h->CursorPlace(&id, &position));
+  EXPECT_EQ(position, 60 - History::kMaxCount);  // the oldest kept
+}
+
+// A history whose documents are all loaded, to see what it shows.
+class ShowingHistory : public History {
+ public:
+  using History::History;
+  std::vector<std::int32_t> shown;
+  bool busyDuringShow = false;
+
+ protected:
+  Document* FindDocument(ExternalId* id) override { return reinterpret_cast<Document*>(id); }
+  void Show(Document*, std::int32_t position) override {
+    shown.push_back(position);
+    busyDuringShow = busy();
+    Add(Id(7), 99);  // what a view would record while moving: ignored
+  }
+};
+
+TEST_F(HistoryTest, ShowsTheEntryItMovesTo) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  auto* h = new ShowingHistory(&engine);
+  engine.SetHistory(h);
+  h->Add(Id(0), 1);
+  h->Add(Id(1), 2);
+  h->Back(Id(2), 3);
+  h->Back(nullptr, 0);
+  h->Forward();
+  EXPECT_EQ(h->shown, (std::vector<std::int32_t>{2, 1, 2}));
+  EXPECT_TRUE(h->busyDuringShow);
+  EXPECT_EQ(h->count(), 3);
+}
+
+}  // namespace
+}  // namespace qs
