@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "foundation/block_cache.h"
 #include "foundation/codepage.h"
 #include "foundation/errors.h"
 #include "foundation/handle_table.h"
@@ -68,6 +69,7 @@ void ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c, st
 
 EngineBase::EngineBase(const char* home) {
   home_ = DuplicateString(home ? home : "");
+  blockCache.Set(new BlockCache);
   unsigned ms = platform::SystemTimeMilliseconds() % 256;
   tempStamp = static_cast<std::uint8_t>(ms ? ms : 47);
 }
@@ -91,6 +93,10 @@ EngineBase::~EngineBase() {
 void EngineBase::SetText(char** member, const char* text) {
   MemFree(*member);
   *member = text ? DuplicateString(text) : nullptr;
+}
+
+BlockCache& EngineBase::GetBlockCache() {
+  return blockCache ? *blockCache.get() : EngineServices::GetBlockCache();
 }
 
 void EngineBase::SetHistory(History* history) { history_.Set(history); }

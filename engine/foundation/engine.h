@@ -194,6 +194,7 @@ class EngineBase : public EngineObject, public EngineServices {
                                    std::intptr_t b);
 
   // ---- Services of the streams and files ------------------------------------
+  BlockCache& GetBlockCache() override;
   const char* GetHomeDir() override { return home(); }
   std::uint8_t GetTempStamp() override { return tempStamp; }
   std::intptr_t HostEvent(std::intptr_t window, int event, std::intptr_t a,
