@@ -68,8 +68,13 @@ void ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c, st
 // EngineBase
 
 EngineBase::EngineBase(const char* home) {
+  noteDialogs.Set(new OwnedList(true));
+  linkDialogs.Set(new OwnedList(true));
   home_ = DuplicateString(home ? home : "");
   blockCache.Set(new BlockCache);
+  lists2.Set(new OwnedList(true));
+  lists3.Set(new OwnedList(true));
+  frames.Set(new TreeNode);
   unsigned ms = platform::SystemTimeMilliseconds() % 256;
   tempStamp = static_cast<std::uint8_t>(ms ? ms : 47);
 }
@@ -78,16 +83,26 @@ EngineBase::~EngineBase() {
   // An engine going away no longer answers for the streams and files.
   if (g_engine == this) SetEngine(nullptr);
   history_.Reset();
+  recentList.Reset();
   setup.Reset();
   sdata.Reset();
+  notationHandlers.Reset();
   notationNames.Reset();
+  navigators.Reset();
+  styleSheets.Reset();
+  webs.Reset();
   documentCache.Reset();
   colours.Reset();
   MemFree(home_);
   home_ = nullptr;
+  lists2.Reset();
+  lists3.Reset();
+  frames.Reset();
   blockCache.Reset();
   for (char** text : {&hotspotTitle, &untitledText, &selectTargetText, &attributesTitle})
     SetText(text, nullptr);
+  noteDialogs.Reset();
+  linkDialogs.Reset();
 }
 
 void EngineBase::SetText(char** member, const char* text) {
@@ -102,6 +117,12 @@ BlockCache& EngineBase::GetBlockCache() {
 void EngineBase::SetHistory(History* history) { history_.Set(history); }
 
 void EngineBase::CreateMembers() {
+  if (!colours) colours.Set(new ColorTable);
+  if (!webs) webs.Set(new WebList);
+  if (!styleSheets) styleSheets.Set(new StyleSheetList);
+  if (!navigators) navigators.Set(new NavigatorList);
+  if (!notationHandlers) notationHandlers.Set(new OwnedList(true));
+  if (!recentList) recentList.Set(new RecentList(this));
   if (!history_) history_.Set(new History(this));
   const struct {
     char** member;

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "foundation/callbacks.h"
+#include "foundation/engine_lists.h"
 #include "foundation/engine_services.h"
 #include "foundation/memory.h"
 #include "foundation/paths.h"
@@ -27,7 +28,6 @@ namespace qs {
 class Anchor;
 class BlockCache;
 class Catalog;
-class ColorTable;
 class Document;
 class DocumentCache;
 class EngineDialog;
@@ -73,6 +73,7 @@ class Member {
   T* get() const { return object_; }
   explicit operator bool() const { return object_ != nullptr; }
   T* operator->() const { return object_; }
+  T& operator*() const { return *object_; }
 
   // Takes `object`, deleted as a U when the member is reset.
   template <class U>
@@ -223,13 +224,29 @@ class EngineBase : public EngineObject, public EngineServices {
   char* selectTargetText = nullptr;
   char* attributesTitle = nullptr;
 
-  // Members of the other subsystems; each installs its object with Set.
+  // The engine's registries. Members whose classes belong to other parts of
+  // the engine are installed by them with Set; CreateMembers makes the rest.
   Member<DocumentCache> documentCache;
+  Member<WebList> webs;
+  Member<StyleSheetList> styleSheets;
+  Member<NavigatorList> navigators;
+  Member<OwnedList> notationHandlers;
+  Member<NotationNameSet> notationNames;
   Member<SdataTable> sdata;
   Member<SetupFile> setup;
+  Member<RecentList> recentList;
+  Member<OwnedList> lists2;
+  Member<OwnedList> lists3;
+  // Root of the frames, one per shown document.
+  Member<TreeNode> frames;
   Member<BlockCache> blockCache;
   Member<ColorTable> colours;
-  Member<NotationNameSet> notationNames;
+  // The open note and link dialogs.
+  Member<OwnedList> noteDialogs;
+  Member<OwnedList> linkDialogs;
+  // Words for the engine interface's own use.
+  std::uint16_t words16[2] = {};
+  std::uint32_t words32[2] = {};
 
  protected:
   // Replaces a text member with an owned copy of `text` (null clears it).
