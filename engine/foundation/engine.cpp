@@ -60,6 +60,19 @@ EngineBase* SetEngine(EngineBase* engine) {
   return previous;
 }
 
+std::size_t CopyLinkTitle(char* out, const char* text, std::size_t length) {
+  std::size_t n = length < kLinkTitleLength ? length : kLinkTitleLength;
+  if (!text) n = 0;
+  // Cutting inside a character would leave half of it in the title.
+  if (n < length) {
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    out[i] = static_cast<char>(g_charTable.identity[static_cast<unsigned char>(text[i])]);
+  out[n] = '\0';
+  return n;
+}
+
 void ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d) {
   if (EngineBase* engine = GetEngine()) engine->ReportError(code, a, b, c, d);
 }
@@ -357,16 +370,36 @@ void HostedEngine::ReportError(int code, std::intptr_t a, std::intptr_t b, std::
   Engine::ReportError(code, a, b, c, d);
 }
 
+// Raises `event` with a handle of `object` made for the call (or the one the
+// host already holds, with a use more for the call) and gives that use back.
+std::intptr_t HostedEngine::RaiseWithHandle(WindowHandle window, int event, void* object,
+                                            int type, std::intptr_t b) {
+  HandleType handleType = static_cast<HandleType>(type);
+  Handle handle = handles && object ? handles->Register(object, handleType) : 0;
+  std::intptr_t answer = RaiseEvent(window, event, handle, b);
+  if (handle) handles->Release(handle);
+  return answer;
+}
+
 void HostedEngine::ShowNoteDialog(WindowHandle window, Anchor* anchor, int flag) {
-  // The anchor's handle for the host comes with the handle table's types.
+  if (RaiseWithHandle(0, kEventNoteDialog, anchor, int(HandleType::kAnchor), 0) != 0) return;
   Engine::ShowNoteDialog(window, anchor, flag);
 }
 
 void HostedEngine::ShowLinkDialog(WindowHandle window, Anchor* anchor) {
+  if (RaiseWithHandle(0, kEventLinkDialog, anchor, int(HandleType::kAnchor), 0) != 0) return;
   Engine::ShowLinkDialog(window, anchor);
 }
 
 int HostedEngine::GotoAnchor(View* view, Anchor* from, Anchor* to) {
+  // The view's window comes with the views; until then the event has none.
+  WindowHandle window = 0;
+  Handle fromHandle = handles && from ? handles->RegisterAnchor(from) : 0;
+  Handle toHandle = handles && to ? handles->RegisterAnchor(to) : 0;
+  std::intptr_t answer = RaiseEvent(window, kEventGotoAnchor, fromHandle, toHandle);
+  if (fromHandle) handles->Release(fromHandle);
+  if (toHandle) handles->Release(toHandle);
+  if (answer != 0) return static_cast<int>(answer);
   return Engine::GotoAnchor(view, from, to);
 }
 
@@ -427,12 +460,49 @@ void HostedEngine::AnchorsChanged() {
   Engine::AnchorsChanged();
 }
 
-void HostedEngine::WebEditingClosed(Web* web) { Engine::WebEditingClosed(web); }
-void HostedEngine::WebEditingOpened(Web* web) { Engine::WebEditingOpened(web); }
-void HostedEngine::WebClosing(Web* web) { Engine::WebClosing(web); }
-void HostedEngine::AnchorDeleted(Anchor* anchor) { Engine::AnchorDeleted(anchor); }
+void HostedEngine::WebEditingClosed(Web* web) {
+  RaiseWithHandle(0, kEventWebEditingClosed, web, int(HandleType::kWeb), 0);
+  Engine::WebEditingClosed(web);
+}
 
-void HostedEngine::LinkDeleted(Anchor* from, Anchor* to) { Engine::LinkDeleted(from, to); }
+void HostedEngine::WebEditingOpened(Web* web) {
+  RaiseWithHandle(0, kEventWebEditingOpened, web, int(HandleType::kWeb), 0);
+  Engine::WebEditingOpened(web);
+}
+
+void HostedEngine::WebClosing(Web* web) {
+  // Every handle the host holds for the web is announced and then goes
+  // with it; a web without one gets one for the call.
+  Handle handle = handles && web ? handles->FindByObject(web) : 0;
+  if (handle) {
+    RaiseEvent(0, kEventWebClosing, handle, 0);
+    handles->Forget(web);
+  } else {
+    RaiseWithHandle(0, kEventWebClosing, web, int(HandleType::kWeb), 0);
+  }
+  // The handles of the web's anchors go too, when webs list their anchors.
+  Engine::WebClosing(web);
+}
+
+void HostedEngine::AnchorDeleted(Anchor* anchor) {
+  Handle handle = handles && anchor ? handles->FindByObject(anchor) : 0;
+  if (handle) {
+    // The anchor's web is told with its handle once anchors know their web.
+    RaiseEvent(0, kEventAnchorDeleted, handle, 0);
+    handles->Forget(anchor);
+  }
+  Engine::AnchorDeleted(anchor);
+}
+
+void HostedEngine::LinkDeleted(Anchor* from, Anchor* to) {
+  Handle fromHandle = handles && from ? handles->FindByObject(from) : 0;
+  Handle toHandle = handles && to ? handles->FindByObject(to) : 0;
+  if (fromHandle || toHandle) {
+    RaiseEvent(0, kEventLinkDeleted, fromHandle ? fromHandle : toHandle,
+               fromHandle && toHandle ? toHandle : 0);
+  }
+  Engine::LinkDeleted(from, to);
+}
 
 void HostedEngine::RecentListChanged(void* list) {
   RaiseEvent(0, kEventRecentListChanged, 0, 0);

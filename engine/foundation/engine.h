@@ -374,8 +374,17 @@ class HostedEngine : public Engine {
   Member<HandleTable> handles;
 
  private:
+  std::intptr_t RaiseWithHandle(WindowHandle window, int event, void* object, int type,
+                                std::intptr_t b);
   HostCallback hostCallback_;
 };
+
+// The title of a link end made from a text range: at most the first
+// kLinkTitleLength bytes of `text` (`length` bytes), cut back to a whole
+// character, each byte mapped for display (byte 1 reads as a blank); into
+// `out` of kLinkTitleLength + 1 bytes. Returns the length.
+inline constexpr std::size_t kLinkTitleLength = 30;
+std::size_t CopyLinkTitle(char* out, const char* text, std::size_t length);
 
 // The process's engine object, or null.
 EngineBase* GetEngine();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -351,6 +352,152 @@ TEST_F(HistoryTest, ShowsTheEntryItMovesTo) {
   EXPECT_EQ(h->shown, (std::vector<std::int32_t>{2, 1, 2}));
   EXPECT_TRUE(h->busyDuringShow);
   EXPECT_EQ(h->count(), 3);
+}
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+TEST(LinkTitle, TakesAtMost30BytesOfWholeCharacters) {
+  struct Case {
+    std::string text;
+    std::string title;
+  } cases[] = {
+      {"Short title", "Short title"},
+      {"a\x01" "b", "a b"},  // byte 1 reads as a blank
+      {std::string(40, 'x'), std::string(30, 'x')},
+      // A two-byte character on bytes 29-30 does not fit whole.
+      {std::string(29, 'x') + "\xC3\xA9" + "yy", std::string(29, 'x')},
+      {std::string(28, 'x') + "\xC3\xA9" + "yy", std::string(28, 'x') + "\xC3\xA9"},
+      // An empty range.
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    char out[kLinkTitleLength + 1];
+    std::size_t n = CopyLinkTitle(out, c.text.data(), c.text.size());
+    EXPECT_EQ(std::string(out, n), c.title);
+    EXPECT_EQ(out[n], '\0');
+  }
+}
+
+class HostEventsTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    for (int event : {2, 4, 12, 13, 14, 19, 20, 21, 22, 40, 48})
+      ASSERT_TRUE(RegisterCallback(0, event, Answer, 0));
+  }
+  static std::intptr_t Answer(WindowHandle window, int event, std::intptr_t a, std::intptr_t b,
+                              std::intptr_t data) {
+    g_host.calls.push_back({window, event, a, b, data});
+    if (event == kEventHostFontInfo) {
+      auto* record = reinterpret_cast<HostFontRecord*>(b);
+      EXPECT_EQ(record->number, 100);
+      // Texts that fill all 80 bytes, without a terminator.
+      std::memset(record->text1, 'A', sizeof record->text1);
+      std::memcpy(record->text2, "Bold", 5);
+      record->value = 0x1234;
+      record->styleBits = 2 | 8;
+      record->number = 120;
+      return reinterpret_cast<std::intptr_t>(hostText);
+    }
+    if (event == kEventResolvePublicId) {
+      *reinterpret_cast<std::intptr_t*>(b) = 2;  // give the text back
+      return reinterpret_cast<std::intptr_t>(hostText);
+    }
+    return g_host.answer;
+  }
+  static char hostText[];
+  char objects[4] = {};
+  Web* web() { return reinterpret_cast<Web*>(&objects[0]); }
+  Anchor* anchor(int i) { return reinterpret_cast<Anchor*>(&objects[1 + i]); }
+};
+char HostEventsTest::hostText[] = "host's answer";
+
+TEST_F(HostEventsTest, FontInfoCopiesTheHostsTextsWithATerminator) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  char text1[81], text2[81], weight = 0, slant = 0;
+  int value = 0, number = 0;
+  char* answer =
+      engine.GetHostFontInfo("Face", text1, text2, &value, &weight, &slant, &number);
+  ASSERT_NE(answer, nullptr);
+  EXPECT_STREQ(answer, "host's answer");
+  EXPECT_NE(answer, hostText);  // the engine's own copy
+  MemFree(answer);
+  EXPECT_EQ(std::string(text1), std::string(79, 'A'));
+  EXPECT_STREQ(text2, "Bold");
+  EXPECT_EQ(value, 0x34);
+  EXPECT_EQ(weight, 'b');
+  EXPECT_EQ(slant, 'i');
+  EXPECT_EQ(number, 120);
+  // The host's text went back to it.
+  EXPECT_EQ(Events(), (std::vector<int>{kEventHostFontInfo, kEventFreeHostBlock}));
+  EXPECT_EQ(g_host.calls[1].a, reinterpret_cast<std::intptr_t>(hostText));
+}
+
+TEST_F(HostEventsTest, PublicIdResolvedByTheHost) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  char* answer = engine.ResolvePublicId("-//X//DTD Y//EN");
+  ASSERT_NE(answer, nullptr);
+  EXPECT_STREQ(answer, "host's answer");
+  MemFree(answer);
+  EXPECT_EQ(Events(), (std::vector<int>{kEventResolvePublicId, kEventFreeHostBlock}));
+}
+
+TEST_F(HostEventsTest, WebAndAnchorEventsCarryHandles) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  HandleTable& handles = *engine.handles;
+
+  // Handles made for an event go again after it.
+  engine.WebEditingOpened(web());
+  engine.WebEditingClosed(web());
+  engine.ShowNoteDialog(0, anchor(0), 0);
+  engine.ShowLinkDialog(0, anchor(0));
+  engine.GotoAnchor(nullptr, anchor(0), anchor(1));
+  EXPECT_EQ(Events(), (std::vector<int>{12, 13, 19, 20, 40}));
+  for (const Call& c : g_host.calls) EXPECT_GE(c.a, 2) << c.event;
+  EXPECT_NE(g_host.calls[4].b, 0);
+  EXPECT_EQ(handles.Count(), 0u);
+
+  // Deleting anchors the host has no handle for tells it nothing.
+  g_host.calls.clear();
+  engine.AnchorDeleted(anchor(0));
+  engine.LinkDeleted(anchor(0), anchor(1));
+  EXPECT_TRUE(g_host.calls.empty());
+
+  // With handles: the anchor's handle is announced and then gone.
+  Handle held0 = handles.RegisterAnchor(anchor(0));
+  Handle held1 = handles.RegisterAnchor(anchor(1));
+  engine.LinkDeleted(anchor(0), anchor(1));
+  engine.LinkDeleted(nullptr, anchor(1));
+  engine.AnchorDeleted(anchor(0));
+  ASSERT_EQ(Events(), (std::vector<int>{22, 22, 21}));
+  EXPECT_EQ(g_host.calls[0].a, std::intptr_t(held0));
+  EXPECT_EQ(g_host.calls[0].b, std::intptr_t(held1));
+  EXPECT_EQ(g_host.calls[1].a, std::intptr_t(held1));
+  EXPECT_EQ(g_host.calls[1].b, 0);
+  EXPECT_EQ(g_host.calls[2].a, std::intptr_t(held0));
+  EXPECT_EQ(handles.LookupAnchor(held0), nullptr);
+  EXPECT_EQ(handles.LookupAnchor(held1), anchor(1));
+
+  // A closing web takes the host's handle with it.
+  g_host.calls.clear();
+  Handle webHandle = handles.RegisterWeb(web());
+  engine.WebClosing(web());
+  ASSERT_EQ(Events(), std::vector<int>{14});
+  EXPECT_EQ(g_host.calls[0].a, std::intptr_t(webHandle));
+  EXPECT_EQ(handles.LookupWeb(webHandle), nullptr);
+  handles.Release(held1);
+}
+
+TEST_F(HostEventsTest, HostAnswerSuppressesTheEnginesDialogs) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  g_host.answer = 5;
+  EXPECT_EQ(engine.GotoAnchor(nullptr, anchor(0), anchor(1)), 5);
+  g_host.answer = 0;
+  EXPECT_EQ(engine.GotoAnchor(nullptr, anchor(0), anchor(1)), 0);
 }
 
 }  // namespace
