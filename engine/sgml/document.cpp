@@ -1,0 +1,720 @@
+#include "sgml/document.h"
+
+#include <cstring>
+
+#include "foundation/strings.h"
+#include "sgml/dtd.h"
+#include "sgml/external_id.h"
+#include "sgml/model_names.h"
+#include "sgml/text_store.h"
+
+namespace qs {
+
+namespace {
+constexpr std::size_t kTitleBytes = 40;
+constexpr std::size_t kPoolChunk = 16384;
+constexpr std::size_t kPoolAlign = 16;
+const char kNoIdText[] = "@ID";
+
+bool NameEquals(const char* name, const char* item, std::size_t len) {
+  return name && GetStringLength(name) == len && std::memcmp(name, item, len) == 0;
+}
+
+// Whether the comma-separated names match the type names of `node` and its
+// ancestors upwards. An empty list (or an empty last item) holds.
+bool MatchUpwards(const DocumentNode* node, const char* context) {
+  if (!context) return true;
+  const char* p = context;
+  while (*p) {
+    const char* comma = FindChar(p, ',');
+    std::size_t len = comma ? std::size_t(comma - p) : GetStringLength(p);
+    if (!node) return false;
+    if (!NameEquals(node->GetNameText(), p, len)) return false;
+    if (!comma) return true;
+    p = comma + 1;
+    node = node->Parent();
+  }
+  return true;
+}
+}  // namespace
+
+// ---- Pool ------------------------------------------------------------------------------
+
+struct DocumentPool::Chunk {
+  Chunk* next;
+  std::size_t size;
+};
+
+DocumentPool::~DocumentPool() {
+  while (chunks_) {
+    Chunk* next = chunks_->next;
+    MemFree(chunks_);
+    chunks_ = next;
+  }
+}
+
+void* DocumentPool::Alloc(std::size_t size) {
+  size = (size + kPoolAlign - 1) & ~(kPoolAlign - 1);
+  if (size == 0) size = kPoolAlign;
+  constexpr std::size_t header = (sizeof(Chunk) + kPoolAlign - 1) & ~(kPoolAlign - 1);
+  if (size > room_ - used_ || !chunks_) {
+    std::size_t bytes = size > kPoolChunk - header ? size + header : kPoolChunk;
+    auto* chunk = static_cast<Chunk*>(MemAlloc(bytes));
+    if (!chunk) return nullptr;
+    chunk->next = chunks_;
+    chunk->size = bytes;
+    chunks_ = chunk;
+    used_ = header;
+    room_ = bytes;
+  }
+  void* p = reinterpret_cast<char*>(chunks_) + used_;
+  used_ += size;
+  std::memset(p, 0, size);
+  return p;
+}
+
+// ---- Nodes ------------------------------------------------------------------------------
+
+DocumentNode::DocumentNode(ElementTypeDecl* decl, std::uint32_t start, std::uint32_t end)
+    : start(start), end(end < start ? start : end), decl_(decl ? decl->AddRef() : nullptr) {}
+
+DocumentNode::~DocumentNode() {
+  if (decl_) decl_->Release();
+}
+
+const char* DocumentNode::GetNameText() const { return decl_ ? decl_->NameText() : nullptr; }
+
+const char* DocumentNode::GetAttributeValue(const char* name) const {
+  return qs::GetAttributeValue(name, GetAttributeValues(), decl_ ? &decl_->Attributes() : nullptr);
+}
+
+AttributeDecl* DocumentNode::FindAttributeDecl(const char* name) const {
+  return decl_ ? decl_->Attributes().Find(name) : nullptr;
+}
+
+const char* DocumentNode::GetHytimeForm() const {
+  if (const char* form = GetAttributeValue("HYTIME")) return form;
+  return GetNameText();
+}
+
+const char* DocumentNode::GetNotationValue() const {
+  if (Attribute* const* values = GetAttributeValues()) {
+    for (; *values; ++values)
+      if ((*values)->decl && (*values)->decl->DeclaredValue() == kDeclaredNotation)
+        return (*values)->Value();
+  }
+  if (!decl_) return nullptr;
+  const AttributeDeclSet& decls = decl_->Attributes();
+  for (std::size_t i = 0; i < decls.Count(); ++i) {
+    const AttributeDecl* d = decls.At(i);
+    if (d->DeclaredValue() == kDeclaredNotation) return d->DefaultText();
+  }
+  return nullptr;
+}
+
+namespace {
+void AddPiece(ListHead& result, const char* text, std::size_t len) {
+  char small[128];
+  char* piece = len < sizeof small ? small : static_cast<char*>(MemAlloc(len + 1));
+  if (!piece) return;
+  std::memcpy(piece, text, len);
+  piece[len] = '\0';
+  if (InternedName* name = InternName(piece)) result.Append(new StringItem(name));
+  if (piece != small) MemFree(piece);
+}
+
+void AddIdRefs(ListHead& result, const AttributeDecl* decl, const char* value) {
+  if (!value) return;
+  if (!(decl->Flags() & kAttrTokenList)) {
+    AddPiece(result, value, GetStringLength(value));
+    return;
+  }
+  const char* p = value;
+  for (;;) {
+    const char* blank = FindChar(p, ' ');
+    if (!blank) {
+      if (*p) AddPiece(result, p, GetStringLength(p));
+      return;
+    }
+    AddPiece(result, p, std::size_t(blank - p));
+    p = blank + 1;
+  }
+}
+}  // namespace
+
+void DocumentNode::CollectIdRefs(ListHead& result) const {
+  Attribute* const* values = GetAttributeValues();
+  auto specified = [values](const AttributeDecl* decl) {
+    if (!values) return false;
+    for (Attribute* const* v = values; *v; ++v) {
+      const AttributeDecl* d = (*v)->decl;
+      if (d && d->IsIdRefKind() && !(d->Flags() & kAttrNoIdRef) && d->Name() == decl->Name())
+        return true;
+    }
+    return false;
+  };
+  if (values) {
+    for (Attribute* const* v = values; *v; ++v) {
+      const AttributeDecl* d = (*v)->decl;
+      if (d && d->IsIdRefKind() && !(d->Flags() & kAttrNoIdRef)) AddIdRefs(result, d, (*v)->Value());
+    }
+  }
+  if (!decl_) return;
+  const AttributeDeclSet& decls = decl_->Attributes();
+  for (int l = 0; l < 3; ++l) {
+    const NameGroup* list = decls.List(l);
+    if (!list) continue;
+    for (std::uint16_t i = list->Count(); i-- > 0;) {
+      const AttributeDecl* d = list->At(i);
+      if (d->IsIdRefKind() && d->DefaultValue() && !specified(d))
+        AddIdRefs(result, d, d->DefaultText());
+    }
+  }
+}
+
+bool DocumentNode::MatchesContext(const char* context) const {
+  if (!context || !*context) return true;
+  return MatchUpwards(Parent(), context);
+}
+
+bool DocumentNode::MatchesContextFromSelf(const char* context) const {
+  return MatchUpwards(this, context);
+}
+
+DocumentNode* DocumentNode::CloneSelf(Document& target, ElementTypeDecl* decl,
+                                      std::int32_t shift) const {
+  return new (target.Pool()) DocumentNode(decl, start + shift, end + shift);
+}
+
+DocumentNode* DocumentNode::CloneInto(Document& target, std::int32_t shift) const {
+  auto cloneOne = [&target, shift](const DocumentNode* n) -> DocumentNode* {
+    ElementTypeDecl* decl = n->decl_ && n->decl_->forward ? n->decl_->forward : n->decl_;
+    DocumentNode* copy = n->CloneSelf(target, decl, shift);
+    if (copy) copy->flags = n->flags;
+    return copy;
+  };
+  DocumentNode* top = cloneOne(this);
+  if (!top) return nullptr;
+  // A parallel walk of source and copy, without recursion.
+  const DocumentNode* src = this;
+  DocumentNode* dst = top;
+  for (;;) {
+    if (const DocumentNode* child = src->First()) {
+      DocumentNode* copy = cloneOne(child);
+      if (!copy) return top;
+      dst->AppendChild(copy);
+      src = child;
+      dst = copy;
+      continue;
+    }
+    while (src != this && !src->Next()) {
+      src = src->Parent();
+      dst = dst->Parent();
+    }
+    if (src == this) return top;
+    src = src->Next();
+    DocumentNode* copy = cloneOne(src);
+    if (!copy) return top;
+    dst->Parent()->AppendChild(copy);
+    dst = copy;
+  }
+}
+
+AttributedNode::AttributedNode(ElementTypeDecl* decl, std::uint32_t start, std::uint32_t end,
+                               Attribute** values)
+    : DocumentNode(decl, start, end), values_(values) {}
+
+AttributedNode::~AttributedNode() {
+  if (!values_) return;
+  for (Attribute** v = values_; *v; ++v) {
+    if ((*v)->decl) (*v)->decl->Release();
+    ReleaseName((*v)->value);
+  }
+}
+
+Attribute** AttributedNode::CopyValues(Document& target) const {
+  if (!values_) return nullptr;
+  std::size_t n = 0;
+  while (values_[n]) ++n;
+  Attribute** copy = target.NewAttributeArray(n);
+  if (!copy) return nullptr;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (Attribute* v = target.NewAttribute(values_[i]->decl, values_[i]->value)) copy[out++] = v;
+  return copy;
+}
+
+DocumentNode* AttributedNode::CloneSelf(Document& target, ElementTypeDecl* decl,
+                                        std::int32_t shift) const {
+  return new (target.Pool()) AttributedNode(decl, start + shift, end + shift, CopyValues(target));
+}
+
+ElementNode::ElementNode(ElementTypeDecl* decl, std::uint32_t start, std::uint32_t end,
+                         Attribute** values, const char* id)
+    : AttributedNode(decl, start, end, values), id_(id) {}
+
+std::size_t ElementNode::GetKeyLength() const { return id_ ? GetStringLength(id_) : 0; }
+
+const char* ElementNode::CopiedId(Attribute* const* copied) const {
+  if (id_ && values_ && copied) {
+    for (std::size_t i = 0; values_[i] && copied[i]; ++i)
+      if (values_[i]->Value() == id_) return copied[i]->Value();
+  }
+  return kNoIdText;
+}
+
+DocumentNode* ElementNode::CloneSelf(Document& target, ElementTypeDecl* decl,
+                                     std::int32_t shift) const {
+  Attribute** values = CopyValues(target);
+  auto* copy = new (target.Pool())
+      ElementNode(decl, start + shift, end + shift, values, CopiedId(values));
+  if (copy) target.RegisterId(copy);
+  return copy;
+}
+
+DocumentNode* GraphicElementNode::CloneSelf(Document& target, ElementTypeDecl* decl,
+                                            std::int32_t shift) const {
+  Attribute** values = CopyValues(target);
+  auto* copy = new (target.Pool())
+      GraphicElementNode(decl, start + shift, end + shift, values, CopiedId(values));
+  if (!copy) return nullptr;
+  target.RegisterId(copy);
+  if (EntityDecl* entity = target.FindEntityOrDefault(copy->GetAttributeValue("GRAPHIC")))
+    if (entity->IsExternal()) target.AddGraphicReference(copy, entity);
+  return copy;
+}
+
+EntityNode::EntityNode(ElementTypeDecl* decl, std::uint32_t start, std::uint32_t end,
+                       EntityDecl* entity)
+    : DocumentNode(decl, start, end), entity_(entity ? entity->AddRef() : nullptr) {}
+
+EntityNode::~EntityNode() {
+  if (entity_) entity_->Release();
+}
+
+Attribute* const* EntityNode::GetAttributeValues() const {
+  return entity_ ? entity_->GetDataAttributes() : nullptr;
+}
+
+DocumentNode* EntityNode::CloneSelf(Document& target, ElementTypeDecl* decl,
+                                    std::int32_t shift) const {
+  return new (target.Pool()) EntityNode(decl, start + shift, end + shift, entity_);
+}
+
+StringItem::~StringItem() { ReleaseName(name_); }
+const char* StringItem::Text() const { return NameText(name_); }
+
+// ---- Marks -------------------------------------------------------------------------------
+
+EntityRefMark::EntityRefMark(std::uint32_t start, EntityDecl* entity)
+    : Mark(kMarkEntityRef, start),
+      entity_(entity ? entity->AddRef() : nullptr),
+      notation_(entity && entity->GetNotation() ? entity->GetNotation()->AddRef() : nullptr) {}
+
+EntityRefMark::~EntityRefMark() {
+  if (notation_) notation_->Release();
+  if (entity_) entity_->Release();
+}
+
+const char* EntityRefMark::GetDataAttribute(const char* name) const {
+  if (!entity_ || !entity_->IsExternal()) return nullptr;
+  return static_cast<const ExternalEntityDecl*>(entity_)->GetDataAttribute(name);
+}
+
+// ---- The walk -----------------------------------------------------------------------------
+
+void TreeVisitor::Run(DocumentNode* element) {
+  if (element) Walk(element);
+  if (deleteAfter_) delete this;
+}
+
+void TreeVisitor::Walk(DocumentNode* top) {
+  DocumentNode* node = top;
+  for (;;) {
+    // Entering `node`.
+    bool descended = false;
+    if (VisitElement(node) == 0) {
+      DocumentNode* child = node->First();
+      if (!child) {
+        if (node->start < node->end) VisitData(node, node->start, node->end);
+      } else if (child->start <= node->start ||
+                 VisitData(node, node->start, child->start) != 1) {
+        node = child;
+        descended = true;
+      }
+    }
+    if (descended) continue;
+    // Leaving `node`, then moving on to its next sibling or leaving parents.
+    for (;;) {
+      LeaveElement(node);
+      if (node == top) return;
+      DocumentNode* parent = node->Parent();
+      DocumentNode* next = node->Next();
+      if (next) {
+        if (next->start <= node->end || VisitData(parent, node->end, next->start) != 1) {
+          node = next;
+          break;
+        }
+      } else if (node->end < parent->end) {
+        VisitData(parent, node->end, parent->end);
+      }
+      node = parent;
+    }
+  }
+}
+
+// ---- Anchors ---------------------------------------------------------------------------------
+
+int AnchorIndex::Compare(std::intptr_t a, std::intptr_t b) const {
+  const auto* ma = reinterpret_cast<const Mark*>(a);
+  const auto* mb = reinterpret_cast<const Mark*>(b);
+  if (ma->Start() != mb->Start()) return ma->Start() < mb->Start() ? -1 : 1;
+  if (a == b) return 0;
+  return a < b ? -1 : 1;
+}
+
+Mark* AnchorIndex::FindAtLeast(std::uint32_t position) {
+  for (std::intptr_t v = First(); v; v = Next()) {
+    auto* mark = reinterpret_cast<Mark*>(CurrentKey());
+    if (mark->Start() >= position) return mark;
+  }
+  return nullptr;
+}
+
+// ---- Document ---------------------------------------------------------------------------------
+
+Document::Document(ExternalId* source)
+    : source_(source ? source->AddRef() : nullptr), names_(16, true) {}
+
+Document::~Document() {
+  while (graphics_) {
+    if (graphics_->entity) graphics_->entity->Release();
+    graphics_ = graphics_->next;
+  }
+  if (doctypeId_) doctypeId_->Release();
+  // The ID table goes first: it links through the nodes.
+  delete ids_;
+  ids_ = nullptr;
+  DeleteTree();
+  if (text_) text_->Release();
+  MemFree(title_);
+  for (std::size_t i = ownedCount_; i-- > 0;) owned_[i].destroy(owned_[i].object);
+  MemFree(owned_);
+  // Marks hold uses of entities and notations; their memory goes with the
+  // pool.
+  for (Mark* m = firstMark_; m;) {
+    Mark* next = m->next;
+    delete m;
+    m = next;
+  }
+  for (std::size_t i = 0; i < typeCount_; ++i) types_[i]->Release();
+  MemFree(types_);
+  if (source_) source_->Release();
+}
+
+void Document::DeleteTree() {
+  // Leaf by leaf, so that no depth of tree nests destructor calls.
+  DocumentNode* node = root_;
+  root_ = nullptr;
+  while (node) {
+    while (node->First()) node = node->First();
+    DocumentNode* next = node->Next() ? node->Next() : node->Parent();
+    node->Unlink();
+    delete node;
+    node = next;
+  }
+}
+
+Attribute** Document::NewAttributeArray(std::size_t count) {
+  if (count > (std::size_t(1) << 20)) return nullptr;
+  return static_cast<Attribute**>(pool_.Alloc((count + 1) * sizeof(Attribute*)));
+}
+
+Attribute* Document::NewAttribute(AttributeDecl* decl, InternedName* value) {
+  auto* v = static_cast<Attribute*>(pool_.Alloc(sizeof(Attribute)));
+  if (!v) return nullptr;
+  v->decl = decl ? decl->AddRef() : nullptr;
+  v->value = AddNameUse(value);
+  return v;
+}
+
+void Document::SetText(TextStore* text) {
+  if (text) text->AddRef();
+  if (text_) text_->Release();
+  text_ = text;
+}
+
+std::uint32_t Document::TextLength() const { return text_ ? text_->Length() : 0; }
+
+bool Document::AppendText(const char* bytes, std::size_t n) {
+  if (!text_) {
+    text_ = new TextStore;
+  }
+  return text_->Append(bytes, n);
+}
+
+void Document::SetRoot(DocumentNode* root) {
+  if (root == root_) return;
+  DeleteTree();
+  root_ = root;
+}
+
+DocumentNode* Document::ElementAtPosition(std::uint32_t offset) const {
+  DocumentNode* node = root_;
+  if (!node || !node->Contains(offset)) return nullptr;
+  for (;;) {
+    DocumentNode* child = node->First();
+    while (child && !child->Contains(offset)) child = child->Next();
+    if (!child) return node;
+    node = child;
+  }
+}
+
+DocumentNode* Document::ElementAtRange(std::uint32_t from, std::uint32_t to) const {
+  DocumentNode* node = ElementAtPosition(from);
+  while (node && node->end < to) node = node->Parent();
+  return node;
+}
+
+DocumentNode* Document::FindDescendant(DocumentNode* element, const char* name,
+                                       const char* qualifier, bool fromSelf) const {
+  if (!element || !name) return nullptr;
+  DocumentNode* node = element;
+  for (;;) {
+    const char* type = node->GetNameText();
+    if (type && CompareStrings(type, name) == 0 &&
+        (fromSelf ? node->MatchesContextFromSelf(qualifier) : node->MatchesContext(qualifier)))
+      return node;
+    if (node->First()) {
+      node = node->First();
+      continue;
+    }
+    while (node != element && !node->Next()) node = node->Parent();
+    if (node == element) return nullptr;
+    node = node->Next();
+  }
+}
+
+void Document::NoteTypeUse(ElementTypeDecl* decl) {
+  if (!decl || decl->used) return;
+  if (typeCount_ == typeCapacity_) {
+    std::size_t grown = typeCapacity_ ? typeCapacity_ * 2 : 16;
+    auto** bigger = static_cast<ElementTypeDecl**>(MemAlloc(grown * sizeof(ElementTypeDecl*)));
+    if (!bigger) return;
+    if (typeCount_) std::memcpy(bigger, types_, typeCount_ * sizeof(ElementTypeDecl*));
+    MemFree(types_);
+    types_ = bigger;
+    typeCapacity_ = grown;
+  }
+  decl->used = true;
+  types_[typeCount_++] = decl->AddRef();
+}
+
+bool Document::RegisterId(ElementNode* element) {
+  if (!element || !element->GetId()) return false;
+  if (!ids_) ids_ = new HashTable(256, false);
+  return ids_->Insert(element, false) == 1;
+}
+
+ElementNode* Document::FindElementById(const char* id) const {
+  if (!ids_ || !id) return nullptr;
+  return static_cast<ElementNode*>(ids_->Find(id, GetStringLength(id)));
+}
+
+void Document::AppendMark(Mark* mark) {
+  if (!mark) return;
+  mark->next = nullptr;
+  if (lastMark_)
+    lastMark_->next = mark;
+  else
+    firstMark_ = mark;
+  lastMark_ = mark;
+}
+
+bool Document::RemoveMark(Mark* mark) {
+  Mark* prev = nullptr;
+  for (Mark* m = firstMark_; m; prev = m, m = m->next) {
+    if (m != mark) continue;
+    (prev ? prev->next : firstMark_) = m->next;
+    if (lastMark_ == m) lastMark_ = prev;
+    m->next = nullptr;
+    if (firstKeptMarkup == m) firstKeptMarkup = nullptr;
+    anchors_.Remove(m);
+    return true;
+  }
+  return false;
+}
+
+Mark* Document::MarkAt(std::uint32_t offset) const {
+  for (Mark* m = firstMark_; m; m = m->next)
+    if (m->Start() <= offset && offset < m->GetEnd()) return m;
+  return nullptr;
+}
+
+std::size_t Document::ExtractText(char* dest, std::uint32_t from, std::uint32_t to) const {
+  if (!dest) return 0;
+  std::uint32_t length = TextLength();
+  if (to > length) to = length;
+  dest[0] = '\0';
+  if (!text_ || from >= to) return 0;
+
+  std::size_t out = 0;
+  Mark* m = firstMark_;
+  while (m && m->GetEnd() <= from) m = m->next;
+  Mark* patch = m;  // record ends and tabs not yet passed
+  auto copy = [&](std::uint32_t a, std::uint32_t b) {
+    if (a >= b) return;
+    text_->CopyRange(dest + out, a, b, true);
+    while (patch && patch->Start() < a) patch = patch->next;
+    for (; patch && patch->Start() < b; patch = patch->next) {
+      if (patch->Kind() == kMarkRecordEnd)
+        dest[out + (patch->Start() - a)] = '\n';
+      else if (patch->Kind() == kMarkTab)
+        dest[out + (patch->Start() - a)] = '\t';
+    }
+    out += b - a;
+  };
+
+  std::uint32_t pos = from;
+  for (; m && m->Start() < to; m = m->next) {
+    std::uint8_t kind = m->Kind();
+    if (kind != kMarkEntityRef && kind != kMarkProcessingInstruction) continue;
+    if (m->Start() > pos) copy(pos, m->Start());
+    std::uint32_t markEnd = m->GetEnd();
+    if (markEnd > pos) pos = markEnd < to ? markEnd : to;
+  }
+  copy(pos, to);
+  dest[out] = '\0';
+  return out;
+}
+
+void Document::SetTitleExcerpt(const char* path) {
+  MemFree(title_);
+  title_ = nullptr;
+  if (!root_ || !path || !*path) return;
+  char* spec = DuplicateString(path);
+  if (!spec) return;
+  if (foldsNames) UppercaseString(spec);
+
+  // The path names the outermost type first; the search wants the wanted
+  // type first and its ancestors after it.
+  std::size_t length = GetStringLength(spec);
+  char* reversed = static_cast<char*>(MemAlloc(length + 1));
+  if (!reversed) {
+    MemFree(spec);
+    return;
+  }
+  std::size_t out = 0;
+  for (std::size_t itemEnd = length;;) {
+    std::size_t itemStart = itemEnd;
+    while (itemStart > 0 && spec[itemStart - 1] != ',') --itemStart;
+    if (out) reversed[out++] = ',';
+    std::memcpy(reversed + out, spec + itemStart, itemEnd - itemStart);
+    out += itemEnd - itemStart;
+    if (itemStart == 0) break;
+    itemEnd = itemStart - 1;
+  }
+  reversed[out] = '\0';
+  MemFree(spec);
+
+  char* comma = FindChar(reversed, ',');
+  const char* qualifier = nullptr;
+  if (comma) {
+    *comma = '\0';
+    if (comma[1]) qualifier = comma + 1;
+  }
+  DocumentNode* found = FindDescendant(root_, reversed, qualifier);
+  MemFree(reversed);
+  if (!found || !text_) return;
+
+  std::uint32_t end = found->end;
+  if (end - found->start > kTitleBytes) {
+    end = found->start + std::uint32_t(kTitleBytes);
+    // Never cut inside a character: leave out one whose bytes run on.
+    while (end > found->start && (text_->ByteAt(end) & 0xC0) == 0x80) --end;
+  }
+  title_ = text_->CopyRangeAlloc(found->start, end, true);
+}
+
+void Document::AddGraphicReference(GraphicElementNode* element, EntityDecl* entity) {
+  if (!element || !entity) return;
+  const ExternalId* id = entity->GetExternalId();
+  const char* system = id ? id->SystemId() : nullptr;
+  GraphicEntry* entry = graphics_;
+  for (; entry; entry = entry->next) {
+    const ExternalId* otherId = entry->entity->GetExternalId();
+    const char* other = otherId ? otherId->SystemId() : nullptr;
+    if (system && other ? CompareStrings(system, other) == 0
+                        : EntityDecl::Equals(entry->entity, entity))
+      break;
+  }
+  if (!entry) {
+    entry = static_cast<GraphicEntry*>(pool_.Alloc(sizeof(GraphicEntry)));
+    if (!entry) return;
+    entry->entity = entity->AddRef();
+    entry->first = entry->last = nullptr;
+    entry->next = graphics_;
+    graphics_ = entry;
+  }
+  element->nextOfEntity = nullptr;
+  if (entry->last)
+    entry->last->nextOfEntity = element;
+  else
+    entry->first = element;
+  entry->last = element;
+}
+
+void Document::SetDoctypeId(ExternalId* id) {
+  if (id) id->AddRef();
+  if (doctypeId_) doctypeId_->Release();
+  doctypeId_ = id;
+}
+
+void Document::FlagLinkDeclarations(Dtd& dtd) {
+  for (LinkRuleRecord* r = links_.FirstElement(); r; r = links_.NextElement())
+    if (ElementTypeDecl* decl = dtd.FindElement(NameText(r->Name()))) decl->flags |= kElementLinkRule;
+  for (LinkRuleRecord* r = links_.FirstAttribute(); r; r = links_.NextAttribute()) {
+    if (AttributeNameRecord* record = dtd.AttributeDefs().FindRecord(NameText(r->Name())))
+      for (std::size_t i = 0; i < record->Count(); ++i)
+        record->At(i)->SetFlags(record->At(i)->Flags() | kAttrLinkRule);
+  }
+}
+
+const LinkRule* Document::FindLinkRule(const DocumentNode* element) const {
+  if (!element) return nullptr;
+  auto holds = [element](const LinkRule* rule) {
+    return !rule->Condition() || element->GetAttributeValue(rule->ConditionText()) != nullptr;
+  };
+  if (LinkRuleRecord* record = links_.FindElement(element->GetNameText()))
+    for (const LinkRule* rule = record->FirstRule(); rule; rule = rule->Next())
+      if (holds(rule)) return rule;
+  if (!element->Decl()) return nullptr;
+  const AttributeDeclSet& decls = element->Decl()->Attributes();
+  for (std::size_t i = decls.Count(); i-- > 0;) {
+    const AttributeDecl* d = decls.At(i);
+    if (!(d->Flags() & kAttrLinkRule)) continue;
+    const char* value = element->GetAttributeValue(d->NameText());
+    if (!value) continue;
+    LinkRuleRecord* record = links_.FindAttribute(d->NameText());
+    if (!record) continue;
+    for (LinkValueRules* v = record->FirstValue(); v; v = v->Next()) {
+      if (CompareStringNoCase(v->ValueText(), value) != 0) continue;
+      for (const LinkRule* rule = v->FirstRule(); rule; rule = rule->Next())
+        if (holds(rule)) return rule;
+    }
+  }
+  return nullptr;
+}
+
+bool Document::AddOwnedObject(EngineObject* object, void (*destroy)(EngineObject*)) {
+  if (!object || !destroy) return false;
+  auto* grown = static_cast<Owned*>(MemAlloc((ownedCount_ + 1) * sizeof(Owned)));
+  if (!grown) return false;
+  if (ownedCount_) std::memcpy(grown, owned_, ownedCount_ * sizeof(Owned));
+  MemFree(owned_);
+  owned_ = grown;
+  owned_[ownedCount_++] = {object, destroy};
+  return true;
+}
+
+}  // namespace qs
