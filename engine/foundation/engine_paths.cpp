@@ -29,67 +29,42 @@ bool EngineBase::IsRelativePath(const char* path) {
   return *p != ':';
 }
 
-char* EngineBase::NormalizePath(char* path) {
-  if (!path) return path;
-  char* out = path;
-  const char* in = path;
-  while (*in) {
-    if (IsSeparator(*in) && in[1] == '.' && in[2] && IsSeparator(in[2])) {
-      in += 2;  // "\." : the next separator is looked at next
-      continue;
-    }
-    if (IsSeparator(*in) && in[1] == '.' && in[2] == '.' && in[3] && IsSeparator(in[3])) {
-      in += 3;
-      // Back to the last separator written; it stays and the separator
-      // after ".." is copied in its place.
-      while (out > path && !IsSeparator(out[-1])) --out;
-      if (out > path) --out;
-      continue;
-    }
-    *out++ = *in++;
-  }
-  *out = '\0';
-  return path;
-}
+char* EngineBase::NormalizePath(char* path) { return PathNormalize(path); }
 
 char* EngineBase::JoinPath(char* out, const char* dir, const char* name) {
-  if (dir && IsRelativePath(name))
-    FormatString(out, kPathBufferSize, "%s%s", dir, name);
-  else
-    CopyStringMax(out, name ? name : "", kPathBufferSize);
-  return NormalizePath(out);
+  // A path that does not fit is refused (null, `out` empty), never cut.
+  return PathJoin(out, dir && IsRelativePath(name) ? dir : nullptr, name);
 }
 
 char* EngineBase::MakeAbsolute(const char* name, const char* dir) {
   char joined[kPathBufferSize];
-  return DuplicateString(JoinPath(joined, dir, name));
+  return JoinPath(joined, dir, name) ? DuplicateString(joined) : nullptr;
 }
 
 int EngineBase::ComparePaths(const char* dir1, const char* dir2, const char* name1,
                              const char* name2) {
   char a[kPathBufferSize], b[kPathBufferSize];
-  JoinPath(a, dir1, name1);
-  JoinPath(b, dir2, name2);
+  if (!JoinPath(a, dir1, name1) || !JoinPath(b, dir2, name2)) return 1;  // a refused path equals nothing
   return CompareStringNoCase(a, b);
 }
 
 int EngineBase::FileExistsIn(const char* name, const char* dir) {
   char joined[kPathBufferSize];
-  if (dir && IsRelativePath(name))
-    FormatString(joined, sizeof joined, "%s%s", dir, name);
-  else
-    CopyStringMax(joined, name ? name : "", sizeof joined);
+  if (!PathJoin(joined, dir && IsRelativePath(name) ? dir : nullptr, name)) return 0;
   return FileExists(joined);
 }
 
 int EngineBase::FileExists(const char* path) { return File::Exists(path); }
 
 char* EngineBase::JoinHomePath(const char* dir, const char* name, char* out) {
-  if (IsRelativePath(name)) {
-    FormatString(out, kPathBufferSize, "%s%s", dir ? dir : "", name);
-    return NormalizePath(out);
+  // A path that does not fit leaves `out` empty (null comes back).
+  if (!name) name = "";
+  if (IsRelativePath(name)) return PathJoin(out, dir ? dir : "", name);
+  if (GetStringLength(name) >= kPathBufferSize) {
+    out[0] = '\0';
+    return nullptr;
   }
-  return CopyStringMax(out, name ? name : "", kPathBufferSize);
+  return CopyString(out, name);
 }
 
 char* EngineBase::MakeTempName(char* out) { return ::qs::MakeTempName(out); }
