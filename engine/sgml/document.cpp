@@ -384,7 +384,7 @@ Mark* AnchorIndex::FindAtLeast(std::uint32_t position) {
 // ---- Document ---------------------------------------------------------------------------------
 
 Document::Document(ExternalId* source)
-    : source_(source ? source->AddRef() : nullptr), names_(16, true) {}
+    : source_(TakeUse(source)), names_(16, true) {}
 
 Document::~Document() {
   while (graphics_) {

@@ -84,7 +84,7 @@ void Dtd::SetDoctypeId(ExternalId* id) {
 // ---- ResourceRef -------------------------------------------------------------------
 
 ResourceRef::ResourceRef(ExternalId* id, const char* title, std::uint8_t kind)
-    : id_(id ? id->AddRef() : nullptr), title_(DuplicateString(title)), kind_(kind) {}
+    : id_(TakeUse(id)), title_(DuplicateString(title)), kind_(kind) {}
 
 ResourceRef::~ResourceRef() {
   if (id_) id_->Release();
@@ -94,8 +94,8 @@ ResourceRef::~ResourceRef() {
 // ---- DocumentType --------------------------------------------------------------------
 
 DocumentType::DocumentType(ExternalId* source, Dtd& dtd, Document* document)
-    : source_(source ? source->AddRef() : nullptr),
-      doctypeId_(dtd.DoctypeId() ? dtd.DoctypeId()->AddRef() : nullptr) {
+    : source_(TakeUse(source)),
+      doctypeId_(TakeUse(dtd.DoctypeId())) {
   for (ElementTypeDecl* e = dtd.FirstElement(); e; e = dtd.NextElement())
     elements_.Add(e->Copy());
 

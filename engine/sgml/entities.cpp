@@ -35,7 +35,11 @@ std::size_t EntityDecl::GetKeyLength() const {
 
 bool EntityDecl::Equals(const EntityDecl* a, const EntityDecl* b) {
   if (!a || !b) return a == b;
-  if (!ExternalId::Equals(a->GetExternalId(), b->GetExternalId())) return false;
+  const ExternalId* ia = a->GetExternalId();
+  const ExternalId* ib = b->GetExternalId();
+  if (ia || ib) {
+    if (!ia || !ib || !ia->Equals(*ib)) return false;
+  }
   const NotationDecl* na = a->GetNotation();
   const NotationDecl* nb = b->GetNotation();
   if (na && nb) {
@@ -89,7 +93,7 @@ ExternalEntityDecl::~ExternalEntityDecl() {
 }
 
 EntityDecl* ExternalEntityDecl::CloneAs(const char* name) const {
-  auto* copy = new ExternalEntityDecl(name, id_ ? id_->AddRef() : nullptr, type_, notation_);
+  auto* copy = new ExternalEntityDecl(name, TakeUse(id_), type_, notation_);
   copy->dataAttributes_ = CopyAttributeValues(dataAttributes_);
   return copy;
 }
@@ -139,7 +143,8 @@ void NotationDecl::SetSystemId(const char* text) {
 
 void NotationDecl::SetPublicId(const char* text) {
   MemFree(publicId_);
-  publicId_ = NormalizePublicId(DuplicateString(text));
+  publicId_ = DuplicateString(text);
+  NormalizePublicId(publicId_);
 }
 
 NotationDecl* NotationDecl::Copy() const {

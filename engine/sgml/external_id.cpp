@@ -6,15 +6,10 @@ namespace qs {
 
 namespace {
 bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 1; }
-
-bool SameText(const char* a, const char* b) {
-  if (!a || !b) return a == b;
-  return CompareStrings(a, b) == 0;
-}
 }  // namespace
 
-char* NormalizePublicId(char* text) {
-  if (!text) return text;
+void NormalizePublicId(char* text) {
+  if (!text) return;
   char* out = text;
   const unsigned char* in = reinterpret_cast<unsigned char*>(text);
   bool pendingBlank = false;
@@ -28,13 +23,15 @@ char* NormalizePublicId(char* text) {
     *out++ = char(FoldCase(*in));
   }
   *out = '\0';
-  return text;
 }
 
-ExternalId::ExternalId(const char* name, const char* systemId, const char* publicId)
+ExternalId::ExternalId(EntityResolver*, const InternedName*, const char* name,
+                       const char* systemId, const char* publicId, int)
     : name_(DuplicateString(name)),
       systemId_(DuplicateString(systemId)),
-      publicId_(NormalizePublicId(DuplicateString(publicId))) {}
+      publicId_(DuplicateString(publicId)) {
+  NormalizePublicId(publicId_);
+}
 
 ExternalId::~ExternalId() {
   MemFree(name_);
@@ -42,12 +39,17 @@ ExternalId::~ExternalId() {
   MemFree(publicId_);
 }
 
-bool ExternalId::Equals(const ExternalId* a, const ExternalId* b) {
-  if (a == b) return true;
-  if (!a || !b) return false;
-  if (a->publicId_ && b->publicId_) return SameText(a->publicId_, b->publicId_);
-  if (a->systemId_ && b->systemId_) return SameText(a->systemId_, b->systemId_);
-  return SameText(a->name_, b->name_);
+bool ExternalId::Equals(const ExternalId& other) const {
+  if (publicId_ || other.publicId_) {
+    if (!publicId_ || !other.publicId_) return false;
+    return CompareStrings(publicId_, other.publicId_) == 0;
+  }
+  if (systemId_ || other.systemId_) {
+    if (!systemId_ || !other.systemId_) return false;
+    return CompareStrings(systemId_, other.systemId_) == 0;
+  }
+  if (!name_ || !other.name_) return !name_ && !other.name_;
+  return CompareStrings(name_, other.name_) == 0;
 }
 
 }  // namespace qs

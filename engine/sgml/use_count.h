@@ -23,6 +23,13 @@ class UseCount16 {
   std::uint16_t n_ = 1;
 };
 
+// Takes a use of a counted object for a new holder; null stays null.
+template <typename T>
+T* TakeUse(T* object) {
+  if (object) object->AddRef();
+  return object;
+}
+
 class UseCount32 {
  public:
   std::uint32_t Get() const { return n_; }

@@ -15,6 +15,10 @@
 namespace qs {
 namespace {
 
+ExternalId* MakeId(const char* name, const char* systemId, const char* publicId) {
+  return new ExternalId(nullptr, nullptr, name, systemId, publicId, ExternalId::kGeneralEntity);
+}
+
 // A document with a Dtd for its types, trees built in code.
 struct Fixture {
   Dtd* dtd = new Dtd;
@@ -380,7 +384,7 @@ TEST(UseCounts, SixteenBitCountsSaturate) {
   EXPECT_EQ(doc->UseCount(), 1u);
   doc->Release();
 
-  ExternalId* id = new ExternalId("n", "s", nullptr);
+  ExternalId* id = MakeId("n", "s", nullptr);
   for (int i = 0; i < 70000; ++i) id->AddRef();
   EXPECT_EQ(id->UseCount(), 70001u);
   for (int i = 0; i < 70000; ++i) id->Release();
@@ -397,11 +401,11 @@ TEST(DocumentGraphics, EntriesAreSharedBySystemIdentifier) {
   root->AppendChild(g1);
   root->AppendChild(g2);
   root->AppendChild(g3);
-  auto* e1 = new ExternalEntityDecl("pic1", new ExternalId("pic1", "a.gif", nullptr), kEntityNdata,
+  auto* e1 = new ExternalEntityDecl("pic1", MakeId("pic1", "a.gif", nullptr), kEntityNdata,
                                     nullptr);
-  auto* e2 = new ExternalEntityDecl("pic2", new ExternalId("pic2", "a.gif", nullptr), kEntityNdata,
+  auto* e2 = new ExternalEntityDecl("pic2", MakeId("pic2", "a.gif", nullptr), kEntityNdata,
                                     nullptr);
-  auto* e3 = new ExternalEntityDecl("pic3", new ExternalId("pic3", "b.gif", nullptr), kEntityNdata,
+  auto* e3 = new ExternalEntityDecl("pic3", MakeId("pic3", "b.gif", nullptr), kEntityNdata,
                                     nullptr);
   f.doc->AddGraphicReference(g1, e1);
   f.doc->AddGraphicReference(g2, e2);
