@@ -58,6 +58,15 @@ const std::uint8_t* Stream::ReadBlock(std::size_t* length, std::size_t maximum) 
   return p;
 }
 
+const std::uint8_t* Stream::Peek(std::size_t* length) {
+  if (cur_ >= end_ && !Advance()) {
+    *length = 0;
+    return nullptr;
+  }
+  *length = static_cast<std::size_t>(end_ - cur_);
+  return cur_;
+}
+
 std::size_t Stream::Read(void* destination, std::size_t count) {
   auto* out = static_cast<std::uint8_t*>(destination);
   std::size_t done = 0;

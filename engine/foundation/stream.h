@@ -42,6 +42,16 @@ class Stream : public EngineObject {
   // A pointer into the buffer and up to `maximum` bytes, refilling when it
   // is used up; null and length 0 at the end.
   virtual const std::uint8_t* ReadBlock(std::size_t* length, std::size_t maximum);
+  // The buffered bytes from the read position on, refilling when none are
+  // left, without consuming them (how a decoder looks for a byte-order mark
+  // or an encoding declaration); null and 0 at the end.
+  const std::uint8_t* Peek(std::size_t* length);
+  // Gives back the last `count` bytes read, at most back to the start of
+  // the buffer, so that they are read again.
+  void Unread(std::size_t count = 1) {
+    std::size_t back = static_cast<std::size_t>(cur_ - start_);
+    cur_ -= count < back ? count : back;
+  }
 
   // The next byte, 0 at the end.
   int GetChar() { return cur_ < end_ ? *cur_++ : GetCharSlow(); }

@@ -8,24 +8,23 @@
 
 namespace qs {
 
-Decoder::Decoder(ByteSource* source, int encoding)
+Decoder::Decoder(Stream* source, int encoding)
     : source_(source), encoding_(encoding), consumed_(source->Tell()) {
-  source_->AddRef();
   sourceAt_[0] = consumed_;
 }
 
 Decoder::~Decoder() { source_->Release(); }
 
-std::uint32_t Decoder::Tell() const {
+std::int32_t Decoder::Tell() {
   if (!start_) return consumed_ - heldBack_;
   return sourceAt_[cur_ - out_];
 }
 
-bool Decoder::Refill() {
+void Decoder::Refill() {
   std::size_t n = 0;
   char bytes[4];
   while (n + sizeof bytes <= kBufferSize) {
-    std::uint32_t at = consumed_ - heldBack_;
+    std::int32_t at = consumed_ - heldBack_;
     char32_t cp;
     if (!DecodeOne(&cp)) break;
     int len = EncodeUtf8(cp, bytes);
@@ -37,7 +36,15 @@ bool Decoder::Refill() {
   sourceAt_[n] = consumed_ - heldBack_;
   start_ = out_;
   end_ = out_ + n;
-  return n > 0;
+}
+
+int Decoder::Seek(std::int32_t position) {
+  if (position < Tell()) return 0;
+  while (Tell() < position) {
+    if (cur_ >= end_ && !Advance()) return 0;
+    ++cur_;
+  }
+  return 1;
 }
 
 namespace {
@@ -46,7 +53,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 class Latin1Decoder : public Decoder {
  public:
-  explicit Latin1Decoder(ByteSource* source) : Decoder(source, kEncodingLatin1) {}
+  explicit Latin1Decoder(Stream* source) : Decoder(source, kEncodingLatin1) {}
 
  protected:
   bool DecodeOne(char32_t* cp) override {
@@ -59,7 +66,7 @@ class Latin1Decoder : public Decoder {
 
 class Iso8859Decoder : public Decoder {
  public:
-  Iso8859Decoder(ByteSource* source, int encoding)
+  Iso8859Decoder(Stream* source, int encoding)
       : Decoder(source, encoding), table_(Iso8859Table(encoding - 2)) {}
 
  protected:
@@ -81,7 +88,7 @@ class Iso8859Decoder : public Decoder {
 
 class Utf16Decoder : public Decoder {
  public:
-  Utf16Decoder(ByteSource* source, bool littleEndian)
+  Utf16Decoder(Stream* source, bool littleEndian)
       : Decoder(source, littleEndian ? kEncodingUtf16Le : kEncodingUtf16Be),
         littleEndian_(littleEndian) {}
 
@@ -139,7 +146,7 @@ class Utf16Decoder : public Decoder {
 
 class ShiftJisDecoder : public Decoder {
  public:
-  explicit ShiftJisDecoder(ByteSource* source)
+  explicit ShiftJisDecoder(Stream* source)
       : Decoder(source, kEncodingShiftJis), table_(ShiftJisTable()) {}
 
  protected:
@@ -180,7 +187,7 @@ class ShiftJisDecoder : public Decoder {
 // from a range, '~' for a lead without a valid trail.
 class Gb2312Decoder : public Decoder {
  public:
-  explicit Gb2312Decoder(ByteSource* source)
+  explicit Gb2312Decoder(Stream* source)
       : Decoder(source, kEncodingGb2312), table_(Gb2312Table()) {}
 
  protected:
@@ -208,7 +215,7 @@ class Gb2312Decoder : public Decoder {
 
 class Big5Decoder : public Decoder {
  public:
-  explicit Big5Decoder(ByteSource* source) : Decoder(source, kEncodingBig5), table_(Big5Table()) {}
+  explicit Big5Decoder(Stream* source) : Decoder(source, kEncodingBig5), table_(Big5Table()) {}
 
  protected:
   bool DecodeOne(char32_t* cp) override {
@@ -326,7 +333,7 @@ int ScanXmlDeclaration(const std::uint8_t* buf, std::size_t n, DecodeReporter* r
   return -1;
 }
 
-ByteSource* MakeDecoder(ByteSource* source, int number) {
+Stream* MakeDecoder(Stream* source, int number) {
   switch (number) {
     case kEncodingUtf16Le:
       return new Utf16Decoder(source, true);
@@ -344,29 +351,28 @@ ByteSource* MakeDecoder(ByteSource* source, int number) {
       if (number >= kEncodingIso8859_2 && number <= kEncodingIso8859_9)
         return new Iso8859Decoder(source, number);
       // UTF-8, and numbers that name no decoder, read the source directly.
-      source->AddRef();
       return source;
   }
 }
 
 }  // namespace
 
-ByteSource* OpenDecoder(ByteSource* source, int explicitNumber, int defaultNumber,
+Stream* OpenDecoder(Stream* source, int explicitNumber, int defaultNumber,
                         DecodeReporter* reporter) {
   if (explicitNumber >= 1 && explicitNumber <= 16) return MakeDecoder(source, explicitNumber - 1);
   if (explicitNumber != 0) return MakeDecoder(source, defaultNumber);
   std::size_t n = 0;
   const std::uint8_t* buf = source->Peek(&n);
   if (buf && n >= 2 && buf[0] == 0xFF && buf[1] == 0xFE) {
-    source->Skip(2);
+    source->ReadBlock(&n, 2);
     return MakeDecoder(source, kEncodingUtf16Le);
   }
   if (buf && n >= 2 && buf[0] == 0xFE && buf[1] == 0xFF) {
-    source->Skip(2);
+    source->ReadBlock(&n, 2);
     return MakeDecoder(source, kEncodingUtf16Be);
   }
   if (buf && n >= 3 && buf[0] == 0xEF && buf[1] == 0xBB && buf[2] == 0xBF) {
-    source->Skip(3);
+    source->ReadBlock(&n, 3);
     return MakeDecoder(source, kEncodingUtf8);
   }
   int declared = buf ? ScanXmlDeclaration(buf, n, reporter) : -1;

@@ -1,11 +1,11 @@
 // Input decoders: everything the parser reads becomes UTF-8 first. A decoder
-// is a byte source over another byte source; its buffer holds UTF-8, and
-// Tell gives the offset in the source of the character at the read position.
+// is a stream over another stream; its buffer holds UTF-8, and Tell gives
+// the offset in the source of the character at the read position.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-#include "sgml/byte_source.h"
+#include "foundation/stream.h"
 
 namespace qs {
 
@@ -35,49 +35,58 @@ class DecodeReporter {
   ~DecodeReporter() = default;
 };
 
-class Decoder : public ByteSource {
+class Decoder : public Stream {
  public:
-  std::uint32_t Tell() const override;
-  int GetEncoding() const override { return encoding_; }
+  ~Decoder() override;
+  // The source offset of the character at the read position.
+  std::int32_t Tell() override;
+  bool IsReadable() override { return source_->IsReadable(); }
+  void Refill() override;
+  // Forward only, by reading, to a source offset.
+  int Seek(std::int32_t position) override;
+  int GetEncoding() override { return encoding_; }
 
  protected:
-  Decoder(ByteSource* source, int encoding);
-  ~Decoder() override;
-  bool Refill() override;
+  // Takes over the caller's use of the source.
+  Decoder(Stream* source, int encoding);
   // Decodes one character from the source; false at the end of the source.
   virtual bool DecodeOne(char32_t* cp) = 0;
 
-  // Reading helpers that keep count of the source bytes taken.
+  // Reading helpers that keep count of the source bytes taken: the next
+  // byte, -1 at the end of the source (a 0 byte inside it is kept).
   int Next() {
-    int c = source_->GetByte();
-    if (c >= 0) ++consumed_;
+    int c = source_->GetChar();
+    if (c == 0 && source_->State() == kAtEnd) return -1;
+    ++consumed_;
     return c;
   }
+  // Gives the byte Next returned last back to the source.
   void GiveBack() {
-    source_->UngetByte();
+    source_->Unread(1);
     --consumed_;
   }
   // Source bytes taken but not yet decoded (a unit read ahead).
-  std::uint32_t heldBack_ = 0;
+  std::int32_t heldBack_ = 0;
 
  private:
   static constexpr std::size_t kBufferSize = 1024;
-  ByteSource* source_;
+  Stream* source_;
   int encoding_;
-  std::uint32_t consumed_;
+  std::int32_t consumed_;
   std::uint8_t out_[kBufferSize];
   // Source offset of the character that each output byte belongs to; the
   // entry after the last byte holds the offset where the buffer ends.
-  std::uint32_t sourceAt_[kBufferSize + 1];
+  std::int32_t sourceAt_[kBufferSize + 1];
 };
 
-// The decoder for the source: from an explicit number (1-16: encoding
-// number + 1), else detected from a byte-order mark (FF FE, FE FF, EF BB BF,
-// consumed) or an XML declaration's encoding, else the default number. The
-// result is a new reference; it is the source itself for UTF-8 and for
-// numbers without a decoder. An unknown declared encoding goes to the
-// reporter as warning 52 with the declared name.
-ByteSource* OpenDecoder(ByteSource* source, int explicitNumber, int defaultNumber,
-                        DecodeReporter* reporter);
+// The stream to read the source through: a decoder chosen by an explicit
+// number (1-16: encoding number + 1), else from a byte-order mark (FF FE,
+// FE FF, EF BB BF; consumed) or an XML declaration's encoding, else the
+// default number. The source itself for UTF-8 and for numbers without a
+// decoder. Takes over the caller's use of the source: the caller releases
+// only the result. An unknown declared encoding goes to the reporter as
+// warning 52 with the declared name.
+Stream* OpenDecoder(Stream* source, int explicitNumber, int defaultNumber,
+                    DecodeReporter* reporter);
 
 }  // namespace qs

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "foundation/strings.h"
-#include "sgml/byte_source.h"
+#include "foundation/stream.h"
 
 namespace qs {
 
@@ -28,9 +28,9 @@ unsigned SdataBucket(const char* name) {
 
 SdataTable::SdataTable(const char* path) {
   if (!path) return;
-  auto* in = new FileByteSource(path);
+  auto* in = new FileInStream(path, nullptr);
   char magic[7];
-  if (in->IsOpen() && in->Read(magic, 7) == 7 && std::memcmp(magic, kSdataMagic, 7) == 0) {
+  if (in->Read(magic, 7) == 7 && std::memcmp(magic, kSdataMagic, 7) == 0) {
     path_ = DuplicateString(path);
     for (auto& offset : buckets_) offset = in->ReadU24();
   }
@@ -40,15 +40,14 @@ SdataTable::SdataTable(const char* path) {
 SdataTable::~SdataTable() { MemFree(path_); }
 
 SdataEntry* SdataTable::Lookup(const char* name) const {
-  const char* replacement = nullptr;
   char* found = nullptr;
   std::uint32_t offset = path_ && name ? buckets_[SdataBucket(name)] : 0;
   if (offset) {
-    auto* in = new FileByteSource(path_);
+    auto* in = new FileInStream(path_, nullptr);
     // Both strings of a record, each at most 1026 bytes and a NUL.
-    char* key = static_cast<char*>(MemAlloc(2 * 1027));
-    if (key && in->Seek(offset)) {
-      char* value = key + 1027;
+    char* key = static_cast<char*>(MemAlloc(2 * Stream::kStringCapacity));
+    if (key && in->Seek(static_cast<std::int32_t>(offset))) {
+      char* value = key + Stream::kStringCapacity;
       // The bucket ends with an empty name; the end of the file ends it too.
       while (in->ReadString(key) > 0) {
         in->ReadString(value);
@@ -61,8 +60,7 @@ SdataEntry* SdataTable::Lookup(const char* name) const {
     MemFree(key);
     in->Release();
   }
-  replacement = found;
-  auto* entry = new SdataEntry(name, replacement);
+  auto* entry = new SdataEntry(name, found);
   MemFree(found);
   return entry;
 }

@@ -1,12 +1,12 @@
 #include "sgml/unicode_tables.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "foundation/engine_services.h"
+#include "foundation/file.h"
 #include "foundation/memory.h"
 #include "foundation/strings.h"
 #include "foundation/utf8.h"
-#include "sgml/byte_source.h"
 
 namespace qs {
 
@@ -108,16 +108,21 @@ void UnicodeFile::Close() {
   count_ = 0;
 }
 
-void UnicodeFile::Open(const char* path, EngineErrorReporter report, void* context) {
+void UnicodeFile::Open(const char* path) {
   Close();
-  std::FILE* f = OpenFileForReading(path);
+  File* f = path ? File::Open(path, File::kModeRead) : nullptr;
   if (!f) {
-    if (report) report(context, kEngineErrorCantOpenFile, path ? path : "");
+    ReportEngineError(kErrCantOpenCacheFile, reinterpret_cast<std::intptr_t>(path ? path : ""));
     return;
   }
   std::uint8_t head[8 + 12 * 32];
-  std::size_t got = std::fread(head, 1, sizeof head, f);
-  std::fclose(f);
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    std::size_t n = f->Read(head + got, sizeof head - got);
+    if (n == 0) break;
+    got += n;
+  }
+  delete f;
   if (got < 8 || GetU32(head) != kUnicodeTablesMagic) return;
   std::uint32_t count = GetU32(head + 4);
   if (count < 1 || count > 32 || got < 8 + 12 * count) return;
@@ -134,21 +139,26 @@ void* UnicodeFile::ReadSection(std::uint32_t id, std::uint32_t size, void* buffe
   const Entry* entry = nullptr;
   for (int i = 0; i < count_ && !entry; ++i)
     if (entries_[i].id == id) entry = &entries_[i];
-  if (!entry || entry->size != size || entry->offset > 0x7FFFFFFF) return nullptr;
-  std::FILE* f = OpenFileForReading(path_);
+  if (!entry || entry->size != size) return nullptr;
+  File* f = File::Open(path_, File::kModeRead);
   if (!f) return nullptr;
-  void* out = buffer ? buffer : MemAlloc(size);
-  bool ok = out && std::fseek(f, static_cast<long>(entry->offset), SEEK_SET) == 0 &&
-            std::fread(out, 1, size, f) == size;
-  std::fclose(f);
-  if (ok) return out;
+  auto* out = static_cast<std::uint8_t*>(buffer ? buffer : MemAlloc(size));
+  bool ok = out && f->Seek(entry->offset, 0) == static_cast<std::int64_t>(entry->offset);
+  std::size_t got = 0;
+  while (ok && got < size) {
+    std::size_t n = f->Read(out + got, size - got);
+    if (n == 0) break;
+    got += n;
+  }
+  delete f;
+  if (ok && got == size) return out;
   if (out && out != buffer) MemFree(out);
   return nullptr;
 }
 
-void LoadUnicodeTables(const char* path, EngineErrorReporter report, void* context) {
+void LoadUnicodeTables(const char* path) {
   if (g_loadCount++ > 0) return;
-  g_file.Open(path, report, context);
+  g_file.Open(path);
   ReadClassSections();
   SetBuiltInPages();
 }
@@ -161,6 +171,32 @@ void FreeUnicodeTables() {
   ForgetDoubleByte(g_sjis);
   ForgetDoubleByte(g_gb);
   ForgetDoubleByte(g_big5);
+}
+
+char* UnicodeTablesPath(const char* setupFile, const char* home, char* out,
+                        std::size_t capacity) {
+  if (capacity == 0) return out;
+  auto isSeparator = [](char c) { return c == '\\' || c == '/' || c == ':'; };
+  const char* folder = home ? home : "";
+  std::size_t len = std::strlen(folder);
+  if (setupFile && *setupFile) {
+    // The setup file's folder: up to its last separator.
+    folder = setupFile;
+    len = 0;
+    for (std::size_t i = 0; folder[i]; ++i)
+      if (isSeparator(folder[i])) len = i + 1;
+  }
+  bool addSeparator = len > 0 && !isSeparator(folder[len - 1]);
+  std::size_t nameLength = std::strlen(kUnicodeTablesFileName);
+  if (len + addSeparator + nameLength + 1 > capacity) {
+    // No path at all rather than another file's.
+    out[0] = '\0';
+    return out;
+  }
+  std::memcpy(out, folder, len);
+  if (addSeparator) out[len++] = '\\';
+  std::memcpy(out + len, kUnicodeTablesFileName, nameLength + 1);
+  return out;
 }
 
 const std::uint16_t* ShiftJisTable() { return LoadDoubleByte(g_sjis); }

@@ -20,11 +20,6 @@ enum : std::uint32_t {
   kSectionBig5 = 0x52, kBig5Size = 0x75C0,
 };
 constexpr int kClassPageCount = 28;
-constexpr int kEngineErrorCantOpenFile = 3;  // "Fatal: Can't open file '%s'"
-
-// How the tables report a file they cannot open: the engine object's
-// ReportError with the error code and the path as its first argument.
-using EngineErrorReporter = void (*)(void* context, int code, const char* argument);
 
 // The header and directory of a tables file.
 class UnicodeFile {
@@ -35,9 +30,10 @@ class UnicodeFile {
   UnicodeFile& operator=(const UnicodeFile&) = delete;
 
   // Reads the header and directory. A missing file is reported as engine
-  // error 3 with the path and leaves the file without sections; a wrong
-  // magic or a section count outside 1-32 leaves it without sections too.
-  void Open(const char* path, EngineErrorReporter report, void* context);
+  // error 3 "Fatal: Can't open file '%s'" with the path (the thread goes
+  // on) and leaves the file without sections; a wrong magic or a section
+  // count outside 1-32 leaves it without sections too.
+  void Open(const char* path);
   void Close();
   // Fills `buffer` (allocated with MemAlloc when null) with the section, or
   // returns null when the directory lacks the id with exactly that size or
@@ -57,8 +53,12 @@ class UnicodeFile {
 
 // Reference-counted: the first load opens `path` and reads the class
 // sections; the last free closes the file and drops every loaded table.
-void LoadUnicodeTables(const char* path, EngineErrorReporter report, void* context);
+void LoadUnicodeTables(const char* path);
 void FreeUnicodeTables();
+// Where the engine keeps the tables file: the folder of the setup file, or,
+// when none is set, the home folder. Writes the path into `out` and returns
+// it; a path longer than `capacity` gives "".
+char* UnicodeTablesPath(const char* setupFile, const char* home, char* out, std::size_t capacity);
 
 // The double-byte tables, read from the tables file the first time a
 // decoder asks; a table whose section is missing or wrongly sized stays all

@@ -21,12 +21,6 @@ void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
 }
 
-struct Reported {
-  std::vector<std::pair<int, std::string>> errors;
-  static void Record(void* context, int code, const char* argument) {
-    static_cast<Reported*>(context)->errors.emplace_back(code, argument);
-  }
-};
 
 TEST(UnicodeTablesFile, ShippedFileHasTheExactLayout) {
   std::string f;
@@ -65,10 +59,10 @@ TEST(UnicodeTablesFile, ShippedTablesGiveTheExpectedClassesAndCharacters) {
 }
 
 TEST(UnicodeTablesFile, MissingFileIsReportedOnceAndSingleByteDecodingWorks) {
-  Reported reported;
+  RecordingServices reported;
   const std::string path = "no-such-folder/qsunicde.dat";
-  LoadUnicodeTables(path.c_str(), &Reported::Record, &reported);
-  LoadUnicodeTables(path.c_str(), &Reported::Record, &reported);
+  LoadUnicodeTables(path.c_str());
+  LoadUnicodeTables(path.c_str());
   ASSERT_EQ(reported.errors.size(), 1u);
   EXPECT_EQ(reported.errors[0].first, 3);  // "Fatal: Can't open file '%s'"
   EXPECT_EQ(reported.errors[0].second, path);
@@ -90,13 +84,13 @@ class BadTablesFile : public ::testing::Test {
   void TearDown() override { std::remove(path_.c_str()); }
   void Load(const std::string& bytes) {
     WriteBytes(path_, bytes);
-    LoadUnicodeTables(path_.c_str(), &Reported::Record, &reported_);
+    LoadUnicodeTables(path_.c_str());
   }
   std::string good_;
   // One file per test: the native build runs the cases in parallel.
   std::string path_ = std::string("chars-tables-") +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".dat";
-  Reported reported_;
+  RecordingServices reported_;
 };
 
 TEST_F(BadTablesFile, RejectedHeadersLeaveNoSections) {
@@ -118,7 +112,7 @@ TEST_F(BadTablesFile, RejectedHeadersLeaveNoSections) {
     if (m.keep) bytes.resize(m.keep == 1 ? 0 : m.keep);
     WriteBytes(path_, bytes);
     UnicodeFile file;
-    file.Open(path_.c_str(), nullptr, nullptr);
+    file.Open(path_.c_str());
     EXPECT_EQ(file.SectionCount(), 0);
     EXPECT_EQ(file.ReadSection(0x11, 0x101, nullptr), nullptr);
     Load(bytes);
@@ -169,6 +163,28 @@ TEST_F(BadTablesFile, BadClassSectionsGiveClassZero) {
   EXPECT_EQ(LineBreakClass(0x4E00), 0);
   EXPECT_EQ(LineBreakClass('a'), 1);
   FreeUnicodeTables();
+}
+
+TEST(UnicodeTablesFile, PathIsInTheSetupFolderElseTheHome) {
+  struct PathCase {
+    const char* setup;
+    const char* home;
+    const char* path;
+  };
+  const PathCase cases[] = {
+      {"C:\\corvina\\setup", "C:\\home\\", "C:\\corvina\\qsunicde.dat"},
+      {nullptr, "C:\\home\\", "C:\\home\\qsunicde.dat"},
+      {"", "C:\\home", "C:\\home\\qsunicde.dat"},
+      {"setup", "C:\\home\\", "qsunicde.dat"},
+      {"D:setup", nullptr, "D:qsunicde.dat"},
+      {nullptr, nullptr, "qsunicde.dat"},
+  };
+  for (const PathCase& c : cases) {
+    char out[64];
+    EXPECT_STREQ(UnicodeTablesPath(c.setup, c.home, out, sizeof out), c.path);
+  }
+  char small[16];
+  EXPECT_STREQ(UnicodeTablesPath(nullptr, "C:\\a\\long\\home\\", small, sizeof small), "");
 }
 
 TEST(UnicodeData, CaseFoldingAndWordCharacters) {
