@@ -1,0 +1,387 @@
+#include "gui_harness.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace qs::test::gui {
+
+namespace {
+
+struct FindData {
+  DWORD pid;
+  const char* className;
+  const char* caption;
+  bool visible;
+  HWND found;
+};
+
+bool Matches(HWND window, const char* className, const char* text) {
+  if (className) {
+    char name[128];
+    if (!GetClassNameA(window, name, sizeof name) || lstrcmpiA(name, className) != 0) return false;
+  }
+  if (text && WindowText(window) != text) return false;
+  return true;
+}
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+  auto* data = reinterpret_cast<FindData*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != data->pid) return TRUE;
+  if (data->visible && !IsWindowVisible(window)) return TRUE;
+  if (!Matches(window, data->className, data->caption)) return TRUE;
+  data->found = window;
+  return FALSE;
+}
+
+struct ChildData {
+  int id;
+  const char* className;
+  const char* text;
+  HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND window, LPARAM param) {
+  auto* data = reinterpret_cast<ChildData*>(param);
+  if (data->id != -1 && GetDlgCtrlID(window) != data->id) return TRUE;
+  if (!Matches(window, data->className, data->text)) return TRUE;
+  data->found = window;
+  return FALSE;
+}
+
+// A block of memory inside the process that owns a window, for messages
+// whose parameters point at structures.
+class RemoteBlock {
+ public:
+  explicit RemoteBlock(HWND window, std::size_t size = 4096) : size_(size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                               PROCESS_QUERY_INFORMATION,
+                           FALSE, pid);
+    if (process_)
+      base_ = static_cast<char*>(
+          VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  }
+  ~RemoteBlock() {
+    if (base_) VirtualFreeEx(process_, base_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteBlock(const RemoteBlock&) = delete;
+  RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+  bool ok() const { return base_ != nullptr; }
+  char* at(std::size_t offset) const { return base_ + offset; }
+  bool Write(std::size_t offset, const void* data, std::size_t size) {
+    SIZE_T done = 0;
+    return offset + size <= size_ &&
+           WriteProcessMemory(process_, base_ + offset, data, size, &done) && done == size;
+  }
+  bool Read(std::size_t offset, void* data, std::size_t size) {
+    SIZE_T done = 0;
+    return offset + size <= size_ &&
+           ReadProcessMemory(process_, base_ + offset, data, size, &done) && done == size;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  char* base_ = nullptr;
+  std::size_t size_;
+};
+
+std::string WithSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+}  // namespace
+
+// ---- Processes -----------------------------------------------------------------
+
+Process::~Process() {
+  Kill();
+  if (process_) CloseHandle(process_);
+}
+
+bool Process::Start(const std::string& application, const std::string& commandLine, WORD show,
+                    const std::string& folder) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = show;
+  PROCESS_INFORMATION info{};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, FALSE,
+                      NORMAL_PRIORITY_CLASS, nullptr, folder.empty() ? nullptr : folder.c_str(),
+                      &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  id_ = info.dwProcessId;
+  return true;
+}
+
+bool Process::Running() const {
+  return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
+  if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  if (exitCode) *exitCode = code;
+  return true;
+}
+
+void Process::Kill() {
+  if (Running()) {
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, kWaitMs);
+  }
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string s(path, n < sizeof path ? n : 0);
+  std::size_t slash = s.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
+}
+
+std::string CurrentFolder() {
+  char path[MAX_PATH];
+  DWORD n = GetCurrentDirectoryA(sizeof path, path);
+  return WithSlash(std::string(path, n < sizeof path ? n : 0));
+}
+
+// ---- Windows ---------------------------------------------------------------------
+
+HWND WaitForWindow(DWORD pid, const char* className, const char* caption, bool visible,
+                   DWORD timeoutMs) {
+  FindData data{pid, className, caption, visible, nullptr};
+  WaitUntil(
+      [&] {
+        data.found = nullptr;
+        EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&data));
+        return data.found != nullptr;
+      },
+      timeoutMs);
+  return data.found;
+}
+
+bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
+  return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
+
+HWND FindControl(HWND parent, int id, const char* className) {
+  ChildData data{id, className, nullptr, nullptr};
+  EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&data));
+  return data.found;
+}
+
+HWND FindDescendant(HWND parent, const char* className, const char* text) {
+  ChildData data{-1, className, text, nullptr};
+  EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&data));
+  return data.found;
+}
+
+std::string WindowText(HWND window) {
+  char text[1024];
+  // WM_GETTEXT is carried across processes; GetWindowText would not ask a
+  // control of another process.
+  LRESULT n = SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                                  SMTO_ABORTIFHUNG, kWaitMs, nullptr);
+  text[sizeof text - 1] = '\0';
+  return n ? std::string(text) : std::string(text, 0);
+}
+
+bool SetWindowTextRemote(HWND window, const std::string& text) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_ABORTIFHUNG, kWaitMs, &result) != 0;
+}
+
+void PostCommand(HWND window, int id) {
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+bool PressButton(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  if (!button) return false;
+  return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+// ---- List views --------------------------------------------------------------------
+
+int ListViewCount(HWND listView) {
+  return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string ListViewText(HWND listView, int row, int column) {
+  RemoteBlock block(listView);
+  if (!block.ok()) return "<no remote memory>";
+  constexpr std::size_t kTextAt = 512, kTextSize = 1024;
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = block.at(kTextAt);
+  item.cchTextMax = kTextSize;
+  char zero = 0;
+  block.Write(kTextAt, &zero, 1);
+  if (!block.Write(0, &item, sizeof item)) return "<write failed>";
+  SendMessageA(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+               reinterpret_cast<LPARAM>(block.at(0)));
+  char text[kTextSize + 1] = {};
+  block.Read(kTextAt, text, kTextSize);
+  text[kTextSize] = '\0';
+  return text;
+}
+
+std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns) {
+  std::vector<std::vector<std::string>> rows;
+  int count = ListViewCount(listView);
+  for (int r = 0; r < count; ++r) {
+    std::vector<std::string> row;
+    for (int c = 0; c < columns; ++c) row.push_back(ListViewText(listView, r, c));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+void ListViewSelect(HWND listView, const std::vector<int>& rows) {
+  RemoteBlock block(listView);
+  if (!block.ok()) return;
+  LVITEMA item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = 0;
+  block.Write(0, &item, sizeof item);
+  SendMessageA(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+               reinterpret_cast<LPARAM>(block.at(0)));
+  item.state = LVIS_SELECTED;
+  block.Write(0, &item, sizeof item);
+  for (int row : rows)
+    SendMessageA(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(block.at(0)));
+}
+
+bool ClickColumnHeader(HWND listView, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageA(listView, LVM_GETHEADER, 0, 0));
+  if (!header) return false;
+  RemoteBlock block(header);
+  if (!block.ok()) return false;
+  RECT rect{};
+  if (!SendMessageA(header, HDM_GETITEMRECT, static_cast<WPARAM>(column),
+                    reinterpret_cast<LPARAM>(block.at(0))) ||
+      !block.Read(0, &rect, sizeof rect))
+    return false;
+  LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  SendMessageA(header, WM_MOUSEMOVE, 0, at);
+  SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(header, WM_LBUTTONUP, 0, at);
+  return true;
+}
+
+// ---- Common dialogs ------------------------------------------------------------------
+
+namespace {
+// The file-name control of an explorer-style file dialog: a combo box
+// (cmb13) on Windows, an edit (edt1) under Wine.
+HWND FileNameControl(HWND dialog) {
+  if (HWND combo = FindControl(dialog, 0x47c)) return combo;
+  return FindControl(dialog, 0x480);
+}
+}  // namespace
+
+HWND WaitForFileDialog(DWORD pid, const char* title, DWORD timeoutMs) {
+  HWND dialog = nullptr;
+  WaitUntil(
+      [&] {
+        dialog = WaitForWindow(pid, "#32770", title, true, 0);
+        return dialog && FileNameControl(dialog) && IsWindowEnabled(dialog);
+      },
+      timeoutMs);
+  return dialog && FileNameControl(dialog) ? dialog : nullptr;
+}
+
+bool FillFileDialog(HWND dialog, const std::string& path) {
+  HWND name = FileNameControl(dialog);
+  if (!name || !SetWindowTextRemote(name, path)) return false;
+  if (WindowText(name) != path) return false;
+  return PressButton(dialog, IDOK);
+}
+
+bool AnswerMessageBox(DWORD pid, const char* caption, int button, DWORD timeoutMs) {
+  struct Data {
+    DWORD pid;
+    const char* caption;
+    int button;
+    HWND found;
+  } data{pid, caption, button, nullptr};
+  auto find = [](HWND window, LPARAM param) -> BOOL {
+    auto* d = reinterpret_cast<Data*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != d->pid || !IsWindowVisible(window) || !Matches(window, "#32770", d->caption))
+      return TRUE;
+    if (FileNameControl(window) || !GetDlgItem(window, d->button)) return TRUE;
+    d->found = window;
+    return FALSE;
+  };
+  bool found = WaitUntil(
+      [&] {
+        data.found = nullptr;
+        EnumWindows(find, reinterpret_cast<LPARAM>(&data));
+        return data.found != nullptr;
+      },
+      timeoutMs);
+  return found && PressButton(data.found, button);
+}
+
+// ---- Files ---------------------------------------------------------------------------
+
+std::string ReadFileBytes(const std::string& path) {
+  std::string bytes;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return bytes;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  std::fclose(f);
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Screenshot(const std::string& unixPath) {
+  // Wine starts a Unix program when asked to run one by its Unix path. The
+  // arguments reach it split at spaces, unquoted: the path must have none.
+  if (unixPath.find(' ') != std::string::npos) return false;
+  std::string line = "/usr/bin/import -window root " + unixPath;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::vector<char> buffer(line.begin(), line.end());
+  buffer.push_back('\0');
+  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  bool done = WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
+  CloseHandle(info.hProcess);
+  return done;
+}
+
+}  // namespace qs::test::gui

@@ -1,0 +1,102 @@
+// Drives a GUI program from another process under the same wineserver (or on
+// Windows): start it, find its windows, read and set controls, post commands,
+// fill common file dialogs and wait for it to end. Every wait is bounded; a
+// wait that runs out returns null/false and the test reports it.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qs::test::gui {
+
+// Generous bounds: a wait only runs out when something is wrong.
+inline constexpr DWORD kWaitMs = 20000;
+
+class Process {
+ public:
+  Process() = default;
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // CreateProcess with `application` as the application name and
+  // `commandLine` as the whole command line, asking for `show`.
+  bool Start(const std::string& application, const std::string& commandLine, WORD show,
+             const std::string& folder = std::string());
+  DWORD id() const { return id_; }
+  HANDLE handle() const { return process_; }
+  bool Running() const;
+  // Waits for the end; false when it did not end in time.
+  bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = kWaitMs);
+  // Ends a process a failed test left behind.
+  void Kill();
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// This program's own folder, with a trailing backslash.
+std::string ProgramFolder();
+// The current folder, with a trailing backslash.
+std::string CurrentFolder();
+
+// A top-level window of process `pid` with this class (null: any) and
+// caption (null: any), waited for; visible windows only when `visible`.
+HWND WaitForWindow(DWORD pid, const char* className, const char* caption, bool visible = true,
+                   DWORD timeoutMs = kWaitMs);
+// Waits until the window no longer exists.
+bool WaitForWindowGone(HWND window, DWORD timeoutMs = kWaitMs);
+// The first descendant with this control id (and class, when given).
+HWND FindControl(HWND parent, int id, const char* className = nullptr);
+// A descendant of this class whose text is `text` (null: any).
+HWND FindDescendant(HWND parent, const char* className, const char* text);
+
+std::string WindowText(HWND window);
+bool SetWindowTextRemote(HWND window, const std::string& text);
+void PostCommand(HWND window, int id);
+// Presses a button of a dialog (BM_CLICK, posted: the button may open a
+// modal loop of its own).
+bool PressButton(HWND dialog, int id);
+
+// Polls `condition` until it holds or the bound runs out.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = kWaitMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(20);
+  }
+}
+
+// ---- List views of another process -------------------------------------------
+// Texts and states go through memory allocated in the owning process.
+int ListViewCount(HWND listView);
+std::string ListViewText(HWND listView, int row, int column);
+std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns);
+void ListViewSelect(HWND listView, const std::vector<int>& rows);
+// Clicks the header of column k (button down and up at its centre).
+bool ClickColumnHeader(HWND listView, int column);
+
+// ---- Common file dialogs -----------------------------------------------------
+// Waits for the open or save dialog with this title of process `pid`, puts
+// `path` into its file-name control and presses OK. False when the dialog
+// did not appear or did not take the name.
+HWND WaitForFileDialog(DWORD pid, const char* title, DWORD timeoutMs = kWaitMs);
+bool FillFileDialog(HWND dialog, const std::string& path);
+// Answers a message box of process `pid` (e.g. "replace the file?") with the
+// button id given.
+bool AnswerMessageBox(DWORD pid, const char* caption, int button, DWORD timeoutMs = kWaitMs);
+
+// ---- Files and screenshots ---------------------------------------------------
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+// A picture of the whole X display for people to look at, taken with
+// ImageMagick's import (run as a Unix program through Wine). Best effort.
+bool Screenshot(const std::string& unixPath);
+
+}  // namespace qs::test::gui
