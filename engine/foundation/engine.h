@@ -337,6 +337,15 @@ class HostedEngine : public Engine {
                   const char* tempDir, const char* sdataHome);
 
   HostedEngine* AsHosted() override { return this; }
+  // The data of an entity: a text or block the host handed over for its
+  // path, a registered temporary copy, the host's answer to event 3, or the
+  // file itself. `systemPath` (else the identifier's) names it.
+  Stream* OpenEntity(ExternalId* externalId, const char* systemPath,
+                     std::int32_t* outNumber) override;
+  // The name of a local file holding the entity's data in `out`
+  // (kPathBufferSize bytes), copying data held in memory to a temporary
+  // file; 0 when there is none.
+  int GetLocalFile(ExternalId* externalId, char* out, std::int32_t* outNumber);
   std::intptr_t RaiseEvent(WindowHandle window, int event, std::intptr_t a,
                            std::intptr_t b) override;
   void ReportError(int code, std::intptr_t a = 0, std::intptr_t b = 0, std::intptr_t c = 0,

@@ -6,12 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/callbacks.h"
 #include "foundation/stream.h"
 
 namespace qs {
-
-// Host events of entity storage.
-enum : int { kEventResolveSystemId = 3, kEventFreeHostBlock = 48 };
 
 // Bits of the flags word the host sets for event 3; the event's result is
 // a pointer whose meaning they give.

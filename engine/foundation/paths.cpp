@@ -95,8 +95,9 @@ char* MakeTempName(char* out) {
   EngineServices& engine = GetEngineServices();
   const char* dir = engine.GetTempDir();
   unsigned stamp = engine.GetTempStamp();
-  // The longest name: the folder, a separator, two + eight hex digits, "-", ".tmp".
-  if (GetStringLength(dir) + 16 >= kPathCapacity) return nullptr;
+  // No folder: no temporary files (never in the root). The longest name:
+  // the folder, a separator, two + eight hex digits, "-", ".tmp".
+  if (!dir || !*dir || GetStringLength(dir) + 16 >= kPathCapacity) return nullptr;
   do {
     FormatString(out, kPathCapacity, "%s%c%02x-%04lx.tmp", dir, '\\', stamp,
                  static_cast<unsigned long>(g_tempNameCounter++));
@@ -221,7 +222,7 @@ int CopyToTempFile(Stream* stream, const char* key, char* out, std::int32_t numb
   const char* dir = GetEngineServices().GetTempDir();
   char name[kPathCapacity];
   // The folder, a separator, up to ten digits, ".", the extension.
-  if (GetStringLength(dir) + 1 + 10 + 1 + 8 >= kPathCapacity) {
+  if (!dir || !*dir || GetStringLength(dir) + 1 + 10 + 1 + 8 >= kPathCapacity) {
     stream->Release();
     return 0;
   }
