@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "chars_support.h"
+#include "foundation/engine.h"
+#include "recording_sink.h"
 #include "foundation/memory.h"
 
 namespace qs::test {
@@ -75,6 +77,17 @@ TEST(UnicodeTablesFile, MissingFileIsReportedOnceAndSingleByteDecodingWorks) {
   FreeUnicodeTables();
   FreeUnicodeTables();
   EXPECT_EQ(reported.errors.size(), 1u);
+}
+
+TEST(UnicodeTablesFile, MissingFileShowsTheEngineErrorText) {
+  RecordingSink sink;
+  HostedEngine engine(0, "C:\\Home\\", "Corvina", nullptr);
+  EngineBase* previous = SetEngine(&engine);
+  LoadUnicodeTables("no-such-folder/qsunicde.dat");
+  FreeUnicodeTables();
+  SetEngine(previous);
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Fatal: Can't open file 'no-such-folder/qsunicde.dat'");
 }
 
 // Builds a tables file from the shipped one with one change.
