@@ -39,6 +39,22 @@ SdataTable::SdataTable(const char* path) {
 
 SdataTable::~SdataTable() { MemFree(path_); }
 
+SdataTable* CreateSdataTable(const char* sdataHome) {
+  if (!sdataHome || !*sdataHome) return new SdataTable(nullptr);
+  std::size_t len = std::strlen(sdataHome);
+  char last = sdataHome[len - 1];
+  bool addSeparator = last != '\\' && last != '/' && last != ':';
+  std::size_t nameLength = std::strlen(kSdataFileName);
+  char* path = static_cast<char*>(MemAlloc(len + addSeparator + nameLength + 1));
+  if (!path) return new SdataTable(nullptr);
+  std::memcpy(path, sdataHome, len);
+  if (addSeparator) path[len++] = '\\';
+  std::memcpy(path + len, kSdataFileName, nameLength + 1);
+  auto* table = new SdataTable(path);
+  MemFree(path);
+  return table;
+}
+
 SdataEntry* SdataTable::Lookup(const char* name) const {
   char* found = nullptr;
   std::uint32_t offset = path_ && name ? buckets_[SdataBucket(name)] : 0;

@@ -57,6 +57,11 @@ class SdataTable : public EngineObject {
   std::uint32_t buckets_[256] = {};
 };
 
+// The engine's table for its SDATAHOME folder: the file "sdata.dat" in that
+// folder (a separator is added when the folder lacks one); null or an empty
+// folder gives a table without a file.
+SdataTable* CreateSdataTable(const char* sdataHome);
+
 // The bucket of a name: the engine's name hash (h = 17; each byte b at index
 // i of n adds (b + 17) * (n - i + 18), unsigned 32-bit) modulo 256.
 unsigned SdataBucket(const char* name);

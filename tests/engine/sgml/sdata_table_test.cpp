@@ -67,6 +67,19 @@ TEST(SdataShipped, ResolvesIsoEntityTexts) {
   for (const auto& [name, replacement] : cases) EXPECT_EQ(Find(table, name), replacement) << name;
 }
 
+TEST(SdataShipped, EngineTableIsTheFileInTheSdataHomeFolder) {
+  const std::string home = SourceDir() + "/samples/home";
+  for (const std::string& folder : {home, home + "/"}) {
+    SdataTable* table = CreateSdataTable(folder.c_str());
+    EXPECT_TRUE(table->IsLoaded()) << folder;
+    EXPECT_EQ(Find(*table, "[mdash ]"), "\xE2\x80\x94");
+    delete table;
+  }
+  SdataTable* none = CreateSdataTable(nullptr);
+  EXPECT_FALSE(none->IsLoaded());
+  delete none;
+}
+
 TEST_F(SdataFile, OtherMagicOrMissingFileIsIgnoredSilently) {
   RecordingSink sink;
   std::string good = MakeSdataFile({{"[x]", "y"}});
