@@ -156,6 +156,7 @@ class CachedStream : public BlockClient {
 
   // The byte at the position, which advances; 0 at the end of the data.
   int GetChar();
+  int ReadByte() { return GetChar(); }
   // One UTF-8 coded character; U+FFFD for a sequence the data cuts short,
   // 0 at the end.
   std::uint32_t GetUtf8Char();
