@@ -717,4 +717,206 @@ bool Document::AddOwnedObject(EngineObject* object, void (*destroy)(EngineObject
   return true;
 }
 
+// ---- Part merge -------------------------------------------------------------------------------
+
+namespace {
+
+bool SameElementType(const ElementTypeDecl& a, const ElementTypeDecl& b) {
+  const AttributeDeclSet& da = a.Attributes();
+  const AttributeDeclSet& db = b.Attributes();
+  if (a.flags != b.flags || da.Count() != db.Count()) return false;
+  for (std::size_t i = 0; i < da.Count(); ++i) {
+    const AttributeDecl* x = da.At(i);
+    const AttributeDecl* y = db.FindByAtom(x->Name());
+    if (!y || x->DeclaredValue() != y->DeclaredValue() || x->DefaultKind() != y->DefaultKind() ||
+        x->Flags() != y->Flags())
+      return false;
+    if (x->DefaultValue() && y->DefaultValue() && x->DefaultValue() != y->DefaultValue())
+      return false;
+  }
+  return true;
+}
+
+bool CopyText(TextStore& to, const TextStore& from, std::uint32_t a, std::uint32_t b) {
+  constexpr std::uint32_t kStep = 65536;
+  char* buffer = static_cast<char*>(MemAlloc(kStep + 1));
+  if (!buffer) return false;
+  bool ok = true;
+  for (std::uint32_t pos = a; ok && pos < b;) {
+    std::uint32_t n = b - pos < kStep ? b - pos : kStep;
+    std::size_t got = from.CopyRange(buffer, pos, pos + n, false);
+    ok = got == n && to.Append(buffer, got);
+    pos += n;
+  }
+  MemFree(buffer);
+  return ok;
+}
+
+void ShiftSubtree(DocumentNode* top, std::uint32_t by) {
+  DocumentNode* node = top;
+  for (;;) {
+    node->start += by;
+    node->end += by;
+    if (node->First()) {
+      node = node->First();
+      continue;
+    }
+    while (node != top && !node->Next()) node = node->Parent();
+    if (node == top) return;
+    node = node->Next();
+  }
+}
+
+bool IsKeptMarkup(const Mark* m) {
+  return m->Kind() >= kMarkKeptMarkupFirst && m->Kind() <= kMarkKeptMarkupLast;
+}
+
+}  // namespace
+
+bool Document::MergePart(DocumentNode* element, Document& part) {
+  if (&part == this || !element || !part.root_ || !text_) return false;
+  const std::uint32_t insertAt = element->end;
+  const std::uint32_t partStart = part.root_->start;
+  const std::uint32_t length = part.root_->end - partStart;
+  const std::uint32_t oldRootEnd = root_ ? root_->end : insertAt;
+  if (part.TextLength() < part.root_->end || TextLength() < oldRootEnd) return false;
+
+  // The new text holds the tree's text and then the kept markup again; it
+  // must stay within the 24-bit offsets of the marks.
+  std::uint64_t kept = 0;
+  for (Mark* m = firstMark_; m; m = m->next)
+    if (IsKeptMarkup(m) && m->GetEnd() > m->Start()) kept += m->GetEnd() - m->Start();
+  if (std::uint64_t(oldRootEnd) + length + kept > kMaxDocumentText) return false;
+
+  // Declarations: a type of the part stands for this document's type of the
+  // same name, which must agree with it.
+  for (std::size_t i = 0; i < part.typeCount_; ++i) {
+    ElementTypeDecl* theirs = part.types_[i];
+    theirs->forward = nullptr;
+    for (std::size_t j = 0; j < typeCount_; ++j) {
+      if (types_[j]->Name() != theirs->Name()) continue;
+      if (!SameElementType(*theirs, *types_[j])) return false;
+      theirs->forward = types_[j];
+      break;
+    }
+  }
+
+  // Text, built before anything changes so that a failure leaves all as it was.
+  auto* text = new TextStore;
+  bool ok = CopyText(*text, *text_, 0, insertAt) &&
+            CopyText(*text, *part.text_, partStart, partStart + length) &&
+            CopyText(*text, *text_, insertAt, oldRootEnd);
+  if (!ok) {
+    text->Release();
+    return false;
+  }
+
+  for (std::size_t i = 0; i < part.typeCount_; ++i) {
+    ElementTypeDecl* theirs = part.types_[i];
+    if (theirs->forward) continue;
+    ElementTypeDecl* copy = theirs->Copy();
+    theirs->forward = copy;
+    NoteTypeUse(copy);
+    copy->Release();
+  }
+
+  // Tree.
+  DocumentNode* clone = part.root_->CloneInto(*this, std::int32_t(insertAt - partStart));
+  if (clone) {
+    element->AppendChild(clone);
+    for (DocumentNode* a = element; a; a = a->Parent()) {
+      a->end += length;
+      for (DocumentNode* s = a->Next(); s; s = s->Next()) ShiftSubtree(s, length);
+    }
+  }
+
+  // Kept markup goes after the text again, kinds 7 to 9 in turn.
+  Mark* keptFirst = nullptr;
+  Mark* keptLast = nullptr;
+  for (std::uint8_t kind = kMarkKeptMarkupFirst; kind <= kMarkKeptMarkupLast; ++kind) {
+    for (Mark* m = firstMark_; m;) {
+      Mark* next = m->next;
+      if (m->Kind() == kind) {
+        RemoveMark(m);
+        std::uint32_t from = m->Start();
+        std::uint32_t to = m->GetEnd();
+        std::uint32_t at = text->Length();
+        CopyText(*text, *text_, from, to);
+        m->SetStart(at);
+        static_cast<MarkupMark*>(m)->end = text->Length();
+        (keptLast ? keptLast->next : keptFirst) = m;
+        keptLast = m;
+      }
+      m = next;
+    }
+  }
+  text_->Release();
+  text_ = text;
+  text_->Close();
+
+  // Marks: this document's from the insertion point on move by the part's
+  // length; the part's marks come in between, at equal offsets first.
+  Mark* rest = nullptr;
+  if (!firstMark_ || firstMark_->Start() >= insertAt) {
+    rest = firstMark_;
+    firstMark_ = lastMark_ = nullptr;
+  } else {
+    Mark* m = firstMark_;
+    while (m->next && m->next->Start() < insertAt) m = m->next;
+    rest = m->next;
+    m->next = nullptr;
+    lastMark_ = m;
+  }
+  auto copyOf = [this, insertAt, partStart](const Mark* m) -> Mark* {
+    std::uint32_t at = m->Start() - partStart + insertAt;
+    switch (m->Kind()) {
+      case kMarkRecordEnd:
+      case kMarkTab:
+        return new (pool_) SimpleMark(m->Kind(), at);
+      case kMarkEntityRef:
+        return new (pool_) EntityRefMark(at, m->GetEntity());
+      case kMarkProcessingInstruction:
+        return new (pool_) MarkupMark(m->Kind(), at, m->GetEnd() - partStart + insertAt);
+      default:
+        return nullptr;
+    }
+  };
+  const Mark* theirs = part.firstMark_;
+  while (theirs && theirs->Start() < partStart) theirs = theirs->next;
+  while (rest || theirs) {
+    if (theirs && (theirs->Start() >= partStart + length)) {
+      theirs = nullptr;
+      continue;
+    }
+    bool takeTheirs =
+        theirs && (!rest || rest->Start() + length >= theirs->Start() - partStart + insertAt);
+    if (takeTheirs) {
+      AppendMark(copyOf(theirs));
+      theirs = theirs->next;
+    } else {
+      Mark* m = rest;
+      rest = rest->next;
+      std::uint8_t kind = m->Kind();
+      m->SetStart(m->Start() + length);
+      // These kinds carry an end of their own.
+      if (kind == kMarkResume || kind == kMarkStyledText || kind >= kMarkProcessingInstruction)
+        static_cast<MarkupMark*>(m)->end += length;
+      AppendMark(m);
+    }
+  }
+  if (keptFirst) {
+    firstKeptMarkup = keptFirst;
+    for (Mark* m = keptFirst; m;) {
+      Mark* next = m->next;
+      AppendMark(m);
+      m = next;
+    }
+  }
+
+  // External entities of the part.
+  for (EntityDecl* e = part.FirstEntity(); e; e = part.NextEntity())
+    if (e->IsExternal()) AddEntity(e->Clone());
+  return true;
+}
+
 }  // namespace qs

@@ -401,6 +401,15 @@ class Document : public EngineObject {
   // Whether element and attribute names are folded to upper case (SGML).
   bool foldsNames = true;
 
+  // ---- Part merge
+  // Splices a separately parsed part in as the last child of `element` (a
+  // node of this document): its types, tree, text, marks and external
+  // entities. True when merged; false, with this document unchanged, when
+  // the part is this document or has no root, when one of its element types
+  // differs from this document's type of the same name, or when the text
+  // would pass kMaxDocumentText bytes.
+  bool MergePart(DocumentNode* element, Document& part);
+
   // ---- Graphics
   // Lists a graphic element under its external entity: an entry is shared by
   // entities with the same system identifier (or, where either has none,

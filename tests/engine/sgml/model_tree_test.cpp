@@ -427,3 +427,109 @@ TEST(DocumentGraphics, EntriesAreSharedBySystemIdentifier) {
 
 }  // namespace
 }  // namespace qs
+
+namespace qs {
+namespace {
+
+std::string AllText(Document& doc) {
+  std::vector<char> buf(doc.TextLength() + 1);
+  doc.Text()->CopyRange(buf.data(), 0, doc.TextLength(), false);
+  return std::string(buf.data(), doc.TextLength());
+}
+
+std::string MarkList(Document& doc) {
+  std::string out;
+  for (Mark* m = doc.FirstMark(); m; m = m->next)
+    out += std::to_string(m->Kind()) + "@" + std::to_string(m->Start()) + "-" +
+           std::to_string(m->GetEnd()) + " ";
+  return out;
+}
+
+TEST(PartMerge, SplicesTreeTextAndMarks) {
+  Fixture target;
+  target.Text("0123456789<!kept>");
+  ElementNode* root = target.Element("R", 0, 10);
+  ElementNode* a = target.Element("A", 2, 4, root);
+  ElementNode* b = target.Element("B", 6, 8, root);
+  target.doc->AppendMark(new (target.doc->Pool()) SimpleMark(kMarkRecordEnd, 1));
+  target.doc->AppendMark(new (target.doc->Pool()) MarkupMark(kMarkProcessingInstruction, 7, 9));
+  target.doc->AppendMark(new (target.doc->Pool()) MarkupMark(8, 10, 17));
+  target.doc->firstKeptMarkup = target.doc->LastMark();
+
+  Fixture part;
+  part.Text("xyz");
+  ElementNode* x = part.Element("X", 0, 3);
+  part.Element("A", 1, 2, x);  // the same type as the target's A
+  part.doc->AppendMark(new (part.doc->Pool()) SimpleMark(kMarkTab, 0));
+  part.doc->AddEntity(new ExternalEntityDecl("fig", MakeId("fig", "f.gif", nullptr), kEntityNdata,
+                                             nullptr));
+  part.doc->AddEntity(new TextEntityDecl("txt", kEntityText, "t"));
+
+  ASSERT_TRUE(target.doc->MergePart(a, *part.doc));
+  EXPECT_EQ(AllText(*target.doc), "0123xyz456789<!kept>");
+  EXPECT_EQ(root->end, 13u);
+  EXPECT_EQ(a->end, 7u);
+  EXPECT_EQ(b->start, 9u);
+  EXPECT_EQ(b->end, 11u);
+  DocumentNode* clone = a->Last();
+  ASSERT_NE(clone, nullptr);
+  EXPECT_STREQ(clone->GetNameText(), "X");
+  EXPECT_EQ(clone->start, 4u);
+  EXPECT_EQ(target.doc->ElementAtPosition(5)->GetNameText(), std::string("A"));
+  EXPECT_EQ(target.doc->ElementAtPosition(5)->Parent(), clone);
+  EXPECT_EQ(target.doc->ElementAtPosition(9), b);
+  // The part's A is this document's A; its X is a new type of the target.
+  EXPECT_EQ(clone->First()->Decl(), a->Decl());
+  EXPECT_EQ(target.doc->UsedTypeCount(), 4u);
+  // The part's tab at 0 lands at 4; the processing instruction keeps its
+  // extent, moved; the kept markup is copied after the text.
+  EXPECT_EQ(MarkList(*target.doc), "1@1-2 2@4-5 6@10-12 8@13-20 ");
+  EXPECT_EQ(target.doc->firstKeptMarkup, target.doc->LastMark());
+  EXPECT_NE(target.doc->FindEntity("fig"), nullptr);
+  EXPECT_EQ(target.doc->FindEntity("txt"), nullptr);
+  char buf[32];
+  target.doc->ExtractText(buf, 0, 13);
+  EXPECT_STREQ(buf, "0\n23\tyz4569");
+}
+
+TEST(PartMerge, RefusedWhenTypesDifferOrTextWouldOverflow) {
+  Fixture target;
+  target.Text("0123456789");
+  ElementNode* root = target.Element("R", 0, 10);
+  AttributeDecl* mine = target.dtd->AttributeDefs().Intern(InternName("W"), kDeclaredNumber,
+                                                           kDefaultValue, 0, nullptr, InternName("1"));
+  NameGroup* g = NameGroup::New(&mine, 1);
+  DtdNameGroupMerge(root->Decl()->Attributes(), g);
+  g->Release();
+
+  Fixture part;
+  part.Text("p");
+  ElementNode* proot = part.Element("R", 0, 1);
+  AttributeDecl* theirs = part.dtd->AttributeDefs().Intern(InternName("W"), kDeclaredNumber,
+                                                           kDefaultValue, 0, nullptr, InternName("2"));
+  g = NameGroup::New(&theirs, 1);
+  DtdNameGroupMerge(proot->Decl()->Attributes(), g);
+  g->Release();
+
+  EXPECT_FALSE(target.doc->MergePart(root, *target.doc));
+  EXPECT_FALSE(target.doc->MergePart(root, *part.doc));
+  EXPECT_EQ(AllText(*target.doc), "0123456789");
+  EXPECT_EQ(root->end, 10u);
+  EXPECT_EQ(root->First(), nullptr);
+
+  // A document one byte short of the limit takes no part of two bytes.
+  Fixture big;
+  std::vector<char> chunk(1 << 20, 'a');
+  for (int i = 0; i < 15; ++i) ASSERT_TRUE(big.doc->AppendText(chunk.data(), chunk.size()));
+  ASSERT_TRUE(big.doc->AppendText(chunk.data(), chunk.size() - 2));
+  ElementNode* bigRoot = big.Element("B", 0, big.doc->TextLength());
+  Fixture two;
+  two.Text("zz");
+  two.Element("Z", 0, 2);
+  EXPECT_FALSE(big.doc->MergePart(bigRoot, *two.doc));
+  EXPECT_EQ(big.doc->TextLength(), kMaxDocumentText - 1);
+  EXPECT_EQ(bigRoot->First(), nullptr);
+}
+
+}  // namespace
+}  // namespace qs
