@@ -256,6 +256,23 @@ TEST_F(OrderProgram, AddedItemIsCutToItsFields) {
   ExpectExit();
 }
 
+TEST_F(OrderProgram, DoubleClickEditsTheSelectedRow) {
+  StartWithExchange(Exchange(kBolt) + Exchange(kWasher));
+  ASSERT_TRUE(WaitForCount(2));
+  ListViewSelect(list_, {1});
+  ASSERT_TRUE(PostDoubleClickRow(list_, 1));
+  HWND dialog = WaitForWindow(program_.id(), "#32770", "Insert Item");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PART)), "P-9");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_SPEC)), "Washer");
+  ASSERT_TRUE(SetWindowTextRemote(GetDlgItem(dialog, IDC_QUANTITY), "4"));
+  ASSERT_TRUE(PressButton(dialog, IDOK));
+  ASSERT_TRUE(WaitForWindowGone(dialog));
+  EXPECT_EQ(ListRows(), (Rows{kBolt, {"MX-100", "12", "P-9", "Washer", "4", ""}}));
+  PostCommand(main_, IDM_QUIT);
+  ExpectExit();
+}
+
 TEST_F(OrderProgram, VersionDialogShowsTheVersionBlock) {
   Start("");
   PostCommand(main_, IDM_ABOUT);

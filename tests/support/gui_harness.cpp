@@ -268,6 +268,21 @@ void ListViewSelect(HWND listView, const std::vector<int>& rows) {
                  reinterpret_cast<LPARAM>(block.at(0)));
 }
 
+bool PostDoubleClickRow(HWND listView, int row) {
+  RemoteBlock block(listView);
+  if (!block.ok()) return false;
+  RECT rect{};
+  rect.left = LVIR_LABEL;
+  if (!block.Write(0, &rect, sizeof rect) ||
+      !SendMessageA(listView, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                    reinterpret_cast<LPARAM>(block.at(0))) ||
+      !block.Read(0, &rect, sizeof rect))
+    return false;
+  LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
+  return PostMessageA(listView, WM_LBUTTONDBLCLK, MK_LBUTTON, at) &&
+         PostMessageA(listView, WM_LBUTTONUP, 0, at);
+}
+
 bool ClickColumnHeader(HWND listView, int column) {
   HWND header = reinterpret_cast<HWND>(SendMessageA(listView, LVM_GETHEADER, 0, 0));
   if (!header) return false;

@@ -78,6 +78,9 @@ int ListViewCount(HWND listView);
 std::string ListViewText(HWND listView, int row, int column);
 std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns);
 void ListViewSelect(HWND listView, const std::vector<int>& rows);
+// Posts a double click on a row (posted: the program may answer it with a
+// modal dialog).
+bool PostDoubleClickRow(HWND listView, int row);
 // Clicks the header of column k (button down and up at its centre).
 bool ClickColumnHeader(HWND listView, int column);
 
