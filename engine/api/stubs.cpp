@@ -21,17 +21,7 @@ char* QsGetPrinterName(char*, std::int32_t) { return nullptr; }
 void QsPrinterSetupDialog(QsWindow) {}
 
 // ---- Engine life, settings and identifiers
-QsWord QsInitialize(QsWord, const char*, const char*, const char*, const char*, const char*, const char*) { return 0; }
-char* QsGetCatalogFile(char*, std::int32_t) { return nullptr; }
-char* QsGetEntityrcFile(char*, std::int32_t) { return nullptr; }
-char* QsGetSetupFile(char*, std::int32_t) { return nullptr; }
-char* QsGetTempDir(char*, std::int32_t) { return nullptr; }
-void QsTerminate() {}
-void QsSetEngineParam(std::int32_t) {}
-std::int32_t QsSetCharset(std::int32_t) { return 0; }
 void QsDeleteTempFiles(const char*) {}
-void QsFlushBlockCache(QsWord, QsWord, QsWord) {}
-void QsSetMainWindow(QsWindow) {}
 std::int32_t QsSetColor(const char*, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
@@ -39,13 +29,6 @@ std::int32_t QsIsSameObject(QsHandle, QsHandle) { return 0; }
 const char* QsGetPublicId(QsHandle) { return nullptr; }
 const char* QsGetSystemId(QsHandle) { return nullptr; }
 char* QsGetFileName(QsHandle, char*, std::int32_t) { return nullptr; }
-void QsSetCallback(QsWindow, std::int32_t, QsEventProc, QsWord) {}
-
-// ---- Handles
-std::uint32_t QsAddRefHandle(QsHandle) { return 0; }
-std::uint32_t QsReleaseHandle(QsHandle) { return 65535; }
-std::uint32_t QsGetHandleRefCount(QsHandle) { return 0; }
-std::uint32_t QsGetHandleType(QsHandle) { return 0; }
 
 // ---- Opening DTDs, documents, style sheets and navigators
 QsHandle QsOpenDtd(const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }

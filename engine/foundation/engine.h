@@ -214,6 +214,10 @@ class EngineBase : public EngineObject, public EngineServices {
   History* history() const { return history_.get(); }
   void SetHistory(History* history);
   std::int32_t recentLimit = 4;
+  // The character set input streams report for their text: the host's
+  // number 1-16 less one (QsSetCharset).
+  std::int32_t charset = 0;
+  int GetLoadEncoding() override { return charset; }
   std::uint8_t tempStamp = 47;
   std::uint8_t iconHalfHeight[kIconCount] = {};
   std::uint8_t iconHalfWidth[kIconCount] = {};

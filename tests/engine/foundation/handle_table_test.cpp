@@ -9,7 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/callbacks.h"
+#include "foundation/engine.h"
 #include "foundation/engine_services.h"
+#include "recording_sink.h"
+#include "temp_folder.h"
 
 namespace qs {
 namespace {
@@ -179,7 +183,8 @@ TEST(HandleTable, LeakLogListsWhatIsLeft) {
   table.RegisterNode(&node);     // 3
   table.RegisterWeb(&web);       // 4
   table.RegisterNavigator(&bare);  // 5: no identifier
-  std::string path = ::testing::TempDir() + "qvres_test.log";
+  test::TempFolder folder;
+  std::string path = folder.File("qvres.log");
   ASSERT_TRUE(table.WriteLeakLog(path.c_str()));
   EXPECT_EQ(ReadFile(path),
             "Unlocked Objects\r\n\r\n"
@@ -228,9 +233,9 @@ TEST(HandleTable, TypeClashIsReportedAndKeepsTheRecord) {
 
 TEST(HandleTable, TableGoingWithHandlesLeftWritesTheLogBesideHome) {
   RecordingServices engine;
-  engine.home = ::testing::TempDir();  // ends in a separator
-  std::string log = engine.home + "qvres.log";
-  std::remove(log.c_str());
+  test::TempFolder folder;
+  engine.home = folder.dir() + "/";
+  std::string log = folder.File("qvres.log");
   ProbeOps ops;
   {
     HandleTable table(ops.ops);
@@ -246,6 +251,59 @@ TEST(HandleTable, TableGoingWithHandlesLeftWritesTheLogBesideHome) {
     table.Release(table.RegisterNode(&node));
   }
   EXPECT_EQ(ReadFile(log), "");  // nothing left, no log
+}
+
+
+// Shut-down with handles still held: the host is offered event 49, a host
+// that does not take it gets the warning, and the log lists what was left.
+std::intptr_t Answer(WindowHandle, int event, std::intptr_t, std::intptr_t, std::intptr_t data) {
+  auto* calls = reinterpret_cast<std::vector<int>*>(data);
+  calls->push_back(event);
+  return calls->size() == 1 ? 1 : 0;  // the first shut-down is taken, the second is not
+}
+
+TEST(HandleTable, EngineShutDownWithHandlesLeft) {
+  test::RecordingSink sink;
+  test::TempFolder folder;
+  std::string home = folder.dir() + "/";
+  std::string log = folder.File("qvres.log");
+  std::vector<int> calls;
+  RegisterCallback(0, kEventLockedObjects, &Answer, reinterpret_cast<std::intptr_t>(&calls));
+  for (int round = 0; round < 2; ++round) {
+    std::remove(log.c_str());
+    auto* engine = new HostedEngine(0, home.c_str(), nullptr, &DispatchEvent);
+    EngineBase* previous = SetEngine(engine);
+    int document = 0;
+    engine->handles->RegisterDocument(&document);
+    delete engine;
+    SetEngine(previous);
+    EXPECT_EQ(ReadFile(log), "Unlocked Objects\r\n\r\nHDOC\r\n") << round;
+  }
+  EXPECT_EQ(calls, (std::vector<int>{kEventLockedObjects, kEventLockedObjects}));
+  ASSERT_EQ(sink.messages().size(), 1u);  // only the host that did not take it is warned
+  EXPECT_EQ(sink.messages()[0].text, "There are locked objects");
+  EXPECT_EQ(sink.messages()[0].caption, "Warning");
+  FreeAllCallbacks();
+  std::remove(log.c_str());
+}
+
+TEST(HandleTable, EngineShutDownWithNothingHeldIsQuiet) {
+  test::RecordingSink sink;
+  test::TempFolder folder;
+  std::string home = folder.dir() + "/";
+  std::string log = folder.File("qvres.log");
+  std::vector<int> calls;
+  RegisterCallback(0, kEventLockedObjects, &Answer, reinterpret_cast<std::intptr_t>(&calls));
+  auto* engine = new HostedEngine(0, home.c_str(), nullptr, &DispatchEvent);
+  EngineBase* previous = SetEngine(engine);
+  int document = 0;
+  engine->handles->Release(engine->handles->RegisterDocument(&document));
+  delete engine;
+  SetEngine(previous);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(sink.messages().empty());
+  EXPECT_EQ(ReadFile(log), "");
+  FreeAllCallbacks();
 }
 
 }  // namespace

@@ -1,0 +1,101 @@
+// Engine life, paths and engine-wide settings. Every export but
+// QsSetCallback needs the engine and gives its failure result without one.
+#include "api/exports.h"
+#include "api/interface.h"
+#include "foundation/block_cache.h"
+#include "foundation/callbacks.h"
+#include "foundation/engine.h"
+#include "foundation/module.h"
+#include "foundation/strings.h"
+
+using namespace qs;
+
+namespace {
+
+// The buffer rule of the interface: at most size - 1 bytes and always a
+// terminator. Null when there is no text or nowhere to put it.
+char* CopyOut(const char* text, char* buffer, std::int32_t size) {
+  if (!text || !*text || !buffer || size <= 0) return nullptr;
+  CopyStringMax(buffer, text, static_cast<std::size_t>(size));
+  return buffer;
+}
+
+}  // namespace
+
+extern "C" {
+
+QsWord QsInitialize(QsWord instance, const char* title, const char* catalog, const char* entityrc,
+                    const char* setup, const char* tempDir, const char* home) {
+  // One engine per process: a second start would orphan the first.
+  if (GetEngine()) return 0;
+  LoadModuleResources();
+  auto* engine = new HostedEngine(instance, nullptr, title, &DispatchEvent);
+  if (!engine) return 0;
+  SetEngine(engine);
+  engine->Initialize(catalog, entityrc, setup, tempDir, home);
+  return reinterpret_cast<QsWord>(engine);
+}
+
+void QsTerminate() {
+  EngineBase* engine = GetEngine();
+  if (!engine) return;
+  // With handles still held, the engine offers event 49 (or warns) and the
+  // handle table writes its leak log, all while the engine is current.
+  delete engine;
+  SetEngine(nullptr);
+  FreeAllCallbacks();
+}
+
+char* QsGetCatalogFile(char* buffer, std::int32_t size) {
+  Engine* engine = CurrentEngine();
+  return engine ? CopyOut(engine->catalogFile(), buffer, size) : nullptr;
+}
+
+char* QsGetEntityrcFile(char* buffer, std::int32_t size) {
+  Engine* engine = CurrentEngine();
+  return engine ? CopyOut(engine->entityRcFile(), buffer, size) : nullptr;
+}
+
+char* QsGetSetupFile(char* buffer, std::int32_t size) {
+  Engine* engine = CurrentEngine();
+  return engine ? CopyOut(engine->setupFile(), buffer, size) : nullptr;
+}
+
+char* QsGetTempDir(char* buffer, std::int32_t size) {
+  Engine* engine = CurrentEngine();
+  if (!engine || !buffer) return nullptr;
+  // Always the buffer, even when there is no folder to name.
+  if (size > 0) {
+    const char* dir = engine->GetTempDir();
+    CopyStringMax(buffer, dir ? dir : "", static_cast<std::size_t>(size));
+  }
+  return buffer;
+}
+
+void QsSetCallback(QsWindow window, std::int32_t event, QsEventProc procedure, QsWord data) {
+  // Hosts register before they start the engine: the registry lives with
+  // the library. It refuses event numbers outside 0-49 and null procedures.
+  RegisterCallback(window, event, reinterpret_cast<EventProcedure>(procedure), data);
+}
+
+void QsSetEngineParam(std::int32_t count) {
+  if (EngineBase* engine = GetEngine()) engine->recentLimit = count < 0 ? 0 : count;
+}
+
+std::int32_t QsSetCharset(std::int32_t charset) {
+  EngineBase* engine = GetEngine();
+  if (!engine || charset < 0 || charset > 16) return 0;
+  std::int32_t previous = engine->charset + 1;
+  if (charset != 0) engine->charset = charset - 1;
+  return previous;
+}
+
+void QsFlushBlockCache(QsWord, QsWord, QsWord) {
+  if (EngineBase* engine = GetEngine()) engine->GetBlockCache().GiveBackUnused();
+}
+
+void QsSetMainWindow(QsWindow window) {
+  if (Engine* engine = CurrentEngine()) engine->mainWindow = window;
+}
+
+}  // extern "C"
