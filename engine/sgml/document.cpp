@@ -409,6 +409,7 @@ Document::~Document() {
   }
   for (std::size_t i = 0; i < typeCount_; ++i) types_[i]->Release();
   MemFree(types_);
+  if (dtd_) dtd_->Release();
   if (source_) source_->Release();
 }
 
@@ -662,6 +663,12 @@ void Document::AddGraphicReference(GraphicElementNode* element, EntityDecl* enti
   else
     entry->first = element;
   entry->last = element;
+}
+
+void Document::SetDtd(Dtd* dtd) {
+  if (dtd) dtd->AddRef();
+  if (dtd_) dtd_->Release();
+  dtd_ = dtd;
 }
 
 void Document::SetDoctypeId(ExternalId* id) {

@@ -424,6 +424,10 @@ class Document : public EngineObject {
   GraphicEntry* FirstGraphic() const { return graphics_; }
 
   // ---- Declarations, resources, links
+  // The declarations the document was parsed with (its element types and
+  // notations); the document holds a use.
+  Dtd* GetDtd() const { return dtd_; }
+  void SetDtd(Dtd* dtd);
   ExternalId* DoctypeId() const { return doctypeId_; }
   void SetDoctypeId(ExternalId* id);  // takes a use
   ListHead& Resources() { return resources_; }
@@ -448,6 +452,7 @@ class Document : public EngineObject {
   EntityTable entities_;
   DocumentPool pool_;
   ExternalId* doctypeId_ = nullptr;
+  Dtd* dtd_ = nullptr;
   char* title_ = nullptr;
   DocumentNode* root_ = nullptr;
   TextStore* text_ = nullptr;

@@ -63,6 +63,16 @@ TEST(DocumentTree, ElementAtPositionAndRange) {
     EXPECT_EQ(f.doc->ElementAtRange(c.from, c.to), c.want) << c.from << "-" << c.to;
 }
 
+TEST(DocumentTree, HoldsItsDtdAndNotations) {
+  Fixture f;
+  f.dtd->AddNotation(new NotationDecl("GIF"));
+  f.doc->SetDtd(f.dtd);
+  EXPECT_EQ(f.dtd->UseCount(), 2);
+  ASSERT_NE(f.doc->GetDtd()->FirstNotation(), nullptr);
+  f.doc->GetDtd()->FirstNotation()->handler = 42;
+  EXPECT_EQ(f.dtd->FindNotation("GIF")->handler, 42);
+}
+
 TEST(DocumentTree, EmptyDocumentHasNoElements) {
   Document* doc = new Document;
   EXPECT_EQ(doc->ElementAtPosition(0), nullptr);
