@@ -568,6 +568,7 @@ std::size_t Document::ExtractText(char* dest, std::uint32_t from, std::uint32_t 
     text_->CopyRange(dest + out, a, b, true);
     while (patch && patch->Start() < a) patch = patch->next;
     for (; patch && patch->Start() < b; patch = patch->next) {
+      if (patch->Start() < a) continue;  // out of order: not in this piece
       if (patch->Kind() == kMarkRecordEnd)
         dest[out + (patch->Start() - a)] = '\n';
       else if (patch->Kind() == kMarkTab)
@@ -580,7 +581,11 @@ std::size_t Document::ExtractText(char* dest, std::uint32_t from, std::uint32_t 
   for (; m && m->Start() < to; m = m->next) {
     std::uint8_t kind = m->Kind();
     if (kind != kMarkEntityRef && kind != kMarkProcessingInstruction) continue;
-    if (m->Start() > pos) copy(pos, m->Start());
+    // Pieces never overlap, whatever order or extent the marks have.
+    if (m->Start() > pos) {
+      copy(pos, m->Start());
+      pos = m->Start();
+    }
     std::uint32_t markEnd = m->GetEnd();
     if (markEnd > pos) pos = markEnd < to ? markEnd : to;
   }

@@ -116,6 +116,26 @@ TEST(DocumentTree, ExtractTextAppliesMarks) {
   }
 }
 
+TEST(DocumentTree, ExtractTextStaysInsideItsBufferWithMarksOutOfOrder) {
+  Fixture f;
+  f.Text("abcdefgh");
+  // Marks not in offset order, one ending before it starts.
+  f.doc->AppendMark(new (f.doc->Pool()) MarkupMark(kMarkProcessingInstruction, 3, 1));
+  f.doc->AppendMark(new (f.doc->Pool()) SimpleMark(kMarkRecordEnd, 2));
+  f.doc->AppendMark(new (f.doc->Pool()) SimpleMark(kMarkTab, 0));
+  f.doc->AppendMark(new (f.doc->Pool()) MarkupMark(kMarkProcessingInstruction, 4, 6));
+  f.doc->AppendMark(new (f.doc->Pool()) EntityRefMark(5, nullptr));
+  for (std::uint32_t from = 0; from < 8; ++from) {
+    for (std::uint32_t to = from; to <= 9; ++to) {
+      std::vector<char> buf(to - from + 1 + 8, '#');
+      std::size_t n = f.doc->ExtractText(buf.data(), from, to);
+      EXPECT_LE(n, to - from);
+      EXPECT_EQ(buf[n], '\0');
+      for (std::size_t i = to - from + 1; i < buf.size(); ++i) ASSERT_EQ(buf[i], '#');
+    }
+  }
+}
+
 TEST(DocumentTree, MarkAtFindsTheCoveringMark) {
   Fixture f;
   f.Text("0123456789");
