@@ -1,4 +1,5 @@
-// Interned names as the document model holds them: each holder owns one use.
+// Interned names (the engine's name table) as the document model holds
+// them: each holder owns one use.
 // Every name of an element type, attribute, attribute value, token and
 // default value goes through these.
 #pragma once
