@@ -133,6 +133,32 @@ TEST_F(OrderProgram, StartedHiddenShowsTheExchangeItemsAndProcessWritesTheOrder)
   EXPECT_EQ(IniPath(), WithoutSlash(work_));
 }
 
+TEST_F(OrderProgram, MissingOrStrangeExchangeFilesStartTheProgram) {
+  struct Case {
+    const char* name;
+    const char* bytes;  // null: no file
+    std::size_t length;
+    int rows;
+  };
+  const char junk[] = "\x00\xff\x02\x02\x02\x02\x02\x02\x02\x02\x02\x02\x02\x02\r\n*\x03\x03";
+  const Case cases[] = {
+      {"missing file", nullptr, 0, 0},
+      {"empty file", "", 0, 0},
+      {"binary bytes", junk, sizeof junk - 1, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string por = work_ + "strange.por";
+    DeleteFileA(por.c_str());
+    if (c.bytes) ASSERT_TRUE(WriteFileBytes(por, std::string(c.bytes, c.length)));
+    Start(por);
+    EXPECT_TRUE(IsWindowVisible(main_));
+    EXPECT_EQ(ListViewCount(list_), c.rows);
+    PostCommand(main_, IDM_QUIT);
+    ExpectExit();
+  }
+}
+
 TEST_F(OrderProgram, CancellingProcessKeepsTheProgramAndItsList) {
   StartWithExchange(Exchange(kBolt) + Exchange(kWasher));
   ASSERT_TRUE(WaitForCount(2));

@@ -108,6 +108,12 @@ Process::~Process() {
 
 bool Process::Start(const std::string& application, const std::string& commandLine, WORD show,
                     const std::string& folder) {
+  if (process_) {  // a new start forgets (and ends) the previous one
+    Kill();
+    CloseHandle(process_);
+    process_ = nullptr;
+    id_ = 0;
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;

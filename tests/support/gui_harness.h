@@ -22,7 +22,8 @@ class Process {
   Process& operator=(const Process&) = delete;
 
   // CreateProcess with `application` as the application name and
-  // `commandLine` as the whole command line, asking for `show`.
+  // `commandLine` as the whole command line, asking for `show`. Starting
+  // again ends a previous process that still runs.
   bool Start(const std::string& application, const std::string& commandLine, WORD show,
              const std::string& folder = std::string());
   DWORD id() const { return id_; }
