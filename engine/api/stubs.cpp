@@ -308,12 +308,5 @@ void QsRegisterObjectType(const QsWord*) {}
 std::int32_t QsRefreshDocumentObjects(QsWord) { return 0; }
 std::int32_t QsRefreshEntityObjects(QsHandle) { return 0; }
 
-// ---- Catalogs and entity resolution
-void QsUpdateCatalogs() {}
-void QsPushCatalog(const char*, QsWord) {}
-void QsPopCatalog() {}
-void QsUpdateEntityrcs() {}
-void QsPushEntityrc(const char*, QsWord) {}
-void QsPopEntityrc() {}
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "foundation/names.h"
 #include "recording_sink.h"
 
 namespace qs::test {
@@ -29,5 +30,7 @@ int FailOnMessage(void*, std::intptr_t, const char* text, const char* caption, u
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   qs::platform::SetMessageSink(&qs::test::FailOnMessage, nullptr);
+  // What loading the engine library makes once per process.
+  if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
   return RUN_ALL_TESTS();
 }
