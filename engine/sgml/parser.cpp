@@ -1,0 +1,588 @@
+// The parser object: its input stack, the byte scanner with record ends,
+// comments and parameter-entity references, the readers of names, keywords
+// and literals, and the entry point for a file of declarations.
+#include "sgml/parser.h"
+
+#include <cstring>
+
+#include "foundation/engine.h"
+#include "foundation/engine_services.h"
+#include "foundation/entity_storage.h"
+#include "foundation/strings.h"
+#include "foundation/utf8.h"
+#include "sgml/catalog.h"
+#include "sgml/decoders.h"
+#include "sgml/document.h"
+#include "sgml/dtd.h"
+#include "sgml/entities.h"
+#include "sgml/entityrc.h"
+#include "sgml/external_id.h"
+#include "sgml/model_names.h"
+#include "sgml/sdata_table.h"
+
+namespace qs {
+
+struct Parser::InputFrame : public EngineObject {
+  InputFrame* next = nullptr;
+  Stream* stream = nullptr;
+  ExternalId* id = nullptr;      // one use; null for internal text
+  const char* text = nullptr;    // the internal entity's text being read
+  std::int32_t line = 1;
+  int encoding = 0;
+};
+
+namespace {
+
+// Hears the decoder's report of an unknown encoding for the parser.
+class DecoderWarnings : public DecodeReporter {
+ public:
+  explicit DecoderWarnings(Parser& parser) : parser_(parser) {}
+  void Warning(int number, const char* argument) override { parser_.Warning(number, argument); }
+
+ private:
+  Parser& parser_;
+};
+
+}  // namespace
+
+Stream* Parser::OpenIdentifier(ExternalId* id, std::int32_t* encoding) {
+  if (encoding) *encoding = 0;
+  // The engine is handed the resolved path itself: a relative system
+  // identifier means the file beside the entity that named it.
+  char* path = id ? id->GetFilePath() : nullptr;
+  EngineBase* engine = GetEngine();
+  Stream* stream = path && engine ? engine->OpenEntity(id, path, encoding) : nullptr;
+  MemFree(path);
+  return stream;
+}
+
+Parser::Parser(EntityResolver* resolver, EntityrcFile* entityrc, Dtd* dtd, Document* document)
+    : resolver_(resolver),
+      entityrc_(entityrc),
+      dtd_(dtd ? dtd->AddRef() : new Dtd()),
+      document_(document ? document->AddRef() : new Document()),
+      encoding_(GetEngineServices().GetLoadEncoding()),
+      fold_(GetParserTables().upperNames) {
+  token_[0] = 0;
+}
+
+Parser::~Parser() {
+  while (top_) {
+    InputFrame* frame = top_;
+    top_ = frame->next;
+    if (frame->stream) frame->stream->Release();
+    if (frame->id) frame->id->Release();
+    delete frame;
+  }
+  dtd_->Release();
+  document_->Release();
+}
+
+void Parser::SetXmlMode(bool on) {
+  xml_ = on;
+  fold_ = on ? GetParserTables().names : GetParserTables().upperNames;
+  document_->foldsNames = !on;
+}
+
+void Parser::Warning(int, const char*, const char*, const char*) {}
+void Parser::Error(int, const char*, const char*, const char*) { stop_ = 1; }
+
+// ---- Input stack ---------------------------------------------------------------
+
+void Parser::PushInput(Stream* stream, int encoding, bool internalText, ExternalId* id,
+                       const char* text) {
+  if (!stream) return;
+  InputFrame* frame = new InputFrame();
+  if (internalText) {
+    frame->stream = stream;
+    frame->encoding = encoding_;
+  } else {
+    DecoderWarnings warnings(*this);
+    frame->stream = OpenDecoder(stream, encoding, encoding_, &warnings);
+    frame->encoding = frame->stream->GetEncoding();
+    if (frame->encoding < 0 || frame->encoding > kEncodingBig5) frame->encoding = encoding_;
+    encoding_ = frame->encoding;
+  }
+  frame->id = id ? id->AddRef() : nullptr;
+  frame->text = text;
+  frame->next = top_;
+  top_ = frame;
+  ++depth_;
+  endOfInput_ = false;
+}
+
+void Parser::LeaveEntity() {
+  InputFrame* frame = top_;
+  if (!frame) return;
+  if (frame->id && frame->id->PublicId() && entityrc_) {
+    InternedName* publicId = InternName(frame->id->PublicId());
+    const char* verbatim = publicId ? entityrc_->GetVerbatim(publicId) : nullptr;
+    if (verbatim) MarkVerbatim(verbatim);
+    ReleaseName(publicId);
+  }
+  top_ = frame->next;
+  --depth_;
+  frame->stream->Release();
+  if (frame->id) frame->id->Release();
+  delete frame;
+  if (top_ && !top_->text) encoding_ = top_->encoding;
+}
+
+bool Parser::EnterEntity(EntityDecl* entity) {
+  if (!entity) return false;
+  const char* text = entity->GetText();
+  ExternalId* id = entity->GetExternalId();
+  if (text) {
+    bool recursive = depth_ >= kMaxInputDepth;
+    for (InputFrame* f = top_; f && !recursive; f = f->next) recursive = f->text == text;
+    std::size_t length = std::strlen(text);
+    // Entities that stay within the nesting limit can still multiply text
+    // beyond any use; the total read through references is bounded.
+    if (!recursive && length > kMaxExpansion - expanded_) recursive = true;
+    if (recursive) {
+      Error(kMsgRecursiveEntity, entity->GetName());
+      return false;
+    }
+    expanded_ += length;
+    PushInput(new MemoryInStream(text, length, entity->GetName()), 0, true, nullptr, text);
+    return true;
+  }
+  if (!id) {
+    Warning(kMsgUndefinedEntity, entity->GetName());
+    return false;
+  }
+  bool recursive = depth_ >= kMaxInputDepth;
+  for (InputFrame* f = top_; f && !recursive; f = f->next) {
+    recursive = f->id && (f->id == id || f->id->Equals(*id));
+  }
+  if (recursive) {
+    Error(kMsgRecursiveEntity, entity->GetName());
+    return false;
+  }
+  std::int32_t encoding = 0;
+  Stream* stream = OpenIdentifier(id, &encoding);
+  if (!stream) {
+    const char* name = id->PublicId() ? id->PublicId()
+                       : id->SystemId() ? id->SystemId()
+                                        : entity->GetName();
+    Warning(kMsgCantResolveEntity, name);
+    return false;
+  }
+  PushInput(stream, encoding, false, id, nullptr);
+  return true;
+}
+
+Stream* Parser::OpenEntity(ExternalId* id, bool required, std::int32_t* encoding) {
+  stop_ = 0;
+  endOfInput_ = false;
+  endExpected_ = false;
+  if (encoding) *encoding = 0;
+  Stream* stream = OpenIdentifier(id, encoding);
+  if (!stream) {
+    char* path = id ? id->GetFilePath() : nullptr;
+    const char* shown = path ? path : id ? (id->SystemId() ? id->SystemId() : id->Name()) : nullptr;
+    if (required) {
+      Error(kMsgCantOpenDocument, shown);
+    } else {
+      Warning(kMsgCantOpenDocument, shown);
+    }
+    MemFree(path);
+  }
+  return stream;
+}
+
+ExternalId* Parser::InnermostBase() const {
+  for (InputFrame* f = top_; f; f = f->next) {
+    if (f->id) return f->id;
+  }
+  return nullptr;
+}
+
+ExternalId* Parser::CurrentLocation(std::int32_t* line) const {
+  for (InputFrame* f = top_; f; f = f->next) {
+    if (f->id) {
+      if (line) *line = f->line;
+      return f->id;
+    }
+  }
+  return nullptr;
+}
+
+ExternalId* Parser::InnermostId() const { return top_ ? top_->id : nullptr; }
+
+std::int32_t Parser::CurrentLine() const { return top_ ? top_->line : 0; }
+
+std::int32_t Parser::CurrentOffset() const { return top_ ? top_->stream->Tell() : 0; }
+
+void Parser::MarkVerbatim(const char* text) {
+  char name[kTokenCapacity + 1];
+  const char* p = text;
+  while (*p) {
+    while (*p && !IsNameChar(*p)) ++p;
+    std::size_t n = 0;
+    while (*p && IsNameChar(*p)) {
+      if (n < kTokenCapacity) name[n++] = static_cast<char>(fold_[static_cast<std::uint8_t>(*p)]);
+      ++p;
+    }
+    if (n == 0) continue;
+    name[n] = 0;
+    if (ElementTypeDecl* decl = dtd_->FindElement(name)) decl->flags |= 0x10;
+  }
+}
+
+// ---- Scanner -------------------------------------------------------------------
+
+int Parser::NextRawChar() {
+  if (stop_ && !top_) return current_ = 0;
+  while (top_) {
+    InputFrame* frame = top_;
+    int c = frame->stream->GetChar();
+    if (c != 0 || frame->stream->State() != Stream::kAtEnd) {
+      if (c == '\n') ++frame->line;
+      current_ = static_cast<std::uint8_t>(c);
+      return c;
+    }
+    LeaveEntity();
+  }
+  current_ = 0;
+  if (!endOfInput_) {
+    endOfInput_ = true;
+    if (!endExpected_) Error(kMsgUnexpectedEof);
+  }
+  return 0;
+}
+
+void Parser::UngetChar() {
+  if (!top_) return;
+  Stream* s = top_->stream;
+  s->Unread(1);
+  std::size_t n = 0;
+  const std::uint8_t* p = s->Peek(&n);
+  if (p && n && *p == '\n' && top_->line > 1) --top_->line;
+}
+
+int Parser::NextChar() {
+  char name[kParameterNameLimit + 1];
+  for (;;) {
+    int c = NextRawChar();
+    if (TokenClassOf(c) != kTcScanner || stop_) return c;
+    if (c == 0x0D) {
+      int d = NextRawChar();
+      if (d == 0x0A) return d;
+      if (d != 0) UngetChar();
+      if (top_) ++top_->line;
+      return current_ = 0x0A;
+    }
+    if (c == '-') {
+      if (!comments_) return c;
+      int d = NextRawChar();
+      if (d != '-') {
+        if (d != 0) UngetChar();
+        return current_ = '-';
+      }
+      // A comment: up to and including the next "--".
+      int prev = 0;
+      for (;;) {
+        int e = NextRawChar();
+        if (stop_ || endOfInput_) return 0;
+        if (e == '-' && prev == '-') break;
+        prev = e;
+      }
+      continue;
+    }
+    if (c == '%') {
+      if (!parameterRefs_) return c;
+      int d = NextRawChar();
+      if (!IsNameChar(d)) {
+        if (d != 0) UngetChar();
+        return current_ = '%';
+      }
+      std::size_t n = 0;
+      while (IsNameChar(d)) {
+        if (n < kParameterNameLimit) name[n++] = static_cast<char>(d);
+        d = NextRawChar();
+      }
+      name[n] = 0;
+      if (d != ';' && d != 0) UngetChar();
+      if (stop_) return 0;
+      EntityDecl* entity = dtd_->FindEntityOrDefault(name);
+      if (!entity) {
+        Warning(kMsgUndefinedEntity, name);
+      } else {
+        EnterEntity(entity);
+      }
+      if (stop_) return 0;
+      continue;
+    }
+    return c;
+  }
+}
+
+int Parser::SkipSeparators() {
+  for (;;) {
+    int c = NextChar();
+    if (stop_ || endOfInput_ || !IsSeparator(c)) return c;
+  }
+}
+
+void Parser::SkipSeparatorsAndUnget() {
+  int c = SkipSeparators();
+  if (!stop_ && !endOfInput_) UngetChar();
+  (void)c;
+}
+
+void Parser::ReadName() {
+  tokenLength_ = 0;
+  for (;;) {
+    int c = NextRawChar();
+    if (stop_ || !IsNameChar(c)) break;
+    if (tokenLength_ < kTokenCapacity) token_[tokenLength_++] = static_cast<char>(c);
+  }
+  token_[tokenLength_] = 0;
+  if (!stop_ && !endOfInput_) UngetChar();
+}
+
+void Parser::ReadFoldedName() {
+  tokenLength_ = 0;
+  for (;;) {
+    int c = NextRawChar();
+    std::uint8_t f = fold_[c & 0xFF];
+    if (stop_ || f == 0) break;
+    if (tokenLength_ < kTokenCapacity) token_[tokenLength_++] = static_cast<char>(f);
+  }
+  token_[tokenLength_] = 0;
+  if (!stop_ && !endOfInput_) UngetChar();
+}
+
+int Parser::ReadKeyword() {
+  const std::uint8_t* upper = GetParserTables().upperNames;
+  tokenLength_ = 0;
+  for (;;) {
+    int c = NextRawChar();
+    std::uint8_t f = upper[c & 0xFF];
+    if (stop_ || f == 0) break;
+    if (tokenLength_ < kTokenCapacity) token_[tokenLength_++] = static_cast<char>(f);
+  }
+  token_[tokenLength_] = 0;
+  if (stop_) return 0;
+  if (!endOfInput_) UngetChar();
+  if (tokenLength_ == 0) {
+    Error(kMsgBadToken);
+    return 0;
+  }
+  return FindReservedName(token_, tokenLength_);
+}
+
+void Parser::FoldInPlace(char* text) const {
+  for (char* p = text; *p; ++p) {
+    if (IsNameChar(*p)) *p = static_cast<char>(fold_[static_cast<std::uint8_t>(*p)]);
+  }
+}
+
+const char* Parser::SdataReplacement(const char* text) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !engine->sdata) return nullptr;
+  SdataEntry* entry = engine->sdata->Lookup(text);
+  return entry ? entry->Replacement() : nullptr;
+}
+
+void Parser::ReadLiteral(int delimiter, bool expand) {
+  bool commentsWere = comments_;
+  comments_ = false;
+  const std::size_t limit = expand ? kExpandedLiteralLimit : kPlainLiteralLimit;
+  std::size_t n = 0;
+  auto put = [&](const char* bytes, std::size_t count) {
+    if (count > limit - n) {
+      // Cut at the limit, but never inside a character.
+      count = limit - n;
+      while (count > 0 && (static_cast<std::uint8_t>(bytes[count]) & 0xC0) == 0x80) --count;
+      std::memcpy(token_ + n, bytes, count);
+      n = limit;
+      return;
+    }
+    std::memcpy(token_ + n, bytes, count);
+    n += count;
+  };
+  static const char kReplacement[3] = {'\xEF', '\xBF', '\xBD'};
+  // A delimiter inside the text of an entity entered within the literal
+  // does not end it.
+  const int startDepth = depth_;
+  for (;;) {
+    int c = NextChar();
+    if (stop_ || endOfInput_ || (c == delimiter && depth_ <= startDepth)) break;
+    if (c == 0) continue;
+    if (!expand || n >= limit) {
+      if (n < limit) token_[n++] = static_cast<char>(c);
+      continue;
+    }
+    if (c == '&') {
+      int d = NextChar();
+      if (d == '#') {
+        int e = NextChar();
+        bool hex = e == 'x';
+        if (hex) e = NextChar();
+        auto digit = [&](int ch) {
+          if (ch >= '0' && ch <= '9') return ch - '0';
+          if (hex && ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+          if (hex && ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+          return -1;
+        };
+        char written[16];
+        std::size_t w = 0;
+        std::uint32_t value = 0;
+        bool tooLong = false;
+        int digits = 0;
+        while (!stop_ && digit(e) >= 0) {
+          value = value * (hex ? 16u : 10u) + static_cast<std::uint32_t>(digit(e));
+          if (value > 0x10FFFF) tooLong = true, value = 0x110000;
+          if (w < sizeof written - 1) written[w++] = static_cast<char>(e);
+          ++digits;
+          e = NextChar();
+        }
+        if (stop_) break;
+        if (digits == 0) {
+          put("&#", 2);
+          if (hex) put("x", 1);
+          if (e == delimiter || e == 0) break;
+          UngetChar();
+          continue;
+        }
+        if (e != ';' && e != 0) UngetChar();
+        if (tooLong || value == 0 || (value >= 0xD800 && value <= 0xDFFF)) {
+          char shown[24] = "#";
+          if (hex) std::strcat(shown, "x");
+          written[w] = 0;
+          std::strcat(shown, written);
+          Warning(kMsgBadCharEntity, shown);
+          if (stop_) break;
+          put(kReplacement, 3);
+          continue;
+        }
+        char utf8[8];
+        put(utf8, static_cast<std::size_t>(EncodeUtf8(value, utf8)));
+        continue;
+      }
+      if (!IsNameChar(d)) {
+        put("&", 1);
+        if (d == delimiter || d == 0) break;
+        UngetChar();
+        continue;
+      }
+      char name[kTokenCapacity + 1];
+      std::size_t m = 0;
+      while (IsNameChar(d)) {
+        if (m < kTokenCapacity) name[m++] = static_cast<char>(d);
+        d = NextChar();
+      }
+      name[m] = 0;
+      if (stop_) break;
+      if (d != ';' && d != 0) UngetChar();
+      EntityDecl* entity = document_->FindEntityOrDefault(name);
+      const char* text = entity ? entity->GetText() : nullptr;
+      if (text && entity->GetType() == kRnSdata) {
+        const char* replacement = SdataReplacement(text);
+        if (replacement) {
+          put(replacement, std::strlen(replacement));
+        } else {
+          Warning(kMsgCantResolveSdata, text);
+          put("&", 1);
+          put(name, m);
+          if (d == ';') put(";", 1);
+        }
+      } else if (text) {
+        put(text, std::strlen(text));
+      } else {
+        put("&", 1);
+        put(name, m);
+      }
+      continue;
+    }
+    std::uint8_t b = static_cast<std::uint8_t>(c);
+    if (b >= 0x80 && b < 0xC0) {
+      put(kReplacement, 3);
+    } else if (b >= 0xC0) {
+      char seq[8];
+      std::size_t len = static_cast<std::size_t>(Utf8SequenceLength(b));
+      if (len > 4) len = 1;  // never a character of Unicode
+      seq[0] = static_cast<char>(b);
+      std::size_t got = 1;
+      while (got < len) {
+        int e = NextChar();
+        if ((e & 0xC0) != 0x80) {
+          if (e != 0 && !stop_) UngetChar();
+          break;
+        }
+        seq[got++] = static_cast<char>(e);
+      }
+      if (got == len && len > 1) {
+        put(seq, got);
+      } else {
+        put(kReplacement, 3);
+      }
+    } else {
+      token_[n < limit ? n++ : n] = static_cast<char>(b);
+    }
+  }
+  token_[n] = 0;
+  tokenLength_ = n;
+  comments_ = commentsWere;
+}
+
+// ---- Entry points ----------------------------------------------------------------
+
+void Parser::ParseDeclarations(ExternalId* id, bool required) {
+  std::int32_t encoding = 0;
+  Stream* stream = OpenEntity(id, required, &encoding);
+  if (!stream || stop_) {
+    if (stream) stream->Release();
+    return;
+  }
+  // The identifier goes with the stream: the file's own base and name.
+  ParseDeclarationInputFrom(stream, encoding, id);
+}
+
+void Parser::ParseDeclarationInput(Stream* stream, int encoding) {
+  ParseDeclarationInputFrom(stream, encoding, nullptr);
+}
+
+void Parser::ParseDeclarationInputFrom(Stream* stream, int encoding, ExternalId* id) {
+  if (!stream) return;
+  stop_ = 0;
+  endOfInput_ = false;
+  endExpected_ = false;
+  if (!dtd_->DoctypeId()) {
+    ExternalId* name = id ? id->AddRef() : TempDocumentName();
+    dtd_->SetDoctypeId(name);
+    name->Release();
+  }
+  PushInput(stream, encoding, false, id, nullptr);
+  ParseMarkupDecl(0);
+  ApplyNidrefRecords();
+  CompleteDeclarations();
+  if (entityrc_ && dtd_->DoctypeId() && dtd_->DoctypeId()->PublicId()) {
+    entityrc_->GetResources(dtd_->DoctypeId(), document_->Resources(), true);
+  }
+  while (top_) LeaveEntity();
+}
+
+ExternalId* TempDocumentName() {
+  static long counter = 0;
+  char text[40];
+  FormatString(text, sizeof text, "Z:\\TMP-DOC\\%ld", counter++);
+  return new ExternalId(nullptr, nullptr, nullptr, text, nullptr, ExternalId::kGeneralEntity);
+}
+
+// ---- Counts --------------------------------------------------------------------
+
+DtdCounts CountDeclarations(Dtd& dtd) {
+  DtdCounts counts;
+  for (ElementTypeDecl* e = dtd.FirstElement(); e; e = dtd.NextElement()) {
+    ++counts.elements;
+    counts.attributes += e->Attributes().Count();
+  }
+  for (EntityDecl* e = dtd.FirstEntity(); e; e = dtd.NextEntity()) ++counts.parameterEntities;
+  for (NotationDecl* n = dtd.FirstNotation(); n; n = dtd.NextNotation()) ++counts.notations;
+  return counts;
+}
+
+}  // namespace qs

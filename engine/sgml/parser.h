@@ -1,0 +1,291 @@
+// The engine's SGML parser (which also reads XML): one parser reads one
+// source, a document entity or a file of declarations, into a Document and
+// its Dtd. This header holds the parser object with its input stack and
+// scanner, the declaration readers, and the shared keyword and character
+// tables; the document instance is read by the same object.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/memory.h"
+#include "sgml/attributes.h"
+
+namespace qs {
+
+class AttributeDecl;
+class ContentModel;
+class Document;
+class Dtd;
+class EntityDecl;
+class EntityResolver;
+class EntityrcFile;
+class ExternalId;
+class ExternalEntityDecl;
+class NameList;
+class NotationDecl;
+class Stream;
+class TokenGroup;
+class InternedName;
+
+// ---- Shared tables ----------------------------------------------------------
+
+// Reserved names: the index is the keyword code every declaration reader
+// (and the document model) tests; 0 means "no keyword".
+enum ReservedName : std::uint8_t {
+  kRnNone = 0, kRnSystem = 1, kRnPublic = 2, kRnDefault = 3, kRnSubdoc = 4, kRnAny = 5,
+  kRnEmpty = 6, kRnEntity = 7, kRnEntities = 8, kRnId = 9, kRnIdref = 10, kRnIdrefs = 11,
+  kRnName = 12, kRnNames = 13, kRnNmtoken = 14, kRnNmtokens = 15, kRnNumber = 16,
+  kRnNumbers = 17, kRnNutoken = 18, kRnNutokens = 19, kRnNotation = 20, kRnFixed = 21,
+  kRnRequired = 22, kRnCurrent = 23, kRnConref = 24, kRnImplied = 25, kRnIgnore = 26,
+  kRnInclude = 27, kRnTemp = 28, kRnCdata = 29, kRnSdata = 30, kRnRcdata = 31, kRnNdata = 32,
+  kRnPcdata = 33, kRnPi = 34, kRnStarttag = 35, kRnEndtag = 36, kRnMs = 37, kRnMd = 38,
+  kRnRe = 39, kRnRs = 40, kRnSpace = 41, kRnTab = 42, kRnAll = 43, kRnImplicit = 44,
+};
+constexpr int kReservedNameCount = 45;
+
+enum ReservedNameFlag : std::uint32_t {
+  kRnfIdValue = 0x1,
+  kRnfIdRef = 0x2,
+  kRnfList = 0x4,
+  kRnfTokenKindMask = 0x7,
+  kRnfContentRef = 0x10,
+  kRnfInternalEntity = 0x100,
+  kRnfExternalEntity = 0x200,
+  kRnfDeclaredContent = 0x400,
+  kRnfCdataValue = 0x800,
+  kRnfSingleToken = 0x1000,
+  kRnfDefaultKeyword = 0x2000,
+  kRnfMarkedSection = 0x4000,
+};
+
+struct ReservedNameEntry {
+  const char* name;
+  std::uint32_t flags;
+};
+const ReservedNameEntry& GetReservedName(int index);
+// The reserved-name index of an upper-case word, 0 when it is none.
+int FindReservedName(const char* upper, std::size_t length);
+
+enum DeclarationKeyword : std::uint8_t {
+  kDeclUnknown = 0, kDeclEntity = 1, kDeclElement = 2, kDeclAttlist = 3, kDeclNotation = 4,
+  kDeclShortref = 5, kDeclUsemap = 6, kDeclEor = 7,
+};
+int FindDeclarationKeyword(const char* upper, std::size_t length);
+
+// The five 256-byte character tables every parser shares.
+struct ParserTables {
+  std::uint8_t separators[256];
+  std::uint8_t upperNames[256];
+  std::uint8_t names[256];
+  std::uint8_t tokenClasses[256];
+  std::uint8_t contentDelimiters[256];
+};
+enum TokenClass : std::uint8_t {
+  kTcOther = 0, kTcOccurrence = 1, kTcConnector = 2, kTcLiteral = 3, kTcDigit = 4,
+  kTcScanner = 5, kTcHexLetter = 6,
+};
+const ParserTables& GetParserTables();
+// Library start and exit; the tables are also made on first use.
+void InitParserTables();
+void FreeParserTables();
+// Lets ']' delimit content while a marked section is open in content.
+void SetBracketIsContentDelimiter(bool on);
+
+// ---- Messages ---------------------------------------------------------------
+
+// Parser message numbers; shared with every program that shows reports.
+enum ParserMessage : int {
+  kMsgCantOpenDocument = 0, kMsgCantResolveDtd = 1, kMsgBadInstanceStart = 2,
+  kMsgUndefinedEntity = 3, kMsgCantResolveEntity = 4, kMsgCantResolveSdata = 5,
+  kMsgEmptyStartTag = 6, kMsgBadCharEntity = 7, kMsgSyntaxError = 8, kMsgRecursiveEntity = 9,
+  kMsgConnectorChange = 10, kMsgTooManyAttributes = 11, kMsgPiTooLong = 12, kMsgNestingTooDeep = 13,
+  kMsgMultipleNotationAttrs = 14, kMsgUndeclaredAttribute = 15, kMsgUndeclaredElement = 16,
+  kMsgExpectedAllOrImplicit = 17, kMsgMissingRequired = 18, kMsgDuplicateId = 19,
+  kMsgElementNotOpen = 20, kMsgBadToken = 21, kMsgBadPublicId = 22, kMsgBadEntityType = 23,
+  kMsgBadEntitySpecifier = 24, kMsgBadOmission = 25, kMsgBadContent = 26, kMsgBadTagOpen = 27,
+  kMsgBadTagClose = 28, kMsgBadShortref = 29, kMsgBadAttributeType = 30, kMsgBadAttributeDefault = 31,
+  kMsgBadMarkedSection = 32, kMsgDtdSyntax = 33, kMsgBadDoctype = 34, kMsgExpectedSgml = 35,
+  kMsgExpectedDoctype = 36, kMsgExpectedPcdata = 37, kMsgExpectedDefault = 38,
+  kMsgExpectedNotation = 39, kMsgExpectedEmpty = 40, kMsgExpectedOpenParen = 41,
+  kMsgExpectedCloseParen = 42, kMsgExpectedComma = 43, kMsgExpectedCloseBracket = 44,
+  kMsgExpectedClose = 45, kMsgExpectedQuote = 46, kMsgExpectedEquals = 47,
+  kMsgOnlyComment = 48, kMsgExpectedNotationEntity = 49, kMsgBadDataTag = 50,
+  kMsgUnexpectedEof = 51, kMsgUnsupportedEncoding = 52, kMsgParsing = 53,
+};
+constexpr int kParserMessageCount = 54;
+// The message's text with "%s" where its argument goes; null out of range.
+const char* GetParserMessageText(int number);
+// The text with the argument put in place of "%s" (a null argument reads as
+// empty), cut to `capacity` bytes with its NUL. Returns `out`.
+char* FormatParserMessage(int number, const char* argument, char* out, std::size_t capacity);
+
+// ---- Parser -----------------------------------------------------------------
+
+class Parser : public EngineObject {
+ public:
+  static constexpr std::size_t kTokenCapacity = 4096;
+  static constexpr std::size_t kPlainLiteralLimit = 4095;
+  static constexpr std::size_t kExpandedLiteralLimit = 4000;
+  static constexpr std::size_t kParameterNameLimit = 127;
+  static constexpr std::size_t kIdLiteralLimit = 255;
+  // A processing instruction of this many bytes or more is refused.
+  static constexpr std::size_t kPiLimit = 4090;
+  static constexpr int kMaxAttributeDefinitions = 100;
+  // Nested inputs at one time; a deeper nesting is treated as recursion.
+  static constexpr int kMaxInputDepth = 256;
+  // Bytes of entity text one parse may read through references (a
+  // document holds no more text than this anyway).
+  static constexpr std::size_t kMaxExpansion = 16u * 1024u * 1024u;
+
+  // Takes uses of the Dtd and the Document, making new ones where null; the
+  // resolver is handed to every external identifier the parser makes.
+  Parser(EntityResolver* resolver, EntityrcFile* entityrc, Dtd* dtd, Document* document);
+  virtual ~Parser();
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
+
+  // ---- Virtual operations
+  virtual bool EnterEntity(EntityDecl* entity);
+  virtual void LeaveEntity();
+  // An instruction's text (without "<?" and ">"); the base ignores it.
+  virtual void HandleProcessingInstruction(const char*) {}
+  virtual void ParseDoctype();
+  // A readable stream over the identifier's data, or null (message 0, an
+  // error when the source is required). `encoding` gets the number the
+  // source announced (0 when none).
+  virtual Stream* OpenEntity(ExternalId* id, bool required, std::int32_t* encoding);
+  virtual void DtdOpened() {}
+  virtual void Warning(int number, const char* text1 = nullptr, const char* text2 = nullptr,
+                       const char* text3 = nullptr);
+  virtual void Error(int number, const char* text1 = nullptr, const char* text2 = nullptr,
+                     const char* text3 = nullptr);
+
+  // ---- Entry points
+  // Parses a file of markup declarations into the Dtd.
+  void ParseDeclarations(ExternalId* id, bool required);
+  // The same from a stream (its use is taken over); encoding choice 0 lets
+  // the decoder detect it. A null stream does nothing.
+  void ParseDeclarationInput(Stream* stream, int encoding);
+
+  bool Stopped() const { return stop_ != 0; }
+  void Stop() { stop_ = 1; }
+  Dtd* GetDtd() const { return dtd_; }
+  Document* GetDocument() const { return document_; }
+  bool XmlMode() const { return xml_; }
+  void SetXmlMode(bool on);
+  // Where reports place the parser: the innermost input with an
+  // identifier (its line in `line`), else null.
+  ExternalId* CurrentLocation(std::int32_t* line) const;
+  bool HasInput() const { return top_ != nullptr; }
+  // The identifier of the innermost input, null for internal text.
+  ExternalId* InnermostId() const;
+  // The line of the innermost input, 0 without input.
+  std::int32_t CurrentLine() const;
+  // The byte offset of the read position in the innermost input.
+  std::int32_t CurrentOffset() const;
+  // The element sets of ATTLIST declarations for "#ALL" and "#IMPLICIT"
+  // (elements, then notations).
+  enum AttributeSetKind { kImplicitElements = 0, kAllElements, kImplicitNotations, kAllNotations };
+  AttributeDeclSet& SpecialSet(AttributeSetKind kind) { return specialSets_[kind]; }
+
+ protected:
+  // A stream over the identifier's data through the engine, or null.
+  Stream* OpenIdentifier(ExternalId* id, std::int32_t* encoding);
+
+  // ---- Scanner
+  int NextRawChar();
+  int NextChar();
+  void UngetChar();
+  int SkipSeparators();
+  void SkipSeparatorsAndUnget();
+  void ReadName();
+  void ReadFoldedName();
+  int ReadKeyword();
+  void ReadLiteral(int delimiter, bool expand);
+  void FoldInPlace(char* text) const;
+  void SetCommentsEnabled(bool on) { comments_ = on; }
+  void SetParameterReferencesEnabled(bool on) { parameterRefs_ = on; }
+  void PushInput(Stream* stream, int encoding, bool internalText, ExternalId* id,
+                 const char* text);
+  ExternalId* InnermostBase() const;
+  void MarkVerbatim(const char* text);
+  bool IsSeparator(int c) const { return GetParserTables().separators[c & 0xFF] != 0; }
+  bool IsNameChar(int c) const { return GetParserTables().names[c & 0xFF] != 0; }
+  int TokenClassOf(int c) const { return GetParserTables().tokenClasses[c & 0xFF]; }
+  // The replacement of an SDATA entity's text, null when the table has none.
+  virtual const char* SdataReplacement(const char* text);
+
+  // ---- Declarations
+  // Reads declarations until `terminator` at top level (0: the end of
+  // input).
+  void ParseMarkupDecl(int terminator);
+  void ParseDeclarationInputFrom(Stream* stream, int encoding, ExternalId* id);
+  // After "<?": the instruction up to '>'.
+  void ParseProcessingInstruction(int kind);
+  void ReadDataAttributes(ExternalEntityDecl* entity, NotationDecl* notation);
+  void ParseDeclMarkedSection();
+  void SkipIgnoredDeclSection();
+  void ParseEntityDecl();
+  void ParseNotationDecl();
+  void ParseShortrefDecl();
+  void ParseUsemapDecl();
+  void ReadExternalIdLiterals(int kind, char* systemId, char* publicId);
+  NotationDecl* FindOrDeclareNotation(const char* name);
+  // Stores the document type identifier in the Dtd; the byte after it.
+  int ParseDoctypeExternalId(const char* name);
+  void ParseElementDecl();
+  void ParseAttlistDecl();
+  // Appends one folded name, or a parenthesised group of them, as interned
+  // names; false after an error.
+  bool ReadNameOrGroup(InternedName**& items, std::size_t& count, std::size_t& capacity);
+  bool ParseModelGroup();
+  bool ParseModelToken();
+  bool ParseDataTagTemplate();
+  bool ParseExceptions(ContentModel* model);
+  TokenGroup* ReadDeclaredValue(std::uint8_t* code, std::uint8_t* tokenKind, bool* ok);
+  InternedName* ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8_t tokenKind, bool* ok);
+  static void NormalizeList(char* text);
+  void ApplyNidrefRecords() {}
+  void CompleteDeclarations();
+  // Text for a message argument from the token buffer.
+  const char* Token() const { return token_; }
+
+  struct InputFrame;
+  EntityResolver* resolver_;
+  EntityrcFile* entityrc_;
+  Dtd* dtd_;
+  Document* document_;
+  InputFrame* top_ = nullptr;
+  int depth_ = 0;
+  int encoding_ = 0;
+  std::size_t expanded_ = 0;
+
+  const std::uint8_t* fold_;
+  char token_[kTokenCapacity + 1];
+  std::size_t tokenLength_ = 0;
+  std::uint8_t current_ = 0;
+  std::uint8_t stop_ = 0;
+  bool endOfInput_ = false;
+  bool endExpected_ = false;
+  bool comments_ = true;
+  bool parameterRefs_ = true;
+  bool xml_ = false;
+  std::uint8_t currentFlags_ = 0;
+  int groupDepth_ = 0;
+  AttributeDeclSet specialSets_[4];
+};
+
+// A new identifier for a source without a file: "Z:\TMP-DOC\<n>" with the
+// next number of a process-wide counter.
+ExternalId* TempDocumentName();
+
+// Counts of what a Dtd holds, for tools and tests.
+struct DtdCounts {
+  std::size_t elements = 0;
+  std::size_t attributes = 0;  // definitions over all element types
+  std::size_t parameterEntities = 0;
+  std::size_t notations = 0;
+};
+DtdCounts CountDeclarations(Dtd& dtd);
+
+}  // namespace qs

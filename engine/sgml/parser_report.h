@@ -1,0 +1,51 @@
+// The parser that parses on behalf of a caller of the engine: every
+// warning, error and progress event becomes a report record for the
+// caller's report procedure, whose answer decides whether the parse goes on.
+#pragma once
+#include <cstdint>
+
+#include "api/parse_report.h"
+#include "sgml/parser.h"
+
+namespace qs {
+
+class ReportingParser : public Parser {
+ public:
+  // Resolves through the engine's catalog and ENTITYRC file.
+  ReportingParser(QsParseReportProc report, std::intptr_t data, Dtd* dtd, Document* document);
+  // The same with the resolver and ENTITYRC file given.
+  ReportingParser(QsParseReportProc report, std::intptr_t data, EntityResolver* resolver,
+                  EntityrcFile* entityrc, Dtd* dtd, Document* document);
+
+  bool EnterEntity(EntityDecl* entity) override;
+  void LeaveEntity() override;
+  Stream* OpenEntity(ExternalId* id, bool required, std::int32_t* encoding) override;
+  void DtdOpened() override;
+  void Warning(int number, const char* text1 = nullptr, const char* text2 = nullptr,
+               const char* text3 = nullptr) override;
+  void Error(int number, const char* text1 = nullptr, const char* text2 = nullptr,
+             const char* text3 = nullptr) override;
+  // Once the document instance begins, reports lose the prolog bit and
+  // carry real offsets.
+  void SetInInstance();
+
+  // Builds the record and calls the procedure; a 0 answer stops the parse.
+  void Report(int kind, int severity, int number, const char* text1, const char* text2,
+              const char* text3);
+
+  // Entity texts longer than this are cut, "..." written from index 95 on.
+  static constexpr std::size_t kEntityTextLimit = 100;
+  static constexpr std::size_t kEntityTextCut = 95;
+
+ private:
+  bool InnermostResolved() const;
+  QsParseReportProc report_;
+  std::intptr_t data_;
+  std::int32_t flags_ = QS_REPORT_PROLOG;
+};
+
+// The text a report shows for a file path: the path itself, or, past 100
+// characters, its first 95 and "...". On the engine heap (MemFree).
+char* CutReportPath(const char* path);
+
+}  // namespace qs

@@ -1,0 +1,200 @@
+// Parse reports: the record the report procedure receives, the prolog bit
+// and offset, entity texts, cut paths and stopping through the answer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "parser_support.h"
+#include "sgml/external_id.h"
+
+namespace qs::test {
+namespace {
+
+TEST(ParserReport, RecordLayoutIsNineFieldsInOrder) {
+  QsParseReport r{};
+  EXPECT_LT(offsetof(QsParseReport, kind), offsetof(QsParseReport, entity));
+  EXPECT_LT(offsetof(QsParseReport, entity), offsetof(QsParseReport, severity));
+  EXPECT_LT(offsetof(QsParseReport, severity), offsetof(QsParseReport, line));
+  EXPECT_LT(offsetof(QsParseReport, line), offsetof(QsParseReport, number));
+  EXPECT_LT(offsetof(QsParseReport, number), offsetof(QsParseReport, argument1));
+  EXPECT_LT(offsetof(QsParseReport, argument3), offsetof(QsParseReport, offset));
+  EXPECT_EQ(sizeof r.argument1, sizeof(void*));
+  EXPECT_EQ(sizeof r.entity, sizeof(void*));
+  EXPECT_EQ(sizeof r.offset, 4u);
+}
+
+TEST(ParserReport, MessagesInTheDtdCarryThePrologBit) {
+  EngineScope scope;
+  ReportLog log;
+  ReportingParser parser(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                         nullptr, nullptr, nullptr);
+  ParseText(parser, "<!ELEMENT a - - (%missing;)>\n<!ELEMENT b - - BOGUS>");
+  std::vector<ReportCopy> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].kind, 3);
+  EXPECT_EQ(messages[0].severity, 0);
+  EXPECT_EQ(messages[0].number, 3);
+  EXPECT_EQ(messages[0].argument1, "missing");
+  EXPECT_EQ(messages[0].offset, -1);
+  EXPECT_EQ(messages[0].entity, "#TEXTENTITY");
+  EXPECT_EQ(messages[0].line, 1);
+  EXPECT_EQ(messages[1].kind, 3);
+  EXPECT_EQ(messages[1].severity, 1);
+  EXPECT_EQ(messages[1].number, 26);
+  EXPECT_EQ(messages[1].argument1, "BOGUS");
+  EXPECT_EQ(messages[1].line, 2);
+  EXPECT_TRUE(parser.Stopped());
+}
+
+TEST(ParserReport, WithoutInputTheEntityIsUnknown) {
+  EngineScope scope;
+  ReportLog log;
+  ReportingParser parser(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                         nullptr, nullptr, nullptr);
+  parser.Warning(7, "x");
+  ASSERT_EQ(log.reports.size(), 1u);
+  EXPECT_EQ(log.reports[0].entity, "#UNKNOWN");
+  EXPECT_EQ(log.reports[0].line, 0);
+  // After the instance begins: no prolog bit, a real offset.
+  parser.SetInInstance();
+  parser.Warning(7, "y");
+  ASSERT_EQ(log.reports.size(), 3u);
+  EXPECT_EQ(log.reports[1].kind, 0);
+  EXPECT_EQ(log.reports[1].number, 53);
+  EXPECT_EQ(log.reports[2].kind, 2);
+  EXPECT_EQ(log.reports[2].offset, 0);
+}
+
+TEST(ParserReport, LongPathsAreCutTo95AndDots) {
+  struct Case {
+    std::size_t length;
+    std::size_t shown;
+  } cases[] = {{100, 100}, {101, 98}, {150, 98}};
+  for (const Case& c : cases) {
+    std::string path(c.length, 'p');
+    char* text = CutReportPath(path.c_str());
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::strlen(text), c.shown) << c.length;
+    if (c.shown == 98) EXPECT_EQ(std::string(text), std::string(95, 'p') + "...");
+    MemFree(text);
+  }
+}
+
+class ReportFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::absolute("parser-report-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    // Folders long enough that the file's full path passes 150 characters.
+    deep_ = dir_ / std::string(60, 'd') / std::string(60, 'e');
+    std::filesystem::create_directories(deep_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  std::string Write(const std::string& name, const std::string& text) {
+    std::filesystem::path p = deep_ / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+  }
+  std::filesystem::path dir_, deep_;
+};
+
+TEST_F(ReportFiles, FileReportsNameTheCutPath) {
+  EngineScope scope;
+  std::string path = Write("bad.dtd", "<!ELEMENT a - - EMPTY>\n\n<!ELEMENT b - - BOGUS>");
+  ASSERT_GE(path.size(), 150u);
+  ReportLog log;
+  ReportingParser parser(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                         nullptr, nullptr, nullptr);
+  ExternalId* id = new ExternalId(nullptr, nullptr, nullptr, path.c_str(), nullptr, 0);
+  char* full = id->GetFilePath();
+  ASSERT_NE(full, nullptr);
+  std::string fullPath = full;
+  MemFree(full);
+  parser.ParseDeclarations(id, true);
+  id->Release();
+  ASSERT_GE(log.reports.size(), 2u);
+  // First the progress report of the opened file, with the whole path.
+  const ReportCopy& opened = log.reports[0];
+  EXPECT_EQ(opened.kind, 5);
+  EXPECT_EQ(opened.number, 53);
+  EXPECT_EQ(opened.line, -1);
+  EXPECT_EQ(opened.argument1, fullPath);
+  EXPECT_EQ(opened.entity, fullPath.substr(0, 95) + "...");
+  std::vector<ReportCopy> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].number, 26);
+  EXPECT_EQ(messages[0].entity, fullPath.substr(0, 95) + "...");
+  EXPECT_EQ(messages[0].line, 3);
+  EXPECT_NE(parser.GetDtd()->FindElement("A"), nullptr);
+}
+
+TEST_F(ReportFiles, AZeroAnswerStopsTheParse) {
+  EngineScope scope;
+  std::string path = Write("ok.dtd", "<!ELEMENT a - - EMPTY>");
+  ReportLog log;
+  log.stopAfter = 0;
+  ReportingParser parser(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                         nullptr, nullptr, nullptr);
+  ExternalId* id = new ExternalId(nullptr, nullptr, nullptr, path.c_str(), nullptr, 0);
+  parser.ParseDeclarations(id, true);
+  id->Release();
+  EXPECT_TRUE(parser.Stopped());
+  EXPECT_EQ(parser.GetDtd()->FindElement("A"), nullptr);
+}
+
+TEST_F(ReportFiles, AMissingSourceIsMessageZero) {
+  EngineScope scope;
+  ReportLog log;
+  ReportingParser parser(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                         nullptr, nullptr, nullptr);
+  std::string path = (deep_ / "missing.dtd").string();
+  ExternalId* id = new ExternalId(nullptr, nullptr, nullptr, path.c_str(), nullptr, 0);
+  parser.ParseDeclarations(id, false);
+  EXPECT_FALSE(parser.Stopped());
+  parser.ParseDeclarations(id, true);
+  EXPECT_TRUE(parser.Stopped());
+  id->Release();
+  std::vector<ReportCopy> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].number, 0);
+  EXPECT_EQ(messages[0].severity, 0);
+  EXPECT_EQ(messages[1].severity, 1);
+  EXPECT_NE(messages[1].argument1.find("missing.dtd"), std::string::npos);
+}
+
+TEST_F(ReportFiles, ExternalParameterEntitiesReportEnterAndLeave) {
+  EngineScope scope;
+  Write("mod.ent", "<!ELEMENT m - - EMPTY>");
+  std::string path = Write("main.dtd",
+                           "<!ENTITY % mod SYSTEM \"mod.ent\">%mod;\n"
+                           "<!ENTITY % self SYSTEM \"self.ent\">%self;");
+  Write("self.ent", "<!ELEMENT s - - EMPTY>%self;");
+  ReportLog log;
+  ReportingParser parser(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                         nullptr, nullptr, nullptr);
+  ExternalId* id = new ExternalId(nullptr, nullptr, nullptr, path.c_str(), nullptr, 0);
+  parser.ParseDeclarations(id, true);
+  id->Release();
+  EXPECT_NE(parser.GetDtd()->FindElement("M"), nullptr);
+  EXPECT_NE(parser.GetDtd()->FindElement("S"), nullptr);
+  std::vector<int> kinds;
+  for (const ReportCopy& r : log.reports) kinds.push_back(r.kind);
+  // opened main, entered mod, left mod, entered self, then self again: 9.
+  ASSERT_GE(kinds.size(), 5u);
+  EXPECT_EQ(kinds[0], 5);
+  EXPECT_EQ(kinds[1], 5);
+  EXPECT_EQ(kinds[2], 9);
+  EXPECT_EQ(kinds[3], 5);
+  std::vector<ReportCopy> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].number, 9);
+  EXPECT_EQ(messages[0].argument1, "self");
+}
+
+}  // namespace
+}  // namespace qs::test

@@ -1,0 +1,168 @@
+// The scanner: record ends, comments, parameter-entity references, literals,
+// entity recursion and the end of input.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "parser_support.h"
+#include "sgml/entities.h"
+
+namespace qs::test {
+namespace {
+
+std::string EntityText(Document& doc, const char* name) {
+  EntityDecl* e = doc.FindEntity(name);
+  return e && e->GetText() ? e->GetText() : "<none>";
+}
+
+TEST(ParserScanner, RecordEndsReadAsOneLineFeed) {
+  EngineScope scope;
+  RecordingParser parser;
+  EXPECT_EQ(parser.Scan("a\r\nb\rc\nd\r\re"), "a\nb\nc\nd\n\ne");
+  EXPECT_TRUE(parser.messages.empty());
+}
+
+TEST(ParserScanner, CommentsVanishAndALoneHyphenStays) {
+  EngineScope scope;
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"x--c--y", "xy"},
+      {"a-b", "a-b"},
+      {"a--x-y--b-c", "ab-c"},
+      {"--one----two--z", "z"},
+  };
+  for (const Case& c : cases) {
+    RecordingParser parser;
+    EXPECT_EQ(parser.Scan(c.in), c.out) << c.in;
+  }
+  RecordingParser off;
+  off.SetComments(false);
+  EXPECT_EQ(off.Scan("x--c--y"), "x--c--y");
+}
+
+TEST(ParserScanner, ParameterReferencesEnterTheEntity) {
+  EngineScope scope;
+  Dtd* dtd = new Dtd();
+  dtd->AddEntity(new TextEntityDecl("p", 0, "X"));
+  RecordingParser parser(dtd);
+  dtd->Release();
+  EXPECT_EQ(parser.Scan("[%p;][%p ][% ][%%p;][%q;]"), "[X][X ][% ][%X][]");
+  ASSERT_EQ(parser.messages.size(), 1u) << Describe(parser.messages);
+  EXPECT_EQ(parser.messages[0], (Message{3, false, "q"}));
+}
+
+TEST(ParserScanner, SelfReferenceIsErrorNine) {
+  EngineScope scope;
+  Dtd* dtd = new Dtd();
+  dtd->AddEntity(new TextEntityDecl("a", 0, "(x|%b;)"));
+  dtd->AddEntity(new TextEntityDecl("b", 0, "y|%a;"));
+  RecordingParser parser(dtd);
+  dtd->Release();
+  ParseText(parser, "<!ELEMENT e - - %a;>");
+  ASSERT_FALSE(parser.messages.empty());
+  EXPECT_EQ(parser.messages.back(), (Message{9, true, "a"}));
+  EXPECT_TRUE(parser.Stopped());
+}
+
+TEST(ParserScanner, ExpandedLiterals) {
+  EngineScope scope;
+  struct Case {
+    const char* literal;
+    const char* stored;
+    int warning;  // -1: none
+  } cases[] = {
+      {"&#x41;&#65;", "AA", -1},
+      {"a&#38;b", "a&b", -1},
+      {"&#X41;", "&#X41;", -1},
+      {"&undefined;x", "&undefinedx", -1},
+      {"&#233;", "\xC3\xA9", -1},
+      {"&#x1F600;", "\xF0\x9F\x98\x80", -1},
+      {"&#0;", "\xEF\xBF\xBD", 7},
+      {"&#xD800;", "\xEF\xBF\xBD", 7},
+      {"&#x110000;", "\xEF\xBF\xBD", 7},
+      {"&#99999999999999999999;", "\xEF\xBF\xBD", 7},
+      {"&#;", "&#;", -1},
+      {"& x", "& x", -1},
+      {"\x85z", "\xEF\xBF\xBDz", -1},
+      {"\xC3", "\xEF\xBF\xBD", -1},
+  };
+  for (const Case& c : cases) {
+    RecordingParser parser;
+    ParseText(parser, std::string("<!ENTITY e CDATA \"") + c.literal + "\">");
+    EXPECT_EQ(EntityText(*parser.GetDocument(), "e"), c.stored) << c.literal;
+    if (c.warning < 0) {
+      EXPECT_TRUE(parser.messages.empty()) << c.literal << ": " << Describe(parser.messages);
+    } else {
+      ASSERT_EQ(parser.messages.size(), 1u) << c.literal;
+      EXPECT_EQ(parser.messages[0].number, c.warning);
+      EXPECT_FALSE(parser.messages[0].error);
+    }
+  }
+  // A plain entity keeps references for when it is used.
+  RecordingParser plain;
+  ParseText(plain, "<!ENTITY e \"a&#38;b\">");
+  EXPECT_EQ(EntityText(*plain.GetDocument(), "e"), "a&#38;b");
+}
+
+TEST(ParserScanner, LiteralLimitsAreKeptAndTheRestSkipped) {
+  EngineScope scope;
+  RecordingParser parser;
+  std::string big(5000, 'x');
+  ParseText(parser, "<!ENTITY a \"" + big + "\"><!ENTITY b CDATA \"" + big +
+                        "\"><!ENTITY c CDATA \"&a;&a;\"><!ENTITY d \"after\">");
+  EXPECT_TRUE(parser.messages.empty()) << Describe(parser.messages);
+  Document& doc = *parser.GetDocument();
+  EXPECT_EQ(EntityText(doc, "a").size(), Parser::kPlainLiteralLimit);
+  EXPECT_EQ(EntityText(doc, "b").size(), Parser::kExpandedLiteralLimit);
+  EXPECT_EQ(EntityText(doc, "c").size(), Parser::kExpandedLiteralLimit);
+  EXPECT_EQ(EntityText(doc, "d"), "after");
+}
+
+TEST(ParserScanner, LongNamesAreCutNotOverrun) {
+  EngineScope scope;
+  RecordingParser parser;
+  std::string name(6000, 'n');
+  ParseText(parser, "<!ENTITY % " + name + " \"v\"><!ELEMENT " + name + " - - EMPTY>%" + name +
+                        ";");
+  EXPECT_NE(parser.GetDtd()->FindElement(std::string(Parser::kTokenCapacity, 'N').c_str()),
+            nullptr);
+  // The reference's name is cut to its buffer and so names no entity.
+  ASSERT_FALSE(parser.messages.empty());
+  EXPECT_EQ(parser.messages[0].number, 3);
+  EXPECT_EQ(parser.messages[0].argument.size(), Parser::kParameterNameLimit);
+}
+
+TEST(ParserScanner, EndOfInputInsideADeclarationIsErrorFiftyOne) {
+  EngineScope scope;
+  RecordingParser parser;
+  ParseText(parser, "<!ELEMENT a - - (b");
+  ASSERT_FALSE(parser.messages.empty());
+  EXPECT_EQ(parser.messages.back(), (Message{51, true, ""}));
+  RecordingParser clean;
+  ParseText(clean, "<!ELEMENT a - - (b)>\n  ");
+  EXPECT_TRUE(clean.messages.empty()) << Describe(clean.messages);
+}
+
+TEST(ParserScanner, TextEntitiesMultiplyingBeyondTheCapStop) {
+  EngineScope scope;
+  Dtd* dtd = new Dtd();
+  // Ten levels of ten references each: 10^10 bytes if followed.
+  std::string prev = "x";
+  for (int i = 0; i < 10; ++i) {
+    std::string text;
+    for (int k = 0; k < 10; ++k) text += "%e" + std::to_string(i) + ";";
+    dtd->AddEntity(new TextEntityDecl(("e" + std::to_string(i + 1)).c_str(), 0, text.c_str()));
+  }
+  dtd->AddEntity(new TextEntityDecl("e0", 0, std::string(1024, ' ').c_str()));
+  RecordingParser parser(dtd);
+  dtd->Release();
+  ParseText(parser, "%e10;");
+  ASSERT_FALSE(parser.messages.empty());
+  EXPECT_EQ(parser.messages.back().number, 9);
+  EXPECT_TRUE(parser.Stopped());
+}
+
+}  // namespace
+}  // namespace qs::test
