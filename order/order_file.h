@@ -55,7 +55,7 @@ std::string FormatItemLine(const OrderItem& item);
 // before the last ':' (the drive letter of the last drive-qualified path).
 // A leading token that names the program itself (as a shell passes it) is
 // skipped first, so a bare start never takes the program for an order file.
-// The command line is looked at through a 256-byte copy, as it always was.
+// Only the first 255 characters of the command line are looked at.
 // Returns false, with `out` empty, when no file is named.
 bool CommandLineFile(const char* commandLine, const char* programFileName, char* out,
                      std::size_t size);

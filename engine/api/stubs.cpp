@@ -21,13 +21,9 @@ char* QsGetPrinterName(char*, std::int32_t) { return nullptr; }
 void QsPrinterSetupDialog(QsWindow) {}
 
 // ---- Engine life, settings and identifiers
-void QsDeleteTempFiles(const char*) {}
 std::int32_t QsSetColor(const char*, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
-std::int32_t QsIsSameObject(QsHandle, QsHandle) { return 0; }
-const char* QsGetPublicId(QsHandle) { return nullptr; }
-const char* QsGetSystemId(QsHandle) { return nullptr; }
 char* QsGetFileName(QsHandle, char*, std::int32_t) { return nullptr; }
 
 // ---- Opening DTDs, documents, style sheets and navigators

@@ -1,6 +1,7 @@
 #include "foundation/handle_table.h"
 
 #include <cstring>
+#include <new>
 
 #include "foundation/engine_services.h"
 #include "foundation/strings.h"
@@ -29,9 +30,8 @@ bool LogsIdentity(HandleType type) {
   }
 }
 
-// Each kind of object fills in its entry where its class is defined; until
-// then a handle of that kind only maps a number to a pointer.
-const HandleTypeOps kEngineOps[kHandleTypeCount] = {};
+// A table made without entries maps numbers to pointers and nothing more.
+const HandleTypeOps kNoOps[kHandleTypeCount] = {};
 
 // Engine error 0, "Internal Error %d", with the number of the fault.
 constexpr int kErrInternal = 0;
@@ -44,8 +44,6 @@ const char* HandleTypeName(HandleType type) {
   return index < kHandleTypeCount ? kTypeNames[index] : nullptr;
 }
 
-const HandleTypeOps* EngineHandleTypeOps() { return kEngineOps; }
-
 struct HandleTable::Record : EngineObject {
   Record* next;
   Handle handle;
@@ -54,7 +52,7 @@ struct HandleTable::Record : EngineObject {
   std::uint16_t uses;
 };
 
-HandleTable::HandleTable(const HandleTypeOps* ops) : ops_(ops ? ops : kEngineOps) {}
+HandleTable::HandleTable(const HandleTypeOps* ops) : ops_(ops ? ops : kNoOps) {}
 
 HandleTable::~HandleTable() {
   // The log goes beside the engine's home; a table of no engine has nobody
@@ -103,8 +101,12 @@ Handle HandleTable::Register(void* object, HandleType type) {
   // Numbers are never reused; a table that has issued every 32-bit number
   // issues no more rather than wrap onto 0, 1 and live handles.
   if (next_ == 0) return 0;
-  Record* record = new Record;
-  if (!record) return 0;
+  Record* record;
+  try {
+    record = new Record;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
   record->handle = next_++;
   record->type = type;
   record->object = object;

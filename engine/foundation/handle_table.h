@@ -38,8 +38,7 @@ struct HandleIdentity {
   char path[260] = {};             // the resolved file, when hasPath
 };
 
-// What a record does to its object, by type. Each kind of object supplies
-// its entry once its class exists; an empty entry does nothing.
+// What a record does to its object, by type; an empty entry does nothing.
 struct HandleTypeOps {
   // When the record is made: take the use the handle holds.
   void (*acquire)(void* object);
@@ -48,7 +47,8 @@ struct HandleTypeOps {
   // The object's external identifier: false when it has none.
   bool (*identify)(void* object, HandleIdentity* out);
 };
-// The engine's entries, indexed by type.
+// The engine's entries, indexed by type (the interface layer, which knows
+// every kind of object, defines them).
 const HandleTypeOps* EngineHandleTypeOps();
 
 class HandleTable : public EngineObject {

@@ -259,6 +259,18 @@ TEST_F(OrderProgram, DeletingTheSelectionRemovesExactlyThoseRows) {
   ExpectExit();
 }
 
+TEST_F(OrderProgram, RowMenuDeletesTheSelection) {
+  StartWithExchange(Exchange({"M", "r0"}) + Exchange({"M", "r1"}));
+  ASSERT_TRUE(WaitForCount(2));
+  ListViewSelect(list_, {0});
+  ASSERT_TRUE(PostRightClickRow(list_, 0));
+  ASSERT_TRUE(ChoosePopupMenuItem(program_.id(), 'd'));
+  ASSERT_TRUE(WaitForCount(1));
+  EXPECT_EQ(ListViewText(list_, 0, 1), "r1");
+  PostCommand(main_, IDM_QUIT);
+  ExpectExit();
+}
+
 TEST_F(OrderProgram, AddedItemIsCutToItsFields) {
   Start("no file");
   PostCommand(main_, IDM_ADD);

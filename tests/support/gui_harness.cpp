@@ -274,7 +274,9 @@ void ListViewSelect(HWND listView, const std::vector<int>& rows) {
                  reinterpret_cast<LPARAM>(block.at(0)));
 }
 
-bool PostDoubleClickRow(HWND listView, int row) {
+namespace {
+// A point inside a row's label, in the list view's client coordinates.
+bool RowPoint(HWND listView, int row, LPARAM* at) {
   RemoteBlock block(listView);
   if (!block.ok()) return false;
   RECT rect{};
@@ -284,9 +286,27 @@ bool PostDoubleClickRow(HWND listView, int row) {
                     reinterpret_cast<LPARAM>(block.at(0))) ||
       !block.Read(0, &rect, sizeof rect))
     return false;
-  LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
-  return PostMessageA(listView, WM_LBUTTONDBLCLK, MK_LBUTTON, at) &&
+  *at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
+  return true;
+}
+}  // namespace
+
+bool PostDoubleClickRow(HWND listView, int row) {
+  LPARAM at;
+  return RowPoint(listView, row, &at) &&
+         PostMessageA(listView, WM_LBUTTONDBLCLK, MK_LBUTTON, at) &&
          PostMessageA(listView, WM_LBUTTONUP, 0, at);
+}
+
+bool PostRightClickRow(HWND listView, int row) {
+  LPARAM at;
+  return RowPoint(listView, row, &at) && PostMessageA(listView, WM_RBUTTONDOWN, MK_RBUTTON, at) &&
+         PostMessageA(listView, WM_RBUTTONUP, 0, at);
+}
+
+bool ChoosePopupMenuItem(DWORD pid, char mnemonic, DWORD timeoutMs) {
+  HWND menu = WaitForWindow(pid, "#32768", nullptr, true, timeoutMs);
+  return menu && PostMessageA(menu, WM_CHAR, static_cast<WPARAM>(mnemonic), 0);
 }
 
 bool ClickColumnHeader(HWND listView, int column) {

@@ -82,6 +82,11 @@ void ListViewSelect(HWND listView, const std::vector<int>& rows);
 // Posts a double click on a row (posted: the program may answer it with a
 // modal dialog).
 bool PostDoubleClickRow(HWND listView, int row);
+// Posts a right click on a row.
+bool PostRightClickRow(HWND listView, int row);
+// Waits for a popup menu of process `pid` and chooses the item with this
+// mnemonic character.
+bool ChoosePopupMenuItem(DWORD pid, char mnemonic, DWORD timeoutMs = kWaitMs);
 // Clicks the header of column k (button down and up at its centre).
 bool ClickColumnHeader(HWND listView, int column);
 

@@ -13,6 +13,7 @@
 #include "foundation/engine.h"
 #include "foundation/engine_services.h"
 #include "recording_sink.h"
+#include "sgml/document.h"
 #include "temp_folder.h"
 
 namespace qs {
@@ -273,8 +274,9 @@ TEST(HandleTable, EngineShutDownWithHandlesLeft) {
     std::remove(log.c_str());
     auto* engine = new HostedEngine(0, home.c_str(), nullptr, &DispatchEvent);
     EngineBase* previous = SetEngine(engine);
-    int document = 0;
-    engine->handles->RegisterDocument(&document);
+    auto* document = new Document(nullptr);
+    engine->handles->RegisterDocument(document);
+    document->Release();  // the handle holds the only use: the engine's end frees it
     delete engine;
     SetEngine(previous);
     EXPECT_EQ(ReadFile(log), "Unlocked Objects\r\n\r\nHDOC\r\n") << round;
@@ -296,8 +298,9 @@ TEST(HandleTable, EngineShutDownWithNothingHeldIsQuiet) {
   RegisterCallback(0, kEventLockedObjects, &Answer, reinterpret_cast<std::intptr_t>(&calls));
   auto* engine = new HostedEngine(0, home.c_str(), nullptr, &DispatchEvent);
   EngineBase* previous = SetEngine(engine);
-  int document = 0;
-  engine->handles->Release(engine->handles->RegisterDocument(&document));
+  auto* document = new Document(nullptr);
+  engine->handles->Release(engine->handles->RegisterDocument(document));
+  document->Release();
   delete engine;
   SetEngine(previous);
   EXPECT_TRUE(calls.empty());

@@ -1,0 +1,65 @@
+// What a handle record does to the object behind it, for each kind of
+// object the engine hands out. Kinds whose classes are still to come map a
+// number to a pointer and nothing more.
+#include "api/wrappers.h"
+#include "foundation/handle_table.h"
+#include "sgml/document.h"
+#include "sgml/dtd.h"
+#include "sgml/entities.h"
+#include "sgml/external_id.h"
+
+namespace qs {
+
+namespace {
+
+bool IdentifyBy(const ExternalId* id, HandleIdentity* out) {
+  if (!id) return false;
+  out->publicId = id->PublicId();
+  // The resolved file comes with the resolver; until then only the public
+  // identifier is named.
+  out->hasPath = false;
+  return true;
+}
+
+template <class T>
+void AddUse(void* object) {
+  static_cast<T*>(object)->AddRef();
+}
+template <class T>
+void DropUse(void* object) {
+  static_cast<T*>(object)->Release();
+}
+template <class T>
+void Delete(void* object) {
+  delete static_cast<T*>(object);
+}
+
+bool IdentifyType(void* object, HandleIdentity* out) {
+  return IdentifyBy(static_cast<DocumentType*>(object)->Source(), out);
+}
+bool IdentifyDocument(void* object, HandleIdentity* out) {
+  return IdentifyBy(static_cast<Document*>(object)->Source(), out);
+}
+bool IdentifyEntity(void* object, HandleIdentity* out) {
+  return IdentifyBy(static_cast<EntityRef*>(object)->Identity(), out);
+}
+
+const HandleTypeOps kOps[kHandleTypeCount] = {
+    /* HDTD */ {AddUse<DocumentType>, DropUse<DocumentType>, IdentifyType},
+    /* HDOC */ {AddUse<Document>, DropUse<Document>, IdentifyDocument},
+    /* HSSH */ {},
+    /* HNAV */ {},
+    /* HWEB: owned by the open webs */ {},
+    /* HANCHOR: owned by its web */ {},
+    /* HTAG */ {},
+    /* HENT */ {nullptr, Delete<EntityRef>, IdentifyEntity},
+    /* HNOT */ {AddUse<NotationDecl>, DropUse<NotationDecl>, nullptr},
+    /* HTAGSET */ {},
+    /* HSELSET */ {},
+};
+
+}  // namespace
+
+const HandleTypeOps* EngineHandleTypeOps() { return kOps; }
+
+}  // namespace qs
