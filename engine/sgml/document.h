@@ -443,6 +443,7 @@ class Document : public EngineObject {
 
  protected:
   virtual ~Document();
+  EntityTable& OwnEntities() { return entities_; }
 
  private:
   void DeleteTree();

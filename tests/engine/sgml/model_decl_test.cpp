@@ -6,6 +6,7 @@
 
 #include "sgml/attributes.h"
 #include "sgml/content_model.h"
+#include "sgml/derived_document.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
@@ -505,6 +506,41 @@ TEST(LinkRules, ElementRulesThenAttributeRules) {
   EXPECT_EQ(f.doc->FindLinkRule(f.Element(para, {})), nullptr);
 }
 
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+TEST(DerivedDocuments, EntitiesFallBackToTheDocumentType) {
+  Dtd* dtd = new Dtd;
+  Document* declaring = new Document;
+  declaring->AddEntity(new TextEntityDecl("shared", 0, "from type"));
+  declaring->AddEntity(new TextEntityDecl("both", 0, "type's"));
+  declaring->Links().AddElementRule("XREF", nullptr, "a", "b");
+  ExternalId* doctype = MakeId("DOC", "doc.dtd", nullptr);
+  dtd->SetDoctypeId(doctype);
+  DocumentType* type = new DocumentType(nullptr, *dtd, declaring);
+  declaring->Release();
+  dtd->Release();
+
+  DerivedDocument* doc = new DerivedDocument(nullptr, *type);
+  EXPECT_EQ(doc->DoctypeId(), doctype);
+  EXPECT_NE(doc->Links().FindElement("XREF"), nullptr);
+  doc->AddEntity(new TextEntityDecl("both", 0, "own"));
+  EXPECT_STREQ(doc->FindEntityOrDefault("both")->GetText(), "own");
+  EXPECT_STREQ(doc->FindEntityOrDefault("shared")->GetText(), "from type");
+  EXPECT_EQ(doc->FindEntity("shared"), nullptr);
+  EXPECT_EQ(doc->FindEntityOrDefault("none"), nullptr);
+  int visits = 0;
+  for (EntityDecl* e = doc->FirstEntity(); e; e = doc->NextEntity()) ++visits;
+  EXPECT_EQ(visits, 3);  // "both" is visited twice
+  doc->Release();
+  EXPECT_EQ(type->UseCount(), 1);
+  type->Release();
+  doctype->Release();
+}
 
 }  // namespace
 }  // namespace qs
