@@ -6,6 +6,7 @@
 #include "foundation/paths.h"
 #include "foundation/stream.h"
 #include "foundation/strings.h"
+#include "sgml/config_paths.h"
 #include "sgml/external_id.h"
 
 namespace qs {
@@ -195,15 +196,8 @@ class Catalog::Include : public ListNode {
 // ---- Catalog ------------------------------------------------------------------------------
 
 Catalog::Catalog(const char* path) : entries_(new EntryTree()) {
-  std::size_t dirLength = 0;
-  if (path) {
-    EngineBase* engine = GetEngine();
-    dirLength = engine ? engine->GetDirLength(path) : 0;
-    if (!engine)
-      for (std::size_t i = 0; path[i]; ++i)
-        if (IsPathSeparator(path[i])) dirLength = i + 1;
-  }
-  if (path && dirLength > 0) {
+  std::size_t dirLength = path ? EngineDirLength(path) : 0;
+  if (dirLength > 0) {
     directory_ = g_nameTable->Intern(path, dirLength);
   } else {
     directory_ = g_nameTable->Intern("\\");
@@ -309,12 +303,8 @@ SystemPath* Catalog::ResolveDoctype(const char* name, int fallback) {
 }
 
 bool Catalog::PathEquals(const char* path) {
-  if (!fileName_) return false;
-  EngineBase* engine = GetEngine();
-  if (engine) return engine->ComparePaths(DirectoryText(), nullptr, fileName_, path) == 0;
   char mine[kPathCapacity];
-  FormatString(mine, sizeof mine, "%s%s", DirectoryText(), fileName_);
-  return CompareStringNoCase(mine, path) == 0;
+  return GetFilePath(mine) && SamePath(mine, path);
 }
 
 Catalog* Catalog::FindIncluded(const char* path) {
@@ -344,35 +334,17 @@ void Catalog::Reload() {
 }
 
 namespace {
-// Catalogs whose files are being read, innermost last: an include of one
-// of them is a cycle even before it is in any include list.
-constexpr int kMaxReadDepth = 32;
-Catalog* g_reading[kMaxReadDepth];
-int g_readDepth = 0;
-
-bool IsBeingRead(const char* path) {
-  EngineBase* engine = GetEngine();
-  for (int i = 0; i < g_readDepth; ++i) {
-    char mine[kPathCapacity];
-    if (!g_reading[i]->GetFilePath(mine)) continue;
-    int cmp = engine ? engine->ComparePaths(nullptr, nullptr, mine, path)
-                     : CompareStringNoCase(mine, path);
-    if (cmp == 0) return true;
-  }
-  return false;
-}
+ReadingStack g_reading;
 }  // namespace
 
 void Catalog::ReadCatalogFile(Stream* stream) {
   AdjustUse(1, 0);
   reloadFlag = false;
-  if (g_readDepth >= kMaxReadDepth) {
-    // Deeper nesting than any real catalog set: refuse rather than recurse on.
+  if (!g_reading.Push(this)) {
     ReportError(kErrCatalogSyntax);
     AdjustUse(2, 0);
     return;
   }
-  g_reading[g_readDepth++] = this;
 
   ConfigTokenizer tokens(stream, nullptr, true);
   Catalog* target = this;
@@ -392,11 +364,9 @@ void Catalog::ReadCatalogFile(Stream* stream) {
         if (!tokens.Failed()) tokens.PushBack(ConfigTokenizer::kWord);
         continue;
       }
-      EngineBase* engine = GetEngine();
-      char* path = engine ? engine->MakeAbsolute(tokens.Text(), DirectoryText())
-                          : DuplicateString(tokens.Text());
+      char* path = EngineMakeAbsolute(tokens.Text(), DirectoryText());
       if (!path) continue;
-      if (FindIncluded(path) || IsBeingRead(path)) {
+      if (FindIncluded(path) || g_reading.Contains(path)) {
         ReportError(kErrRecursiveCatalog, reinterpret_cast<std::intptr_t>(path));
       } else {
         Catalog* included = CreateCatalog(path);
@@ -444,7 +414,7 @@ void Catalog::ReadCatalogFile(Stream* stream) {
     }
   }
   if (tokens.Failed()) ReportError(kErrCatalogSyntax);
-  --g_readDepth;
+  g_reading.Pop();
   AdjustUse(2, 0);
 }
 
@@ -461,10 +431,7 @@ CatalogList& GetCatalogList() {
 
 CatalogList::~CatalogList() { Clear(); }
 
-void CatalogList::Clear() {
-  for (ListNode* n = list_.First(); n; n = n->Next()) static_cast<Catalog*>(n)->ClearContents();
-  list_.DeleteAll();
-}
+void CatalogList::Clear() { DeleteFiles<Catalog>(list_); }
 
 std::size_t CatalogList::Count() const {
   std::size_t n = 0;
@@ -473,58 +440,9 @@ std::size_t CatalogList::Count() const {
 }
 
 Catalog* CatalogList::CreateCatalog(const char* path) {
-  std::size_t counted = 0;
-  bool unusedSeen = false;
-  Catalog* result = nullptr;
-  for (ListNode* n = list_.First(); n; n = n->Next()) {
-    auto* catalog = static_cast<Catalog*>(n);
-    ++counted;
-    if (catalog->UseCount() == 0) unusedSeen = true;
-    if (path && catalog->PathEquals(path)) {
-      result = catalog;
-      list_.Unlink(catalog);
-      list_.Append(catalog);
-      break;
-    }
-  }
-  if (!result) {
-    result = new Catalog(path);
-    // In the list before its file is read, so includes of it find it.
-    list_.Append(result);
-    result->Reload();
-  }
-  if (unusedSeen && counted > 4) {
-    for (ListNode* n = list_.First(); n; n = n->Next()) {
-      auto* catalog = static_cast<Catalog*>(n);
-      if (catalog != result && catalog->UseCount() == 0) {
-        list_.Unlink(catalog);
-        catalog->ClearContents();
-        delete catalog;
-        break;
-      }
-    }
-  }
-  return result;
+  return SharedFileFor<Catalog>(list_, path, [path] { return new Catalog(path); });
 }
 
-void CatalogList::Update() {
-  for (ListNode* n = list_.First(); n; n = n->Next()) {
-    auto* catalog = static_cast<Catalog*>(n);
-    catalog->reloadFlag = true;
-    catalog->ClearContents();
-  }
-  for (ListNode* n = list_.First(); n;) {
-    auto* catalog = static_cast<Catalog*>(n);
-    n = n->Next();
-    if (catalog->UseCount() == 0 && !catalog->FileName()) {
-      list_.Unlink(catalog);
-      delete catalog;
-    }
-  }
-  for (ListNode* n = list_.First(); n; n = n->Next()) {
-    auto* catalog = static_cast<Catalog*>(n);
-    if (catalog->reloadFlag) catalog->Reload();
-  }
-}
+void CatalogList::Update() { UpdateFiles<Catalog>(list_); }
 
 }  // namespace qs

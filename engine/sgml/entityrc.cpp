@@ -6,6 +6,7 @@
 #include "foundation/stream.h"
 #include "foundation/strings.h"
 #include "foundation/text_writer.h"
+#include "sgml/config_paths.h"
 
 namespace qs {
 
@@ -28,20 +29,6 @@ const KeywordTable& EntityrcKeywords() {
   return *table;
 }
 
-std::size_t DirLengthOf(const char* path) {
-  if (EngineBase* engine = GetEngine()) return engine->GetDirLength(path);
-  std::size_t n = 0;
-  for (std::size_t i = 0; path[i]; ++i)
-    if (IsPathSeparator(path[i])) n = i + 1;
-  return n;
-}
-
-char* MakeAbsolutePath(const char* name, const char* dir) {
-  if (EngineBase* engine = GetEngine()) return engine->MakeAbsolute(name, dir);
-  char joined[kPathCapacity];
-  FormatString(joined, sizeof joined, "%s%s", dir ? dir : "", name);
-  return DuplicateString(joined);
-}
 }  // namespace
 
 // ---- Resources and entries ------------------------------------------------------
@@ -100,7 +87,7 @@ EntityrcFile::EntityrcFile(Catalog* catalog, const char* path)
     : entries_(new EntryTree()), catalog_(catalog) {
   if (catalog_) catalog_->AdjustUse(1, 0);
   if (path) {
-    std::size_t dirLength = DirLengthOf(path);
+    std::size_t dirLength = EngineDirLength(path);
     if (dirLength) directory_ = g_nameTable->Intern(path, dirLength);
     fileName_ = DuplicateString(path + dirLength);
   }
@@ -230,10 +217,7 @@ void EntityrcFile::ClearContents() {
 
 bool EntityrcFile::PathEquals(const char* path) {
   char mine[kPathCapacity];
-  if (!GetFilePath(mine)) return false;
-  EngineBase* engine = GetEngine();
-  return engine ? engine->ComparePaths(nullptr, nullptr, mine, path) == 0
-                : CompareStringNoCase(mine, path) == 0;
+  return GetFilePath(mine) && SamePath(mine, path);
 }
 
 EntityrcFile* EntityrcFile::FindIncluded(const EntityrcFile* target) {
@@ -288,33 +272,17 @@ void EntityrcFile::Reload() {
 }
 
 namespace {
-// ENTITYRC files being read: including one of them again is a cycle.
-constexpr int kMaxReadDepth = 32;
-EntityrcFile* g_reading[kMaxReadDepth];
-int g_readDepth = 0;
-
-bool IsBeingRead(const char* path) {
-  EngineBase* engine = GetEngine();
-  for (int i = 0; i < g_readDepth; ++i) {
-    char mine[kPathCapacity];
-    if (!g_reading[i]->GetFilePath(mine)) continue;
-    if ((engine ? engine->ComparePaths(nullptr, nullptr, mine, path)
-                : CompareStringNoCase(mine, path)) == 0)
-      return true;
-  }
-  return false;
-}
+ReadingStack g_reading;
 }  // namespace
 
 void EntityrcFile::ReadEntityrcFile(Stream* stream) {
   AdjustUse(1, 0);
   reloadFlag = false;
-  if (g_readDepth >= kMaxReadDepth) {
+  if (!g_reading.Push(this)) {
     ReportError(kErrEntityrcSyntax);
     AdjustUse(2, 0);
     return;
   }
-  g_reading[g_readDepth++] = this;
 
   ConfigTokenizer tokens(stream, &EntityrcKeywords(), false);
   EntityrcEntry* current = nullptr;
@@ -377,9 +345,9 @@ void EntityrcFile::ReadEntityrcFile(Stream* stream) {
         if (current && !current->verbatim) current->verbatim = DuplicateString(tokens.Text());
         break;
       case kEntityrc: {
-        char* path = MakeAbsolutePath(tokens.Text(), DirectoryText());
+        char* path = EngineMakeAbsolute(tokens.Text(), DirectoryText());
         if (!path) break;
-        if (FindIncludedPath(path) || IsBeingRead(path)) {
+        if (FindIncludedPath(path) || g_reading.Contains(path)) {
           ReportError(kErrRecursiveEntityrc, reinterpret_cast<std::intptr_t>(path));
         } else {
           EntityrcFile* included = CreateEntityrc(catalog_, path);
@@ -396,7 +364,7 @@ void EntityrcFile::ReadEntityrcFile(Stream* stream) {
     if (tokens.Failed()) break;
   }
   if (tokens.Failed()) ReportError(kErrEntityrcSyntax);
-  --g_readDepth;
+  g_reading.Pop();
   AdjustUse(2, 0);
 }
 
@@ -549,9 +517,7 @@ int EntityrcFile::RemoveResource(const char* publicId, const char* title, const 
 // ---- Relative paths -------------------------------------------------------------------------
 
 char* MakeRelativePath(const char* path, const char* baseFile) {
-  std::size_t baseDirLength = 0;
-  for (std::size_t i = 0; baseFile[i]; ++i)
-    if (IsPathSeparator(baseFile[i])) baseDirLength = i + 1;
+  std::size_t baseDirLength = PathDirLength(baseFile);
   std::size_t i = 0, afterSeparator = 0;
   while (i < baseDirLength && path[i] && path[i] == baseFile[i]) {
     if (IsPathSeparator(path[i])) afterSeparator = i + 1;
@@ -563,8 +529,8 @@ char* MakeRelativePath(const char* path, const char* baseFile) {
 
 char* MakeRelativePathFrom(const char* dir1, const char* name1, const char* dir2,
                            const char* name2) {
-  char* a = MakeAbsolutePath(name1, dir1);
-  char* b = MakeAbsolutePath(name2, dir2);
+  char* a = EngineMakeAbsolute(name1, dir1);
+  char* b = EngineMakeAbsolute(name2, dir2);
   char* result = (a && b) ? MakeRelativePath(a, b) : nullptr;
   MemFree(a);
   MemFree(b);
@@ -584,68 +550,13 @@ EntityrcList& GetEntityrcList() {
 
 EntityrcList::~EntityrcList() { Clear(); }
 
-void EntityrcList::Clear() {
-  for (ListNode* n = list_.First(); n; n = n->Next()) static_cast<EntityrcFile*>(n)->ClearContents();
-  list_.DeleteAll();
-}
+void EntityrcList::Clear() { DeleteFiles<EntityrcFile>(list_); }
 
 EntityrcFile* EntityrcList::CreateEntityrc(Catalog* catalog, const char* path) {
-  std::size_t counted = 0;
-  bool unusedSeen = false;
-  EntityrcFile* result = nullptr;
-  for (ListNode* n = list_.First(); n; n = n->Next()) {
-    auto* file = static_cast<EntityrcFile*>(n);
-    ++counted;
-    if (file->UseCount() == 0) unusedSeen = true;
-    char mine[kPathCapacity];
-    if (path && file->GetFilePath(mine)) {
-      EngineBase* engine = GetEngine();
-      if ((engine ? engine->ComparePaths(nullptr, nullptr, mine, path)
-                  : CompareStringNoCase(mine, path)) == 0) {
-        result = file;
-        list_.Unlink(file);
-        list_.Append(file);
-        break;
-      }
-    }
-  }
-  if (!result) {
-    result = new EntityrcFile(catalog, path);
-    list_.Append(result);
-    result->Reload();
-  }
-  if (unusedSeen && counted > 4) {
-    for (ListNode* n = list_.First(); n; n = n->Next()) {
-      auto* file = static_cast<EntityrcFile*>(n);
-      if (file != result && file->UseCount() == 0) {
-        list_.Unlink(file);
-        file->ClearContents();
-        delete file;
-        break;
-      }
-    }
-  }
-  return result;
+  return SharedFileFor<EntityrcFile>(list_, path,
+                                     [catalog, path] { return new EntityrcFile(catalog, path); });
 }
 
-void EntityrcList::Update() {
-  for (ListNode* n = list_.First(); n; n = n->Next()) {
-    auto* file = static_cast<EntityrcFile*>(n);
-    file->reloadFlag = true;
-    file->ClearContents();
-  }
-  for (ListNode* n = list_.First(); n;) {
-    auto* file = static_cast<EntityrcFile*>(n);
-    n = n->Next();
-    if (file->UseCount() == 0 && !file->FileName()) {
-      list_.Unlink(file);
-      delete file;
-    }
-  }
-  for (ListNode* n = list_.First(); n; n = n->Next()) {
-    auto* file = static_cast<EntityrcFile*>(n);
-    if (file->reloadFlag && file->FileName()) file->Reload();
-  }
-}
+void EntityrcList::Update() { UpdateFiles<EntityrcFile>(list_); }
 
 }  // namespace qs

@@ -6,6 +6,7 @@
 #include "foundation/names.h"
 #include "foundation/strings.h"
 #include "sgml/catalog.h"
+#include "sgml/config_paths.h"
 
 namespace qs {
 
@@ -18,18 +19,6 @@ const char* DefaultBaseDir() {
   return engine && engine->home() ? engine->home() : "";
 }
 
-std::size_t DirLength(const char* path) {
-  if (EngineBase* engine = GetEngine()) return engine->GetDirLength(path);
-  std::size_t n = 0;
-  for (std::size_t i = 0; path[i]; ++i)
-    if (IsPathSeparator(path[i])) n = i + 1;
-  return n;
-}
-
-bool IsRelative(const char* path) {
-  if (EngineBase* engine = GetEngine()) return engine->IsRelativePath(path);
-  return !(path[0] == '\\' || path[0] == '/' || (path[0] && path[1] == ':'));
-}
 }  // namespace
 
 char* NormalizePublicId(char* text) {
@@ -66,9 +55,9 @@ SystemPath* SystemPath::Make(const char* fileName, const InternedName* baseDir) 
 
 SystemPath* SystemPath::Make(const char* fileName, const char* baseDirText) {
   if (!fileName || !g_nameTable) return nullptr;
-  std::size_t dirLength = DirLength(fileName);
+  std::size_t dirLength = EngineDirLength(fileName);
   const char* base = "";
-  if (IsRelative(fileName)) base = baseDirText ? baseDirText : DefaultBaseDir();
+  if (EngineIsRelative(fileName)) base = baseDirText ? baseDirText : DefaultBaseDir();
   std::size_t baseLength = GetStringLength(base);
   char* work = static_cast<char*>(MemAlloc(baseLength + dirLength + 4));
   if (!work) return nullptr;

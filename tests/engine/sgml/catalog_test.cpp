@@ -15,6 +15,7 @@
 #include "sgml/catalog.h"
 #include "sgml/entityrc.h"
 #include "sgml/external_id.h"
+#include "sgml/resolver_stack.h"
 #include "sgml/setup_file.h"
 #include "../foundation/temp_folder.h"
 
@@ -359,6 +360,49 @@ TEST_F(ResolverTest, DebianCatalogs) {
     EXPECT_EQ(Resolved(catalog->ResolvePublicId(id, 0)), dir + c.file) << c.publicId;
   }
   EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ResolverTest, PushedCatalogsResolveOnlyWhilePushed) {
+  Write("main", "PUBLIC M m.dtd\n");
+  Write("first", "PUBLIC P first.dtd\n");
+  Write("second", "PUBLIC P second.dtd\nPUBLIC S s.dtd\n");
+  Catalog* main = CreateCatalog(Path("main").c_str());
+  EXPECT_EQ(Resolved(main->ResolvePublicId("P", 1)), "(none)");
+  PushCatalog(Path("first").c_str());
+  EntityResolver* afterFirst = GetCurrentResolver();
+  PushCatalog(Path("second").c_str());
+  // The catalog pushed first wins; the later one still adds its own entries.
+  EXPECT_EQ(Resolved(main->ResolvePublicId("P", 1)), Dir() + "first.dtd");
+  EXPECT_EQ(Resolved(main->ResolvePublicId("S", 1)), Dir() + "s.dtd");
+  PopCatalog();
+  EXPECT_EQ(GetCurrentResolver(), afterFirst);
+  EXPECT_EQ(Resolved(main->ResolvePublicId("S", 1)), "(none)");
+  PopCatalog();
+  EXPECT_EQ(GetCurrentResolver(), nullptr);
+  EXPECT_EQ(Resolved(main->ResolvePublicId("P", 1)), "(none)");
+  PopCatalog();  // nothing pushed: nothing happens
+  EXPECT_EQ(GetCurrentResolver(), nullptr);
+}
+
+TEST_F(ResolverTest, PushedEntityrcIsIncludedOnlyWhilePushed) {
+  Write("root", "PUBLIC \"-//R//EN\" DOCTITLE \"Root\"\nENTITYRC \"known\"\n");
+  Write("known", "PUBLIC \"-//K//EN\" DOCTITLE \"Known\"\n");
+  Write("local", "PUBLIC \"-//L//EN\" DOCTITLE \"Local\"\n");
+  EntityrcFile* root = CreateEntityrc(nullptr, Path("root").c_str());
+  InternedName* local = g_nameTable->Intern("-//L//EN");
+  InternedName* known = g_nameTable->Intern("-//K//EN");
+  EXPECT_EQ(root->GetDocTitle(local), nullptr);
+  PushEntityrc(root, Path("local").c_str());
+  EXPECT_STREQ(root->GetDocTitle(local), "Local");
+  PushEntityrc(root, Path("known").c_str());  // already included: no new include
+  PopEntityrc(root);
+  EXPECT_STREQ(root->GetDocTitle(known), "Known");
+  PopEntityrc(root);
+  EXPECT_EQ(root->GetDocTitle(local), nullptr);
+  EXPECT_STREQ(root->GetDocTitle(known), "Known");
+  PopEntityrc(root);  // nothing pushed
+  local->Release();
+  known->Release();
 }
 
 TEST(RelativePaths, MakeRelativePath) {
