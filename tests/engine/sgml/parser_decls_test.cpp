@@ -2,6 +2,8 @@
 // SHORTREF and USEMAP, and the errors the declaration readers raise.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "parser_support.h"
@@ -291,6 +293,51 @@ TEST(ParserDecls, ShortrefAndUsemapRecordNothing) {
   ParseText(bad, "<!SHORTREF map \"x\" ent ? <!ELEMENT after - - EMPTY>");
   ASSERT_FALSE(bad.messages.empty());
   EXPECT_EQ(bad.messages[0], (Message{29, false, ""}));
+}
+
+TEST(ParserDecls, DoctypeReadsTheInternalSubsetBeforeTheExternal) {
+  EngineScope scope;
+  std::filesystem::path dir = std::filesystem::absolute("parser-doctype");
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "ext.dtd") << "<!ENTITY % kind \"EMPTY\"><!ELEMENT doc - - %kind;>"
+                                    "<!ELEMENT ext - - EMPTY>";
+  std::string ext = (dir / "ext.dtd").string();
+  RecordingParser parser;
+  parser.Doctype("DOCTYPE doc SYSTEM \"" + ext +
+                 "\" [ <!ENTITY % kind \"(#PCDATA)\"> <!ELEMENT own - - EMPTY> ]> rest");
+  EXPECT_TRUE(parser.messages.empty()) << Describe(parser.messages);
+  Dtd& dtd = *parser.GetDtd();
+  ASSERT_NE(dtd.DoctypeId(), nullptr);
+  EXPECT_STREQ(dtd.DoctypeId()->Name(), "DOC");
+  // The internal subset's %kind; was declared first and so wins.
+  ASSERT_NE(dtd.FindElement("DOC"), nullptr);
+  EXPECT_EQ(dtd.FindElement("DOC")->flags, 0x08);
+  EXPECT_NE(dtd.FindElement("EXT"), nullptr);
+  EXPECT_NE(dtd.FindElement("OWN"), nullptr);
+
+  struct Case {
+    const char* text;
+    Message expected;
+  } cases[] = {
+      {"DOCTYPE doc SYSTEM \"no-such.dtd\">", {1, false, "no-such.dtd"}},
+      {"DOCTYPE doc PUBLIC \"-//No//DTD None//EN\">", {1, false, "-//NO//DTD NONE//EN"}},
+      {"DOCTYPE #BOGUS>", {34, true, ""}},
+      {"DOCTYPE doc FOO \"x\">", {34, true, ""}},
+      {"DOCTYP doc>", {36, true, ""}},
+      {"DOCTYPE doc [ <!ELEMENT a - - EMPTY> ] x", {45, true, ""}},
+  };
+  for (const Case& c : cases) {
+    RecordingParser p;
+    p.Doctype(c.text);
+    ASSERT_FALSE(p.messages.empty()) << c.text;
+    EXPECT_EQ(p.messages[0], c.expected) << c.text << ": " << Describe(p.messages);
+  }
+  RecordingParser implied;
+  implied.Doctype("DOCTYPE #IMPLIED [ <!ELEMENT a - - EMPTY> ]>");
+  EXPECT_TRUE(implied.messages.empty()) << Describe(implied.messages);
+  EXPECT_STREQ(implied.GetDtd()->DoctypeId()->Name(), "IMPLIED");
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 
 TEST(ParserDecls, MessageTexts) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "parser_support.h"
+#include "sgml/catalog.h"
 #include "sgml/content_model.h"
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
@@ -15,6 +16,8 @@ namespace {
 
 const char kDocbookXml[] = "/usr/share/xml/docbook/schema/dtd/4.5/docbookx.dtd";
 const char kHtmlStrict[] = "/usr/share/sgml/html/dtd/4.01/strict.dtd";
+const char kDocbookSgml[] = "/usr/share/sgml/docbook/dtd/4.5/docbook.dtd";
+const char kIsoCatalog[] = "/usr/share/sgml/entities/sgml-iso-entities-8879.1986/catalog";
 
 std::size_t CountEntities(Document& doc) {
   std::size_t n = 0;
@@ -61,6 +64,33 @@ TEST(ParserDtd, DocbookXml45) {
   EntityDecl* eacute = parser.GetDocument()->FindEntity("eacute");
   ASSERT_NE(eacute, nullptr);
   EXPECT_STREQ(eacute->GetText(), "&#x00E9;");
+}
+
+TEST(ParserDtd, DocbookSgml45ThroughTheEntityCatalog) {
+  if (!std::filesystem::exists(kDocbookSgml) || !std::filesystem::exists(kIsoCatalog)) {
+    GTEST_SKIP() << "docbook or sgml-data is not installed";
+  }
+  EngineScope scope;
+  Catalog* catalog = new Catalog(kIsoCatalog);
+  catalog->Reload();
+  {
+    RecordingParser parser(nullptr, nullptr, catalog);
+    std::vector<Message> warnings = ParseDtdFile(parser, kDocbookSgml);
+    EXPECT_TRUE(warnings.empty()) << Describe(warnings);
+    DtdCounts counts = CountDeclarations(*parser.GetDtd());
+    EXPECT_EQ(counts.elements, 406u);
+    EXPECT_EQ(counts.attributes, 7142u);
+    EXPECT_EQ(counts.parameterEntities, 2245u);
+    // The ISO sets' entities, read through the catalog's public identifiers.
+    EXPECT_EQ(CountEntities(*parser.GetDocument()), 978u);
+    ElementTypeDecl* para = parser.GetDtd()->FindElement("PARA");
+    ASSERT_NE(para, nullptr);
+    EXPECT_EQ(para->flags, 0x48);
+    EntityDecl* eacute = parser.GetDocument()->FindEntity("eacute");
+    ASSERT_NE(eacute, nullptr);
+    EXPECT_EQ(eacute->GetType(), 30);  // SDATA
+  }
+  delete catalog;
 }
 
 TEST(ParserDtd, Html401Strict) {

@@ -37,8 +37,9 @@ inline std::string Describe(const std::vector<Message>& messages) {
 // reach the scanner.
 class RecordingParser : public Parser {
  public:
-  explicit RecordingParser(Dtd* dtd = nullptr, Document* document = nullptr)
-      : Parser(nullptr, nullptr, dtd, document) {}
+  explicit RecordingParser(Dtd* dtd = nullptr, Document* document = nullptr,
+                           EntityResolver* resolver = nullptr)
+      : Parser(resolver, nullptr, dtd, document) {}
   void Warning(int number, const char* a, const char*, const char*) override {
     messages.push_back({number, false, a ? a : ""});
   }
@@ -61,6 +62,13 @@ class RecordingParser : public Parser {
     return out;
   }
   void SetComments(bool on) { SetCommentsEnabled(on); }
+  // Reads a document type declaration from `text` (what follows "<!").
+  void Doctype(const std::string& text) {
+    text_ = text;
+    PushInput(new MemoryInStream(text_.data(), text_.size(), "doctype"), 0, true, nullptr,
+              nullptr);
+    ParseDoctype();
+  }
   std::vector<Message> messages;
 
  private:
