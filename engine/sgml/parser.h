@@ -155,6 +155,10 @@ class Parser : public EngineObject {
   // source announced (0 when none).
   virtual Stream* OpenEntity(ExternalId* id, bool required, std::int32_t* encoding);
   virtual void DtdOpened() {}
+  // A DOCPARAM instruction named the document's system or public
+  // identifier.
+  virtual void DocumentSystemIdChanged(const char*) {}
+  virtual void DocumentPublicIdChanged(const char*) {}
   virtual void Warning(int number, const char* text1 = nullptr, const char* text2 = nullptr,
                        const char* text3 = nullptr);
   virtual void Error(int number, const char* text1 = nullptr, const char* text2 = nullptr,

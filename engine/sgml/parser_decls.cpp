@@ -52,7 +52,13 @@ void Parser::ParseMarkupDecl(int terminator) {
     endExpected_ = true;
     int c = SkipSeparators();
     endExpected_ = wasExpected;
-    if (stop_ || endOfInput_) return;
+    if (stop_) return;
+    if (endOfInput_) {
+      // Only a file of declarations may end here; a subset or a marked
+      // section still waits for its closing delimiter.
+      if (terminator != 0) Error(kMsgUnexpectedEof);
+      return;
+    }
     if (c == terminator) return;
     if (c != '<') {
       Error(kMsgDtdSyntax);

@@ -94,6 +94,18 @@ void ReportingParser::DtdOpened() {
   }
 }
 
+void ReportingParser::DocumentSystemIdChanged(const char*) {
+  if (report_ && InnermostResolved()) {
+    Report(QS_REPORT_SYSTEM_ID_CHANGED, 0, QS_REPORT_PROGRESS_NUMBER, nullptr, nullptr, nullptr);
+  }
+}
+
+void ReportingParser::DocumentPublicIdChanged(const char*) {
+  if (report_ && InnermostResolved()) {
+    Report(QS_REPORT_PUBLIC_ID_CHANGED, 0, QS_REPORT_PROGRESS_NUMBER, nullptr, nullptr, nullptr);
+  }
+}
+
 void ReportingParser::Warning(int number, const char* text1, const char* text2,
                               const char* text3) {
   if (report_) Report(QS_REPORT_MESSAGE, 0, number, text1, text2, text3);

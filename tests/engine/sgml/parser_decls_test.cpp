@@ -76,6 +76,25 @@ TEST(ParserDecls, ElementFlagsAndDeclaredContent) {
   EXPECT_STREQ(NameText(model->SecondList()->At(0)), "C");
 }
 
+TEST(ParserDecls, XmlModeKeepsTheCaseOfNames) {
+  EngineScope scope;
+  RecordingParser parser;
+  parser.SetXmlMode(true);
+  ParseText(parser,
+            "<!element Para (#PCDATA|em)*><!ATTLIST Para Role NMTOKEN \"Main\">"
+            "<!ENTITY % Mix \"em\">");
+  EXPECT_TRUE(parser.messages.empty()) << Describe(parser.messages);
+  ElementTypeDecl* para = Element(parser, "Para");
+  ASSERT_NE(para, nullptr);
+  EXPECT_EQ(Element(parser, "PARA"), nullptr);
+  EXPECT_EQ(para->flags, 0x08);
+  AttributeDecl* role = para->Attributes().FindByAtom(para->Attributes().At(0)->Name());
+  ASSERT_NE(role, nullptr);
+  EXPECT_STREQ(role->NameText(), "Role");
+  EXPECT_STREQ(role->DefaultText(), "Main");
+  EXPECT_NE(parser.GetDtd()->FindEntity("Mix"), nullptr);
+}
+
 TEST(ParserDecls, FirstElementDeclarationWins) {
   EngineScope scope;
   RecordingParser parser;
@@ -117,6 +136,7 @@ TEST(ParserDecls, ErrorsStopWithTheirNumber) {
       {"<![ INCLUDE [ <!ELEMENT x - - EMPTY> ] >", {44, true, ""}},
       {"<!EOR x>", {45, true, ""}},
       {"<! x>", {33, true, ""}},
+      {"<![ INCLUDE [ <!ELEMENT x - - EMPTY>", {51, true, ""}},
   };
   for (const Case& c : cases) {
     RecordingParser parser;
