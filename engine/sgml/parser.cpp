@@ -520,7 +520,7 @@ void Parser::ReadLiteral(int delimiter, bool expand) {
         put(kReplacement, 3);
       }
     } else {
-      token_[n < limit ? n++ : n] = static_cast<char>(b);
+      if (n < limit) token_[n++] = static_cast<char>(b);
     }
   }
   token_[n] = 0;

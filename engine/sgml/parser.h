@@ -133,6 +133,8 @@ class Parser : public EngineObject {
   static constexpr int kMaxAttributeDefinitions = 100;
   // Nested inputs at one time; a deeper nesting is treated as recursion.
   static constexpr int kMaxInputDepth = 256;
+  // Included marked sections open at one time among declarations.
+  static constexpr int kMaxSectionDepth = 256;
   // Bytes of entity text one parse may read through references (a
   // document holds no more text than this anyway).
   static constexpr std::size_t kMaxExpansion = 16u * 1024u * 1024u;
@@ -276,6 +278,7 @@ class Parser : public EngineObject {
   bool xml_ = false;
   std::uint8_t currentFlags_ = 0;
   int groupDepth_ = 0;
+  int sectionDepth_ = 0;
   AttributeDeclSet specialSets_[4];
 };
 

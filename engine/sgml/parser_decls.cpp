@@ -154,7 +154,15 @@ void Parser::ParseDeclMarkedSection() {
     SkipIgnoredDeclSection();
     return;
   }
+  // Included sections are read by recursion: their nesting is bounded so
+  // that no input can exhaust the stack.
+  if (sectionDepth_ >= kMaxSectionDepth) {
+    Error(kMsgExpectedCloseBracket);
+    return;
+  }
+  ++sectionDepth_;
   ParseMarkupDecl(']');
+  --sectionDepth_;
   if (stop_) return;
   if (SkipSeparators() != ']') {
     if (!stop_) Error(kMsgExpectedCloseBracket);

@@ -304,6 +304,26 @@ TEST(ParserDecls, MarkedSectionsAmongDeclarations) {
   for (const char* kept : {"KEPT", "LAST", "NONE"}) EXPECT_NE(Element(parser, kept), nullptr) << kept;
 }
 
+TEST(ParserDecls, NestingIsBoundedNotFollowedIntoTheStack) {
+  EngineScope scope;
+  std::string sections, groups = "<!ELEMENT x - - ";
+  for (int i = 0; i < 5000; ++i) sections += "<![INCLUDE[";
+  for (int i = 0; i < 5000; ++i) groups += "(";
+  RecordingParser deepSections;
+  ParseText(deepSections, sections);
+  ASSERT_FALSE(deepSections.messages.empty());
+  EXPECT_EQ(deepSections.messages.back(), (Message{44, true, ""}));
+  RecordingParser deepGroups;
+  ParseText(deepGroups, groups);
+  ASSERT_FALSE(deepGroups.messages.empty());
+  EXPECT_EQ(deepGroups.messages.back(), (Message{42, true, ""}));
+  // Within the bounds nesting works.
+  RecordingParser fine;
+  ParseText(fine, "<![INCLUDE[<![INCLUDE[<!ELEMENT y - - ((a,(b|c))+)>]]>]]>");
+  EXPECT_TRUE(fine.messages.empty()) << Describe(fine.messages);
+  EXPECT_NE(Element(fine, "Y"), nullptr);
+}
+
 TEST(ParserDecls, ShortrefAndUsemapRecordNothing) {
   EngineScope scope;
   RecordingParser parser;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "parser_support.h"
+#include "sgml/entityrc.h"
 #include "sgml/external_id.h"
 
 namespace qs::test {
@@ -194,6 +195,32 @@ TEST_F(ReportFiles, ExternalParameterEntitiesReportEnterAndLeave) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].number, 9);
   EXPECT_EQ(messages[0].argument1, "self");
+}
+
+TEST_F(ReportFiles, LeavingAnEntityAppliesItsVerbatimList) {
+  EngineScope scope;
+  std::string rc = Write("entityrc", "PUBLIC \"-//T//ENTITIES Mod//EN\"\n\tVERBATIM \"pre, listing\"\n");
+  Write("mod.ent", "<!ELEMENT pre - - (#PCDATA)><!ELEMENT listing - - (#PCDATA)>");
+  std::string path = Write("main.dtd",
+                           "<!ELEMENT other - - EMPTY>"
+                           "<!ENTITY % mod PUBLIC \"-//T//ENTITIES Mod//EN\" \"mod.ent\">%mod;");
+  EntityrcFile* entityrc = new EntityrcFile(nullptr, rc.c_str());
+  entityrc->Reload();
+  {
+    ReportLog log;
+    ReportingParser reporting(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                              entityrc, nullptr, nullptr);
+    ExternalId* id = new ExternalId(nullptr, nullptr, nullptr, path.c_str(), nullptr, 0);
+    reporting.ParseDeclarations(id, true);
+    id->Release();
+    EXPECT_TRUE(log.Messages().empty());
+    Dtd& dtd = *reporting.GetDtd();
+    ASSERT_NE(dtd.FindElement("PRE"), nullptr);
+    EXPECT_EQ(dtd.FindElement("PRE")->flags, 0x18);
+    EXPECT_EQ(dtd.FindElement("LISTING")->flags, 0x18);
+    EXPECT_EQ(dtd.FindElement("OTHER")->flags, 0x01);
+  }
+  delete entityrc;
 }
 
 }  // namespace
