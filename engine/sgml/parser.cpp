@@ -47,13 +47,7 @@ class DecoderWarnings : public DecodeReporter {
 
 Stream* Parser::OpenIdentifier(ExternalId* id, std::int32_t* encoding) {
   if (encoding) *encoding = 0;
-  // The engine is handed the resolved path itself: a relative system
-  // identifier means the file beside the entity that named it.
-  char* path = id ? id->GetFilePath() : nullptr;
-  EngineBase* engine = GetEngine();
-  Stream* stream = path && engine ? engine->OpenEntity(id, path, encoding) : nullptr;
-  MemFree(path);
-  return stream;
+  return id ? id->OpenRead(encoding) : nullptr;
 }
 
 Parser::Parser(EntityResolver* resolver, EntityrcFile* entityrc, Dtd* dtd, Document* document)
@@ -99,6 +93,10 @@ void Parser::PushInput(Stream* stream, int encoding, bool internalText, External
   } else {
     DecoderWarnings warnings(*this);
     frame->stream = OpenDecoder(stream, encoding, encoding_, &warnings);
+    if (!frame->stream) {
+      delete frame;
+      return;
+    }
     frame->encoding = frame->stream->GetEncoding();
     if (frame->encoding < 0 || frame->encoding > kEncodingBig5) frame->encoding = encoding_;
     encoding_ = frame->encoding;

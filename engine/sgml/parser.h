@@ -195,7 +195,7 @@ class Parser : public EngineObject {
   AttributeDeclSet& SpecialSet(AttributeSetKind kind) { return specialSets_[kind]; }
 
  protected:
-  // A stream over the identifier's data through the engine, or null.
+  // A stream over the data at the identifier's resolved location, or null.
   Stream* OpenIdentifier(ExternalId* id, std::int32_t* encoding);
 
   // ---- Scanner

@@ -380,6 +380,21 @@ TEST(ParserDecls, DoctypeReadsTheInternalSubsetBeforeTheExternal) {
   std::filesystem::remove_all(dir, ec);
 }
 
+TEST(ParserDecls, SourcesWithoutAFileGetNumberedNames) {
+  EngineScope scope;
+  RecordingParser first, second;
+  ParseText(first, "<!ELEMENT a - - EMPTY>");
+  ParseText(second, "<!ELEMENT b - - EMPTY>");
+  const char* one = first.GetDtd()->DoctypeId()->SystemId();
+  const char* two = second.GetDtd()->DoctypeId()->SystemId();
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(two, nullptr);
+  const std::string prefix = "Z:\\TMP-DOC\\";
+  ASSERT_EQ(std::string(one).compare(0, prefix.size(), prefix), 0) << one;
+  ASSERT_EQ(std::string(two).compare(0, prefix.size(), prefix), 0) << two;
+  EXPECT_EQ(std::stol(two + prefix.size()), std::stol(one + prefix.size()) + 1);
+}
+
 TEST(ParserDecls, MessageTexts) {
   struct Case {
     int number;
