@@ -1,6 +1,7 @@
 // What a handle record does to the object behind it, for each kind of
 // object the engine hands out. Kinds whose classes are still to come map a
 // number to a pointer and nothing more.
+#include "api/node_ref.h"
 #include "api/wrappers.h"
 #include "foundation/handle_table.h"
 #include "sgml/document.h"
@@ -51,7 +52,7 @@ const HandleTypeOps kOps[kHandleTypeCount] = {
     /* HNAV */ {},
     /* HWEB: owned by the open webs */ {},
     /* HANCHOR: owned by its web */ {},
-    /* HTAG */ {},
+    /* HTAG */ {nullptr, Delete<NodeRef>, nullptr},
     /* HENT */ {nullptr, Delete<EntityRef>, IdentifyEntity},
     /* HNOT */ {AddUse<NotationDecl>, DropUse<NotationDecl>, nullptr},
     /* HTAGSET */ {},

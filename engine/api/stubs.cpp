@@ -149,59 +149,15 @@ std::intptr_t QsEnumViewItems(QsWindow, QsRecordProc, QsWord) { return 0; }
 
 // ---- Element nodes
 std::int32_t QsMarkTextBetween(QsWindow, const char*, const char*) { return 0; }
-QsHandle QsGetDocumentRoot(QsHandle) { return 0; }
-QsHandle QsGetNodeDocument(QsHandle) { return 0; }
-QsHandle QsGetElementById(QsHandle, const char*) { return 0; }
 QsHandle QsGetElementByPointer(QsHandle, const char*) { return 0; }
-QsHandle QsGetElementAtPosition(QsHandle, std::int32_t) { return 0; }
 char* QsGetNodeLocation(QsHandle, char*, std::int32_t) { return nullptr; }
-std::int32_t QsGetNodeRange(QsHandle, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsGotoParent(QsHandle) { return 0; }
-std::int32_t QsGotoFirstChild(QsHandle) { return 0; }
-std::int32_t QsGotoPrevSibling(QsHandle) { return 0; }
-std::int32_t QsGotoNextSibling(QsHandle) { return 0; }
 std::int32_t QsGotoLocation(QsHandle, const char*) { return 0; }
-QsHandle QsDupNode(QsHandle) { return 0; }
-std::int32_t QsCompareNodes(QsHandle, QsHandle) { return 7; }
-const char* QsGetElementName(QsHandle) { return nullptr; }
-const char* QsGetNodeIdValue(QsHandle) { return nullptr; }
-std::int32_t QsGetNodeProperty(QsHandle) { return 0; }
-QsHandle QsGetNodeEntity(QsHandle) { return 0; }
-std::int32_t QsGetTextLength(QsHandle, std::int32_t) { return 0; }
-std::int32_t QsGetText(QsHandle, std::int32_t, char*, std::int32_t) { return 0; }
-std::int32_t QsGetAttributeCount(QsHandle) { return 0; }
-const char* QsGetAttributeName(QsHandle, std::int32_t) { return nullptr; }
-const char* QsGetAttributeDefaultText(QsHandle, const char*) { return nullptr; }
-const char* QsGetAttribute(QsHandle, const char*) { return nullptr; }
-std::int32_t QsGetAttributeDeclaredValue(QsHandle, const char*) { return 0; }
 std::int32_t QsListAttributes(QsWindow, QsHandle) { return 0; }
 void QsShowElement(QsHandle) {}
 void QsFollowLink(QsHandle) {}
 QsWord QsParseLocation(QsHandle, const char*) { return 0; }
-std::intptr_t QsEnumDocumentMarks(QsHandle, QsRecordProc, QsWord) { return 0; }
 
 // ---- DTDs, entities and notations
-QsHandle QsGetDocEntity(QsHandle, const char*) { return 0; }
-QsHandle QsGetDtdEntity(QsHandle, const char*) { return 0; }
-QsHandle QsGetDtdEntity2(QsHandle, const char*) { return 0; }
-QsHandle QsCreateEntity(const char*, const char*, const char*, QsHandle, const char* const*, const char* const*) { return 0; }
-QsHandle QsGetDtdNotation(QsHandle, const char*) { return 0; }
-const char* QsGetEntityValueA(QsHandle) { return nullptr; }
-std::int32_t QsGetEntityValueB(QsHandle) { return 0; }
-const char* QsGetEntityValueC(QsHandle) { return nullptr; }
-QsHandle QsGetEntityNotation(QsHandle) { return 0; }
-const char* QsGetNotationName(QsHandle) { return nullptr; }
-QsHandle QsCreateNotation(const char*, const char*, const char*, const char* const*, const std::int32_t*, const QsWord*) { return 0; }
-std::int32_t QsGetEntityAttrCount(QsHandle) { return 0; }
-const char* QsGetEntityAttrName(QsHandle, std::int32_t) { return nullptr; }
-std::int32_t QsGetEntityAttrDeclaredValue(QsHandle, const char*) { return 0; }
-const char* QsGetEntityAttrDefaultText(QsHandle, const char*) { return nullptr; }
-const char* QsGetEntityAttrValue(QsHandle, const char*) { return nullptr; }
-std::int32_t QsGetNotationAttrCount(QsHandle) { return 0; }
-const char* QsGetNotationAttrName(QsHandle, std::int32_t) { return nullptr; }
-std::int32_t QsGetNotationAttrDeclaredValue(QsHandle, const char*) { return 0; }
-const char* QsGetNotationAttrDefaultText(QsHandle, const char*) { return nullptr; }
-std::intptr_t QsEnumDocEntityHandles(QsHandle, QsHandleProc, QsWord) { return 0; }
 
 // ---- Webs
 QsHandle QsCreateWeb(const char*, const char*, const char*) { return 0; }

@@ -1,0 +1,276 @@
+// Element node, entity and notation exports over documents built in code,
+// called in-process.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/exports.h"
+#include "api/interface.h"
+#include "doc_builder.h"
+#include "recording_sink.h"
+#include "sgml/document.h"
+#include "sgml/dtd.h"
+#include "sgml/entities.h"
+#include "sgml/external_id.h"
+
+namespace qs {
+namespace {
+
+using test::DocBuilder;
+
+class NodeExports : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(QsInitialize(0, "test", nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  }
+  void TearDown() override { QsTerminate(); }
+
+  // A document handle that holds the document's only use.
+  QsHandle Register(DocBuilder& b) {
+    Document* doc = b.Take();
+    QsHandle h = Handles()->RegisterDocument(doc);
+    doc->Release();
+    return h;
+  }
+  std::string Name(QsHandle node) {
+    const char* name = QsGetElementName(node);
+    return name ? name : "(null)";
+  }
+
+  test::RecordingSink sink_;
+};
+
+TEST_F(NodeExports, WalkNamesAndIds) {
+  DocBuilder b;
+  b.Declare("B", "ID", kDeclaredId, kDefaultImplied);
+  b.Build("<A><B ID=B1>x</B>t<B>y</B></A>");  // SGML folds the ID value
+  QsHandle doc = Register(b);
+  QsHandle root = QsGetDocumentRoot(doc);
+  ASSERT_NE(root, 0u);
+  EXPECT_EQ(Name(root), "A");
+  EXPECT_EQ(QsGotoParent(root), 0);
+  EXPECT_EQ(Name(root), "A");
+
+  QsHandle n = QsDupNode(root);
+  ASSERT_EQ(QsGotoFirstChild(n), 1);
+  std::vector<std::string> names{Name(n)};
+  while (QsGotoNextSibling(n)) names.push_back(Name(n));
+  EXPECT_EQ(names, (std::vector<std::string>{"B", "#PNODE", "B"}));
+  EXPECT_EQ(QsGotoNextSibling(n), 0);
+  ASSERT_EQ(QsGotoPrevSibling(n), 1);  // the gap "t"
+  EXPECT_EQ(QsGetAttributeCount(n), 0);
+  EXPECT_EQ(QsGetNodeIdValue(n), nullptr);
+  std::int32_t start = -1, length = -1;
+  EXPECT_EQ(QsGetNodeRange(n, &start, &length), 1);
+  EXPECT_EQ(start, 1);
+  EXPECT_EQ(length, 1);
+  EXPECT_EQ(QsGotoParent(n), 1);
+  EXPECT_EQ(Name(n), "A");
+
+  // Found by ID through the document's folding of names.
+  QsHandle byId = QsGetElementById(doc, "b1");
+  ASSERT_NE(byId, 0u);
+  EXPECT_STREQ(QsGetNodeIdValue(byId), "B1");
+  EXPECT_EQ(QsGetElementById(doc, "nothing"), 0u);
+  EXPECT_EQ(QsGetElementById(root, "b1"), 0u);  // not a document handle
+
+  QsHandle at = QsGetElementAtPosition(doc, 2);
+  EXPECT_EQ(Name(at), "B");
+  EXPECT_EQ(QsGetElementAtPosition(doc, 3), 0u);
+  EXPECT_EQ(QsGetElementAtPosition(doc, -1), 0u);
+
+  QsHandle again = QsGetNodeDocument(at);
+  EXPECT_EQ(again, doc);  // the same document keeps its handle
+  EXPECT_EQ(QsGetHandleRefCount(doc), 2u);
+  for (QsHandle h : {root, n, byId, at, again}) EXPECT_EQ(QsReleaseHandle(h), h == again ? 1u : 0u);
+  EXPECT_EQ(QsReleaseHandle(doc), 0u);
+}
+
+TEST_F(NodeExports, CompareNodes) {
+  DocBuilder b;
+  b.Build("<A><B>x<C>c</C></B>t<B>y</B></A>");
+  QsHandle doc = Register(b);
+  DocBuilder other;
+  other.Build("<A>z</A>");
+  QsHandle doc2 = Register(other);
+
+  QsHandle a = QsGetDocumentRoot(doc);
+  QsHandle b1 = QsDupNode(a);
+  QsGotoFirstChild(b1);
+  QsHandle c = QsDupNode(b1);
+  QsGotoFirstChild(c);  // the gap "x"
+  QsGotoNextSibling(c);
+  ASSERT_EQ(Name(c), "C");
+  QsHandle b2 = QsDupNode(b1);
+  QsGotoNextSibling(b2);
+  QsGotoNextSibling(b2);
+  ASSERT_EQ(Name(b2), "B");
+  QsHandle gap = QsDupNode(b1);
+  QsGotoNextSibling(gap);
+  QsHandle foreign = QsGetDocumentRoot(doc2);
+
+  struct {
+    QsHandle x, y;
+    int want;
+  } cases[] = {
+      {a, a, 0},  {b1, QsDupNode(b1), 0},
+      {a, b1, 1}, {b1, a, 3}, {a, gap, 1}, {gap, a, 3},
+      {a, c, 2},  {c, a, 4},
+      {b1, b2, 5}, {b2, b1, 6}, {c, gap, 5},
+      {a, foreign, 7}, {a, 0, 7}, {doc, a, 7},
+  };
+  for (const auto& t : cases)
+    EXPECT_EQ(QsCompareNodes(t.x, t.y), t.want) << Name(t.x) << " / " << Name(t.y);
+}
+
+TEST_F(NodeExports, AttributesAndTheirDeclarations) {
+  DocBuilder b;
+  InternedName* tokens[] = {InternName("LEFT"), InternName("RIGHT")};
+  b.Declare("E", "ALIGN", kDeclaredTokenGroup, kDefaultValue, "LEFT", TokenGroup::New(tokens, 2));
+  b.Declare("E", "NOTE", kDeclaredCdata, kDefaultImplied);
+  b.Declare("E", "COUNT", kDeclaredNumber, kDefaultRequired);
+  b.Declare("E", "REFS", kDeclaredIdrefs, kDefaultValue);  // neither keyword nor value
+  b.Build("<E NOTE='hello'>x</E>");
+  QsHandle doc = Register(b);
+  QsHandle e = QsGetDocumentRoot(doc);
+  ASSERT_EQ(QsGetAttributeCount(e), 4);
+  EXPECT_STREQ(QsGetAttributeName(e, 0), "ALIGN");
+  EXPECT_EQ(QsGetAttributeName(e, 4), nullptr);
+  EXPECT_EQ(QsGetAttributeName(e, -1), nullptr);
+  struct {
+    const char* name;
+    int code;
+    const char* def;
+    const char* value;
+  } cases[] = {
+      {"ALIGN", 1, "LEFT", "LEFT"},     {"note", 2, "IMPLIED", "hello"},
+      {"COUNT", 13, "REQUIRED", nullptr}, {"REFS", 7, "#ERROR", nullptr},
+      {"NONE", 0, nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(QsGetAttributeDeclaredValue(e, c.name), c.code) << c.name;
+    const char* def = QsGetAttributeDefaultText(e, c.name);
+    EXPECT_EQ(def ? std::string(def) : "(null)", c.def ? c.def : "(null)") << c.name;
+    const char* value = QsGetAttribute(e, c.name);
+    EXPECT_EQ(value ? std::string(value) : "(null)", c.value ? c.value : "(null)") << c.name;
+  }
+  EXPECT_EQ(QsGetNodeProperty(e) & 0x180, 0x180);  // declared and specified attributes
+}
+
+TEST_F(NodeExports, TextIntoBuffersOfEverySize) {
+  DocBuilder b;
+  b.Build("<P>ab<E>c&x;</E>d</P>");
+  QsHandle doc = Register(b);
+  QsHandle p = QsGetDocumentRoot(doc);
+  EXPECT_EQ(QsGetTextLength(p, 0), 7);
+  EXPECT_EQ(QsGetTextLength(p, 1), 4);
+  struct {
+    int raw, size;
+    const char* want;
+  } cases[] = {{0, 64, "abc&x;d"}, {0, 5, "abc&"}, {0, 1, ""}, {1, 64, "abcd"}, {1, 3, "ab"}};
+  for (const auto& c : cases) {
+    std::string buf(64, 'Z');
+    EXPECT_EQ(QsGetText(p, c.raw, &buf[0], c.size), 1);
+    EXPECT_STREQ(buf.c_str(), c.want);
+    EXPECT_EQ(buf[std::strlen(c.want) + 1], 'Z');
+  }
+  std::string untouched(4, 'Z');
+  EXPECT_EQ(QsGetText(p, 0, &untouched[0], 0), 1);
+  EXPECT_EQ(QsGetText(p, 0, &untouched[0], -5), 1);
+  EXPECT_EQ(untouched, "ZZZZ");
+  EXPECT_EQ(QsGetText(doc, 0, &untouched[0], 4), 0);
+}
+
+TEST_F(NodeExports, EntitiesOfADocumentAndTheirEnumeration) {
+  DocBuilder b;
+  b.Build("<P>x</P>");
+  Document* d = b.Doc();
+  auto* notation = new NotationDecl("GIF");
+  notation->SetSystemId("viewer.exe");
+  d->AddEntity(new TextEntityDecl("ver", kEntityText, "3.0"));
+  d->AddEntity(new TextEntityDecl("pi", kEntityPi, "stop"));
+  d->AddEntity(new ExternalEntityDecl("chap", new ExternalId("chap", "chap.sgm", nullptr), kEntityText, nullptr));
+  d->AddEntity(new ExternalEntityDecl("fig", new ExternalId("fig", "fig.gif", nullptr), kEntityNdata, notation));
+  notation->Release();
+  QsHandle doc = Register(b);
+  struct {
+    const char* name;
+    int type;
+    const char* text;
+  } cases[] = {{"ver", 1, "3.0"}, {"pi", 2, "<?stop>"}, {"chap", 9, nullptr}, {"fig", 13, nullptr}};
+  for (const auto& c : cases) {
+    QsHandle e = QsGetDocEntity(doc, c.name);
+    ASSERT_NE(e, 0u) << c.name;
+    EXPECT_STREQ(QsGetEntityValueA(e), c.name);
+    EXPECT_EQ(QsGetEntityValueB(e), c.type) << c.name;
+    const char* text = QsGetEntityValueC(e);
+    EXPECT_EQ(text ? std::string(text) : "(null)", c.text ? c.text : "(null)") << c.name;
+    EXPECT_EQ(QsReleaseHandle(e), 0u);
+  }
+  QsHandle fig = QsGetDocEntity(doc, "fig");
+  QsHandle gif = QsGetEntityNotation(fig);
+  EXPECT_STREQ(QsGetNotationName(gif), "GIF");
+  EXPECT_EQ(QsGetDocEntity(doc, "missing"), 0u);
+
+  struct Seen {
+    std::vector<std::string> names;
+    int stopAt;
+  } seen{{}, 3};
+  auto proc = [](QsHandle h, QsWord data) -> std::intptr_t {
+    auto* s = reinterpret_cast<Seen*>(data);
+    s->names.push_back(QsGetEntityValueA(h));
+    return static_cast<int>(s->names.size()) == s->stopAt ? 42 : 0;
+  };
+  std::uint32_t before = static_cast<std::uint32_t>(Handles()->Count());
+  EXPECT_EQ(QsEnumDocEntityHandles(doc, proc, reinterpret_cast<QsWord>(&seen)), 42);
+  EXPECT_EQ(seen.names.size(), 3u);
+  seen = {{}, 0};
+  EXPECT_EQ(QsEnumDocEntityHandles(doc, proc, reinterpret_cast<QsWord>(&seen)), 0);
+  EXPECT_EQ(seen.names.size(), 4u);
+  EXPECT_EQ(Handles()->Count(), before);  // every handle made for a call went
+}
+
+TEST_F(NodeExports, DocumentMarksInTheirTwoLists) {
+  DocBuilder b;
+  b.Build("<P>stylex</P>");
+  Document* d = b.Doc();
+  auto* kept = new (d->Pool()) MarkupMark(7, 0, 5);
+  d->firstKeptMarkup = kept;
+  d->AppendMark(new (d->Pool()) MarkupMark(kMarkProcessingInstruction, 1, 4));
+  d->AppendMark(new (d->Pool()) SimpleMark(kMarkRecordEnd, 5));
+  QsHandle doc = Register(b);
+  struct Seen {
+    std::vector<std::string> items;
+  } seen;
+  auto proc = [](const void* record, QsWord data) -> std::intptr_t {
+    struct R {
+      const char* text;
+      std::int32_t start, length;
+    };
+    auto* r = static_cast<const R*>(record);
+    reinterpret_cast<Seen*>(data)->items.push_back(std::string(r->text) + "@" +
+                                                   std::to_string(r->start) + "+" +
+                                                   std::to_string(r->length));
+    return 0;
+  };
+  EXPECT_EQ(QsEnumDocumentMarks(doc, proc, reinterpret_cast<QsWord>(&seen)), 0);
+  EXPECT_EQ(seen.items, (std::vector<std::string>{"style@0+0", "tyl@1+3"}));
+}
+
+TEST_F(NodeExports, BadHandlesGiveTheirFailureResults) {
+  for (QsHandle bad : {0u, 1u, 999u}) {
+    EXPECT_EQ(QsGetDocumentRoot(bad), 0u);
+    EXPECT_EQ(QsGotoParent(bad), 0);
+    EXPECT_EQ(QsDupNode(bad), 0u);
+    EXPECT_EQ(QsGetElementName(bad), nullptr);
+    EXPECT_EQ(QsGetNodeRange(bad, nullptr, nullptr), 0);
+    EXPECT_EQ(QsGetNodeEntity(bad), 0u);
+    EXPECT_EQ(QsGetEntityValueB(bad), 0);
+    EXPECT_EQ(QsGetNotationAttrCount(bad), 0);
+  }
+}
+
+}  // namespace
+}  // namespace qs
