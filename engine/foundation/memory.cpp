@@ -3,8 +3,13 @@
 #include <cstdlib>
 #include <new>
 
+#include "foundation/memory_pool.h"
+
 namespace qs {
 
+#if QS_MEM_PASSTHROUGH
+// Sanitizer builds: every block straight from malloc, so that AddressSanitizer
+// watches each one. The manager itself is still built and tested directly.
 void* MemAlloc(std::size_t size) {
   if (size == 0) size = 1;
   for (;;) {
@@ -16,6 +21,13 @@ void* MemAlloc(std::size_t size) {
 }
 
 void MemFree(void* block) { std::free(block); }
+#else
+void* MemAlloc(std::size_t size) { return mem::RtMalloc(size); }
+
+void MemFree(void* block) {
+  if (block) mem::Free(block);
+}
+#endif
 
 void* EngineObject::operator new(std::size_t size) {
   if (void* p = MemAlloc(size)) return p;

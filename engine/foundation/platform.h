@@ -85,6 +85,41 @@ unsigned StartProgram(const char* commandLine, int showState);
 // Milliseconds part of the current system time (0-999).
 unsigned SystemTimeMilliseconds();
 
+// ---- Virtual memory and locks of the memory manager ------------------------
+// Reserves `bytes` of address space (a multiple of 65,536) starting on a
+// 65,536-byte boundary, nothing committed; null on failure.
+void* ReserveRegion(std::size_t bytes);
+// Commits [at, at + bytes) read-write (zero-filled when fresh); false on failure.
+bool CommitRange(void* at, std::size_t bytes);
+// Decommits [at, at + bytes); committing it again yields zeros.
+void DecommitRange(void* at, std::size_t bytes);
+// Releases a whole reservation made by ReserveRegion.
+void ReleaseRegion(void* base, std::size_t bytes);
+// Locks committed pages in physical memory; false when refused.
+bool LockRange(void* at, std::size_t bytes);
+// True when every byte of [address, address + length) is committed with the
+// access asked for (1 read, 2 read-write); asks the system, never touches it.
+bool QueryRangeAccess(const void* address, std::size_t length, int access);
+// The beep that precedes a memory error box.
+void MemoryErrorBeep();
+// An identifier of the calling thread, never 0.
+std::uintptr_t CurrentThreadId();
+
+// A process-local lock (a critical section). Callers keep their own nesting
+// count: the lock itself may not be entered twice by one thread.
+class ThreadLock {
+ public:
+  ThreadLock();
+  ~ThreadLock();
+  ThreadLock(const ThreadLock&) = delete;
+  ThreadLock& operator=(const ThreadLock&) = delete;
+  void Enter();
+  void Leave();
+
+ private:
+  alignas(16) unsigned char storage_[64];
+};
+
 // ---- Threads --------------------------------------------------------------
 [[noreturn]] void ExitCurrentThread(unsigned code);
 

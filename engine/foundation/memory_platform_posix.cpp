@@ -1,0 +1,79 @@
+// Virtual memory, range queries and locks of the memory manager on POSIX.
+#include <pthread.h>
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <new>
+
+#include "foundation/platform.h"
+
+namespace qs::platform {
+
+static_assert(sizeof(pthread_mutex_t) <= 64, "ThreadLock storage too small");
+
+namespace {
+constexpr std::uintptr_t kAlign = 65536;
+}
+
+void* ReserveRegion(std::size_t bytes) {
+  // mmap aligns only to the system page: over-reserve and trim to 64 KB.
+  std::size_t span = bytes + kAlign;
+  void* raw = mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  auto start = reinterpret_cast<std::uintptr_t>(raw);
+  std::uintptr_t aligned = (start + kAlign - 1) & ~(kAlign - 1);
+  if (aligned > start) munmap(raw, aligned - start);
+  std::uintptr_t tail = start + span - (aligned + bytes);
+  if (tail) munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+  return reinterpret_cast<void*>(aligned);
+}
+
+bool CommitRange(void* at, std::size_t bytes) {
+  return mprotect(at, bytes, PROT_READ | PROT_WRITE) == 0;
+}
+
+void DecommitRange(void* at, std::size_t bytes) {
+  if (!bytes) return;
+  madvise(at, bytes, MADV_DONTNEED);
+  mprotect(at, bytes, PROT_NONE);
+}
+
+void ReleaseRegion(void* base, std::size_t bytes) { munmap(base, bytes); }
+
+bool LockRange(void* at, std::size_t bytes) { return mlock(at, bytes) == 0; }
+
+bool QueryRangeAccess(const void* address, std::size_t length, int access) {
+  auto at = reinterpret_cast<std::uintptr_t>(address);
+  if (at < 65536 || at + length < at) return false;
+  const std::uintptr_t end = at + (length ? length : 1);
+  std::FILE* maps = std::fopen("/proc/self/maps", "r");
+  if (!maps) return false;
+  char line[512];
+  bool ok = false;
+  while (std::fgets(line, sizeof line, maps)) {
+    unsigned long lo = 0, hi = 0;
+    char perms[8] = {};
+    if (std::sscanf(line, "%lx-%lx %7s", &lo, &hi, perms) != 3) continue;
+    if (hi <= at) continue;
+    if (lo > at) break;  // a hole before the range is covered
+    if (perms[0] != 'r' || (access == 2 && perms[1] != 'w')) break;
+    at = hi;
+    if (at >= end) { ok = true; break; }
+  }
+  std::fclose(maps);
+  return ok;
+}
+
+void MemoryErrorBeep() {}
+
+std::uintptr_t CurrentThreadId() {
+  return reinterpret_cast<std::uintptr_t>(pthread_self());
+}
+
+ThreadLock::ThreadLock() { new (storage_) pthread_mutex_t(PTHREAD_MUTEX_INITIALIZER); }
+ThreadLock::~ThreadLock() { pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+void ThreadLock::Enter() { pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+void ThreadLock::Leave() { pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+
+}  // namespace qs::platform

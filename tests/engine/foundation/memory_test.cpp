@@ -1,0 +1,619 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/memory.h"
+#include "foundation/memory_pool.h"
+#include "foundation/memory_pool_internal.h"
+#include "foundation/platform.h"
+#include "recording_sink.h"
+
+namespace qs::mem {
+namespace {
+
+constexpr int kIdIgnore = 5;
+
+bool Aligned(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % 16 == 0; }
+unsigned TypeOf(const void* block) { return detail::PageType(detail::PageOfAddress(block)); }
+
+void Fill(void* block, std::size_t size, unsigned seed) {
+  auto* bytes = static_cast<unsigned char*>(block);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(seed * 31 + i * 7);
+}
+bool Holds(const void* block, std::size_t size, unsigned seed) {
+  auto* bytes = static_cast<const unsigned char*>(block);
+  for (std::size_t i = 0; i < size; ++i)
+    if (bytes[i] != static_cast<unsigned char>(seed * 31 + i * 7)) return false;
+  return true;
+}
+
+std::vector<std::string> Texts(const test::RecordingSink& sink) {
+  std::vector<std::string> out;
+  for (const auto& m : sink.messages()) out.push_back(m.text);
+  return out;
+}
+
+class PoolTest : public testing::Test {
+ protected:
+  void SetUp() override { pool_ = CreatePool(0, 0, kPoolSerialized); ASSERT_NE(pool_, nullptr); }
+  void TearDown() override {
+    if (pool_) {
+      EXPECT_EQ(CheckPool(pool_), 1);
+      EXPECT_TRUE(DestroyPool(pool_));
+    }
+  }
+  // Every block of the pool as the walk reports it: address to (in use, size).
+  std::map<void*, std::pair<int, std::size_t>> Walk() {
+    std::map<void*, std::pair<int, std::size_t>> blocks;
+    WalkEntry entry;
+    int step;
+    while ((step = WalkStep(pool_, &entry)) == 1) {
+      EXPECT_TRUE(blocks.emplace(entry.block, std::make_pair(entry.in_use, entry.size)).second)
+          << "block reported twice";
+    }
+    EXPECT_EQ(step, 0);
+    return blocks;
+  }
+  Pool* pool_ = nullptr;
+};
+
+TEST_F(PoolTest, PageSizeIsNormalisedAndSetsTheLargeBlockLimit) {
+  struct Case {
+    unsigned asked, page;
+  } cases[] = {{20000, 32768}, {3000, 4096}, {70000, 65535}, {16384, 16384},
+               {65535, 65535}, {4097, 8192},  {1, 4096},      {40000, 65535}};
+  for (const Case& c : cases) {
+    unsigned before = PageSize(pool_);
+    EXPECT_EQ(SetPageSize(pool_, c.asked), before);
+    EXPECT_EQ(PageSize(pool_), c.page) << c.asked;
+    EXPECT_EQ(LargeBlockLimit(pool_), c.page / 4) << c.asked;
+  }
+}
+
+TEST_F(PoolTest, BlocksOfEverySizeKeepTheirContents) {
+  struct Case {
+    std::size_t size;
+    unsigned type;
+  } cases[] = {{1, 4},    {15, 4},    {16, 4},     {17, 4},      {255, 4},     {256, 4},
+               {257, 0},  {1000, 0},  {4096, 0},   {4097, 3},    {20000, 3},   {70000, 3},
+               {1 << 20, 3}};
+  std::vector<std::pair<void*, std::size_t>> blocks;
+  unsigned seed = 0;
+  for (int round = 0; round < 3; ++round) {
+    for (const Case& c : cases) {
+      void* p = Alloc(pool_, c.size);
+      ASSERT_NE(p, nullptr) << c.size;
+      EXPECT_TRUE(Aligned(p)) << c.size;
+      EXPECT_EQ(TypeOf(p), c.type) << c.size;
+      EXPECT_GE(BlockSize(p), static_cast<std::int64_t>(c.size));
+      EXPECT_EQ(CheckPointer(pool_, p), 1);
+      Fill(p, c.size, seed++);
+      blocks.emplace_back(p, c.size);
+    }
+  }
+  EXPECT_EQ(CheckPool(pool_), 1);
+  seed = 0;
+  for (auto [p, size] : blocks) EXPECT_TRUE(Holds(p, size, seed++)) << size;
+  for (auto [p, size] : blocks) EXPECT_TRUE(Free(p));
+  EXPECT_EQ(CheckPool(pool_), 1);
+}
+
+TEST_F(PoolTest, FreedBlocksAreReused) {
+  for (std::size_t size : {24, 200, 700, 3000}) {
+    void* a = Alloc(pool_, size);
+    ASSERT_TRUE(Free(a));
+    void* b = Alloc(pool_, size);
+    EXPECT_EQ(a, b) << size;
+    Free(b);
+  }
+}
+
+TEST_F(PoolTest, ZeroFlagClearsReusedMemory) {
+  for (std::size_t size : {40, 600, 9000}) {
+    void* dirty = Alloc(pool_, size);
+    std::memset(dirty, 0xCC, size);
+    Free(dirty);
+    auto* p = static_cast<unsigned char*>(Alloc(pool_, size, kZeroFill));
+    EXPECT_TRUE(std::all_of(p, p + size, [](unsigned char c) { return c == 0; })) << size;
+    Free(p);
+  }
+}
+
+TEST_F(PoolTest, SmallBlockResizing) {
+  test::RecordingSink sink;
+  void* p = Alloc(pool_, 40);
+  ASSERT_EQ(BlockSize(p), 48);
+  Fill(p, 40, 7);
+  // A move to the smaller size class copies the smaller size.
+  void* q = Resize(p, 8);
+  ASSERT_NE(q, nullptr);
+  EXPECT_NE(q, p);
+  EXPECT_EQ(BlockSize(q), 16);
+  EXPECT_TRUE(Holds(q, 8, 7));
+  // Same class: stays.
+  EXPECT_EQ(Resize(q, 12), q);
+  // In place only: up to the usable size succeeds, beyond fails.
+  EXPECT_EQ(Resize(q, 16, kInPlace), q);
+  EXPECT_EQ(Resize(q, 17, kInPlace), nullptr);
+  EXPECT_EQ(Texts(sink), std::vector<std::string>{"MEM_RESIZE_FAILED"});
+  EXPECT_EQ(CheckPointer(pool_, q), 1);
+  EXPECT_TRUE(Holds(q, 8, 7));
+  Free(q);
+}
+
+TEST_F(PoolTest, MediumBlockResizing) {
+  void* a = Alloc(pool_, 1000);
+  void* fence = Alloc(pool_, 1000);  // lies before `a`: blocks come from the end of free space
+  ASSERT_LT(fence, a);
+  const std::int64_t size = BlockSize(a);
+  Fill(a, 1000, 3);
+  // Cutting off less than the smallest chunk changes nothing.
+  EXPECT_EQ(Resize(a, 1000 - 16, kInPlace), a);
+  EXPECT_EQ(BlockSize(a), size);
+  // Cutting off more leaves a free chunk behind it that can be grown into again.
+  EXPECT_EQ(Resize(a, 500, kInPlace), a);
+  EXPECT_EQ(BlockSize(a), 512);
+  EXPECT_EQ(CheckPool(pool_), 1);
+  EXPECT_EQ(Resize(a, 1000, kInPlace), a);
+  EXPECT_TRUE(Holds(a, 500, 3));
+  // Growing past the large-block limit moves it.
+  void* big = Resize(a, 10000);
+  ASSERT_NE(big, nullptr);
+  EXPECT_NE(big, a);
+  EXPECT_EQ(TypeOf(big), 3u);
+  EXPECT_TRUE(Holds(big, 500, 3));
+  Free(big);
+  Free(fence);
+}
+
+TEST_F(PoolTest, LargeBlockResizing) {
+  void* p = Alloc(pool_, 70000);
+  Fill(p, 70000, 9);
+  // Inside its reservation a large page grows where it is.
+  void* grown = Resize(p, 100000, kInPlace | kZeroFill);
+  ASSERT_EQ(grown, p);
+  auto* bytes = static_cast<unsigned char*>(p);
+  EXPECT_TRUE(std::all_of(bytes + 70000 + 8192, bytes + 100000, [](unsigned char c) { return c == 0; }));
+  EXPECT_TRUE(Holds(p, 70000, 9));
+  // Down to a size the pool serves itself: moves into a medium block.
+  void* small = Resize(p, 3000);
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(TypeOf(small), 0u);
+  EXPECT_TRUE(Holds(small, 3000, 9));
+  Free(small);
+}
+
+TEST_F(PoolTest, FreeingTheMiddleOfThreeJoinsThemIntoOneFreeChunk) {
+  void* x[5];
+  for (void*& p : x) p = Alloc(pool_, 1000);
+  // Each block lies before the one taken before it.
+  for (int i = 1; i < 5; ++i) ASSERT_LT(x[i], x[i - 1]);
+  const std::size_t chunk = static_cast<std::size_t>(BlockSize(x[1])) + 16;
+  Free(x[1]);
+  Free(x[3]);
+  Free(x[2]);
+  auto blocks = Walk();
+  auto it = blocks.find(x[3]);
+  ASSERT_NE(it, blocks.end());
+  EXPECT_EQ(it->second.first, 0);
+  EXPECT_EQ(it->second.second, 3 * chunk - 16);
+  EXPECT_EQ(blocks.count(x[2]), 0u);
+  EXPECT_EQ(blocks.count(x[1]), 0u);
+  // Its size is repeated in its last 16 bits.
+  auto* end = static_cast<unsigned char*>(x[3]) - 16 + 3 * chunk;
+  std::uint16_t trailer;
+  std::memcpy(&trailer, end - 2, 2);
+  EXPECT_EQ(trailer, 3 * chunk);
+  Free(x[0]);
+  Free(x[4]);
+}
+
+TEST_F(PoolTest, WalkReportsEachBlockOnce) {
+  EXPECT_TRUE(Walk().empty());
+  std::map<void*, std::size_t> live;
+  std::mt19937 rng(5);
+  for (int i = 0; i < 400; ++i) {
+    std::size_t size = 1 + rng() % (i % 10 == 0 ? 9000 : 900);
+    void* p = Alloc(pool_, size);
+    live[p] = static_cast<std::size_t>(BlockSize(p));
+  }
+  for (auto it = live.begin(); it != live.end();) it = (rng() % 3 == 0) ? (Free(it->first), live.erase(it)) : std::next(it);
+  std::map<void*, std::size_t> in_use;
+  for (auto& [p, info] : Walk())
+    if (info.first) in_use[p] = info.second;
+  EXPECT_EQ(in_use, live);
+  for (auto& [p, size] : live) Free(p);
+}
+
+TEST_F(PoolTest, BadPointersAreReportedWithoutFaulting) {
+  test::RecordingSink sink;
+  int local = 0;
+  void* released = platform::ReserveRegion(65536);
+  platform::ReleaseRegion(released, 65536);
+  void* medium = Alloc(pool_, 1000);
+  void* small = Alloc(pool_, 40);
+  void* large = Alloc(pool_, 50000);
+  void* gone = Alloc(pool_, 40);
+  Free(gone);
+  struct Case {
+    const char* what;
+    void* pointer;
+  } cases[] = {
+      {"stack", &local},
+      {"unmapped", static_cast<char*>(released) + 4096},
+      {"inside medium", static_cast<char*>(medium) + 16},
+      {"misaligned medium", static_cast<char*>(medium) + 3},
+      {"inside small", static_cast<char*>(small) + 16},
+      {"inside large", static_cast<char*>(large) + 4096},
+      {"freed small", gone},
+      {"pool header", pool_},
+  };
+  for (const Case& c : cases) {
+    sink.Clear();
+    EXPECT_FALSE(Free(c.pointer)) << c.what;
+    EXPECT_EQ(BlockSize(c.pointer), -1) << c.what;
+    EXPECT_EQ(Resize(c.pointer, 10), nullptr) << c.what;
+    EXPECT_EQ(Texts(sink), std::vector<std::string>(3, "MEM_BAD_POINTER")) << c.what;
+    EXPECT_EQ(sink.messages()[0].caption, "PoolHeap Library");
+    EXPECT_LE(CheckPointer(nullptr, c.pointer), 0) << c.what;
+  }
+  EXPECT_EQ(CheckPointer(pool_, gone), -1);
+  // A second free, of a chunk that stays on its own and of one that joined
+  // the free chunk before it.
+  void* inner = Alloc(pool_, 1000);
+  void* outer = Alloc(pool_, 1000);
+  ASSERT_LT(inner, medium);
+  ASSERT_LT(outer, inner);
+  Free(inner);
+  EXPECT_EQ(CheckPointer(pool_, inner), -1);
+  Free(outer);
+  EXPECT_EQ(CheckPointer(pool_, outer), 0);
+  sink.Clear();
+  EXPECT_FALSE(Free(inner));
+  EXPECT_FALSE(Free(outer));
+  EXPECT_EQ(Texts(sink), std::vector<std::string>(2, "MEM_BAD_POINTER"));
+  Free(medium);
+  Free(small);
+  Free(large);
+}
+
+TEST_F(PoolTest, SmallFreeListCycleIsDetected) {
+  test::RecordingSink sink;
+  void* a = Alloc(pool_, 40);
+  void* b = Alloc(pool_, 40);
+  Free(a);
+  Free(b);  // list: b -> a
+  void* saved = *static_cast<void**>(a);
+  *static_cast<void**>(a) = b;
+  EXPECT_EQ(CheckPool(pool_), 0);
+  EXPECT_EQ(Texts(sink), std::vector<std::string>{"MEM_BAD_FREE_BLOCK"});
+  *static_cast<void**>(a) = saved;
+}
+
+TEST_F(PoolTest, MediumFreeListCycleAvoidingTheHeadIsDetected) {
+  test::RecordingSink sink;
+  void* x[5];
+  for (void*& p : x) p = Alloc(pool_, 1000);
+  Free(x[1]);
+  Free(x[3]);  // list: head -> x3 -> x1 -> rest of the page -> head
+  auto* link = static_cast<unsigned char*>(x[1]) - 16 + 2;
+  std::uint16_t saved;
+  std::memcpy(&saved, link, 2);
+  std::uint16_t to_x3 = static_cast<std::uint16_t>(
+      static_cast<unsigned char*>(x[3]) - 16 - reinterpret_cast<unsigned char*>(detail::PageOfAddress(x[3])));
+  std::memcpy(link, &to_x3, 2);
+  EXPECT_EQ(CheckPool(pool_), 0);
+  EXPECT_EQ(Texts(sink), std::vector<std::string>{"MEM_BAD_FREE_BLOCK"});
+  std::memcpy(link, &saved, 2);
+  EXPECT_EQ(CheckPool(pool_), 1);
+  for (void* p : {x[0], x[2], x[4]}) Free(p);
+}
+
+TEST_F(PoolTest, DamagedBlockStopsTheWalk) {
+  test::RecordingSink sink;
+  void* p = Alloc(pool_, 40);
+  auto* size_byte = static_cast<unsigned char*>(p) - 1;
+  unsigned char saved = *size_byte;
+  *size_byte = 250;
+  WalkEntry entry;
+  EXPECT_EQ(WalkStep(pool_, &entry), -2);
+  EXPECT_EQ(CheckPool(pool_), 0);
+  EXPECT_EQ(Texts(sink), (std::vector<std::string>{"MEM_BAD_BLOCK", "MEM_BAD_BLOCK"}));
+  *size_byte = saved;
+  Free(p);
+}
+
+TEST_F(PoolTest, EmptyPagesGoBackDownToTheRetentionFloor) {
+  std::vector<void*> blocks;
+  for (int i = 0; i < 400; ++i) blocks.push_back(Alloc(pool_, 3000));
+  EXPECT_GT(MemoryInUse(pool_), 1000000);
+  for (void* p : blocks) Free(p);
+  std::int64_t left = MemoryInUse(pool_);
+  EXPECT_GE(left, 262144);
+  EXPECT_LT(left, 262144 + 16384);
+  // With a lower floor, shrinking gives the rest back.
+  pool_->floor = 0;
+  EXPECT_GT(Shrink(pool_), 0u);
+  EXPECT_EQ(MemoryInUse(pool_), 4096);
+}
+
+TEST_F(PoolTest, CeilingAndOutOfMemoryFailAfterTheBox) {
+  test::RecordingSink sink;
+  SetCeiling(pool_, 64 * 1024);
+  EXPECT_EQ(Alloc(pool_, 100000), nullptr);
+  EXPECT_EQ(Texts(sink), std::vector<std::string>{"MEM_EXCEEDED_CEILING"});
+  EXPECT_EQ(sink.messages()[0].flags, 0x2011u);  // OK/Cancel, stop icon, task-modal
+  SetCeiling(pool_, ~std::uint64_t{0});
+  sink.Clear();
+  sink.set_answer(kIdIgnore);
+  EXPECT_EQ(Alloc(pool_, std::size_t{1} << 60), nullptr);
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Out of memory.  Please free some memory, then choose retry.");
+  EXPECT_EQ(sink.messages()[0].flags, 0x2012u);  // Abort/Retry/Ignore
+}
+
+Pool* g_handler_pool = nullptr;
+int g_handler_calls = 0;
+
+int RaiseCeilingAndRetry(ErrorInfo* info) {
+  ++g_handler_calls;
+  EXPECT_EQ(info->code, kExceededCeiling);
+  EXPECT_EQ(info->pool, g_handler_pool);
+  // The pool is unlocked while the handler runs: another thread could use it.
+  std::thread([] { Free(Alloc(g_handler_pool, 100)); }).join();
+  SetCeiling(info->pool, ~std::uint64_t{0});
+  return 1;
+}
+
+int AllocateInsideTheHandler(ErrorInfo* info) {
+  ++g_handler_calls;
+  EXPECT_EQ(Alloc(info->pool, 1 << 20), nullptr);
+  return 0;
+}
+
+TEST_F(PoolTest, HandlerRetriesWithThePoolUnlocked) {
+  g_handler_pool = pool_;
+  g_handler_calls = 0;
+  ErrorHandler previous = SetErrorHandler(&RaiseCeilingAndRetry);
+  SetCeiling(pool_, 64 * 1024);
+  void* p = Alloc(pool_, 100000);
+  EXPECT_NE(p, nullptr);
+  EXPECT_EQ(g_handler_calls, 1);
+  Free(p);
+  SetErrorHandler(previous);
+}
+
+TEST_F(PoolTest, ErrorInsideTheHandlerShowsTheReentryTextOnce) {
+  test::RecordingSink sink;
+  g_handler_calls = 0;
+  ErrorHandler previous = SetErrorHandler(&AllocateInsideTheHandler);
+  SetCeiling(pool_, 64 * 1024);
+  EXPECT_EQ(Alloc(pool_, 100000), nullptr);
+  EXPECT_EQ(g_handler_calls, 1);
+  EXPECT_EQ(Texts(sink),
+            std::vector<std::string>{"\n\rPoolHeap error handler recursively re-entered.\n\r"});
+  // The thread's record is gone: the next error reaches the handler again.
+  EXPECT_EQ(Alloc(pool_, 100000), nullptr);
+  EXPECT_EQ(g_handler_calls, 2);
+  SetErrorHandler(previous);
+}
+
+int g_new_handler_calls = 0;
+int GiveUpAfterTwo(std::size_t) { return ++g_new_handler_calls < 3; }
+
+TEST(MemoryRuntime, NewHandlerIsCalledUntilItGivesUp) {
+  test::RecordingSink sink;
+  sink.set_answer(kIdIgnore);
+  NewHandler previous = SetNewHandler(&GiveUpAfterTwo);
+  g_new_handler_calls = 0;
+  EXPECT_EQ(RtMalloc(std::size_t{1} << 60), nullptr);
+  EXPECT_EQ(g_new_handler_calls, 3);
+  EXPECT_EQ(sink.messages().size(), 3u);
+  SetNewHandler(previous);
+}
+
+TEST(MemoryRuntime, FamilyOverTheDefaultPool) {
+  void* p = RtMalloc(0);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(RtMsize(p), 16);
+  auto* z = static_cast<unsigned char*>(RtCalloc(100, 30));
+  ASSERT_NE(z, nullptr);
+  EXPECT_TRUE(std::all_of(z, z + 3000, [](unsigned char c) { return c == 0; }));
+  EXPECT_EQ(RtCalloc(SIZE_MAX / 2, 4), nullptr);
+  void* r = RtRealloc(nullptr, 100);
+  ASSERT_NE(r, nullptr);
+  r = RtRealloc(r, 5000);
+  EXPECT_GE(RtMsize(r), 5000);
+  EXPECT_EQ(RtRealloc(r, 0), nullptr);
+  EXPECT_EQ(RtHeapCheck(), kHeapOk);
+  // The walk reports the block handed out, in use and with its usable size.
+  HeapInfo info{};
+  int seen = 0, status;
+  while ((status = RtHeapWalk(&info)) == kHeapOk)
+    if (info.entry == z) {
+      ++seen;
+      EXPECT_EQ(info.in_use, 1);
+      EXPECT_EQ(static_cast<std::int64_t>(info.size), RtMsize(z));
+    }
+  EXPECT_EQ(status, kHeapEnd);
+  EXPECT_EQ(seen, 1);
+  int local;
+  HeapInfo wild{&local, 0, 0, nullptr};
+  EXPECT_EQ(RtHeapWalk(&wild), kHeapBadPtr);
+  RtFree(p);
+  RtFree(z);
+  RtFree(nullptr);
+  EXPECT_EQ(RtHeapMin(), 0);
+}
+
+TEST(MemoryPool, FixedSizeBlocks) {
+  test::RecordingSink sink;
+  Pool* pool = CreatePool(24, 100, 0);
+  ASSERT_NE(pool, nullptr);
+  EXPECT_EQ(SetFixedSize(pool, 64), 32u);  // pool already has pages
+  std::set<void*> blocks;
+  for (int i = 0; i < 1000; ++i) {
+    void* p = AllocFixed(pool, kZeroFill);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(Aligned(p));
+    EXPECT_EQ(BlockSize(p), 32);
+    EXPECT_TRUE(blocks.insert(p).second);
+  }
+  void* first = *blocks.begin();
+  EXPECT_TRUE(Free(first));
+  EXPECT_EQ(CheckPointer(pool, first), -1);
+  EXPECT_FALSE(Free(first));
+  EXPECT_EQ(Texts(sink), std::vector<std::string>{"MEM_BAD_POINTER"});
+  int fixed_entries = 0;
+  WalkEntry entry;
+  while (WalkStep(pool, &entry) == 1) fixed_entries += entry.kind == kWalkFixed && entry.in_use;
+  EXPECT_EQ(fixed_entries, 999);
+  EXPECT_EQ(CheckPool(pool), 1);
+  EXPECT_TRUE(DestroyPool(pool));
+  sink.Clear();
+  Pool* no_size = CreatePool(0, 0, 0);
+  EXPECT_EQ(AllocFixed(no_size), nullptr);
+  EXPECT_EQ(SetFixedSize(no_size, 20000), 0u);
+  EXPECT_EQ(Texts(sink), (std::vector<std::string>{"MEM_ALLOC_ZERO", "MEM_BLOCK_TOO_BIG"}));
+  DestroyPool(no_size);
+}
+
+TEST(MemoryPool, DestroyedPoolIsRefused) {
+  test::RecordingSink sink;
+  Pool* pool = CreatePool(0, 0, 0);
+  void* block = Alloc(pool, 5000);
+  for (int i = 0; i < 100; ++i) Alloc(pool, 100 + i * 50);
+  EXPECT_TRUE(DestroyPool(pool));
+  EXPECT_EQ(MemoryInUse(pool), -1);
+  EXPECT_FALSE(DestroyPool(pool));
+  EXPECT_FALSE(LockPool(pool));
+  EXPECT_EQ(CheckPointer(nullptr, block), 0);
+  EXPECT_EQ(Texts(sink), (std::vector<std::string>{"MEM_BAD_MEM_POOL", "MEM_BAD_MEM_POOL",
+                                                   "MEM_BAD_POINTER"}));
+}
+
+TEST(MemoryPool, ProbeRange) {
+  int local = 0;
+  void* released = platform::ReserveRegion(65536);
+  platform::ReleaseRegion(released, 65536);
+  EXPECT_TRUE(ProbeRange(&local, sizeof local, 2));
+  EXPECT_FALSE(ProbeRange(released, 16, 1));
+  EXPECT_FALSE(ProbeRange(reinterpret_cast<void*>(4096), 4, 1));
+}
+
+// Random allocate, resize and free; every block keeps its pattern and
+// alignment, and the pool checks clean throughout.
+TEST_F(PoolTest, SoakKeepsThePoolSound) {
+  test::RecordingSink sink;  // resizing in place may fail
+  struct Live {
+    void* p;
+    std::size_t size;
+    unsigned seed;
+  };
+  std::vector<Live> live;
+  std::mt19937 rng(1234);
+  auto random_size = [&rng]() -> std::size_t {
+    unsigned r = rng() % 100;
+    if (r < 60) return 1 + rng() % 256;
+    if (r < 97) return 257 + rng() % 3800;
+    return 4097 + rng() % 60000;
+  };
+  unsigned next_seed = 1;
+  for (int op = 0; op < 200000; ++op) {
+    unsigned r = rng() % 10;
+    if (live.size() < 50 || (r < 4 && live.size() < 3000)) {
+      std::size_t size = random_size();
+      void* p = Alloc(pool_, size);
+      ASSERT_NE(p, nullptr);
+      ASSERT_TRUE(Aligned(p));
+      Fill(p, std::min<std::size_t>(size, 64), next_seed);
+      live.push_back({p, size, next_seed++});
+    } else if (r < 7) {
+      Live& b = live[rng() % live.size()];
+      ASSERT_TRUE(Holds(b.p, std::min<std::size_t>(b.size, 64), b.seed));
+      std::size_t size = random_size();
+      void* q = Resize(b.p, size, rng() % 4 == 0 ? unsigned{kInPlace} : 0u);
+      if (q) {
+        ASSERT_TRUE(Aligned(q));
+        ASSERT_TRUE(Holds(q, std::min<std::size_t>({b.size, size, 64}), b.seed));
+        b.p = q;
+        b.size = size;
+        Fill(q, std::min<std::size_t>(size, 64), b.seed);
+      }
+    } else {
+      std::size_t i = rng() % live.size();
+      ASSERT_TRUE(Holds(live[i].p, std::min<std::size_t>(live[i].size, 64), live[i].seed));
+      ASSERT_TRUE(Free(live[i].p));
+      live[i] = live.back();
+      live.pop_back();
+    }
+    if (op % 20000 == 0) {
+      ASSERT_EQ(CheckPool(pool_), 1) << op;
+    }
+  }
+  ASSERT_EQ(CheckPool(pool_), 1);
+  for (const Live& b : live) ASSERT_TRUE(Free(b.p));
+}
+
+// Several threads on one serialised pool, and on the engine's own heap.
+TEST(MemoryThreads, SerialisedPoolStaysSound) {
+  Pool* pool = CreatePool(0, 0, kPoolSerialized);
+  auto work = [](Pool* target, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::pair<void*, unsigned>> mine;
+    for (int op = 0; op < 20000; ++op) {
+      if (mine.size() < 10 || rng() % 2) {
+        std::size_t size = 1 + rng() % (rng() % 20 ? 600 : 9000);
+        void* p = target ? Alloc(target, size) : MemAlloc(size);
+        ASSERT_NE(p, nullptr);
+        static_cast<unsigned char*>(p)[0] = static_cast<unsigned char>(seed);
+        mine.emplace_back(p, seed);
+      } else {
+        std::size_t i = rng() % mine.size();
+        ASSERT_EQ(static_cast<unsigned char*>(mine[i].first)[0], static_cast<unsigned char>(seed));
+        if (target)
+          Free(mine[i].first);
+        else
+          MemFree(mine[i].first);
+        mine[i] = mine.back();
+        mine.pop_back();
+      }
+    }
+    for (auto& [p, s] : mine) target ? (void)Free(p) : MemFree(p);
+  };
+  for (Pool* target : {pool, static_cast<Pool*>(nullptr)}) {
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t) threads.emplace_back(work, target, t + 1);
+    for (auto& th : threads) th.join();
+  }
+  EXPECT_EQ(CheckPool(pool), 1);
+  EXPECT_TRUE(DestroyPool(pool));
+}
+
+TEST(MemoryEngineHeap, MemAllocGivesAlignedBlocks) {
+  void* zero = MemAlloc(0);
+  ASSERT_NE(zero, nullptr);
+  EXPECT_TRUE(Aligned(zero));
+  MemFree(zero);
+  MemFree(nullptr);
+  struct Object : EngineObject {
+    long double value = 1.5L;
+  };
+  auto* o = new Object;
+  EXPECT_TRUE(Aligned(o));
+  delete o;
+  auto* many = new Object[7];
+  EXPECT_TRUE(Aligned(many));
+  delete[] many;
+}
+
+}  // namespace
+}  // namespace qs::mem
