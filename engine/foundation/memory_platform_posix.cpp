@@ -77,3 +77,94 @@ void ThreadLock::Enter() { pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>
 void ThreadLock::Leave() { pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
 
 }  // namespace qs::platform
+
+#include <errno.h>
+#include <fcntl.h>
+#include <semaphore.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace qs::platform {
+
+namespace {
+std::string PosixName(const char* name) { return std::string("/") + name; }
+}  // namespace
+
+SharedHandle CreateSharedMemory(const char* name, std::size_t bytes) {
+  int fd = shm_open(PosixName(name).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) return 0;
+  if (ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
+    close(fd);
+    shm_unlink(PosixName(name).c_str());
+    return 0;
+  }
+  return fd + 1;
+}
+
+SharedHandle OpenSharedMemory(const char* name) {
+  int fd = shm_open(PosixName(name).c_str(), O_RDWR, 0600);
+  return fd < 0 ? 0 : fd + 1;
+}
+
+void* MapSharedMemory(SharedHandle region, std::size_t bytes, void* at) {
+  const int fd = static_cast<int>(region - 1);
+  if (!at) {
+    // Anywhere, but on a 64 KB boundary as Windows places its views.
+    void* spot = ReserveRegion((bytes + kAlign - 1) & ~(kAlign - 1));
+    if (!spot) return nullptr;
+    void* p = mmap(spot, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0);
+    if (p == MAP_FAILED) {
+      munmap(spot, (bytes + kAlign - 1) & ~(kAlign - 1));
+      return nullptr;
+    }
+    return p;
+  }
+  void* p = mmap(at, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED_NOREPLACE, fd, 0);
+  if (p == MAP_FAILED) return nullptr;
+  if (p != at) {
+    munmap(p, bytes);
+    return nullptr;
+  }
+  return p;
+}
+
+void UnmapSharedMemory(void* at, std::size_t bytes) { munmap(at, bytes); }
+
+void CloseSharedMemory(SharedHandle region) {
+  if (region) close(static_cast<int>(region - 1));
+}
+
+SharedHandle CreateNamedMutex(const char* name, bool* exists) {
+  *exists = false;
+  sem_t* s = sem_open(PosixName(name).c_str(), O_CREAT | O_EXCL, 0600, 1);
+  if (s == SEM_FAILED) {
+    *exists = errno == EEXIST;
+    return 0;
+  }
+  return reinterpret_cast<SharedHandle>(s);
+}
+
+SharedHandle OpenNamedMutex(const char* name) {
+  sem_t* s = sem_open(PosixName(name).c_str(), 0);
+  return s == SEM_FAILED ? 0 : reinterpret_cast<SharedHandle>(s);
+}
+
+bool WaitNamedMutex(SharedHandle mutex) {
+  while (sem_wait(reinterpret_cast<sem_t*>(mutex)) != 0)
+    if (errno != EINTR) return false;
+  return true;
+}
+
+void ReleaseNamedMutex(SharedHandle mutex) { sem_post(reinterpret_cast<sem_t*>(mutex)); }
+
+void CloseNamedMutex(SharedHandle mutex) {
+  if (mutex) sem_close(reinterpret_cast<sem_t*>(mutex));
+}
+
+void RemoveSharedNames(const char* region, const char* mutex) {
+  if (region) shm_unlink(PosixName(region).c_str());
+  if (mutex) sem_unlink(PosixName(mutex).c_str());
+}
+
+}  // namespace qs::platform

@@ -56,3 +56,59 @@ void ThreadLock::Enter() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTIO
 void ThreadLock::Leave() { LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
 
 }  // namespace qs::platform
+
+namespace qs::platform {
+
+SharedHandle CreateSharedMemory(const char* name, std::size_t bytes) {
+  HANDLE h = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                static_cast<DWORD>(static_cast<std::uint64_t>(bytes) >> 32),
+                                static_cast<DWORD>(bytes), name);
+  if (h && GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(h);
+    return 0;
+  }
+  return reinterpret_cast<SharedHandle>(h);
+}
+
+SharedHandle OpenSharedMemory(const char* name) {
+  return reinterpret_cast<SharedHandle>(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name));
+}
+
+void* MapSharedMemory(SharedHandle region, std::size_t bytes, void* at) {
+  return MapViewOfFileEx(reinterpret_cast<HANDLE>(region), FILE_MAP_ALL_ACCESS, 0, 0, bytes, at);
+}
+
+void UnmapSharedMemory(void* at, std::size_t) { UnmapViewOfFile(at); }
+
+void CloseSharedMemory(SharedHandle region) {
+  if (region) CloseHandle(reinterpret_cast<HANDLE>(region));
+}
+
+SharedHandle CreateNamedMutex(const char* name, bool* exists) {
+  *exists = false;
+  HANDLE h = CreateMutexA(nullptr, FALSE, name);
+  if (h && GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(h);
+    *exists = true;
+    return 0;
+  }
+  return reinterpret_cast<SharedHandle>(h);
+}
+
+SharedHandle OpenNamedMutex(const char* name) {
+  return reinterpret_cast<SharedHandle>(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name));
+}
+
+bool WaitNamedMutex(SharedHandle mutex) {
+  return WaitForSingleObject(reinterpret_cast<HANDLE>(mutex), INFINITE) != WAIT_FAILED;
+}
+
+void ReleaseNamedMutex(SharedHandle mutex) { ReleaseMutex(reinterpret_cast<HANDLE>(mutex)); }
+
+void CloseNamedMutex(SharedHandle mutex) {
+  if (mutex) CloseHandle(reinterpret_cast<HANDLE>(mutex));
+}
+
+void RemoveSharedNames(const char*, const char*) {}
+
+}  // namespace qs::platform

@@ -3,6 +3,7 @@
 // memory_inspect.cpp.
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -91,6 +92,23 @@ struct ThreadRecord {
 ThreadRecord g_error_threads[kMaxErrorThreads];  // under ProcessLock
 int g_error_thread_count = 0;
 
+// This process's record of a shared pool it created or attached.
+struct SharedRecord {
+  Pool* pool;
+  platform::SharedHandle mapping;
+  PoolLock lock;
+  bool created;
+  char region_name[64];
+  SharedRecord* next;
+};
+SharedRecord* g_shared = nullptr;  // under ProcessLock
+
+SharedRecord* FindRecordLocked(const Pool* pool) {
+  for (SharedRecord* r = g_shared; r; r = r->next)
+    if (r->pool == pool) return r;
+  return nullptr;
+}
+
 constexpr const char* kCaption = "PoolHeap Library";
 constexpr const char* kRetryText = "Out of memory.  Please free some memory, then choose retry.";
 constexpr const char* kReentryText = "\n\rPoolHeap error handler recursively re-entered.\n\r";
@@ -140,11 +158,17 @@ void UnlinkPage(Pool* pool, Page* page) {
   if (pool->small_page == page) pool->small_page = nullptr;
 }
 
+void GiveBackShared(Pool* pool, std::uint64_t start, std::size_t bytes);
+
 void ReleasePage(Pool* pool, Page* page) {
   UnlinkPage(pool, page);
-  ForgetPage(page);
   pool->in_use_bytes -= page->bytes;
   page->word = 0;
+  if (pool->flags & kPoolShared) {
+    GiveBackShared(pool, reinterpret_cast<std::uintptr_t>(page), page->bytes);
+    return;
+  }
+  ForgetPage(page);
   platform::ReleaseRegion(page, page->reserved);
 }
 
@@ -194,6 +218,66 @@ void* TakePageMemory(Pool* pool, std::size_t bytes, std::size_t reserve) {
   return base;
 }
 
+// ---- Pages of a shared pool -----------------------------------------------
+// Pages come from the pool's region: first fit from the ring of free
+// extents, else from the untouched part above the high-water mark. Pages of
+// the region are on the process's page records from attaching on.
+void* TakeShared(Pool* pool, std::size_t bytes) {
+  const auto units = static_cast<std::uint32_t>(bytes / kSharedUnit);
+  Extent* ext = pool->extents;
+  for (std::uint16_t i = ext[0].next; i != 0; i = ext[i].next) {
+    if (ext[i].units < units) continue;
+    std::uint64_t start = ext[i].start;
+    if (ext[i].units == units) {
+      ext[ext[i].prev].next = ext[i].next;
+      ext[ext[i].next].prev = ext[i].prev;
+      ext[i].next = pool->extent_spare;
+      pool->extent_spare = i;
+    } else {
+      ext[i].start += bytes;
+      ext[i].units -= units;
+    }
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(start));
+  }
+  if (pool->region_bytes - pool->high_water < bytes) return nullptr;
+  void* page = reinterpret_cast<void*>(static_cast<std::uintptr_t>(pool->region_address + pool->high_water));
+  pool->high_water += bytes;
+  return page;
+}
+
+void GiveBackShared(Pool* pool, std::uint64_t start, std::size_t bytes) {
+  const auto units = static_cast<std::uint32_t>(bytes / kSharedUnit);
+  const std::uint64_t end = start + bytes;
+  Extent* ext = pool->extents;
+  std::uint16_t above = 0, below = 0;  // the extents that start at the end, end at the start
+  for (std::uint16_t i = ext[0].next; i != 0; i = ext[i].next) {
+    if (ext[i].start == end) above = i;
+    if (ext[i].start + ext[i].units * std::uint64_t{kSharedUnit} == start) below = i;
+  }
+  if (below && above) {
+    ext[below].units += units + ext[above].units;
+    ext[ext[above].prev].next = ext[above].next;
+    ext[ext[above].next].prev = ext[above].prev;
+    ext[above].next = pool->extent_spare;
+    pool->extent_spare = above;
+  } else if (below) {
+    ext[below].units += units;
+  } else if (above) {
+    ext[above].start = start;
+    ext[above].units += units;
+  } else {
+    std::uint16_t i = pool->extent_spare;
+    if (!i) {
+      RaiseError(kOutOfMemory, pool);  // the range stays out of use
+      return;
+    }
+    pool->extent_spare = ext[i].next;
+    ext[i] = Extent{start, units, ext[0].next, 0};
+    ext[ext[0].next].prev = i;
+    ext[0].next = i;
+  }
+}
+
 // A new page of `type` with at least `size` bytes committed. `quiet` pages
 // (small-block pages, which fall back to medium blocks) raise no error.
 Page* NewPage(Pool* pool, unsigned type, std::size_t size, bool quiet = false) {
@@ -201,15 +285,16 @@ Page* NewPage(Pool* pool, unsigned type, std::size_t size, bool quiet = false) {
     if (!quiet) RaiseError(kOutOfMemory, pool);
     return nullptr;
   }
-  const std::size_t bytes = RoundUp(size, 4096);
+  const bool shared = pool->flags & kPoolShared;
+  const std::size_t bytes = RoundUp(size, shared ? kSharedUnit : 4096);
   const std::size_t reserve = RoundUp(size, kPageAlign);
   for (;;) {
     if (pool->in_use_bytes + bytes > pool->ceiling || pool->in_use_bytes + bytes < bytes) {
       if (quiet || !RaiseError(kExceededCeiling, pool)) return nullptr;
       continue;
     }
-    if (void* base = TakePageMemory(pool, bytes, reserve)) {
-      if (!RecordPage(base)) {
+    if (void* base = shared ? TakeShared(pool, bytes) : TakePageMemory(pool, bytes, reserve)) {
+      if (!shared && !RecordPage(base)) {
         platform::ReleaseRegion(base, reserve);
       } else {
         auto* page = static_cast<Page*>(base);
@@ -534,14 +619,14 @@ InPlace ResizeLarge(Pool* pool, Page* page, std::size_t size, unsigned flags) {
   const std::size_t old_bytes = page->bytes;
   const std::size_t bytes = RoundUp(size + kPageHeader, 4096);
   if (bytes > old_bytes) {
-    if (bytes > page->reserved) return InPlace::kMove;
+    if (bytes > page->reserved || (pool->flags & kPoolShared)) return InPlace::kMove;
     if (pool->in_use_bytes + (bytes - old_bytes) > pool->ceiling) return InPlace::kMove;
     if (!platform::CommitRange(Base(page) + old_bytes, bytes - old_bytes)) return InPlace::kMove;
     if (pool->flags & kPoolLocked) platform::LockRange(Base(page) + old_bytes, bytes - old_bytes);
     pool->in_use_bytes += bytes - old_bytes;
     page->bytes = bytes;
     // Fresh commits read as zero already.
-  } else if (bytes < old_bytes) {
+  } else if (bytes < old_bytes && !(pool->flags & kPoolShared)) {
     platform::DecommitRange(Base(page) + bytes, old_bytes - bytes);
     pool->in_use_bytes -= old_bytes - bytes;
     page->bytes = bytes;
@@ -615,28 +700,35 @@ bool IsLivePool(const Pool* pool) {
   ProcessGuard guard;
   for (Pool* p = g_pools; p; p = p->next_pool)
     if (p == pool) return pool->magic == kPoolMagic;
-  return false;
+  return FindRecordLocked(pool) && pool->magic == kPoolMagic;
+}
+
+PoolLock* LockOf(Pool* pool) {
+  if (!(pool->flags & kPoolShared)) return pool->lock;
+  ProcessGuard guard;
+  SharedRecord* record = FindRecordLocked(pool);
+  return record ? &record->lock : nullptr;
 }
 
 void EnterPool(Pool* pool) {
-  PoolLock* lock = pool->lock;
+  PoolLock* lock = LockOf(pool);
   if (!lock) return;
   std::uintptr_t me = platform::CurrentThreadId();
   if (lock->owner.load(std::memory_order_relaxed) == me) {
     ++lock->depth;
     return;
   }
-  lock->lock.Enter();
+  lock->Take();
   lock->owner.store(me, std::memory_order_relaxed);
   lock->depth = 1;
 }
 
 void LeavePool(Pool* pool) {
-  PoolLock* lock = pool->lock;
-  if (!lock) return;
+  PoolLock* lock = LockOf(pool);
+  if (!lock || lock->depth == 0) return;
   if (--lock->depth == 0) {
     lock->owner.store(0, std::memory_order_relaxed);
-    lock->lock.Leave();
+    lock->Give();
   }
 }
 
@@ -688,12 +780,12 @@ int RaiseError(int code, Pool* pool) {
 
   // The handler runs with the pool unlocked, so that it may free memory of it.
   unsigned held = 0;
-  if (pool && IsLivePool(pool) && pool->lock &&
-      pool->lock->owner.load(std::memory_order_relaxed) == me) {
-    held = pool->lock->depth;
-    pool->lock->depth = 0;
-    pool->lock->owner.store(0, std::memory_order_relaxed);
-    pool->lock->lock.Leave();
+  PoolLock* lock = pool && IsLivePool(pool) ? LockOf(pool) : nullptr;
+  if (lock && lock->owner.load(std::memory_order_relaxed) == me) {
+    held = lock->depth;
+    lock->depth = 0;
+    lock->owner.store(0, std::memory_order_relaxed);
+    lock->Give();
   }
 
   int answer = 0;
@@ -712,10 +804,9 @@ int RaiseError(int code, Pool* pool) {
       break;
     }
   }
-  if (held && IsLivePool(pool)) {
-    pool->lock->lock.Enter();
-    pool->lock->owner.store(me, std::memory_order_relaxed);
-    pool->lock->depth = held;
+  if (held && IsLivePool(pool) && (lock = LockOf(pool)) && lock->Take()) {
+    lock->owner.store(me, std::memory_order_relaxed);
+    lock->depth = held;
   }
   return answer;
 }
@@ -759,6 +850,12 @@ Pool* CreatePool(std::size_t fixed_size, unsigned prealloc_count, unsigned flags
 }
 
 bool DestroyPool(Pool* pool) {
+  bool shared;
+  {
+    ProcessGuard guard;
+    shared = FindRecordLocked(pool) != nullptr;
+  }
+  if (shared) return DetachSharedPool(pool);
   {
     ProcessGuard guard;
     bool live = false;
@@ -780,6 +877,183 @@ bool DestroyPool(Pool* pool) {
   if (pool->lock) pool->lock->~PoolLock();
   pool->magic = 0;
   platform::ReleaseRegion(pool, kPageAlign);
+  return true;
+}
+
+// ---- Shared pools ---------------------------------------------------------
+namespace {
+
+// Puts the region's page units on (or off) this process's page records.
+bool RecordRegion(Pool* pool, bool on) {
+  for (std::uint64_t at = kSharedUnit; at < pool->region_bytes; at += kSharedUnit) {
+    void* unit = reinterpret_cast<void*>(static_cast<std::uintptr_t>(pool->region_address + at));
+    if (on && !RecordPage(unit)) return false;
+    if (!on) ForgetPage(unit);
+  }
+  return true;
+}
+
+SharedRecord* AddRecord(Pool* pool, platform::SharedHandle mapping, platform::SharedHandle mutex,
+                        bool created, const char* name) {
+  auto* record = new (std::nothrow) SharedRecord{};
+  if (!record) {
+    RaiseError(kOutOfMemory, nullptr);
+    return nullptr;
+  }
+  record->pool = pool;
+  record->mapping = mapping;
+  record->lock.mutex = mutex;
+  record->created = created;
+  std::snprintf(record->region_name, sizeof record->region_name, "%s", name);
+  if (!RecordRegion(pool, true)) {
+    RecordRegion(pool, false);
+    delete record;
+    return nullptr;
+  }
+  ProcessGuard guard;
+  record->next = g_shared;
+  g_shared = record;
+  return record;
+}
+
+// A mutex of a fresh name for the pool: names drawn from a generator seeded
+// by the thread and the pool's address until one is free.
+platform::SharedHandle CreatePoolMutex(Pool* pool) {
+  std::uint64_t state = platform::CurrentThreadId() ^ reinterpret_cast<std::uintptr_t>(pool);
+  auto next = [&state] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>(state >> 33);
+  };
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    std::uint64_t product = std::uint64_t{next()} * next();
+    std::snprintf(pool->mutex_name, sizeof pool->mutex_name, "PHS%llX",
+                  static_cast<unsigned long long>(product));
+    bool exists = false;
+    if (platform::SharedHandle mutex = platform::CreateNamedMutex(pool->mutex_name, &exists))
+      return mutex;
+    if (!exists) return 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Pool* CreateSharedPool(const char* name, std::size_t bytes, unsigned flags) {
+  if (!name || !*name || std::strlen(name) >= sizeof(SharedRecord::region_name)) return nullptr;
+  bool already = false;
+  if (Pool* found = AttachSharedPool(nullptr, name, &already)) return found;
+  bytes = std::max(RoundUp(bytes, kSharedUnit), kMinSharedRegion);
+  platform::SharedHandle mapping = platform::CreateSharedMemory(name, bytes);
+  if (!mapping) return nullptr;
+  void* base = platform::MapSharedMemory(mapping, bytes, nullptr);
+  if (!base) {
+    platform::CloseSharedMemory(mapping);
+    platform::RemoveSharedNames(name, nullptr);
+    return nullptr;
+  }
+  auto* pool = static_cast<Pool*>(base);
+  std::memset(pool, 0, sizeof(Pool));
+  pool->magic = kPoolMagic;
+  pool->flags = static_cast<std::uint16_t>((flags & kPoolLocked) | kPoolShared | kPoolSerialized);
+  pool->small_limit = kDefaultSmallLimit;
+  pool->page_size = kDefaultPageSize;
+  pool->large_limit = kDefaultPageSize / 4;
+  pool->in_use_bytes = kSharedUnit;
+  pool->floor = kRetentionFloor;
+  pool->ceiling = kNoCeiling;
+  pool->region_address = reinterpret_cast<std::uintptr_t>(base);
+  pool->region_bytes = bytes;
+  pool->high_water = kSharedUnit;
+  pool->extents[0] = Extent{~std::uint64_t{0}, 0, 0, 0};
+  for (unsigned i = 1; i < kMaxExtents; ++i)
+    pool->extents[i].next = static_cast<std::uint16_t>(i + 1 < kMaxExtents ? i + 1 : 0);
+  pool->extent_spare = 1;
+  platform::SharedHandle mutex = CreatePoolMutex(pool);
+  if (!mutex || !AddRecord(pool, mapping, mutex, true, name)) {
+    platform::CloseNamedMutex(mutex);
+    platform::RemoveSharedNames(name, mutex ? pool->mutex_name : nullptr);
+    platform::UnmapSharedMemory(base, bytes);
+    platform::CloseSharedMemory(mapping);
+    return nullptr;
+  }
+  return pool;
+}
+
+Pool* AttachSharedPool(Pool* pool, const char* name, bool* already) {
+  bool dummy;
+  if (!already) already = &dummy;
+  *already = false;
+  if (pool) {
+    ProcessGuard guard;
+    if (FindRecordLocked(pool)) {
+      *already = true;
+      return pool;
+    }
+  }
+  if (!name) return nullptr;
+  platform::SharedHandle mapping = platform::OpenSharedMemory(name);
+  if (!mapping) return nullptr;
+  // The header tells where the region lives and how large it is.
+  std::uint64_t address = 0, bytes = 0;
+  if (void* peek = platform::MapSharedMemory(mapping, kSharedUnit, nullptr)) {
+    auto* header = static_cast<Pool*>(peek);
+    if (header->magic == kPoolMagic && (header->flags & kPoolShared)) {
+      address = header->region_address;
+      bytes = header->region_bytes;
+    }
+    platform::UnmapSharedMemory(peek, kSharedUnit);
+  }
+  auto* found = reinterpret_cast<Pool*>(static_cast<std::uintptr_t>(address));
+  {
+    ProcessGuard guard;
+    if (address && FindRecordLocked(found)) {
+      platform::CloseSharedMemory(mapping);
+      *already = true;
+      return found;
+    }
+  }
+  void* base = address ? platform::MapSharedMemory(mapping, bytes, found) : nullptr;
+  if (!base) {
+    platform::CloseSharedMemory(mapping);
+    return nullptr;
+  }
+  platform::SharedHandle mutex = platform::OpenNamedMutex(found->mutex_name);
+  if (!mutex || !AddRecord(found, mapping, mutex, false, name)) {
+    platform::CloseNamedMutex(mutex);
+    platform::UnmapSharedMemory(base, bytes);
+    platform::CloseSharedMemory(mapping);
+    return nullptr;
+  }
+  return found;
+}
+
+bool DetachSharedPool(Pool* pool) {
+  SharedRecord* record = nullptr;
+  {
+    ProcessGuard guard;
+    for (SharedRecord** link = &g_shared; *link; link = &(*link)->next) {
+      if ((*link)->pool == pool) {
+        record = *link;
+        *link = record->next;
+        break;
+      }
+    }
+    if (record && g_default_pool.load() == pool) g_default_pool.store(nullptr);
+  }
+  if (!record) {
+    RaiseError(kBadMemPool, pool);
+    return false;
+  }
+  if (record->lock.depth) platform::ReleaseNamedMutex(record->lock.mutex);
+  const std::uint64_t bytes = pool->region_bytes;
+  char mutex_name[sizeof pool->mutex_name];
+  std::memcpy(mutex_name, pool->mutex_name, sizeof mutex_name);
+  RecordRegion(pool, false);
+  platform::CloseNamedMutex(record->lock.mutex);
+  platform::UnmapSharedMemory(pool, bytes);
+  platform::CloseSharedMemory(record->mapping);
+  if (record->created) platform::RemoveSharedNames(record->region_name, mutex_name);
+  delete record;
   return true;
 }
 

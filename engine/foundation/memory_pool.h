@@ -70,6 +70,17 @@ enum AllocFlags : unsigned {
 Pool* CreatePool(std::size_t fixed_size, unsigned prealloc_count, unsigned flags);
 // Gives every page of the pool back; its blocks become invalid.
 bool DestroyPool(Pool* pool);
+// Pools shared between processes: a named region (at least 262,144 bytes)
+// mapped at the same address in each process, serialised by a named mutex.
+// Creating returns the pool of that name when one exists already; null when
+// the region cannot be had.
+Pool* CreateSharedPool(const char* name, std::size_t bytes, unsigned flags = 0);
+// This process's view of a shared pool: the pool given, when this process
+// has it already, else the pool of that name, mapped at its address.
+// `already` tells whether this process had attached it before.
+Pool* AttachSharedPool(Pool* pool, const char* name, bool* already);
+// Closes this process's view of a shared pool (DestroyPool does the same).
+bool DetachSharedPool(Pool* pool);
 // The process's default pool (serialised), created on first use.
 Pool* DefaultPool();
 // Null when the default pool has not been made yet.

@@ -102,10 +102,36 @@ inline std::uint16_t& Word16(Page* page, std::uint32_t offset) {
 
 // A pool's serialisation: a platform lock with an owner and nesting count,
 // so the error dispatch can release it completely and take it back.
+// For a shared pool the lock is its named mutex, one handle per process.
 struct PoolLock {
   platform::ThreadLock lock;
+  platform::SharedHandle mutex = 0;
   std::atomic<std::uintptr_t> owner{0};
   unsigned depth = 0;
+  bool Take() {
+    if (mutex) return platform::WaitNamedMutex(mutex);
+    lock.Enter();
+    return true;
+  }
+  void Give() {
+    if (mutex)
+      platform::ReleaseNamedMutex(mutex);
+    else
+      lock.Leave();
+  }
+};
+
+// A free range of a shared pool's region, in 64 KB units; descriptors live
+// in the pool header and form a ring through their indices, which always
+// holds the sentinel (index 0, start ~0, no units).
+constexpr unsigned kMaxExtents = 128;
+constexpr std::size_t kSharedUnit = 65536;
+constexpr std::size_t kMinSharedRegion = 0x40000;
+struct Extent {
+  std::uint64_t start;
+  std::uint32_t units;
+  std::uint16_t next;
+  std::uint16_t prev;
 };
 
 }  // namespace qs::mem::detail
@@ -128,8 +154,15 @@ struct Pool {
   detail::Page* last_fixed;
   detail::Page* small_page;
   void* small_free[detail::kSmallClasses];
-  Pool* next_pool;
+  Pool* next_pool;  // unshared pools: the process's pool list
   alignas(16) unsigned char lock_storage[sizeof(detail::PoolLock)];
+  // Shared pools, readable by every process that maps the region:
+  std::uint64_t region_address;  // where every process maps it
+  std::uint64_t region_bytes;
+  std::uint64_t high_water;  // bytes from the start handed to pages or extents
+  std::uint16_t extent_spare;  // first unused descriptor (0: none)
+  char mutex_name[30];
+  detail::Extent extents[detail::kMaxExtents];
 };
 static_assert(sizeof(Pool) <= detail::kPoolHeaderBytes, "pool header fits its page");
 
@@ -141,6 +174,8 @@ namespace qs::mem::detail {
 // Whether the 64 KB unit at `page` starts a page of this manager; asks only
 // the manager's own records, so any address may be looked up.
 bool IsManagedPage(const void* page);
+// The lock of a serialised pool in this process, or null.
+PoolLock* LockOf(Pool* pool);
 // Whether `pool` is a live pool of this process.
 bool IsLivePool(const Pool* pool);
 

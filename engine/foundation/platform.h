@@ -120,6 +120,29 @@ class ThreadLock {
   alignas(16) unsigned char storage_[64];
 };
 
+// ---- Shared memory and named mutexes (shared memory pools) -----------------
+// Handles are 0 when nothing is open.
+using SharedHandle = std::intptr_t;
+// A new named region of `bytes` backed by the paging file; 0 when it cannot
+// be made or a region of that name exists already.
+SharedHandle CreateSharedMemory(const char* name, std::size_t bytes);
+SharedHandle OpenSharedMemory(const char* name);
+// Maps the first `bytes` of a region at `at` exactly (null: anywhere on a
+// 64 KB boundary); null on failure.
+void* MapSharedMemory(SharedHandle region, std::size_t bytes, void* at);
+void UnmapSharedMemory(void* at, std::size_t bytes);
+void CloseSharedMemory(SharedHandle region);
+// A new mutex of that name; 0 with `*exists` set when the name is taken.
+SharedHandle CreateNamedMutex(const char* name, bool* exists);
+SharedHandle OpenNamedMutex(const char* name);
+// Waits without time-out; false when the wait fails outright.
+bool WaitNamedMutex(SharedHandle mutex);
+void ReleaseNamedMutex(SharedHandle mutex);
+void CloseNamedMutex(SharedHandle mutex);
+// Drops the names of a region and a mutex where the system keeps names after
+// the last handle is closed (POSIX); nothing on Windows.
+void RemoveSharedNames(const char* region, const char* mutex);
+
 // ---- Threads --------------------------------------------------------------
 [[noreturn]] void ExitCurrentThread(unsigned code);
 

@@ -617,3 +617,140 @@ TEST(MemoryEngineHeap, MemAllocGivesAlignedBlocks) {
 
 }  // namespace
 }  // namespace qs::mem
+
+namespace qs::test {
+int RunThisProgram(const char* arguments);
+void SetEnvironment(const char* name, const char* value);
+}  // namespace qs::test
+
+namespace qs::mem {
+namespace {
+
+std::string UniqueName(const char* what) {
+  static int counter = 0;
+  char name[64];
+  std::snprintf(name, sizeof name, "QsTest%s%llX_%d", what,
+                static_cast<unsigned long long>(platform::CurrentThreadId() & 0xFFFFFFFFFFull), ++counter);
+  return name;
+}
+
+// The free extents of a shared pool's region: (start, 64 KB units).
+std::vector<std::pair<std::uint64_t, unsigned>> Extents(Pool* pool) {
+  std::vector<std::pair<std::uint64_t, unsigned>> out;
+  for (std::uint16_t i = pool->extents[0].next; i != 0 && out.size() < 200; i = pool->extents[i].next)
+    out.emplace_back(pool->extents[i].start, pool->extents[i].units);
+  return out;
+}
+
+std::uint64_t PageStart(const void* block) { return reinterpret_cast<std::uintptr_t>(detail::PageOfAddress(block)); }
+
+TEST(SharedPool, AttachingAgainGivesTheSamePool) {
+  std::string name = UniqueName("Attach");
+  Pool* pool = CreateSharedPool(name.c_str(), 1 << 20);
+  ASSERT_NE(pool, nullptr);
+  bool already = false;
+  EXPECT_EQ(AttachSharedPool(pool, nullptr, &already), pool);
+  EXPECT_TRUE(already);
+  already = false;
+  EXPECT_EQ(AttachSharedPool(nullptr, name.c_str(), &already), pool);
+  EXPECT_TRUE(already);
+  EXPECT_EQ(CreateSharedPool(name.c_str(), 1 << 20), pool);
+  EXPECT_EQ(AttachSharedPool(nullptr, "QsTestNoSuchPool", &already), nullptr);
+  EXPECT_EQ(MemoryInUse(pool), 65536);
+  EXPECT_TRUE(Extents(pool).empty());  // only the sentinel
+  EXPECT_EQ(std::string(pool->mutex_name).rfind("PHS", 0), 0u);
+  EXPECT_TRUE(DestroyPool(pool));
+  EXPECT_EQ(AttachSharedPool(nullptr, name.c_str(), &already), nullptr);
+}
+
+TEST(SharedPool, PagesComeFromTheRegionAndJoinWhenGivenBack) {
+  test::RecordingSink sink;
+  sink.set_answer(kIdIgnore);
+  Pool* pool = CreateSharedPool(UniqueName("Pages").c_str(), 2 << 20);
+  ASSERT_NE(pool, nullptr);
+  // Large blocks of two 64 KB units each, one after another above the mark.
+  void* p[5];
+  for (void*& b : p) {
+    b = Alloc(pool, 70000);
+    ASSERT_NE(b, nullptr);
+    Fill(b, 70000, 1);
+  }
+  for (int i = 1; i < 5; ++i) ASSERT_EQ(PageStart(p[i]), PageStart(p[i - 1]) + 2 * 65536);
+  // Two adjacent pages, in either order, become one extent.
+  Free(p[1]);
+  Free(p[0]);
+  EXPECT_EQ(Extents(pool), (std::vector<std::pair<std::uint64_t, unsigned>>{{PageStart(p[0]), 4}}));
+  // A range between two extents joins both.
+  Free(p[3]);
+  EXPECT_EQ(Extents(pool).size(), 2u);
+  Free(p[2]);
+  EXPECT_EQ(Extents(pool), (std::vector<std::pair<std::uint64_t, unsigned>>{{PageStart(p[0]), 8}}));
+  // First fit takes the start of the extent.
+  void* again = Alloc(pool, 3 * 65536);
+  EXPECT_EQ(PageStart(again), PageStart(p[0]));
+  EXPECT_EQ(Extents(pool), (std::vector<std::pair<std::uint64_t, unsigned>>{{PageStart(p[0]) + 4 * 65536, 4}}));
+  // Small and medium blocks live in the region too.
+  void* small = Alloc(pool, 40);
+  void* medium = Alloc(pool, 2000);
+  EXPECT_EQ(PoolOf(small), pool);
+  EXPECT_EQ(PoolOf(medium), pool);
+  EXPECT_EQ(CheckPool(pool), 1);
+  // Beyond the region: out of memory.
+  EXPECT_EQ(Alloc(pool, 4 << 20), nullptr);
+  EXPECT_EQ(Texts(sink), std::vector<std::string>{"Out of memory.  Please free some memory, then choose retry."});
+  Free(small);
+  Free(medium);
+  Free(again);
+  Free(p[4]);
+  EXPECT_EQ(CheckPool(pool), 1);
+  EXPECT_TRUE(DestroyPool(pool));
+}
+
+// Run by TwoProcessesShareBlocks as a second process; skipped otherwise.
+TEST(SharedPoolChild, AnswersThroughTheSharedPool) {
+  const char* name = std::getenv("QS_SHARED_POOL");
+  const char* mailbox = std::getenv("QS_SHARED_MAILBOX");
+  if (!name || !*name || !mailbox || !*mailbox) GTEST_SKIP() << "runs as a child process only";
+  bool already = true;
+  Pool* pool = AttachSharedPool(nullptr, name, &already);
+  ASSERT_NE(pool, nullptr);
+  EXPECT_FALSE(already);
+  auto** box = reinterpret_cast<char**>(static_cast<std::uintptr_t>(std::strtoull(mailbox, nullptr, 16)));
+  EXPECT_EQ(CheckPointer(pool, box), 1);
+  EXPECT_STREQ(box[0], "question");
+  EXPECT_TRUE(Free(box[0]));
+  box[0] = nullptr;
+  auto* reply = static_cast<char*>(Alloc(pool, 6000));
+  ASSERT_NE(reply, nullptr);
+  std::strcpy(reply, "answer");
+  box[1] = reply;
+  EXPECT_EQ(CheckPool(pool), 1);
+  EXPECT_TRUE(DetachSharedPool(pool));
+}
+
+TEST(SharedPool, TwoProcessesShareBlocks) {
+  std::string name = UniqueName("Two");
+  Pool* pool = CreateSharedPool(name.c_str(), 1 << 20);
+  ASSERT_NE(pool, nullptr);
+  auto** box = static_cast<char**>(Alloc(pool, 2 * sizeof(char*), kZeroFill));
+  box[0] = std::strcpy(static_cast<char*>(Alloc(pool, 100)), "question");
+  char address[32];
+  std::snprintf(address, sizeof address, "%llx",
+                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(box)));
+  test::SetEnvironment("QS_SHARED_POOL", name.c_str());
+  test::SetEnvironment("QS_SHARED_MAILBOX", address);
+  EXPECT_EQ(test::RunThisProgram("--gtest_filter=SharedPoolChild.*"), 0);
+  test::SetEnvironment("QS_SHARED_POOL", nullptr);
+  test::SetEnvironment("QS_SHARED_MAILBOX", nullptr);
+  EXPECT_EQ(box[0], nullptr);
+  ASSERT_NE(box[1], nullptr);
+  EXPECT_STREQ(box[1], "answer");
+  EXPECT_EQ(CheckPointer(pool, box[1]), 1);
+  EXPECT_EQ(CheckPool(pool), 1);
+  Free(box[1]);
+  Free(box);
+  EXPECT_TRUE(DestroyPool(pool));
+}
+
+}  // namespace
+}  // namespace qs::mem

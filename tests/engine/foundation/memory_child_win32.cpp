@@ -1,0 +1,32 @@
+// Starts this test program again as a child process (for tests that need a
+// second process) and waits for it.
+#include <windows.h>
+
+#include <string>
+
+namespace qs::test {
+
+int RunThisProgram(const char* arguments) {
+  char exe[MAX_PATH];
+  if (!GetModuleFileNameA(nullptr, exe, MAX_PATH)) return -1;
+  std::string command = std::string("\"") + exe + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return -1;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+void SetEnvironment(const char* name, const char* value) {
+  SetEnvironmentVariableA(name, value);
+  _putenv_s(name, value ? value : "");
+}
+
+}  // namespace qs::test
