@@ -29,6 +29,10 @@ struct Parser::InputFrame : public EngineObject {
   const char* text = nullptr;    // the internal entity's text being read
   std::int32_t line = 1;
   int encoding = 0;
+  // Bytes given back, last in first out. The stream's own buffer cannot
+  // give back across a refill, so the parser keeps them itself.
+  std::uint8_t pushed[8];
+  int pushedCount = 0;
 };
 
 namespace {
@@ -210,7 +214,9 @@ ExternalId* Parser::InnermostId() const { return top_ ? top_->id : nullptr; }
 
 std::int32_t Parser::CurrentLine() const { return top_ ? top_->line : 0; }
 
-std::int32_t Parser::CurrentOffset() const { return top_ ? top_->stream->Tell() : 0; }
+std::int32_t Parser::CurrentOffset() const {
+  return top_ ? top_->stream->Tell() - top_->pushedCount : 0;
+}
 
 void Parser::MarkVerbatim(const char* text) {
   char name[kTokenCapacity + 1];
@@ -234,6 +240,12 @@ int Parser::NextRawChar() {
   if (stop_ && !top_) return current_ = 0;
   while (top_) {
     InputFrame* frame = top_;
+    if (frame->pushedCount > 0) {
+      int c = frame->pushed[--frame->pushedCount];
+      if (c == '\n') ++frame->line;
+      current_ = static_cast<std::uint8_t>(c);
+      return c;
+    }
     int c = frame->stream->GetChar();
     if (c != 0 || frame->stream->State() != Stream::kAtEnd) {
       if (c == '\n') ++frame->line;
@@ -251,12 +263,10 @@ int Parser::NextRawChar() {
 }
 
 void Parser::UngetChar() {
-  if (!top_) return;
-  Stream* s = top_->stream;
-  s->Unread(1);
-  std::size_t n = 0;
-  const std::uint8_t* p = s->Peek(&n);
-  if (p && n && *p == '\n' && top_->line > 1) --top_->line;
+  InputFrame* frame = top_;
+  if (!frame || frame->pushedCount == static_cast<int>(sizeof frame->pushed)) return;
+  frame->pushed[frame->pushedCount++] = current_;
+  if (current_ == '\n' && frame->line > 1) --frame->line;
 }
 
 int Parser::NextChar() {

@@ -35,6 +35,22 @@ char* CutReportPath(const char* path) {
   return text;
 }
 
+void HostBlockStream::Refill() {
+  std::intptr_t length = 0;
+  std::int32_t more = 1;
+  const char* block = proc_ ? proc_(data_, &length, &more) : nullptr;
+  if (!block || length <= 0) {
+    // Nothing more: the stream ends here.
+    start_ = end_ = cur_;
+    state_ = kAtEnd;
+    return;
+  }
+  // The host's block is only read; the stream never writes through it.
+  start_ = reinterpret_cast<std::uint8_t*>(const_cast<char*>(block));
+  end_ = start_ + length;
+  if (more == 0) state_ = kLastBuffer;
+}
+
 ReportingParser::ReportingParser(QsParseReportProc report, std::intptr_t data, Dtd* dtd,
                                  Document* document)
     : ReportingParser(report, data, EngineResolver(), EngineEntityrc(), dtd, document) {}

@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "api/parse_report.h"
+#include "foundation/entity_storage.h"
+#include "foundation/stream.h"
 #include "sgml/parser.h"
 
 namespace qs {
@@ -44,6 +46,31 @@ class ReportingParser : public Parser {
   QsParseReportProc report_;
   std::intptr_t data_;
   std::int32_t flags_ = QS_REPORT_PROLOG;
+};
+
+// A block of memory the host lent for one parse: given back to the host
+// (engine event 48 with its start) when the stream goes.
+class MemorySource : public MemoryInStream {
+ public:
+  MemorySource(const char* block, std::size_t length)
+      : MemoryInStream(block, length, nullptr, true) {}
+};
+
+// The host's procedure that hands out a source block by block: the next
+// block (null at the end) with its length; `more` set to 0 marks the last.
+using HostBlockProc = const char* (*)(std::intptr_t data, std::intptr_t* length,
+                                      std::int32_t* more);
+
+class HostBlockStream : public Stream {
+ public:
+  HostBlockStream(HostBlockProc proc, std::intptr_t data, const char* sourceName = nullptr)
+      : Stream(sourceName), proc_(proc), data_(data) {}
+  bool IsReadable() override { return true; }
+  void Refill() override;
+
+ private:
+  HostBlockProc proc_;
+  std::intptr_t data_;
 };
 
 // The text a report shows for a file path: the path itself, or, past 100

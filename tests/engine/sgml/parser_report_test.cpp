@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "parser_support.h"
 #include "sgml/entityrc.h"
@@ -67,6 +68,43 @@ TEST(ParserReport, WithoutInputTheEntityIsUnknown) {
   EXPECT_EQ(log.reports[1].number, 53);
   EXPECT_EQ(log.reports[2].kind, 2);
   EXPECT_EQ(log.reports[2].offset, 0);
+}
+
+struct Blocks {
+  std::vector<std::string> parts;
+  std::size_t next = 0;
+  static const char* Proc(std::intptr_t data, std::intptr_t* length, std::int32_t* more) {
+    auto* b = reinterpret_cast<Blocks*>(data);
+    if (b->next >= b->parts.size()) return nullptr;
+    const std::string& part = b->parts[b->next++];
+    *length = static_cast<std::intptr_t>(part.size());
+    if (b->next == b->parts.size()) *more = 0;
+    return part.data();
+  }
+};
+
+TEST(ParserReport, HostBlocksFeedTheParserAcrossEveryBoundary) {
+  EngineScope scope;
+  const std::string text =
+      "<!ENTITY % m \"(a|b)\">\r\n<!ELEMENT x - - %m;-(q)>\r<!-- c -->"
+      "<!ATTLIST x n CDATA \"&#65;\">\r\n<!ELEMENT y - O (#PCDATA)*+(z)>";
+  Blocks blocks;
+  for (char c : text) blocks.parts.push_back(std::string(1, c));
+  RecordingParser parser;
+  parser.ParseDeclarationInput(new HostBlockStream(&Blocks::Proc, reinterpret_cast<std::intptr_t>(&blocks)), 1);
+  EXPECT_TRUE(parser.messages.empty()) << Describe(parser.messages);
+  ElementTypeDecl* x = parser.GetDtd()->FindElement("X");
+  ASSERT_NE(x, nullptr);
+  ASSERT_NE(x->Attributes().Find("N"), nullptr);
+  EXPECT_STREQ(x->Attributes().Find("N")->DefaultText(), "A");
+  ASSERT_NE(parser.GetDtd()->FindElement("Y"), nullptr);
+  EXPECT_EQ(parser.GetDtd()->FindElement("Y")->flags, 0x48);
+  EXPECT_EQ(blocks.next, blocks.parts.size());
+
+  Blocks none;
+  RecordingParser empty;
+  empty.ParseDeclarationInput(new HostBlockStream(&Blocks::Proc, reinterpret_cast<std::intptr_t>(&none)), 1);
+  EXPECT_TRUE(empty.messages.empty()) << Describe(empty.messages);
 }
 
 TEST(ParserReport, LongPathsAreCutTo95AndDots) {
