@@ -106,6 +106,27 @@ TEST(ParserScanner, ExpandedLiterals) {
   EXPECT_EQ(EntityText(*plain.GetDocument(), "e"), "a&#38;b");
 }
 
+TEST(ParserScanner, SdataWithoutReplacementStaysAsWritten) {
+  EngineScope scope;
+  RecordingParser parser;
+  ParseText(parser, "<!ENTITY s SDATA \"[xyzzy ]\"><!ENTITY c CDATA \"a&s;b&s c\">");
+  EXPECT_EQ(EntityText(*parser.GetDocument(), "c"), "a&s;b&s c");
+  ASSERT_EQ(parser.messages.size(), 2u) << Describe(parser.messages);
+  EXPECT_EQ(parser.messages[0], (Message{5, false, "[xyzzy ]"}));
+}
+
+TEST(ParserScanner, AnUnknownDeclaredEncodingIsWarningFiftyTwo) {
+  EngineScope scope;
+  RecordingParser parser;
+  parser.ParseDeclarationInput(
+      new MemoryInStream("<?xml version=\"1.0\" encoding=\"klingon\"?><!ELEMENT a - - EMPTY>", 62,
+                         "enc"),
+      0);
+  ASSERT_FALSE(parser.messages.empty());
+  EXPECT_EQ(parser.messages[0], (Message{52, false, "klingon"}));
+  EXPECT_NE(parser.GetDtd()->FindElement("A"), nullptr);
+}
+
 TEST(ParserScanner, LiteralLimitsAreKeptAndTheRestSkipped) {
   EngineScope scope;
   RecordingParser parser;
