@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "parser_support.h"
@@ -105,6 +106,33 @@ TEST(ParserReport, HostBlocksFeedTheParserAcrossEveryBoundary) {
   RecordingParser empty;
   empty.ParseDeclarationInput(new HostBlockStream(&Blocks::Proc, reinterpret_cast<std::intptr_t>(&none)), 1);
   EXPECT_TRUE(empty.messages.empty()) << Describe(empty.messages);
+}
+
+std::vector<std::pair<int, std::intptr_t>> g_hostEvents;
+std::intptr_t RecordHostEvent(WindowHandle, int event, std::intptr_t a, std::intptr_t) {
+  g_hostEvents.push_back({event, a});
+  return 0;
+}
+
+TEST(ParserReport, AMemorySourceGivesItsBlockBackOnce) {
+  g_hostEvents.clear();
+  HostedEngine engine(0, "C:\\Home\\", "T", &RecordHostEvent);
+  EngineBase* previous = SetEngine(&engine);
+  static const char block[] = "<!ELEMENT a - - EMPTY>";
+  {
+    RecordingParser parser;
+    parser.ParseDeclarationInput(new MemorySource(block, sizeof block - 1), 1);
+    EXPECT_NE(parser.GetDtd()->FindElement("A"), nullptr);
+  }
+  SetEngine(previous);
+  int given = 0;
+  for (const auto& e : g_hostEvents) {
+    if (e.first == 48) {
+      ++given;
+      EXPECT_EQ(e.second, reinterpret_cast<std::intptr_t>(block));
+    }
+  }
+  EXPECT_EQ(given, 1);
 }
 
 TEST(ParserReport, LongPathsAreCutTo95AndDots) {
