@@ -291,4 +291,20 @@ std::intptr_t QsEnumDocumentMarks(QsHandle document, QsRecordProc procedure, QsW
   return result;
 }
 
+void QsShowElement(QsHandle handle) {
+  HandleTable* table = Handles();
+  HandleType type;
+  void* object = nullptr;
+  if (!table || !table->Find(handle, &type, &object)) return;
+  // Anchors and graphic entities show themselves through their views.
+  if (type != HandleType::kNode) return;
+  auto* node = static_cast<NodeRef*>(object);
+  Engine* engine = CurrentEngine();
+  std::uint32_t start, end;
+  node->GetRange(&start, &end);
+  if (engine && node->GetDocument())
+    engine->GotoPosition(0, nullptr, node->GetDocument(), static_cast<std::int32_t>(start),
+                         static_cast<std::int32_t>(end > start ? end - start : 0), 1);
+}
+
 }  // extern "C"

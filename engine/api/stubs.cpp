@@ -153,7 +153,6 @@ QsHandle QsGetElementByPointer(QsHandle, const char*) { return 0; }
 char* QsGetNodeLocation(QsHandle, char*, std::int32_t) { return nullptr; }
 std::int32_t QsGotoLocation(QsHandle, const char*) { return 0; }
 std::int32_t QsListAttributes(QsWindow, QsHandle) { return 0; }
-void QsShowElement(QsHandle) {}
 void QsFollowLink(QsHandle) {}
 QsWord QsParseLocation(QsHandle, const char*) { return 0; }
 

@@ -81,6 +81,11 @@ TEST_F(NodeExports, WalkNamesAndIds) {
   EXPECT_EQ(QsGetElementAtPosition(doc, 3), 0u);
   EXPECT_EQ(QsGetElementAtPosition(doc, -1), 0u);
 
+  // With no view open nothing shows, and nobody is told of a fault.
+  QsShowElement(at);
+  QsShowElement(doc);
+  EXPECT_TRUE(sink_.messages().empty());
+
   QsHandle again = QsGetNodeDocument(at);
   EXPECT_EQ(again, doc);  // the same document keeps its handle
   EXPECT_EQ(QsGetHandleRefCount(doc), 2u);
@@ -269,6 +274,7 @@ TEST_F(NodeExports, BadHandlesGiveTheirFailureResults) {
     EXPECT_EQ(QsGetNodeEntity(bad), 0u);
     EXPECT_EQ(QsGetEntityValueB(bad), 0);
     EXPECT_EQ(QsGetNotationAttrCount(bad), 0);
+    QsShowElement(bad);
   }
 }
 
