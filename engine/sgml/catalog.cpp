@@ -358,12 +358,10 @@ void Catalog::ReadCatalogFile(Stream* stream) {
     else if (CompareStringNoCase(word, "ENTITY") == 0) kind = CatalogEntry::kEntity;
     else if (CompareStringNoCase(word, "DOCTYPE") == 0) kind = CatalogEntry::kDoctype;
     else if (CompareStringNoCase(word, "CATALOG") == 0) {
-      if (tokens.Next() != ConfigTokenizer::kString) {
-        // Not a quoted file name: the keyword is ignored and the token read
-        // again on its own.
-        if (!tokens.Failed()) tokens.PushBack(ConfigTokenizer::kWord);
-        continue;
-      }
+      // The file name may be quoted or not: the system's catalogs name
+      // their parts unquoted ("CATALOG /etc/sgml/docbook-xml.cat").
+      int code = tokens.Next();
+      if (code != ConfigTokenizer::kString && code != ConfigTokenizer::kWord) break;
       char* path = EngineMakeAbsolute(tokens.Text(), DirectoryText());
       if (!path) continue;
       if (FindIncluded(path) || g_reading.Contains(path)) {

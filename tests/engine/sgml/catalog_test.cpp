@@ -142,11 +142,13 @@ TEST_F(ResolverTest, ExternalIdEqualsAndFormat) {
 
 TEST_F(ResolverTest, CatalogFirstEntryWinsAndIncludesKeepFileOrder) {
   Write("sub", "PUBLIC Q sub.dtd\nPUBLIC P subp.dtd\n");
+  Write("unquoted", "PUBLIC U u.dtd\n");
   Write("catalog",
         "-- main catalog -- PUBLIC \"p\" before.dtd\n"
         "PUBLIC \"  P \" ignored.dtd\n"
         "CATALOG \"sub\"\n"
         "PUBLIC \"Q\" after.dtd\n"
+        "CATALOG unquoted\n"
         "PUBLIC \"R\" r/after.dtd\n"
         "ENTITY \"%ISOlat1\" lat1.ent\n"
         "OVERRIDE YES SGMLDECL \"x.dcl\" DTDDECL \"-//Y//EN\" y.dcl\n");
@@ -154,6 +156,7 @@ TEST_F(ResolverTest, CatalogFirstEntryWinsAndIncludesKeepFileOrder) {
   EXPECT_EQ(Resolved(catalog->ResolvePublicId("P", 0)), Dir() + "before.dtd");
   EXPECT_EQ(Resolved(catalog->ResolvePublicId("Q", 0)), Dir() + "sub.dtd");
   EXPECT_EQ(Resolved(catalog->ResolvePublicId("R", 0)), Dir() + "r/after.dtd");
+  EXPECT_EQ(Resolved(catalog->ResolvePublicId("U", 0)), Dir() + "u.dtd");
   EXPECT_EQ(Resolved(catalog->ResolveEntityName("ISOlat1", 1, 0)), Dir() + "lat1.ent");
   EXPECT_EQ(Resolved(catalog->ResolveEntityName("ISOlat1", 0, 0)), "(none)");
   EXPECT_EQ(catalog->FindPublic("Q"), nullptr);  // its own entries only
@@ -403,6 +406,21 @@ TEST_F(ResolverTest, PushedEntityrcIsIncludedOnlyWhilePushed) {
   PopEntityrc(root);  // nothing pushed
   local->Release();
   known->Release();
+}
+
+// The system's super catalog names its parts unquoted, through two levels.
+TEST_F(ResolverTest, DebianSuperCatalog) {
+  const char* super = "/etc/sgml/catalog";
+  const char* dtd = "/usr/share/xml/docbook/schema/dtd/4.5/docbookx.dtd";
+  if (!test::TempFolder::Exists(super) || !test::TempFolder::Exists(dtd))
+    GTEST_SKIP() << "DocBook XML is not installed";
+  Catalog* catalog = CreateCatalog(super);
+  char id[] = "-//OASIS//DTD DOCBOOK XML V4.5//EN";
+  std::string got = Resolved(catalog->ResolvePublicId(id, 0));
+  for (char& c : got)
+    if (c == '\\') c = '/';
+  EXPECT_EQ(got, dtd);
+  EXPECT_TRUE(Messages().empty());
 }
 
 TEST(RelativePaths, MakeRelativePath) {
