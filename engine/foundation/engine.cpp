@@ -7,6 +7,7 @@
 #include "foundation/errors.h"
 #include "foundation/handle_table.h"
 #include "foundation/history.h"
+#include "foundation/module.h"
 #include "foundation/platform.h"
 #include "foundation/strings.h"
 
@@ -311,13 +312,35 @@ void Engine::ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr
   platform::ShowMessage(mainWindow, text, caption, platform::kMbOk | platform::kMbIconAsterisk);
 }
 
-void Engine::ShowWindow(WindowHandle) {}
+void Engine::ShowWindow(WindowHandle window) {
+  // The window, then each parent while the window is a child.
+  for (int depth = 0; window && depth < 64; ++depth) {
+    platform::BringWindowToFront(window);
+    window = platform::ParentOfChildWindow(window);
+  }
+}
 
-int Engine::HandleMessage(WindowHandle, unsigned, std::intptr_t, std::intptr_t,
-                          std::intptr_t* result) {
+int Engine::HandleMessage(WindowHandle window, unsigned message, std::intptr_t wParam,
+                          std::intptr_t lParam, std::intptr_t* result) {
+  constexpr unsigned kLeftButtonDown = 0x0201;
+  constexpr std::intptr_t kShiftAndControl = 0x0004 | 0x0008;
+  if (message == kLeftButtonDown && (wParam & kShiftAndControl) == kShiftAndControl) {
+    // Coordinates are signed 16-bit words.
+    int x = static_cast<std::int16_t>(lParam & 0xFFFF);
+    int y = static_cast<std::int16_t>((lParam >> 16) & 0xFFFF);
+    if (x < 10 && y < 10) {
+      ShowAboutBox(window);
+      if (result) *result = 0;
+      return 1;
+    }
+  }
+  // Palette changes and everything else go to the window devices of the
+  // views, which register themselves in the window registry.
   if (result) *result = 0;
   return 0;
 }
+
+void Engine::ShowAboutBox(WindowHandle owner) { ::qs::ShowAboutBox(owner); }
 
 // ============================================================================
 // HostedEngine

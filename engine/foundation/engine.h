@@ -294,6 +294,9 @@ class Engine : public EngineBase {
   // A message for an engine window: 1 with `result` set when handled.
   virtual int HandleMessage(WindowHandle window, unsigned message, std::intptr_t wParam,
                             std::intptr_t lParam, std::intptr_t* result);
+  // The library's About box: its file name, captioned with its product name
+  // and version.
+  virtual void ShowAboutBox(WindowHandle owner);
 
   ModuleHandle hostInstance() const { return hostInstance_; }
   // The title in the process code page (caption of every message box).

@@ -143,6 +143,12 @@ void CloseNamedMutex(SharedHandle mutex);
 // the last handle is closed (POSIX); nothing on Windows.
 void RemoveSharedNames(const char* region, const char* mutex);
 
+// ---- Windows --------------------------------------------------------------
+// Brings a window to the top of its siblings.
+void BringWindowToFront(std::intptr_t window);
+// The parent of a child window; 0 for a top-level window (or none).
+std::intptr_t ParentOfChildWindow(std::intptr_t window);
+
 // ---- Threads --------------------------------------------------------------
 [[noreturn]] void ExitCurrentThread(unsigned code);
 

@@ -121,6 +121,10 @@ unsigned SystemTimeMilliseconds() {
   return static_cast<unsigned>(tv.tv_usec / 1000);
 }
 
+// There are no windows here.
+void BringWindowToFront(std::intptr_t) {}
+std::intptr_t ParentOfChildWindow(std::intptr_t) { return 0; }
+
 void ExitCurrentThread(unsigned code) {
   pthread_exit(reinterpret_cast<void*>(static_cast<std::uintptr_t>(code)));
 }

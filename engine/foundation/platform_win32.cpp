@@ -72,6 +72,16 @@ unsigned SystemTimeMilliseconds() {
   return t.wMilliseconds;
 }
 
+void BringWindowToFront(std::intptr_t window) {
+  BringWindowToTop(reinterpret_cast<HWND>(window));
+}
+
+std::intptr_t ParentOfChildWindow(std::intptr_t window) {
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  if (!hwnd || !(GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CHILD)) return 0;
+  return reinterpret_cast<std::intptr_t>(GetParent(hwnd));
+}
+
 void ExitCurrentThread(unsigned code) {
   ExitThread(code);
 }

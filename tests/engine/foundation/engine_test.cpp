@@ -502,3 +502,57 @@ TEST_F(HostEventsTest, HostAnswerSuppressesTheEnginesDialogs) {
 
 }  // namespace
 }  // namespace qs
+
+namespace qs {
+namespace {
+
+TEST(EngineMessages, ShiftControlClickNearTheCornerOpensTheAboutBox) {
+  test::RecordingSink sink;
+  HostedEngine engine(0, "C:\\Home\\", "T", nullptr);
+  auto point = [](int x, int y) -> std::intptr_t {
+    return (std::intptr_t(y & 0xFFFF) << 16) | (x & 0xFFFF);
+  };
+  struct Case {
+    unsigned message;
+    std::intptr_t keys, point;
+    int handled;
+  } cases[] = {
+      {0x0201, 4 | 8, point(9, 9), 1},
+      {0x0201, 4 | 8 | 1, point(0, 0), 1},
+      {0x0201, 4 | 8, point(10, 0), 0},  // goes to the view
+      {0x0201, 4 | 8, point(0, 10), 0},
+      {0x0201, 8, point(0, 0), 0},       // Ctrl alone
+      {0x0202, 4 | 8, point(0, 0), 0},   // button up
+  };
+  for (const Case& c : cases) {
+    sink.Clear();
+    std::intptr_t result = -1;
+    EXPECT_EQ(engine.HandleMessage(0x42, c.message, c.keys, c.point, &result), c.handled);
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(sink.messages().size(), std::size_t(c.handled));
+    if (c.handled) {
+      // Test programs carry no version resource.
+      EXPECT_EQ(sink.messages()[0].caption, "Quenda Scrivox");
+      EXPECT_FALSE(sink.messages()[0].text.empty());
+    }
+  }
+}
+
+TEST(EngineMessages, HostMayShowTheWindowItself) {
+  static std::vector<WindowHandle> shown;
+  shown.clear();
+  ASSERT_TRUE(RegisterCallback(0, kEventShowWindow,
+                               [](WindowHandle w, int, std::intptr_t, std::intptr_t,
+                                  std::intptr_t) -> std::intptr_t {
+                                 shown.push_back(w);
+                                 return 1;
+                               },
+                               0));
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  engine.ShowWindow(0x77);
+  EXPECT_EQ(shown, std::vector<WindowHandle>{0x77});
+  FreeAllCallbacks();
+}
+
+}  // namespace
+}  // namespace qs
