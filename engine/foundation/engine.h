@@ -36,6 +36,7 @@ class ExternalId;
 class FrameNode;
 class Graphic;
 class HandleTable;
+class TextSources;
 class HotArea;
 class NavigatorDef;
 class NotationNameSet;
@@ -388,6 +389,12 @@ class HostedEngine : public Engine {
   HostCallback hostCallback() const { return hostCallback_; }
   // The handles given to the host (made with the engine).
   Member<HandleTable> handles;
+  // Texts the host hands over for the span of an opening export (the memory
+  // texts and the procedure texts), found by the name they were entered
+  // under. Made on first use.
+  Member<TextSources> textSources;
+  const char* FindMemoryText(const char* path) override;
+  bool FindCallbackText(const char* path, const void** data, std::size_t* length) override;
 
  private:
   std::intptr_t RaiseWithHandle(WindowHandle window, int event, void* object, int type,
