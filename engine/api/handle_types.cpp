@@ -4,6 +4,7 @@
 #include "api/node_ref.h"
 #include "api/wrappers.h"
 #include "foundation/handle_table.h"
+#include "foundation/strings.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
@@ -16,9 +17,12 @@ namespace {
 bool IdentifyBy(const ExternalId* id, HandleIdentity* out) {
   if (!id) return false;
   out->publicId = id->PublicId();
-  // The resolved file comes with the resolver; until then only the public
-  // identifier is named.
-  out->hasPath = false;
+  char* path = id->GetFilePath();
+  out->hasPath = path != nullptr;
+  if (path) {
+    CopyStringMax(out->path, path, sizeof out->path);
+    MemFree(path);
+  }
   return true;
 }
 

@@ -83,6 +83,18 @@ std::int32_t QsIsSameObject(QsHandle a, QsHandle b) {
   }
 }
 
+char* QsGetFileName(QsHandle handle, char* buffer, std::int32_t size) {
+  HandleType type;
+  void* object;
+  if (!buffer || size <= 0 || !FindHandle(handle, &type, &object)) return nullptr;
+  ExternalId* id = IdentityOf(type, object);
+  char* path = id ? id->GetFilePath() : nullptr;
+  if (!path) return nullptr;
+  CopyStringMax(buffer, path, static_cast<std::size_t>(size));
+  MemFree(path);
+  return buffer;
+}
+
 void QsDeleteTempFiles(const char* name) {
   if (!GetEngine()) return;
   DeleteTempFiles(name);

@@ -24,7 +24,6 @@ void QsPrinterSetupDialog(QsWindow) {}
 std::int32_t QsSetColor(const char*, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
-char* QsGetFileName(QsHandle, char*, std::int32_t) { return nullptr; }
 
 // ---- Opening DTDs, documents, style sheets and navigators
 QsHandle QsOpenDtd(const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }

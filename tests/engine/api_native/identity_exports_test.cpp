@@ -2,6 +2,7 @@
 // document model, called in-process.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "api/exports.h"
@@ -104,6 +105,30 @@ TEST_F(Exports, EntitiesAndNotations) {
   EXPECT_EQ(QsReleaseHandle(doc), 0u);
   EXPECT_STREQ(QsGetSystemId(e2), "fig1.gif");
   for (QsHandle h : {e1, e2, t, n}) EXPECT_EQ(QsReleaseHandle(h), 0u);
+}
+
+TEST_F(Exports, FileNameOfAHandle) {
+  QsHandle doc = OpenDocument("manual.sgm", nullptr);
+  QsHandle bare = OpenDocument(nullptr, nullptr);
+  char buffer[300];
+  ASSERT_EQ(QsGetFileName(doc, buffer, sizeof buffer), buffer);
+  std::string path(buffer);
+  ASSERT_GE(path.size(), 10u);
+  EXPECT_EQ(path.substr(path.size() - 10), "manual.sgm");  // resolved in the base folder
+  // The buffer rule: size - 1 bytes and a terminator; size 1 only the terminator.
+  std::memset(buffer, 'x', sizeof buffer);
+  ASSERT_EQ(QsGetFileName(doc, buffer, 5), buffer);
+  EXPECT_EQ(std::string(buffer), path.substr(0, 4));
+  std::memset(buffer, 'x', sizeof buffer);
+  ASSERT_EQ(QsGetFileName(doc, buffer, 1), buffer);
+  EXPECT_EQ(buffer[0], '\0');
+  EXPECT_EQ(buffer[1], 'x');
+  EXPECT_EQ(QsGetFileName(doc, buffer, 0), nullptr);
+  EXPECT_EQ(QsGetFileName(doc, nullptr, 10), nullptr);
+  EXPECT_EQ(QsGetFileName(bare, buffer, sizeof buffer), nullptr);  // no identifier
+  EXPECT_EQ(QsGetFileName(0, buffer, sizeof buffer), nullptr);
+  QsReleaseHandle(doc);
+  QsReleaseHandle(bare);
 }
 
 TEST_F(Exports, UseCountsThroughTheInterface) {
