@@ -4,10 +4,12 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "api/exports.h"
 #include "api/interface.h"
 #include "api/wrappers.h"
+#include "foundation/callbacks.h"
 #include "recording_sink.h"
 #include "sgml/document.h"
 #include "sgml/entities.h"
@@ -140,6 +142,29 @@ TEST_F(Exports, UseCountsThroughTheInterface) {
   EXPECT_EQ(QsReleaseHandle(doc), 65535u);
   EXPECT_EQ(QsGetHandleRefCount(doc), 0u);
   EXPECT_EQ(QsGetHandleType(doc), 0u);
+}
+
+// The engine's error report reaches the host as event 16.
+std::intptr_t RecordError(WindowHandle, int, std::intptr_t code, std::intptr_t record,
+                          std::intptr_t data) {
+  auto* seen = reinterpret_cast<std::vector<std::intptr_t>*>(data);
+  seen->push_back(code);
+  seen->push_back(reinterpret_cast<const ErrorEventRecord*>(record)->args[0]);
+  return 1;  // reported by the host: no box
+}
+
+TEST_F(Exports, TypeClashRaisesEvent16WithInternalError16) {
+  std::vector<std::intptr_t> seen;
+  QsSetCallback(0, kEventError, &RecordError, reinterpret_cast<QsWord>(&seen));
+  QsHandle doc = OpenDocument("a.sgm", nullptr);
+  void* document = table_->LookupDocument(doc);
+  EXPECT_EQ(table_->RegisterStyleSheet(document), doc);  // the old record, one more use
+  EXPECT_EQ(seen, (std::vector<std::intptr_t>{0, 16}));  // "Internal Error %d" with 16
+  EXPECT_EQ(QsGetHandleType(doc), 2u);
+  EXPECT_EQ(QsGetHandleRefCount(doc), 2u);
+  EXPECT_TRUE(sink_.messages().empty());
+  QsReleaseHandle(doc);
+  QsReleaseHandle(doc);
 }
 
 TEST(ExportsWithoutEngine, GiveTheirFailureResults) {
