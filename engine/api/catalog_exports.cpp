@@ -12,7 +12,7 @@ namespace {
 
 qs::EntityrcFile* EngineEntityrc() {
   qs::EngineBase* engine = qs::GetEngine();
-  return engine ? reinterpret_cast<qs::EntityrcFile*>(engine->GetEntityRc()) : nullptr;
+  return engine ? engine->GetEntityRc() : nullptr;
 }
 
 // Runs `fn` with the path in UTF-8.

@@ -150,7 +150,7 @@ void EngineBase::CreateMembers() {
 }
 
 Catalog* EngineBase::GetCatalog() { return nullptr; }
-EntityRcFile* EngineBase::GetEntityRc() { return nullptr; }
+EntityrcFile* EngineBase::GetEntityRc() { return nullptr; }
 
 const char* EngineBase::GetString(int id, char*) { return BuiltinString(id); }
 
@@ -199,15 +199,15 @@ Engine::Engine(ModuleHandle hostInstance, const char* home, const char* title)
 
 Engine::~Engine() {
   FreeIcons();
-  catalog.Reset();
   entityRc.Reset();
+  catalog.Reset();
   for (char** text : {&tempDir_, &catalogFile_, &entityRcFile_, &setupFile_, &sdataHome_})
     SetText(text, nullptr);
   MemFree(applicationName_);
 }
 
 Catalog* Engine::GetCatalog() { return catalog.get(); }
-EntityRcFile* Engine::GetEntityRc() { return entityRc.get(); }
+EntityrcFile* Engine::GetEntityRc() { return entityRc.get(); }
 const char* Engine::GetTempDir() { return tempDir_; }
 
 const char* Engine::GetString(int id, char* buffer) {
@@ -272,6 +272,7 @@ void Engine::InitSettings() {
   }
 
   LoadIcons();
+  CreateResolvers();
   CreateMembers();
 }
 

@@ -31,7 +31,7 @@ class Catalog;
 class Document;
 class DocumentCache;
 class EngineDialog;
-class EntityRcFile;
+class EntityrcFile;
 class ExternalId;
 class FrameNode;
 class Graphic;
@@ -114,7 +114,7 @@ class EngineBase : public EngineObject, public EngineServices {
 
   // ---- Settings and texts -------------------------------------------------
   virtual Catalog* GetCatalog();
-  virtual EntityRcFile* GetEntityRc();
+  virtual EntityrcFile* GetEntityRc();
   const char* GetTempDir() override = 0;
   // A fresh temporary file name in the temporary folder, into `out`
   // (kPathBufferSize bytes); returns `out`.
@@ -270,7 +270,7 @@ class Engine : public EngineBase {
   ~Engine() override;
 
   Catalog* GetCatalog() override;
-  EntityRcFile* GetEntityRc() override;
+  EntityrcFile* GetEntityRc() override;
   const char* GetTempDir() override;
   const char* GetString(int id, char* buffer) override;
   View* ShowPosition(WindowHandle window, View* view, FrameNode* frame, std::int32_t position,
@@ -291,6 +291,9 @@ class Engine : public EngineBase {
   virtual void FreeIcons();
   // Fills every setting still unset from the profile, then the members.
   virtual void InitSettings();
+  // Reads the catalog, ENTITYRC, setup and SDATA files named by the
+  // settings into the members still unset.
+  virtual void CreateResolvers();
   virtual void ShowWindow(WindowHandle window);
   // A message for an engine window: 1 with `result` set when handled.
   virtual int HandleMessage(WindowHandle window, unsigned message, std::intptr_t wParam,
@@ -313,7 +316,7 @@ class Engine : public EngineBase {
   const char* sdataHome() const { return sdataHome_; }
 
   Member<Catalog> catalog;
-  Member<EntityRcFile> entityRc;
+  Member<EntityrcFile> entityRc;
   BitmapHandle icons[kIconCount] = {};
   CursorHandle cursors[kCursorCount] = {};
   std::uintptr_t timerId = 0;

@@ -5,6 +5,9 @@
 #include "foundation/codepage.h"
 #include "foundation/memory.h"
 #include "foundation/module.h"
+#include "foundation/names.h"
+#include "sgml/catalog.h"
+#include "sgml/entityrc.h"
 #include "foundation/platform.h"
 
 namespace qs {
@@ -34,6 +37,8 @@ std::intptr_t GetResourceInstance() { return g_module.engineModule; }
 
 void ModuleAttached(std::intptr_t instance) {
   g_module.engineModule = instance;
+  // Every engine of the process interns its names in one table.
+  if (!g_nameTable) g_nameTable = new NameTable();
   // The platform identifier comes from the kernel, which is safe here.
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
@@ -83,6 +88,13 @@ void ModuleDetached(bool processEnding) {
     }
     if (g_module.originBitmap) DeleteObject(reinterpret_cast<HGDIOBJ>(g_module.originBitmap));
     // Cursors loaded from a module are shared and go with it.
+  }
+  if (!processEnding) {
+    // Catalogs and ENTITYRC files hold names: they go before the table.
+    GetEntityrcList().Clear();
+    GetCatalogList().Clear();
+    delete g_nameTable;
+    g_nameTable = nullptr;
   }
   g_module = ModuleState();
 }

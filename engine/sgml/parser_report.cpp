@@ -18,9 +18,10 @@ EntityResolver* EngineResolver() {
   return engine ? engine->GetCatalog() : nullptr;
 }
 
-// The engine object does not hand out its ENTITYRC file as an EntityrcFile
-// yet; until it does, parses through the engine go without VERBATIM lists.
-EntityrcFile* EngineEntityrc() { return nullptr; }
+EntityrcFile* EngineEntityrc() {
+  EngineBase* engine = GetEngine();
+  return engine ? engine->GetEntityRc() : nullptr;
+}
 
 }  // namespace
 

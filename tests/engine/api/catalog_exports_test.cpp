@@ -1,0 +1,67 @@
+// The engine's catalog setting and pushed catalogs, through the DLL.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine_dll.h"
+
+namespace qs::test {
+namespace {
+
+class CatalogExports : public EngineDll {
+ protected:
+  void SetUp() override {
+    EngineDll::SetUp();
+    if (HasFatalFailure()) return;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    home_ = std::string(temp) + "qscatalog\\";
+    CreateDirectoryA(home_.c_str(), nullptr);
+    CreateDirectoryA((home_ + "catalog").c_str(), nullptr);
+    Write("catalog\\catalog", "PUBLIC \"-//A//DTD A//EN\" a.dtd\n");
+    Write("pushed", "PUBLIC \"-//B//DTD B//EN\" b.dtd\n");
+  }
+  void TearDown() override {
+    if (started_) QS_BIND(QsTerminate)();
+    for (const char* f : {"catalog\\catalog", "pushed"}) DeleteFileA((home_ + f).c_str());
+    RemoveDirectoryA((home_ + "catalog").c_str());
+    RemoveDirectoryA(home_.c_str());
+    EngineDll::TearDown();
+  }
+  void Write(const char* name, const char* text) {
+    HANDLE f = CreateFileA((home_ + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(f, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    CloseHandle(f);
+  }
+  std::string home_;
+  bool started_ = false;
+};
+
+TEST_F(CatalogExports, ConfiguredPathAndBalancedPushes) {
+  QsWord engine = QS_BIND(QsInitialize)(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "T",
+                                        (home_ + "catalog\\catalog").c_str(), nullptr, nullptr,
+                                        home_.c_str(), nullptr);
+  ASSERT_NE(engine, 0);
+  started_ = true;
+  char buffer[MAX_PATH];
+  ASSERT_NE(QS_BIND(QsGetCatalogFile)(buffer, sizeof buffer), nullptr);
+  EXPECT_EQ(std::string(buffer), home_ + "catalog\\catalog");
+
+  // Pushes and pops pair up; extra pops and updates are harmless.
+  QS_BIND(QsPushCatalog)((home_ + "pushed").c_str(), 0);
+  QS_BIND(QsPushEntityrc)((home_ + "missing-entityrc").c_str(), 0);
+  QS_BIND(QsUpdateCatalogs)();
+  QS_BIND(QsUpdateEntityrcs)();
+  QS_BIND(QsPopEntityrc)();
+  QS_BIND(QsPopCatalog)();
+  QS_BIND(QsPopCatalog)();
+  QS_BIND(QsPopEntityrc)();
+  QS_BIND(QsPushCatalog)(nullptr, 0);
+}
+
+}  // namespace
+}  // namespace qs::test
