@@ -10,6 +10,7 @@
 #include "foundation/module.h"
 #include "foundation/platform.h"
 #include "foundation/strings.h"
+#include "sgml/unicode_tables.h"
 
 namespace qs {
 
@@ -201,6 +202,7 @@ Engine::~Engine() {
   FreeIcons();
   entityRc.Reset();
   catalog.Reset();
+  ClearEngineTablesPath();
   for (char** text : {&tempDir_, &catalogFile_, &entityRcFile_, &setupFile_, &sdataHome_})
     SetText(text, nullptr);
   MemFree(applicationName_);

@@ -1,11 +1,13 @@
 // The engine's resolvers and tables, made from the settings once they are
 // known: the catalog and ENTITYRC file (shared through the library's lists,
-// held with a use), the setup file and the SDATA table.
+// held with a use), the setup file, the SDATA table and the name of the
+// input-decoding tables file.
 #include "foundation/engine.h"
 #include "sgml/catalog.h"
 #include "sgml/entityrc.h"
 #include "sgml/sdata_table.h"
 #include "sgml/setup_file.h"
+#include "sgml/unicode_tables.h"
 
 namespace qs {
 
@@ -22,6 +24,8 @@ void Engine::CreateResolvers() {
   }
   if (!setup) setup.Set(new SetupFile(setupFile_));
   if (!sdata) sdata.Set(CreateSdataTable(sdataHome_));
+  char tables[kPathBufferSize];
+  SetEngineTablesPath(UnicodeTablesPath(setupFile_, home(), tables, sizeof tables));
 }
 
 }  // namespace qs

@@ -84,7 +84,22 @@ void ReadClassSections() {
   }
 }
 
+// The engine's tables file, named when the engine starts and read when a
+// decoder or the line breaking first needs it: an engine that never meets
+// such text never needs the file.
+char g_pendingPath[260];
+bool g_pending = false;
+bool g_loadedForEngine = false;
+
+void LoadPending() {
+  g_pending = false;
+  if (g_loadCount > 0) return;
+  LoadUnicodeTables(g_pendingPath);
+  g_loadedForEngine = true;
+}
+
 const std::uint16_t* LoadDoubleByte(DoubleByteTable& table) {
+  if (g_pending) LoadPending();
   if (!table.tried) {
     table.tried = true;
     if (!g_file.ReadSection(table.section, table.size, table.units))
@@ -173,6 +188,21 @@ void FreeUnicodeTables() {
   ForgetDoubleByte(g_big5);
 }
 
+void SetEngineTablesPath(const char* path) {
+  ClearEngineTablesPath();
+  if (!path || !*path || std::strlen(path) >= sizeof g_pendingPath) return;
+  std::memcpy(g_pendingPath, path, std::strlen(path) + 1);
+  g_pending = true;
+}
+
+void ClearEngineTablesPath() {
+  g_pending = false;
+  if (g_loadedForEngine) {
+    g_loadedForEngine = false;
+    FreeUnicodeTables();
+  }
+}
+
 char* UnicodeTablesPath(const char* setupFile, const char* home, char* out,
                         std::size_t capacity) {
   if (capacity == 0) return out;
@@ -209,6 +239,7 @@ const std::uint16_t* Iso8859Table(int part) {
 }
 
 int LineBreakClass(char32_t cp) {
+  if (g_pending) LoadPending();
   if (cp > 0xFFFF) return 0;
   std::uint8_t b = g_classPageOf[cp >> 8][(cp & 0xFF) >> 1];
   return (cp & 1) ? b >> 4 : b & 0x0F;

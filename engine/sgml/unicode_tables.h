@@ -55,6 +55,11 @@ class UnicodeFile {
 // sections; the last free closes the file and drops every loaded table.
 void LoadUnicodeTables(const char* path);
 void FreeUnicodeTables();
+// The engine's tables file: loaded (as LoadUnicodeTables) when a double-byte
+// table or a line-break class is first asked for, so a missing file is
+// reported when text needs it; Clear frees what was loaded for it.
+void SetEngineTablesPath(const char* path);
+void ClearEngineTablesPath();
 // Where the engine keeps the tables file: the folder of the setup file, or,
 // when none is set, the home folder. Writes the path into `out` and returns
 // it; a path longer than `capacity` gives "".
