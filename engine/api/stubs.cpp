@@ -26,12 +26,6 @@ std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
 // ---- Opening DTDs, documents, style sheets and navigators
-QsHandle QsOpenDtd(const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenDtdText(const char*, const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenDtdProc(QsTextProc, QsWord, const char*, const char*, std::int32_t, QsMessageProc, QsWord) { return 0; }
-QsHandle QsParseDocument(const char*, const char*, QsHandle, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenDocumentText(const char*, const char*, const char*, QsHandle, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenDocumentProc(QsTextProc, QsWord, const char*, const char*, QsHandle, QsMessageProc, QsWord) { return 0; }
 QsHandle QsCreateStyleSheet(const char*, const char*, const char*) { return 0; }
 QsHandle QsOpenStyleSheet(const char*, const char*, QsMessageProc, QsWord) { return 0; }
 QsHandle QsOpenStyleSheetText(const char*, const char*, const char*, QsMessageProc, QsWord) { return 0; }

@@ -439,6 +439,12 @@ Attribute* Document::NewAttribute(AttributeDecl* decl, InternedName* value) {
   return v;
 }
 
+void Document::SetSource(ExternalId* source) {
+  if (source) source->AddRef();
+  if (source_) source_->Release();
+  source_ = source;
+}
+
 void Document::SetText(TextStore* text) {
   if (text) text->AddRef();
   if (text_) text_->Release();

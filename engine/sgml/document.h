@@ -322,6 +322,8 @@ class Document : public EngineObject {
   std::uint32_t UseCount() const { return uses_.Get(); }
 
   ExternalId* Source() const { return source_; }
+  // Takes a use of the new source and gives back the old one's.
+  void SetSource(ExternalId* source);
   DocumentPool& Pool() { return pool_; }
   // A null-terminated array of `count` values in the pool (all null yet).
   Attribute** NewAttributeArray(std::size_t count);

@@ -21,6 +21,11 @@ class EntityResolver;
 class EntityrcFile;
 class ExternalId;
 class ExternalEntityDecl;
+class DocumentNode;
+struct Nidref;
+struct IdRefRecord;
+class ElementTypeDecl;
+struct Attribute;
 class NameList;
 class NotationDecl;
 class Stream;
@@ -150,17 +155,24 @@ class Parser : public EngineObject {
   virtual bool EnterEntity(EntityDecl* entity);
   virtual void LeaveEntity();
   // An instruction's text (without "<?" and ">"); the base ignores it.
-  virtual void HandleProcessingInstruction(const char*) {}
+  virtual void HandleProcessingInstruction(const char* text);
   virtual void ParseDoctype();
   // A readable stream over the identifier's data, or null (message 0, an
   // error when the source is required). `encoding` gets the number the
   // source announced (0 when none).
   virtual Stream* OpenEntity(ExternalId* id, bool required, std::int32_t* encoding);
   virtual void DtdOpened() {}
+  // The start of the document instance, with the byte after its first '<'
+  // unread; `nameKnown`: the start-tag reader reads the element's name.
+  virtual void BeginInstance(bool nameKnown);
   // A DOCPARAM instruction named the document's system or public
   // identifier.
   virtual void DocumentSystemIdChanged(const char*) {}
   virtual void DocumentPublicIdChanged(const char*) {}
+  // The element type of a document element that the declarations may not
+  // name: read through the external DTD the catalog or a file of that name
+  // gives, else declared implicitly. Null after an error.
+  virtual ElementTypeDecl* FindOrDeclareElement(const char* name);
   virtual void Warning(int number, const char* text1 = nullptr, const char* text2 = nullptr,
                        const char* text3 = nullptr);
   virtual void Error(int number, const char* text1 = nullptr, const char* text2 = nullptr,
@@ -172,6 +184,13 @@ class Parser : public EngineObject {
   // The same from a stream (its use is taken over); encoding choice 0 lets
   // the decoder detect it. A null stream does nothing.
   void ParseDeclarationInput(Stream* stream, int encoding);
+  // Parses a document (or, with declarationsOnly, its prolog and document
+  // type declaration) from the identifier's data, or from a stream whose
+  // use is taken over. The caller tests Stopped() afterwards.
+  void ParseSource(ExternalId* id, bool declarationsOnly);
+  void ParseDocumentInput(Stream* stream, bool declarationsOnly, int encoding);
+  // Element types met without a declaration are declared without warning 16.
+  void SetSilentImplicitDeclarations(bool on) { silentImplicit_ = on; }
 
   bool Stopped() const { return stop_ != 0; }
   void Stop() { stop_ = 1; }
@@ -251,7 +270,7 @@ class Parser : public EngineObject {
   TokenGroup* ReadDeclaredValue(std::uint8_t* code, std::uint8_t* tokenKind, bool* ok);
   InternedName* ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8_t tokenKind, bool* ok);
   static void NormalizeList(char* text);
-  void ApplyNidrefRecords() {}
+  void ApplyNidrefRecords();
   void CompleteDeclarations();
   // Text for a message argument from the token buffer.
   const char* Token() const { return token_; }
@@ -280,6 +299,86 @@ class Parser : public EngineObject {
   int groupDepth_ = 0;
   int sectionDepth_ = 0;
   AttributeDeclSet specialSets_[4];
+
+  // ---- Document instance (parser_instance.cpp, parser_content.cpp,
+  // parser_pi.cpp)
+ public:
+  // Elements nest at most this deep (message 13 beyond).
+  static constexpr int kMaxElementDepth = 48;
+  // The processing instructions seen before the instance, in order.
+  struct PiRecord {
+    PiRecord* next;
+    std::uint8_t kind;
+    char* text;
+  };
+  const PiRecord* FirstPiRecord() const { return lists_.pis; }
+  const char* DocTitle() const { return lists_.docTitle; }
+
+ protected:
+  void ParseDocumentInputFrom(Stream* stream, bool declarationsOnly, int encoding,
+                              ExternalId* id);
+  int ReadProlog(int kind);
+  bool SkipSgmlDecl();
+  void ParseInstance(bool nameKnown);
+  void ContentLoop();
+  void ParseMarkupInContent(bool afterRecordEnd);
+  void ParseEndTag();
+  void ParseMarkedSection();
+  void SkipIgnoredSection();
+  void KeepPrologMarkup();
+  void ResolveIdReferences();
+  void ReadProcessingInstruction(int kind, bool checkXml);
+  void ParseStartTag(ElementTypeDecl* type);
+  Attribute** ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* flags,
+                                  const char** id, bool inPool);
+  AttributeDecl* ReadAttributeSpec(AttributeDeclSet& sets, InternedName** value);
+  void ParseReference();
+  void ParseDataUntil(const char* delimiter, bool expand);
+  void PutDataChar(int c);
+  void PutDataBytes(const char* bytes, std::size_t n);
+  void FlushSpace();
+  void PutCodePoint(std::uint32_t cp);
+  void PutSdata(const char* text);
+  void PutEntityNode(EntityDecl* entity);
+  void AttachDataEntity(EntityDecl* entity);
+  void AttachEntityAttribute(const char* value);
+  void EndElement();
+  // Copies one UTF-8 character whose lead byte was just read (U+FFFD for a
+  // broken one; the byte that broke it is read again).
+  void CopyDataCharacter(int lead);
+  void LinkNode(DocumentNode* node);
+  // The document text written so far, including what waits in the buffer.
+  std::uint32_t TextOffset() const;
+  void FlushText();
+
+  struct InstanceLists {
+    InstanceLists() = default;
+    InstanceLists(const InstanceLists&) = delete;
+    InstanceLists& operator=(const InstanceLists&) = delete;
+    ~InstanceLists();
+    PiRecord* pis = nullptr;
+    PiRecord* lastPi = nullptr;
+    Nidref* nidrefs = nullptr;
+    IdRefRecord* idrefs = nullptr;
+    IdRefRecord* lastIdref = nullptr;
+    char* docTitle = nullptr;
+  };
+  InstanceLists lists_;
+  DocumentNode* parent_ = nullptr;
+  DocumentNode* prevSibling_ = nullptr;
+  DocumentNode* lastStarted_ = nullptr;
+  ElementTypeDecl* lastEnded_ = nullptr;
+  int elementDepth_ = 0;
+  std::uint8_t depthFlags_[kMaxElementDepth + 2] = {};
+  int preserve_ = 0;
+  int msDepth_ = 0;
+  bool mixed_ = false;
+  bool pendingSpace_ = false;
+  bool silentImplicit_ = false;
+  bool textFull_ = false;
+  static constexpr std::size_t kTextBufferSize = 8192;
+  char textBuffer_[kTextBufferSize];
+  std::size_t textBuffered_ = 0;
 };
 
 // A new identifier for a source without a file: "Z:\TMP-DOC\<n>" with the

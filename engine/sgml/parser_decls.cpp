@@ -117,23 +117,7 @@ void Parser::ParseMarkupDecl(int terminator) {
   }
 }
 
-void Parser::ParseProcessingInstruction(int) {
-  // Among declarations the instruction is read whole and handed on.
-  std::size_t n = 0;
-  for (;;) {
-    int c = NextRawChar();
-    if (stop_ || endOfInput_) return;
-    if (c == '>') break;
-    if (n >= kPiLimit) {
-      Error(kMsgPiTooLong);
-      return;
-    }
-    token_[n++] = static_cast<char>(c);
-  }
-  token_[n] = 0;
-  tokenLength_ = n;
-  HandleProcessingInstruction(token_);
-}
+void Parser::ParseProcessingInstruction(int kind) { ReadProcessingInstruction(kind, false); }
 
 void Parser::ParseDeclMarkedSection() {
   int status = kRnInclude;

@@ -133,6 +133,11 @@ void ReportingParser::Error(int number, const char* text1, const char* text2, co
   if (report_) Report(QS_REPORT_MESSAGE, 1, number, text1, text2, text3);
 }
 
+void ReportingParser::BeginInstance(bool nameKnown) {
+  SetInInstance();
+  if (!Stopped()) Parser::BeginInstance(nameKnown);
+}
+
 void ReportingParser::SetInInstance() {
   flags_ = 0;
   if (report_) Report(QS_REPORT_INSTANCE_BEGINS, 0, QS_REPORT_PROGRESS_NUMBER, nullptr, nullptr,

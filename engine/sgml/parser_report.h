@@ -23,6 +23,7 @@ class ReportingParser : public Parser {
   void LeaveEntity() override;
   Stream* OpenEntity(ExternalId* id, bool required, std::int32_t* encoding) override;
   void DtdOpened() override;
+  void BeginInstance(bool nameKnown) override;
   void DocumentSystemIdChanged(const char* text) override;
   void DocumentPublicIdChanged(const char* text) override;
   void Warning(int number, const char* text1 = nullptr, const char* text2 = nullptr,

@@ -1,0 +1,207 @@
+// Opening DTDs and documents: by identifier, from the host's memory or
+// through the host's text procedure, each parsed by a parser that reports
+// to the caller's message procedure.
+#include <cstring>
+#include <string>
+
+#include "api/exports.h"
+#include "api/interface.h"
+#include "foundation/host_texts.h"
+#include "foundation/memory.h"
+#include "foundation/strings.h"
+#include "sgml/catalog.h"
+#include "sgml/document_cache.h"
+#include "sgml/dtd.h"
+#include "sgml/external_id.h"
+#include "sgml/parser_report.h"
+#include "view/host_documents.h"
+
+using namespace qs;
+
+namespace {
+
+// One counter for every generated name, whatever the kind.
+long g_generatedNames = 0;
+
+EntityResolver* EngineCatalog() {
+  EngineBase* engine = GetEngine();
+  return engine ? engine->GetCatalog() : nullptr;
+}
+
+ExternalId* MakeId(const char* systemId, const char* publicId) {
+  return new ExternalId(EngineCatalog(), nullptr, nullptr, systemId, publicId,
+                        ExternalId::kGeneralEntity);
+}
+
+DocumentCache* OpenDocuments() {
+  EngineBase* engine = GetEngine();
+  if (!engine) return nullptr;
+  if (!engine->documentCache) {
+    auto* cache = new HostedDocumentCache;
+    cache->SetResolvers(engine->GetCatalog(), nullptr);
+    engine->documentCache.Set(cache);
+  }
+  return engine->documentCache.get();
+}
+
+QsHandle LoadDtd(ExternalId* id, std::int32_t documentFlag, QsMessageProc messages,
+                 QsWord data) {
+  HandleTable* handles = Handles();
+  if (!handles || !id) return 0;
+  auto* parser = new ReportingParser(messages, data, nullptr, nullptr);
+  if (documentFlag) {
+    parser->ParseSource(id, true);
+  } else {
+    parser->ParseDeclarations(id, true);
+  }
+  DocumentType* type = nullptr;
+  if (!parser->Stopped()) type = new DocumentType(id, *parser->GetDtd(), parser->GetDocument());
+  delete parser;
+  if (!type) return 0;
+  QsHandle handle = handles->Register(type, HandleType::kDtd);
+  type->Release();
+  return handle;
+}
+
+QsHandle LoadDocument(ExternalId* id, QsHandle dtd, QsMessageProc messages, QsWord data) {
+  HandleTable* handles = Handles();
+  DocumentCache* open = OpenDocuments();
+  if (!handles || !open || !id) return 0;
+  Document* document = open->Find(id);
+  if (document) {
+    document->AddRef();
+    open->Put(document);
+  } else {
+    ReportingParser* parser;
+    auto* type = static_cast<DocumentType*>(handles->LookupDtd(dtd));
+    if (type) {
+      type->ClearUsedFlags();
+      auto* layered = new LayeredDtd(*type);
+      auto* derived = new DerivedDocument(id, *type);
+      parser = new ReportingParser(messages, data, layered, derived);
+      layered->Release();
+      derived->Release();
+    } else {
+      parser = new ReportingParser(messages, data, nullptr, nullptr);
+    }
+    parser->ParseSource(id, false);
+    if (!parser->Stopped()) {
+      document = parser->GetDocument()->AddRef();
+      open->Put(document);
+    }
+    delete parser;
+  }
+  if (!document) return 0;
+  QsHandle handle = handles->RegisterDocument(document);
+  document->Release();
+  return handle;
+}
+
+// A host text entered under the name's resolved path for the span of one
+// opening call.
+class HostSource {
+ public:
+  HostSource(const char* name, const char* publicId, const char* memoryKind, const char* kind) {
+    char generated[64];
+    if (!name) {
+      FormatString(generated, sizeof generated, "%s%s%ld.RAM", memoryKind, kind,
+                   g_generatedNames++);
+      name = generated;
+    }
+    id_ = MakeId(name, publicId);
+    path_ = id_->GetFilePath();
+  }
+  ~HostSource() {
+    if (entered_) UnregisterHostText(path_);
+    MemFree(path_);
+    id_->Release();
+  }
+  HostSource(const HostSource&) = delete;
+  HostSource& operator=(const HostSource&) = delete;
+
+  void Enter(const char* bytes, std::size_t length) {
+    entered_ = RegisterHostText(path_, bytes, length);
+  }
+  ExternalId* Id() const { return id_; }
+
+ private:
+  ExternalId* id_;
+  char* path_;
+  bool entered_ = false;
+};
+
+// The whole text of a text procedure: blocks until a null one or one whose
+// "more" flag was cleared.
+std::string ReadProcedure(QsTextProc procedure, QsWord data) {
+  std::string text;
+  if (!procedure) return text;
+  for (;;) {
+    std::int32_t length = 0;
+    std::int32_t more = 1;
+    const char* block = procedure(data, &length, &more);
+    if (!block) break;
+    if (length > 0) text.append(block, static_cast<std::size_t>(length));
+    if (more == 0) break;
+  }
+  return text;
+}
+
+}  // namespace
+
+extern "C" {
+
+QsHandle QsOpenDtd(const char* systemId, const char* publicId, std::int32_t documentFlag,
+                   QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  ExternalId* id = MakeId(systemId, publicId);
+  QsHandle handle = LoadDtd(id, documentFlag, messages, data);
+  id->Release();
+  return handle;
+}
+
+QsHandle QsOpenDtdText(const char* text, const char* name, const char* publicId,
+                       std::int32_t documentFlag, QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(name, publicId, "QV-TEXT:\\", "DTD");
+  source.Enter(text ? text : "", text ? std::strlen(text) : 0);
+  return LoadDtd(source.Id(), documentFlag, messages, data);
+}
+
+QsHandle QsOpenDtdProc(QsTextProc procedure, QsWord procedureData, const char* name,
+                       const char* publicId, std::int32_t documentFlag, QsMessageProc messages,
+                       QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(name, publicId, "QV-PROC:\\", "DTD");
+  std::string text = ReadProcedure(procedure, procedureData);
+  source.Enter(text.data(), text.size());
+  return LoadDtd(source.Id(), documentFlag, messages, data);
+}
+
+QsHandle QsParseDocument(const char* systemId, const char* publicId, QsHandle dtd,
+                         QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  ExternalId* id = MakeId(systemId, publicId);
+  QsHandle handle = LoadDocument(id, dtd, messages, data);
+  id->Release();
+  return handle;
+}
+
+QsHandle QsOpenDocumentText(const char* text, const char* name, const char* publicId,
+                            QsHandle dtd, QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(name, publicId, "QV-TEXT:\\", "DOC");
+  source.Enter(text ? text : "", text ? std::strlen(text) : 0);
+  return LoadDocument(source.Id(), dtd, messages, data);
+}
+
+QsHandle QsOpenDocumentProc(QsTextProc procedure, QsWord procedureData, const char* name,
+                            const char* publicId, QsHandle dtd, QsMessageProc messages,
+                            QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(name, publicId, "QV-PROC:\\", "DOC");
+  std::string text = ReadProcedure(procedure, procedureData);
+  source.Enter(text.data(), text.size());
+  return LoadDocument(source.Id(), dtd, messages, data);
+}
+
+}  // extern "C"

@@ -1,0 +1,691 @@
+// Inside the document instance: start tags with their attribute lists, the
+// element tree, declared content, entity and character references, and the
+// character data with the engine's white-space rules.
+#include <cstring>
+
+#include "foundation/strings.h"
+#include "foundation/utf8.h"
+#include "sgml/document.h"
+#include "sgml/dtd.h"
+#include "sgml/entities.h"
+#include "sgml/model_names.h"
+#include "sgml/parser.h"
+#include "sgml/parser_instance.h"
+
+namespace qs {
+
+namespace {
+
+bool EqualsNoCase(const char* a, const char* b) {
+  return a && b && CompareStringNoCase(a, b) == 0;
+}
+
+}  // namespace
+
+// ---- Character data --------------------------------------------------------------
+
+void Parser::FlushSpace() {
+  if (!pendingSpace_) return;
+  pendingSpace_ = false;
+  PutDataBytes(" ", 1);
+}
+
+void Parser::PutDataChar(int c) {
+  std::uint8_t b = static_cast<std::uint8_t>(c);
+  if (!IsSeparator(b)) {
+    if (parent_) parent_->flags &= static_cast<std::uint8_t>(~kNodeData);
+    FlushSpace();
+    char byte = static_cast<char>(b);
+    PutDataBytes(&byte, 1);
+    return;
+  }
+  if (b == 0) return;
+  pendingSpace_ = false;
+  if (!mixed_) return;
+  if (b == '\n' || b == '\t') {
+    auto* mark = new (document_->Pool())
+        SimpleMark(b == '\n' ? kMarkRecordEnd : kMarkTab, TextOffset());
+    document_->AppendMark(mark);
+  }
+  PutDataBytes(" ", 1);
+}
+
+void Parser::PutCodePoint(std::uint32_t cp) {
+  if (cp < 0x80) {
+    PutDataChar(static_cast<int>(cp));
+    return;
+  }
+  char bytes[8];
+  int n = EncodeUtf8(cp, bytes);
+  if (parent_) parent_->flags &= static_cast<std::uint8_t>(~kNodeData);
+  FlushSpace();
+  PutDataBytes(bytes, static_cast<std::size_t>(n));
+}
+
+void Parser::CopyDataCharacter(int lead) {
+  char seq[8];
+  std::size_t length = static_cast<std::size_t>(Utf8SequenceLength(static_cast<std::uint8_t>(lead)));
+  seq[0] = static_cast<char>(lead);
+  std::size_t got = 1;
+  bool broken = length > 4;
+  while (!broken && got < length) {
+    int c = NextChar();
+    if (stop_) return;
+    if ((c & 0xC0) != 0x80) {
+      // Not a continuation byte: it is markup or data of its own and is
+      // read again.
+      if (!endOfInput_) UngetChar();
+      broken = true;
+      break;
+    }
+    seq[got++] = static_cast<char>(c);
+  }
+  if (broken || got != length) {
+    PutDataBytes("\xEF\xBF\xBD", 3);
+  } else {
+    PutDataBytes(seq, got);
+  }
+}
+
+void Parser::ParseDataUntil(const char* delimiter, bool expand) {
+  const std::size_t length = std::strlen(delimiter);
+  for (;;) {
+    int c = NextChar();
+    if (stop_ || endOfInput_) return;
+    if (c == '\n') {
+      if (preserve_ > 0) PutDataChar('\n');
+      int d = NextChar();
+      if (stop_ || endOfInput_) return;
+      if (d == delimiter[0]) {
+        c = d;
+      } else {
+        UngetChar();
+        if (preserve_ == 0) pendingSpace_ = true;
+        continue;
+      }
+    } else if (c == ' ' || c == '\t') {
+      if (preserve_ > 0) {
+        PutDataChar(c == ' ' ? 0x01 : '\t');
+      } else {
+        pendingSpace_ = true;
+      }
+      continue;
+    } else if (c == '&' && expand) {
+      ParseReference();
+      continue;
+    }
+    if (c == delimiter[0]) {
+      std::size_t i = 1;
+      int d = 0;
+      while (i < length) {
+        d = NextChar();
+        if (stop_) return;
+        if (d != delimiter[i] && fold_[d & 0xFF] != static_cast<std::uint8_t>(delimiter[i])) break;
+        ++i;
+      }
+      if (i == length) return;
+      for (std::size_t k = 0; k < i; ++k) PutDataChar(delimiter[k]);
+      if (endOfInput_) return;
+      UngetChar();
+      continue;
+    }
+    if (c >= 0xC0) {
+      if (parent_) parent_->flags &= static_cast<std::uint8_t>(~kNodeData);
+      FlushSpace();
+      CopyDataCharacter(c);
+    } else if (c >= 0x80) {
+      PutCodePoint(0xFFFD);
+    } else if (c != 0) {
+      PutDataChar(c);
+    }
+  }
+}
+
+// ---- Start tags --------------------------------------------------------------------
+
+void Parser::LinkNode(DocumentNode* node) {
+  if (prevSibling_) {
+    prevSibling_->InsertAfter(node);
+    prevSibling_ = nullptr;
+  } else if (parent_) {
+    parent_->AppendChild(node);
+  } else {
+    document_->SetRoot(node);
+  }
+}
+
+void Parser::ParseStartTag(ElementTypeDecl* type) {
+  FlushSpace();
+  if (!type) {
+    ReadFoldedName();
+    if (stop_) return;
+    type = dtd_->FindElement(token_);
+    if (!type) {
+      if (!xml_) Warning(kMsgUndeclaredElement, token_);
+      if (stop_) return;
+      type = dtd_->FindOrDeclareElementType(token_);
+      if (!type) {
+        Error(kMsgSyntaxError);
+        return;
+      }
+      type->flags |= 0x08;
+      if (NameGroup* implicit = specialSets_[kImplicitElements].List(0)) {
+        DtdNameGroupMerge(type->Attributes(), implicit);
+      }
+      if (NameGroup* all = specialSets_[kAllElements].List(0)) {
+        DtdNameGroupSetSecond(type->Attributes(), all);
+      }
+    }
+  }
+  mixed_ = (type->flags & 0x08) != 0;
+
+  std::uint8_t flags = 0;
+  const char* id = nullptr;
+  Attribute** values = ParseAttributeSpecs(type->Attributes(), &flags, &id, true);
+  if (stop_) return;
+  if (parent_) parent_->flags &= static_cast<std::uint8_t>(~kNodeData);
+
+  const std::uint32_t offset = TextOffset();
+  DocumentNode* node = nullptr;
+  DocumentPool& pool = document_->Pool();
+  if ((flags & 0x04) && (flags & 0x0A)) {
+    auto* graphic = new (pool) GraphicElementNode(type, offset, offset, values, id ? id : "%");
+    node = graphic;
+    if (graphic) {
+      if (id && !document_->RegisterId(graphic)) Warning(kMsgDuplicateId, id);
+      const char* name = graphic->GetAttributeValue("GRAPHIC");
+      EntityDecl* entity = name ? document_->FindEntityOrDefault(name) : nullptr;
+      if (entity && entity->IsExternal()) document_->AddGraphicReference(graphic, entity);
+    }
+  } else if (id) {
+    auto* element = new (pool) ElementNode(type, offset, offset, values, id);
+    node = element;
+    if (element && !document_->RegisterId(element)) Warning(kMsgDuplicateId, id);
+  } else if (values) {
+    node = new (pool) AttributedNode(type, offset, offset, values);
+  } else {
+    node = new (pool) DocumentNode(type, offset, offset);
+  }
+  if (!node) {
+    Error(kMsgSyntaxError);
+    return;
+  }
+  document_->NoteTypeUse(type);
+  LinkNode(node);
+  parent_ = node;
+  lastStarted_ = node;
+  ++elementDepth_;
+  // The per-depth table ends at the limit: the check comes before anything
+  // is stored at the new depth.
+  if (elementDepth_ > kMaxElementDepth) {
+    Error(kMsgNestingTooDeep);
+    return;
+  }
+  if (stop_) return;
+
+  std::uint8_t depthFlags = 0;
+  bool empty = false;
+  if (flags & 0x20) {
+    depthFlags |= 0x02;
+    ++preserve_;
+  }
+  if (flags & 0x01) empty = true;
+  if (flags & 0x10) node->flags |= kNodeNotation;
+  if (((flags & 0x02) || (type->flags & kElementLinkRule)) && document_->FindLinkRule(node)) {
+    node->flags |= kNodeLinkSource;
+  }
+
+  int c = SkipSeparators();
+  if (stop_) return;
+  if (c == '/') {
+    int d = NextChar();
+    if (stop_) return;
+    if (d == '>') {
+      empty = true;
+    } else {
+      if (!endOfInput_) UngetChar();
+      depthFlags |= 0x01;
+    }
+  } else if (c == '<') {
+    UngetChar();
+  } else if (c != '>') {
+    if (!endOfInput_ || c != 0) Error(kMsgBadTagOpen);
+    depthFlags_[elementDepth_] = depthFlags;
+    return;
+  }
+  depthFlags_[elementDepth_] = depthFlags;
+
+  if (values) {
+    for (Attribute** v = values; *v && !stop_; ++v) {
+      AttributeDecl* decl = (*v)->decl;
+      std::uint8_t kind = decl->DeclaredValue();
+      if (kind == kDeclaredEntity || kind == kDeclaredEntities) {
+        AttachEntityAttribute((*v)->Value());
+      } else if (decl->IsIdRefKind() && !(decl->Flags() & kAttrNoIdRef)) {
+        auto* record = new IdRefRecord;
+        record->node = node;
+        record->value = AddNameUse((*v)->value);
+        record->list = kind == kDeclaredIdrefs;
+        if (lists_.lastIdref) {
+          lists_.lastIdref->next = record;
+        } else {
+          lists_.idrefs = record;
+        }
+        lists_.lastIdref = record;
+      }
+    }
+  }
+  if (stop_) return;
+
+  if ((type->flags & 0x10) && !(depthFlags & 0x02)) {
+    depthFlags |= 0x02;
+    ++preserve_;
+    depthFlags_[elementDepth_] = depthFlags;
+  }
+  if (!empty) {
+    std::uint8_t content = type->flags & 0x0F;
+    if (content == 0x01) {
+      empty = true;
+    } else if (content == 0x0A || content == 0x0B) {
+      char delimiter[kTokenCapacity + 4];
+      if (depthFlags & 0x01) {
+        CopyString(delimiter, "/");
+      } else {
+        FormatString(delimiter, sizeof delimiter, "</%s", type->NameText());
+      }
+      ParseDataUntil(delimiter, content == 0x0B);
+      if (stop_) return;
+      if (!(depthFlags & 0x01)) {
+        if (SkipSeparators() != '>') {
+          if (!stop_) Error(kMsgExpectedClose);
+          return;
+        }
+      }
+      EndElement();
+      return;
+    }
+  }
+  if (empty) {
+    EndElement();
+  }
+  if (!(depthFlags & 0x01) && !stop_) {
+    int d = NextChar();
+    if (!stop_ && !endOfInput_ && d != '\n') UngetChar();
+  }
+}
+
+// ---- Attributes --------------------------------------------------------------------
+
+Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* flags,
+                                        const char** id, bool inPool) {
+  Attribute* values[kMaxAttributeDefinitions + 1];
+  AttributeDecl* specified[kMaxAttributeDefinitions + 1];
+  std::size_t count = 0;
+  std::size_t specifiedCount = 0;
+  auto add = [&](AttributeDecl* decl, InternedName* value) {
+    if (count >= static_cast<std::size_t>(kMaxAttributeDefinitions)) return;
+    Attribute* v = inPool ? document_->NewAttribute(decl, value) : NewAttributeValue(decl, value);
+    if (v) values[count++] = v;
+  };
+  auto testSpecial = [&](AttributeDecl* decl, const char* value) {
+    if (EqualsNoCase(decl->NameText(), "QUENDA-AF") && EqualsNoCase(value, "HOTSPOT")) {
+      *flags |= 0x04;
+    }
+    if (EqualsNoCase(decl->NameText(), "XML:SPACE") && EqualsNoCase(value, "PRESERVE")) {
+      *flags |= 0x20;
+    }
+  };
+
+  for (;;) {
+    int c = SkipSeparators();
+    if (stop_ || endOfInput_) break;
+    UngetChar();
+    if (!IsNameChar(c)) break;
+    InternedName* value = nullptr;
+    AttributeDecl* decl = ReadAttributeSpec(sets, &value);
+    if (stop_) {
+      ReleaseName(value);
+      break;
+    }
+    if (!decl || !value) {
+      ReleaseName(value);
+      continue;
+    }
+    // A value equal to the default is still a specified value: its ENTITY,
+    // ID-reference and NOTATION effects depend on it.
+    add(decl, value);
+    if (specifiedCount < static_cast<std::size_t>(kMaxAttributeDefinitions)) {
+      specified[specifiedCount++] = decl;
+    }
+    switch (decl->DeclaredValue()) {
+      case kDeclaredId:
+        *id = NameText(count ? values[count - 1]->value : value);
+        break;
+      case kDeclaredIdref:
+      case kDeclaredIdrefs:
+        if (!(decl->Flags() & kAttrNoIdRef)) *flags |= 0x08;
+        break;
+      case kDeclaredNotation:
+        *flags |= 0x10;
+        break;
+      default:
+        break;
+    }
+    testSpecial(decl, NameText(value));
+    ReleaseName(value);
+  }
+  if (stop_) {
+    if (!inPool) {
+      for (std::size_t i = 0; i < count; ++i) FreeAttributeValue(values[i]);
+    }
+    return nullptr;
+  }
+
+  auto isSpecified = [&](AttributeDecl* decl) {
+    for (std::size_t i = 0; i < specifiedCount; ++i) {
+      if (specified[i] == decl) return true;
+    }
+    return false;
+  };
+  for (int list = 0; list < 3; ++list) {
+    NameGroup* group = sets.List(list);
+    if (!group) continue;
+    for (std::uint16_t i = group->Count(); i-- > 0;) {
+      AttributeDecl* decl = group->At(i);
+      if (!decl) continue;
+      if (decl->Flags() & kAttrLinkRule) *flags |= 0x02;
+      bool given = isSpecified(decl);
+      if (!given && decl->DefaultKind() == kDefaultValue && decl->DefaultValue()) {
+        std::uint8_t kind = decl->DeclaredValue();
+        if (decl->IsIdRefKind() && !(decl->Flags() & kAttrNoIdRef)) *flags |= 0x08;
+        if (kind == kDeclaredEntity || kind == kDeclaredEntities || kind == kDeclaredId ||
+            kind == kDeclaredIdref || kind == kDeclaredIdrefs || kind == kDeclaredNotation) {
+          add(decl, decl->DefaultValue());
+          if (kind == kDeclaredNotation) *flags |= 0x10;
+        }
+        testSpecial(decl, decl->DefaultText());
+      } else if (!given && decl->DefaultKind() == kDefaultRequired) {
+        Warning(kMsgMissingRequired, decl->NameText());
+      } else if (given && decl->DefaultKind() == kDefaultConref) {
+        *flags |= 0x01;
+      }
+    }
+  }
+  if (count == 0) return nullptr;
+  Attribute** array;
+  if (inPool) {
+    array = document_->NewAttributeArray(count);
+  } else {
+    array = static_cast<Attribute**>(MemAlloc((count + 1) * sizeof(Attribute*)));
+  }
+  if (!array) {
+    if (!inPool) {
+      for (std::size_t i = 0; i < count; ++i) FreeAttributeValue(values[i]);
+    }
+    return nullptr;
+  }
+  for (std::size_t i = 0; i < count; ++i) array[i] = values[i];
+  array[count] = nullptr;
+  return array;
+}
+
+AttributeDecl* Parser::ReadAttributeSpec(AttributeDeclSet& sets, InternedName** value) {
+  *value = nullptr;
+  ReadFoldedName();
+  if (stop_) return nullptr;
+  if (tokenLength_ == 0) {
+    // Not a name after all: the byte is no part of a specification.
+    NextChar();
+    Error(kMsgBadTagOpen);
+    return nullptr;
+  }
+  char* name = DuplicateString(token_);
+  AttributeDecl* decl = sets.Find(name);
+  if (!decl) {
+    if (AttributeDecl* byToken = sets.FindByToken(name)) {
+      *value = InternName(name);
+      MemFree(name);
+      return byToken;
+    }
+    if (!xml_) Warning(kMsgUndeclaredAttribute, name);
+    if (stop_) {
+      MemFree(name);
+      return nullptr;
+    }
+    decl = DtdAddUndeclaredAttribute(dtd_->AttributeDefs(), sets, name);
+  }
+  int c = SkipSeparators();
+  if (stop_) {
+    MemFree(name);
+    return nullptr;
+  }
+  if (c != '=') {
+    if (!endOfInput_) UngetChar();
+    AttributeDecl* byToken = sets.FindByToken(name);
+    if (byToken) {
+      *value = InternName(name);
+      MemFree(name);
+      return byToken;
+    }
+    MemFree(name);
+    Error(kMsgExpectedEquals);
+    return nullptr;
+  }
+  MemFree(name);
+  c = SkipSeparators();
+  if (stop_) return nullptr;
+  if (TokenClassOf(c) == kTcLiteral) {
+    ReadLiteral(c, true);
+  } else {
+    if (!endOfInput_) UngetChar();
+    ReadName();
+  }
+  if (stop_) return nullptr;
+  if (!decl) return nullptr;
+  std::uint8_t kind = decl->DeclaredValue();
+  if (kind != kDeclaredEntity && kind != kDeclaredEntities && kind != kDeclaredCdata) {
+    FoldInPlace(token_);
+  }
+  if (decl->Flags() & kAttrTokenList) NormalizeList(token_);
+  *value = InternName(token_);
+  return decl;
+}
+
+// ---- References --------------------------------------------------------------------
+
+void Parser::ParseReference() {
+  int c = NextChar();
+  if (stop_) return;
+  if (c == '#') {
+    ReadName();
+    if (stop_) return;
+    if (tokenLength_ == 0) {
+      PutDataChar('&');
+      PutDataChar('#');
+      return;
+    }
+    char name[32];
+    bool longName = tokenLength_ >= sizeof name;
+    CopyStringMax(name, token_, sizeof name);
+    int t = NextChar();
+    if (!stop_ && !endOfInput_ && t != ';' && t != '\n') UngetChar();
+    if (stop_) return;
+    if (std::strcmp(name, "RE") == 0) return;
+    if (std::strcmp(name, "RS") == 0) {
+      PutDataChar('\n');
+      return;
+    }
+    if (std::strcmp(name, "SPACE") == 0) {
+      PutDataChar(' ');
+      return;
+    }
+    if (std::strcmp(name, "TAB") == 0) {
+      PutDataChar('\t');
+      return;
+    }
+    const char* digits = name;
+    int base = 10;
+    if (name[0] == 'x' && name[1]) {
+      digits = name + 1;
+      base = 16;
+    }
+    std::uint32_t value = 0;
+    bool ok = !longName && *digits;
+    for (const char* p = digits; ok && *p; ++p) {
+      int d;
+      if (*p >= '0' && *p <= '9') {
+        d = *p - '0';
+      } else if (base == 16 && *p >= 'a' && *p <= 'f') {
+        d = *p - 'a' + 10;
+      } else if (base == 16 && *p >= 'A' && *p <= 'F') {
+        d = *p - 'A' + 10;
+      } else {
+        ok = false;
+        break;
+      }
+      value = value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
+      if (value > 0x10FFFF) ok = false;
+    }
+    if (!ok || value == 0 || (value >= 0xD800 && value <= 0xDFFF)) {
+      Warning(kMsgBadCharEntity, name);
+      if (!stop_ && ok) PutCodePoint(0xFFFD);
+      return;
+    }
+    PutCodePoint(value);
+    return;
+  }
+  if (!IsNameChar(c)) {
+    PutDataChar('&');
+    if (!endOfInput_) UngetChar();
+    return;
+  }
+  UngetChar();
+  ReadName();
+  if (stop_) return;
+  char* name = DuplicateString(token_);
+  int t = NextChar();
+  bool semicolon = t == ';';
+  if (!stop_ && !endOfInput_ && t != ';' && t != '\n') UngetChar();
+  if (stop_) {
+    MemFree(name);
+    return;
+  }
+  EntityDecl* entity = document_->FindEntityOrDefault(name);
+  if (!entity) {
+    Warning(kMsgUndefinedEntity, name);
+    if (!stop_) {
+      PutDataChar('&');
+      for (const char* p = name; *p; ++p) PutDataChar(*p);
+      if (semicolon) PutDataChar(';');
+    }
+  } else if (const char* text = entity->GetText()) {
+    if (entity->GetType() == kEntityCdata) {
+      for (const char* p = text; *p; ++p) {
+        std::uint8_t b = static_cast<std::uint8_t>(*p);
+        if (b >= 0x80) {
+          if (parent_) parent_->flags &= static_cast<std::uint8_t>(~kNodeData);
+          FlushSpace();
+          PutDataBytes(p, 1);
+        } else {
+          PutDataChar(b);
+        }
+      }
+    } else if (entity->GetType() == kEntitySdata) {
+      PutSdata(text);
+    } else {
+      EnterEntity(entity);
+    }
+  } else if (entity->GetNotation()) {
+    PutEntityNode(entity);
+  } else {
+    EnterEntity(entity);
+  }
+  MemFree(name);
+}
+
+void Parser::PutSdata(const char* text) {
+  const char* replacement = SdataReplacement(text);
+  if (!replacement) {
+    Warning(kMsgCantResolveSdata, text);
+    if (stop_) return;
+    replacement = text;
+  }
+  if (parent_) parent_->flags &= static_cast<std::uint8_t>(~kNodeData);
+  FlushSpace();
+  PutDataBytes(replacement, std::strlen(replacement));
+}
+
+void Parser::PutEntityNode(EntityDecl* entity) {
+  NotationDecl* notation = entity->GetNotation();
+  char name[kTokenCapacity + 2];
+  FormatString(name, sizeof name, "#%s", notation->Name());
+  ElementTypeDecl* type = dtd_->FindOrDeclareElementType(name);
+  if (!type) return;
+  if (!type->used) {
+    if (NameGroup* data = notation->Attributes().List(0)) DtdNameGroupMerge(type->Attributes(), data);
+    document_->NoteTypeUse(type);
+  }
+  FlushSpace();
+  auto* node = new (document_->Pool()) EntityNode(type, TextOffset(), TextOffset(), entity);
+  if (!node) return;
+  LinkNode(node);
+  AttachDataEntity(entity);
+  node->end = TextOffset();
+  prevSibling_ = node;
+}
+
+void Parser::AttachDataEntity(EntityDecl* entity) {
+  if (!entity->GetNotation()) {
+    Warning(kMsgExpectedNotationEntity);
+    return;
+  }
+  if (parent_) parent_->flags &= static_cast<std::uint8_t>(~kNodeData);
+  FlushSpace();
+  auto* mark = new (document_->Pool()) EntityRefMark(TextOffset(), entity);
+  document_->AppendMark(mark);
+  PutDataBytes(" ", 1);
+}
+
+void Parser::AttachEntityAttribute(const char* value) {
+  if (!value) return;
+  char name[kTokenCapacity + 1];
+  const char* p = value;
+  while (*p && !stop_) {
+    while (*p == ' ') ++p;
+    std::size_t n = 0;
+    while (p[n] && p[n] != ' ') ++n;
+    if (n == 0) break;
+    if (n <= kTokenCapacity) {
+      std::memcpy(name, p, n);
+      name[n] = 0;
+      EntityDecl* entity = document_->FindEntityOrDefault(name);
+      if (!entity) {
+        Warning(kMsgUndefinedEntity, name);
+      } else if (entity->IsExternal()) {
+        AttachDataEntity(entity);
+      }
+    }
+    p += n;
+  }
+}
+
+void Parser::EndElement() {
+  DocumentNode* node = parent_;
+  if (!node) return;
+  FlushSpace();
+  if ((depthFlags_[elementDepth_] & 0x02) && preserve_ > 0) --preserve_;
+  node->end = TextOffset();
+  if (node->end == node->start) {
+    // Every element covers at least one character.
+    PutDataBytes(" ", 1);
+    node->end = TextOffset();
+  }
+  prevSibling_ = node;
+  parent_ = node->Parent();
+  mixed_ = parent_ ? (parent_->Decl()->flags & 0x08) != 0 : false;
+  lastEnded_ = node->Decl();
+  if (elementDepth_ >= 0 && elementDepth_ <= kMaxElementDepth + 1) depthFlags_[elementDepth_] = 0;
+  --elementDepth_;
+}
+
+}  // namespace qs

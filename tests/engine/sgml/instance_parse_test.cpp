@@ -1,0 +1,269 @@
+// The document instance: the tree, positions and text a document gives,
+// white space, references, marked sections, declared content, XML mode and
+// the messages of the instance.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "instance_support.h"
+#include "sgml/entityrc.h"
+#include "sgml/mark_kinds.h"
+
+namespace qs::test {
+namespace {
+
+struct TreeCase {
+  const char* source;
+  const char* tree;
+  const char* text;
+  const char* messages;
+};
+
+class InstanceTree : public ::testing::TestWithParam<TreeCase> {};
+
+TEST_P(InstanceTree, GivesTreeTextAndMessages) {
+  EngineScope scope;
+  const TreeCase& c = GetParam();
+  ParsedText parsed(c.source);
+  EXPECT_EQ(Tree(*parsed.document), c.tree) << c.source;
+  EXPECT_EQ(DocumentText(*parsed.document), c.text) << c.source;
+  EXPECT_EQ(parsed.Messages(), c.messages) << c.source;
+}
+
+const char kDtd[] =
+    "<!DOCTYPE d [<!ELEMENT d - - (#PCDATA|e|br|pre)*><!ELEMENT e - O (#PCDATA)>"
+    "<!ELEMENT br - O EMPTY><!ELEMENT pre - - CDATA><!ELEMENT (r|k) - - RCDATA>"
+    "<!ENTITY ent \"[text]\"><!ENTITY c CDATA \"<b>\">]>";
+
+std::string WithDtd(const char* instance) { return std::string(kDtd) + instance; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, InstanceTree,
+    ::testing::Values(
+        TreeCase{"<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)>]><d>one\n   two</d>", "D[0,7]",
+                 "one two", ""},
+        // An end tag of an ancestor closes what is open inside it.
+        TreeCase{"<a><b><c>t</a>", "A[0,1](B[0,1](C[0,1]))", "t",
+                 "W16(A) W16(B) W16(C) "},
+        TreeCase{"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d><![CDATA[<x>&y;]]></d>", "D[0,6]",
+                 "<x>&y;", ""},
+        // An empty element covers one space; a line feed before an end tag
+        // adds nothing.
+        TreeCase{"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d><d></d>a\n</d>",
+                 "D[0,2](D[0,1])", " a", ""},
+        // A record end before a start tag in mixed content is a blank.
+        TreeCase{"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d>a\n<d>b</d></d>",
+                 "D[0,3](D[2,3])", "a b", ""},
+        // Empty end tag, and "</" followed by a blank is data.
+        TreeCase{"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d>x</ y</>", "D[0,5]", "x</ y", ""}));
+
+struct RefCase {
+  const char* instance;
+  const char* text;
+  const char* messages;
+};
+class InstanceReferences : public ::testing::TestWithParam<RefCase> {};
+
+TEST_P(InstanceReferences, ExpandAsDeclared) {
+  EngineScope scope;
+  const RefCase& c = GetParam();
+  ParsedText parsed(WithDtd(c.instance));
+  EXPECT_EQ(DocumentText(*parsed.document), c.text) << c.instance;
+  EXPECT_EQ(parsed.Messages(), c.messages) << c.instance;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, InstanceReferences,
+    ::testing::Values(RefCase{"<d>a&#RS;b&#RE;c</d>", "a bc", ""},
+                      RefCase{"<d>&#x41;&#66;&#SPACE;C</d>", "AB C", ""},
+                      RefCase{"<d>&#0;&#xD800;&#BAD;.</d>", "\xEF\xBF\xBD\xEF\xBF\xBD.",
+                              "W7(0) W7(xD800) W7(BAD) "},
+                      RefCase{"<d>&ent; &c;</d>", "[text] <b>", ""},
+                      RefCase{"<d>&nope; &nope2</d>", "&nope; &nope2", "W3(nope) W3(nope2) "},
+                      RefCase{"<d>a & b</d>", "a & b", ""},
+                      // Declared content: CDATA keeps markup, RCDATA expands
+                      // references; the end tag is found in any case.
+                      RefCase{"<d><pre><e>&ent;</PRE></d>", "<e>&ent;", ""},
+                      RefCase{"<d><r>&ent;<e></r ></d>", "[text]<e>", ""},
+                      // Malformed UTF-8: each broken byte becomes U+FFFD and
+                      // the byte after it is read again.
+                      RefCase{"<d>\x85<e>x\xC3<e>y\xE2\x82</d>",
+                              "\xEF\xBF\xBDx\xEF\xBF\xBDy\xEF\xBF\xBD", ""},
+                      RefCase{"<d>\xC3\xA9t\xC3\xA9</d>", "\xC3\xA9t\xC3\xA9", ""}));
+
+TEST(Instance, UndeclaredEntityAttributeAndDuplicateIdWarnInOrder) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<!DOCTYPE d [<!ELEMENT d - - ANY><!ELEMENT e - - ANY>"
+      "<!ATTLIST e id ID #IMPLIED>]>"
+      "<d>&undefined;<e id=x bogus=1></e><e id=x></e></d>");
+  EXPECT_EQ(parsed.Messages(), "W3(undefined) W15(BOGUS) W19(X) ");
+  EXPECT_FALSE(parsed.parser->Stopped());
+  ASSERT_NE(parsed.document->FindElementById("X"), nullptr);
+}
+
+TEST(Instance, FortyNineNestedElementsAreTooDeep) {
+  EngineScope scope;
+  std::string source = "<!DOCTYPE d [<!ELEMENT d - - ANY>]>";
+  for (int i = 0; i < 48; ++i) source += "<d>";
+  std::string ok = source + "x";
+  for (int i = 0; i < 48; ++i) ok += "</d>";
+  ParsedText fine(ok);
+  EXPECT_EQ(fine.Messages(), "");
+  ParsedText deep(source + "<d>x</d>");
+  EXPECT_EQ(deep.Messages(), "E13() ");
+  EXPECT_TRUE(deep.parser->Stopped());
+}
+
+TEST(Instance, XmlKeepsCaseAndPredefinedEntitiesAreData) {
+  EngineScope scope;
+  const char kDoc[] = "<?xml version=\"1.0\"?><Doc>a &lt;b&gt; &amp; c&apos;&quot;</Doc>";
+  for (std::string source : {std::string(kDoc), std::string("\xEF\xBB\xBF") + kDoc}) {
+    ParsedText parsed(source);
+    EXPECT_EQ(Tree(*parsed.document), "Doc[0,11]");
+    // The XML declaration is kept after the instance, under its own mark.
+    EXPECT_EQ(DocumentText(*parsed.document), "a <b> & c'\"xml version=\"1.0\"");
+    EXPECT_TRUE(parsed.parser->XmlMode());
+    EXPECT_FALSE(parsed.parser->Stopped()) << parsed.Messages();
+  }
+  // Upper-case XML stays SGML: names are folded.
+  ParsedText sgml("<?XML version=\"1.0\"><Doc>a</Doc>");
+  EXPECT_FALSE(sgml.parser->XmlMode());
+  EXPECT_EQ(Tree(*sgml.document), "DOC[0,1]");
+}
+
+TEST(Instance, XmlSpacePreserveKeepsBlanksAndLineEnds) {
+  EngineScope scope;
+  ParsedText parsed("<?xml version=\"1.0\"?><t><p xml:space=\"preserve\">a  b\nc</p></t>");
+  EXPECT_EQ(DocumentText(*parsed.document).substr(0, 6), "a__b c");
+  Mark* mark = parsed.document->FirstMark();
+  ASSERT_NE(mark, nullptr);
+  EXPECT_EQ(mark->Kind(), kMarkRecordEnd);
+  EXPECT_EQ(mark->Start(), 4u);
+  char extracted[16];
+  parsed.document->ExtractText(extracted, 0, 6);
+  EXPECT_EQ(extracted[4], '\n');
+}
+
+TEST(Instance, EmptyElementTagsAndAttributes) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<?xml version='1.0'?><r a='1'><e/><f x=\"a&amp;b\"></f><g\n/></r>");
+  EXPECT_EQ(Tree(*parsed.document), "r{a=1}[0,3](e[0,1] f{x=a&b}[1,2] g[2,3])");
+  EXPECT_EQ(parsed.Messages(), "");
+}
+
+TEST(Instance, DefaultsAndSpecifiedValuesEqualToTheDefault) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<!DOCTYPE d [<!ELEMENT d - - ANY><!ELEMENT e - O EMPTY>"
+      "<!ATTLIST e ref IDREF \"a\" kind (x|y) x need CDATA #REQUIRED id ID #IMPLIED>]>"
+      "<d><e id=a need=1><e ref=a kind=x need=2><e y></d>");
+  // A specified value equal to its default is recorded; IDREF defaults are
+  // supplied as values; a lone token names its attribute.
+  EXPECT_EQ(Tree(*parsed.document),
+            "D[0,3](E{ID=A}{NEED=1}{REF=A}[0,1] E{REF=A}{KIND=X}{NEED=2}[1,2] "
+            "E{KIND=Y}{REF=A}[2,3])");
+  EXPECT_EQ(parsed.Messages(), "W18(NEED) ");
+  ASSERT_NE(parsed.document->FindElementById("A"), nullptr);
+  EXPECT_TRUE(parsed.document->FindElementById("A")->flags & kNodeLinkTarget);
+}
+
+TEST(Instance, MarkedSectionsInContent) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<!DOCTYPE d [<!ELEMENT d - - ANY><!ENTITY % draft \"IGNORE\">]>"
+      "<d>a<![ IGNORE [ x <![ INCLUDE [ y ]]> z ]]>b<![%draft;[q]]><![INCLUDE[<d>c</d>]]>"
+      "<![RCDATA[&lt;]]><![ BOGUS [x]]></d>");
+  EXPECT_EQ(DocumentText(*parsed.document), "abc&lt;");
+  EXPECT_EQ(parsed.Messages(), "W3(lt) E32(BOGUS) ");
+}
+
+TEST(Instance, ProcessingInstructionsAndResources) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<?STYLESPEC \"Print\" \"print.ssh\"><?NAVIGATOR 'Contents' 'toc.nav'>"
+      "<?DOCTITLE \"D,T\"><?DOCTITLE \"X\">"
+      "<!DOCTYPE d [<!ELEMENT d - - ANY><!ELEMENT t - - ANY>]><d><t>Title</t><?hello there>x</d>");
+  ASSERT_FALSE(parsed.parser->Stopped()) << parsed.Messages();
+  EXPECT_EQ(DocumentText(*parsed.document).substr(0, 17), "Titlehello therex");
+  int count = 0;
+  for (ListNode* n = parsed.document->Resources().First(); n; n = n->Next(), ++count) {
+    EntityrcResource* r = ResourceOf(n);
+    EXPECT_EQ(r->Kind(), count == 0 ? 0 : 1);
+    EXPECT_STREQ(r->Title(), count == 0 ? "Print" : "Contents");
+  }
+  EXPECT_EQ(count, 2);
+  EXPECT_STREQ(parsed.parser->DocTitle(), "D,T");
+  EXPECT_STREQ(parsed.document->TitleExcerpt(), "Title");
+  // The instance's instruction is in the text under a mark of kind 6, the
+  // prolog's instructions are kept after the instance.
+  Mark* mark = parsed.document->FirstMark();
+  ASSERT_NE(mark, nullptr);
+  EXPECT_EQ(mark->Kind(), kMarkProcessingInstruction);
+  EXPECT_EQ(mark->Start(), 5u);
+  EXPECT_EQ(mark->GetEnd(), 16u);
+  ASSERT_NE(parsed.document->firstKeptMarkup, nullptr);
+  EXPECT_EQ(parsed.document->firstKeptMarkup->Kind(), 7);
+}
+
+TEST(Instance, KeptPrologMarkupKeepsNonAsciiBytes) {
+  EngineScope scope;
+  ParsedText parsed("<?note caf\xC3\xA9\tx><!DOCTYPE d [<!ELEMENT d - - ANY>]><d>y</d>");
+  EXPECT_EQ(DocumentText(*parsed.document), "ynote caf\xC3\xA9 x");
+}
+
+TEST(Instance, ErrorsStopTheParse) {
+  EngineScope scope;
+  struct {
+    const char* source;
+    const char* messages;
+  } cases[] = {
+      {"text<d>", "E8() "},
+      {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><!DOCTYPE e><d>", "E2() "},
+      {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d>x</d junk>", "E28() "},
+      {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d a=x !>", "W15(A) E27() "},
+      {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d>unclosed", "E51() "},
+      {"<!SGMX x><d>", "E35() "},
+      {"<! x><d>", "E48() "},
+  };
+  for (const auto& c : cases) {
+    ParsedText parsed(c.source);
+    EXPECT_EQ(parsed.Messages(), c.messages) << c.source;
+    EXPECT_TRUE(parsed.parser->Stopped()) << c.source;
+  }
+}
+
+TEST(Instance, OmittedEndTagsMayBeMissingAtTheEnd) {
+  EngineScope scope;
+  ParsedText parsed(WithDtd("<d>x<e>y"));
+  EXPECT_EQ(parsed.Messages(), "E51() ");
+  ParsedText omissible(
+      "<!DOCTYPE d [<!ELEMENT d - O ANY><!ELEMENT e - O ANY>]><d>x<e>y");
+  EXPECT_EQ(omissible.Messages(), "");
+  EXPECT_EQ(Tree(*omissible.document), "D[0,2](E[1,2])");
+}
+
+TEST(Instance, DataEntitiesBecomeNodesAndMarks) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<!DOCTYPE d [<!ELEMENT d - - ANY><!NOTATION gif SYSTEM \"gif\">"
+      "<!ENTITY pic SYSTEM \"pic.gif\" NDATA gif>]><d>a&pic;b</d>");
+  EXPECT_EQ(Tree(*parsed.document), "D[0,3](#GIF[1,2])");
+  Mark* mark = parsed.document->FirstMark();
+  ASSERT_NE(mark, nullptr);
+  EXPECT_EQ(mark->Kind(), kMarkEntityRef);
+  EXPECT_EQ(mark->Start(), 1u);
+}
+
+TEST(Instance, NidrefStopsIdReferenceCollection) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<?NIDREF * *><!DOCTYPE d [<!ELEMENT d - - ANY><!ATTLIST d id ID #IMPLIED "
+      "ref IDREF #IMPLIED>]><d id=a ref=a></d>");
+  ASSERT_NE(parsed.document->Root(), nullptr);
+  EXPECT_FALSE(parsed.document->Root()->flags & kNodeLinkTarget);
+}
+
+}  // namespace
+}  // namespace qs::test
