@@ -1,0 +1,154 @@
+// doc_dump: parses a document and prints its reports and its element tree
+// with every node's text range, its attributes and its text.
+//   doc_dump [-e | -t] [-c CATALOG] FILE
+// -e prints only the element names in document order, one "(NAME" line each
+// (the start-tag lines of onsgmls's output), for comparing with other tools;
+// -t prints only the text of the document element; -q only counts the
+// elements and the bytes of text.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "api/parse_report.h"
+#include "foundation/engine.h"
+#include "foundation/names.h"
+#include "sgml/catalog.h"
+#include "sgml/document.h"
+#include "sgml/dtd.h"
+#include "sgml/external_id.h"
+#include "sgml/parser.h"
+#include "sgml/parser_report.h"
+#include "sgml/text_store.h"
+
+namespace {
+
+std::int32_t PrintReport(const void* record, std::intptr_t) {
+  const auto* r = static_cast<const QsParseReport*>(record);
+  if (!(r->kind & QS_REPORT_MESSAGE)) return 1;
+  char text[512];
+  const char* argument = reinterpret_cast<const char*>(r->argument1);
+  qs::FormatParserMessage(r->number, argument, text, sizeof text);
+  std::printf("REPORT %s %d line=%d entity=%s: %s\n", r->severity ? "error" : "warning",
+              static_cast<int>(r->number), static_cast<int>(r->line), r->entity ? r->entity : "",
+              text);
+  return 1;
+}
+
+std::string Text(qs::Document& doc, std::uint32_t from, std::uint32_t to) {
+  std::string out(to - from + 1, '\0');
+  out.resize(doc.ExtractText(out.data(), from, to));
+  std::string shown;
+  for (char c : out) {
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == 1) {
+      shown += ' ';
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+void DumpNames(qs::DocumentNode* node) {
+  for (; node; node = node->Next()) {
+    std::printf("(%s\n", node->GetNameText());
+    DumpNames(node->First());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool namesOnly = false;
+  bool textOnly = false;
+  bool quiet = false;
+  const char* catalogPath = nullptr;
+  const char* file = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-e") == 0) {
+      namesOnly = true;
+    } else if (std::strcmp(argv[i], "-q") == 0) {
+      quiet = true;
+    } else if (std::strcmp(argv[i], "-t") == 0) {
+      textOnly = true;
+    } else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
+      catalogPath = argv[++i];
+    } else {
+      file = argv[i];
+    }
+  }
+  if (!file) {
+    std::fprintf(stderr, "usage: doc_dump [-e] [-c CATALOG] FILE\n");
+    return 2;
+  }
+  if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
+  qs::HostedEngine engine(0, "C:\\Home\\", "doc_dump", nullptr);
+  qs::SetEngine(&engine);
+  // Document text beyond the block cache's memory goes to temporary files.
+  std::error_code error;
+  std::string temp = std::filesystem::temp_directory_path(error).string();
+  engine.Initialize(nullptr, nullptr, nullptr, temp.empty() ? nullptr : temp.c_str(), nullptr);
+  qs::Catalog* catalog = nullptr;
+  if (catalogPath) {
+    catalog = new qs::Catalog(catalogPath);
+    catalog->Reload();
+  }
+  int result = 0;
+  {
+    qs::ReportingParser parser(namesOnly || textOnly || quiet ? nullptr : &PrintReport, 0, catalog, nullptr, nullptr,
+                               nullptr);
+    auto* id = new qs::ExternalId(catalog, nullptr, nullptr, file, nullptr,
+                                  qs::ExternalId::kGeneralEntity);
+    parser.ParseSource(id, false);
+    id->Release();
+    qs::Document& doc = *parser.GetDocument();
+    if (quiet) {
+      std::size_t elements = 0;
+      struct Counter {
+        static void Count(qs::DocumentNode* n, std::size_t& total) {
+          // Iterative over siblings, recursive over depth (at most 48).
+          for (; n; n = n->Next()) {
+            ++total;
+            Count(n->First(), total);
+          }
+        }
+      };
+      Counter::Count(doc.Root(), elements);
+      std::printf("elements=%zu text=%u stopped=%d\n", elements,
+                  static_cast<unsigned>(doc.TextLength()), parser.Stopped() ? 1 : 0);
+    } else if (doc.Root() && textOnly) {
+      std::string text(doc.Root()->end - doc.Root()->start + 1, '\0');
+      text.resize(doc.ExtractText(text.data(), doc.Root()->start, doc.Root()->end));
+      std::fwrite(text.data(), 1, text.size(), stdout);
+    } else if (doc.Root() && !namesOnly) {
+      // Each node prints its own leading text; siblings are walked here.
+      struct Walker {
+        static void Node(qs::Document& d, qs::DocumentNode* n, int depth) {
+          std::printf("%*s%s [%u,%u)", depth * 2, "", n->GetNameText(), n->start, n->end);
+          if (qs::Attribute* const* values = n->GetAttributeValues()) {
+            for (qs::Attribute* const* v = values; *v; ++v) {
+              std::printf(" %s=\"%s\"", (*v)->GetName(), (*v)->Value() ? (*v)->Value() : "");
+            }
+          }
+          std::printf("\n");
+          std::uint32_t at = n->start;
+          for (qs::DocumentNode* c = n->First(); c; c = c->Next()) {
+            if (c->start > at) std::printf("%*s\"%s\"\n", depth * 2 + 2, "", Text(d, at, c->start).c_str());
+            Node(d, c, depth + 1);
+            at = c->end;
+          }
+          if (n->end > at) std::printf("%*s\"%s\"\n", depth * 2 + 2, "", Text(d, at, n->end).c_str());
+        }
+      };
+      Walker::Node(doc, doc.Root(), 0);
+    } else if (doc.Root()) {
+      DumpNames(doc.Root());
+    }
+    result = parser.Stopped() ? 1 : 0;
+  }
+  delete catalog;
+  qs::SetEngine(nullptr);
+  return result;
+}
