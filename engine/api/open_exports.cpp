@@ -8,6 +8,7 @@
 #include "api/interface.h"
 #include "foundation/host_texts.h"
 #include "foundation/memory.h"
+#include "foundation/names.h"
 #include "foundation/strings.h"
 #include "sgml/catalog.h"
 #include "sgml/document_cache.h"
@@ -29,6 +30,9 @@ EntityResolver* EngineCatalog() {
 }
 
 ExternalId* MakeId(const char* systemId, const char* publicId) {
+  // Locations are interned in the engine's name table; an engine started
+  // through the library has none until something makes it.
+  if (!g_nameTable) g_nameTable = new NameTable();
   return new ExternalId(EngineCatalog(), nullptr, nullptr, systemId, publicId,
                         ExternalId::kGeneralEntity);
 }

@@ -1,4 +1,4 @@
-// The document cache, derived documents.
+// The document cache.
 #include "sgml/document_cache.h"
 
 #include "sgml/catalog.h"
@@ -92,41 +92,6 @@ void DocumentCache::SetResolvers(EntityResolver* catalog, EntityrcFile* entityrc
   resolver_ = catalog;
   entityrc_ = entityrc;
   if (oldCatalog) oldCatalog->AdjustUse(2, 0);
-}
-
-// ---- Derived documents -------------------------------------------------------------
-
-DerivedDocument::DerivedDocument(ExternalId* source, DocumentType& type)
-    : Document(source), type_(type.AddRef()) {
-  SetDoctypeId(type.DoctypeId());
-  for (ListNode* n = type.Resources().First(); n; n = n->Next()) {
-    Resources().Append(static_cast<ResourceRef*>(n)->Copy());
-  }
-  Links().CopyFrom(type.Links());
-}
-
-DerivedDocument::~DerivedDocument() { type_->Release(); }
-
-EntityDecl* DerivedDocument::FindEntityOrDefault(const char* name) {
-  if (EntityDecl* own = Document::FindEntity(name)) return own;
-  if (EntityDecl* typed = type_->FindEntity2(name)) return typed;
-  return Document::FindEntityOrDefault(name);
-}
-
-EntityDecl* DerivedDocument::FirstEntity() {
-  inType_ = 0;
-  if (EntityDecl* own = Document::FirstEntity()) return own;
-  inType_ = 1;
-  return type_->DocumentEntities().First();
-}
-
-EntityDecl* DerivedDocument::NextEntity() {
-  if (!inType_) {
-    if (EntityDecl* own = Document::NextEntity()) return own;
-    inType_ = 1;
-    return type_->DocumentEntities().First();
-  }
-  return type_->DocumentEntities().Next();
 }
 
 }  // namespace qs

@@ -1,15 +1,14 @@
 // Parsed documents kept by identifier, so that a document is parsed once
-// however often it is asked for; the document of an instance parsed against
-// a registered document type; and the base of compiled-document sources.
+// however often it is asked for, and the base of compiled-document sources.
 #pragma once
 #include <cstdint>
 
 #include "foundation/containers.h"
+#include "sgml/derived_document.h"
 #include "sgml/document.h"
 
 namespace qs {
 
-class DocumentType;
 class EntityResolver;
 class EntityrcFile;
 class ExternalId;
@@ -54,28 +53,6 @@ class DocumentCache : public ObjectList {
   Item* FindItem(const Document* document) const;
   EntityResolver* resolver_ = nullptr;
   EntityrcFile* entityrc_ = nullptr;
-};
-
-// The document of an instance parsed against a document type: entities it
-// does not declare itself come from the type's document entities.
-class DerivedDocument : public Document {
- public:
-  // Takes uses of the source and of the type; the type's identifier,
-  // resources and link rules become the document's.
-  DerivedDocument(ExternalId* source, DocumentType& type);
-
-  DocumentType& Type() const { return *type_; }
-  EntityDecl* FindEntityOrDefault(const char* name) override;
-  EntityDecl* FirstEntity() override;
-  EntityDecl* NextEntity() override;
-
- protected:
-  ~DerivedDocument() override;
-
- private:
-  DocumentType* type_;
-  // Set while the iteration walks the type's entities.
-  std::uint8_t inType_ = 0;
 };
 
 // The base of the sources the compiled-document reader pulls data from: it
