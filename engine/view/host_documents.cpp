@@ -33,7 +33,7 @@ Document* HostedDocumentCache::ParseDocument(ExternalId* id) {
   return document;
 }
 
-MemoryReader::MemoryReader(HostBlockProc procedure, std::intptr_t data, const char* name)
+MemoryReader::MemoryReader(HostDataProc procedure, std::intptr_t data, const char* name)
     : Stream(name), procedure_(procedure), data_(data) {}
 
 MemoryReader::~MemoryReader() {

@@ -21,18 +21,18 @@ class HostedDocumentCache : public DocumentCache {
 // The host's procedure: (data word, length out, more-follows out) gives the
 // next block, null at the end; called with two nulls when the engine is
 // done with the data.
-using HostBlockProc = const char* (*)(std::intptr_t data, std::int32_t* length,
+using HostDataProc = const char* (*)(std::intptr_t data, std::int32_t* length,
                                       std::int32_t* more);
 
 class MemoryReader : public Stream {
  public:
-  MemoryReader(HostBlockProc procedure, std::intptr_t data, const char* name);
+  MemoryReader(HostDataProc procedure, std::intptr_t data, const char* name);
   ~MemoryReader() override;
   bool IsReadable() override { return state_ != kAtEnd; }
   void Refill() override;
 
  private:
-  HostBlockProc procedure_;
+  HostDataProc procedure_;
   std::intptr_t data_;
 };
 
