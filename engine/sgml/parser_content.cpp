@@ -374,10 +374,22 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     testSpecial(decl, NameText(value));
     ReleaseName(value);
   }
-  if (stop_) {
-    if (!inPool) {
-      for (std::size_t i = 0; i < count; ++i) FreeAttributeValue(values[i]);
+  // Values that no node or entity takes give back their uses (pool records
+  // are not freed singly, but what they hold must be).
+  auto discard = [&]() {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (inPool) {
+        if (values[i]->decl) values[i]->decl->Release();
+        ReleaseName(values[i]->value);
+        values[i]->decl = nullptr;
+        values[i]->value = nullptr;
+      } else {
+        FreeAttributeValue(values[i]);
+      }
     }
+  };
+  if (stop_) {
+    discard();
     return nullptr;
   }
 
@@ -411,6 +423,10 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
       }
     }
   }
+  if (stop_) {
+    discard();
+    return nullptr;
+  }
   if (count == 0) return nullptr;
   Attribute** array;
   if (inPool) {
@@ -419,9 +435,7 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     array = static_cast<Attribute**>(MemAlloc((count + 1) * sizeof(Attribute*)));
   }
   if (!array) {
-    if (!inPool) {
-      for (std::size_t i = 0; i < count; ++i) FreeAttributeValue(values[i]);
-    }
+    discard();
     return nullptr;
   }
   for (std::size_t i = 0; i < count; ++i) array[i] = values[i];

@@ -530,6 +530,12 @@ void Parser::ParseMarkedSection() {
       --preserve_;
       break;
     default:
+      // Included sections are read by recursion: their nesting is bounded
+      // so that no document can exhaust the stack.
+      if (msDepth_ >= kMaxSectionDepth) {
+        Error(kMsgExpectedCloseBracket);
+        return;
+      }
       ++msDepth_;
       ContentLoop();
       --msDepth_;

@@ -179,6 +179,14 @@ TEST(Instance, MarkedSectionsInContent) {
   EXPECT_EQ(parsed.Messages(), "W3(lt) E32(BOGUS) ");
 }
 
+TEST(Instance, IncludedSectionsInContentNestBoundedly) {
+  EngineScope scope;
+  std::string source = "<!DOCTYPE d [<!ELEMENT d - - ANY>]><d>";
+  for (int i = 0; i < 100000; ++i) source += "<![INCLUDE[";
+  ParsedText parsed(source);
+  EXPECT_EQ(parsed.Messages(), "E44() ");
+}
+
 TEST(Instance, ProcessingInstructionsAndResources) {
   EngineScope scope;
   ParsedText parsed(
@@ -224,6 +232,8 @@ TEST(Instance, ErrorsStopTheParse) {
       {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d>x</d junk>", "E28() "},
       {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d a=x !>", "W15(A) E27() "},
       {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d>unclosed", "E51() "},
+      // The values read before the error give back what they hold.
+      {"<!DOCTYPE d [<!ELEMENT d - - ANY>]><d a=x 1>", "W15(A) W15(1) E47() "},
       {"<!SGMX x><d>", "E35() "},
       {"<! x><d>", "E48() "},
   };
