@@ -6,7 +6,7 @@
 
 #include "api/exports.h"
 #include "api/interface.h"
-#include "foundation/host_texts.h"
+#include "api/text_sources.h"
 #include "foundation/memory.h"
 #include "foundation/names.h"
 #include "foundation/strings.h"
@@ -20,9 +20,6 @@
 using namespace qs;
 
 namespace {
-
-// One counter for every generated name, whatever the kind.
-long g_generatedNames = 0;
 
 EntityResolver* EngineCatalog() {
   EngineBase* engine = GetEngine();
@@ -101,54 +98,38 @@ QsHandle LoadDocument(ExternalId* id, QsHandle dtd, QsMessageProc messages, QsWo
   return handle;
 }
 
-// A host text entered under the name's resolved path for the span of one
-// opening call.
+// A host text for the span of one opening call. The entity storage finds
+// texts by the resolved path of the identifier it opens, so the text is
+// entered under that path of the (given or generated) name.
 class HostSource {
  public:
-  HostSource(const char* name, const char* publicId, const char* memoryKind, const char* kind) {
-    char generated[64];
-    if (!name) {
-      FormatString(generated, sizeof generated, "%s%s%ld.RAM", memoryKind, kind,
-                   g_generatedNames++);
-      name = generated;
-    }
+  HostSource(SourceKind kind, const char* name, const char* publicId, bool procedure) {
+    char generated[kSourceNameSize];
+    if (!name) name = MakeSourceName(generated, kind, procedure);
     id_ = MakeId(name, publicId);
     path_ = id_->GetFilePath();
   }
   ~HostSource() {
-    if (entered_) UnregisterHostText(path_);
+    delete entered_;
     MemFree(path_);
     id_->Release();
   }
   HostSource(const HostSource&) = delete;
   HostSource& operator=(const HostSource&) = delete;
 
-  void Enter(const char* bytes, std::size_t length) {
-    entered_ = RegisterHostText(path_, bytes, length);
+  void EnterText(SourceKind kind, const char* text) {
+    if (path_) entered_ = new ScopedTextSource(kind, path_, text ? text : "");
+  }
+  void EnterProcedure(SourceKind kind, QsTextProc procedure, QsWord data) {
+    if (path_) entered_ = new ScopedTextSource(kind, path_, procedure, data);
   }
   ExternalId* Id() const { return id_; }
 
  private:
   ExternalId* id_;
   char* path_;
-  bool entered_ = false;
+  ScopedTextSource* entered_ = nullptr;
 };
-
-// The whole text of a text procedure: blocks until a null one or one whose
-// "more" flag was cleared.
-std::string ReadProcedure(QsTextProc procedure, QsWord data) {
-  std::string text;
-  if (!procedure) return text;
-  for (;;) {
-    std::int32_t length = 0;
-    std::int32_t more = 1;
-    const char* block = procedure(data, &length, &more);
-    if (!block) break;
-    if (length > 0) text.append(block, static_cast<std::size_t>(length));
-    if (more == 0) break;
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -166,8 +147,8 @@ QsHandle QsOpenDtd(const char* systemId, const char* publicId, std::int32_t docu
 QsHandle QsOpenDtdText(const char* text, const char* name, const char* publicId,
                        std::int32_t documentFlag, QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(name, publicId, "QV-TEXT:\\", "DTD");
-  source.Enter(text ? text : "", text ? std::strlen(text) : 0);
+  HostSource source(SourceKind::kDtd, name, publicId, false);
+  source.EnterText(SourceKind::kDtd, text);
   return LoadDtd(source.Id(), documentFlag, messages, data);
 }
 
@@ -175,9 +156,8 @@ QsHandle QsOpenDtdProc(QsTextProc procedure, QsWord procedureData, const char* n
                        const char* publicId, std::int32_t documentFlag, QsMessageProc messages,
                        QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(name, publicId, "QV-PROC:\\", "DTD");
-  std::string text = ReadProcedure(procedure, procedureData);
-  source.Enter(text.data(), text.size());
+  HostSource source(SourceKind::kDtd, name, publicId, true);
+  source.EnterProcedure(SourceKind::kDtd, procedure, procedureData);
   return LoadDtd(source.Id(), documentFlag, messages, data);
 }
 
@@ -193,8 +173,8 @@ QsHandle QsParseDocument(const char* systemId, const char* publicId, QsHandle dt
 QsHandle QsOpenDocumentText(const char* text, const char* name, const char* publicId,
                             QsHandle dtd, QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(name, publicId, "QV-TEXT:\\", "DOC");
-  source.Enter(text ? text : "", text ? std::strlen(text) : 0);
+  HostSource source(SourceKind::kDocument, name, publicId, false);
+  source.EnterText(SourceKind::kDocument, text);
   return LoadDocument(source.Id(), dtd, messages, data);
 }
 
@@ -202,9 +182,8 @@ QsHandle QsOpenDocumentProc(QsTextProc procedure, QsWord procedureData, const ch
                             const char* publicId, QsHandle dtd, QsMessageProc messages,
                             QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(name, publicId, "QV-PROC:\\", "DOC");
-  std::string text = ReadProcedure(procedure, procedureData);
-  source.Enter(text.data(), text.size());
+  HostSource source(SourceKind::kDocument, name, publicId, true);
+  source.EnterProcedure(SourceKind::kDocument, procedure, procedureData);
   return LoadDocument(source.Id(), dtd, messages, data);
 }
 

@@ -1,7 +1,5 @@
 #include "foundation/engine_services.h"
 
-#include "foundation/host_texts.h"
-
 #include "foundation/block_cache.h"
 #include "foundation/platform.h"
 #include "foundation/strings.h"
@@ -56,12 +54,7 @@ std::intptr_t EngineServices::HostEvent(std::intptr_t, int, std::intptr_t, std::
   return 0;
 }
 const char* EngineServices::FindMemoryText(const char*) { return nullptr; }
-bool EngineServices::FindCallbackText(const char* path, const void** data, std::size_t* length) {
-  const char* text;
-  if (!FindHostText(path, &text, length)) return false;
-  *data = text;
-  return true;
-}
+bool EngineServices::FindCallbackText(const char*, const void**, std::size_t*) { return false; }
 
 EngineServices& GetEngineServices() { return g_services ? *g_services : g_defaultServices; }
 
