@@ -3,6 +3,8 @@
 // the messages of the instance.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "instance_support.h"
@@ -264,6 +266,42 @@ TEST(Instance, DataEntitiesBecomeNodesAndMarks) {
   ASSERT_NE(mark, nullptr);
   EXPECT_EQ(mark->Kind(), kMarkEntityRef);
   EXPECT_EQ(mark->Start(), 1u);
+}
+
+// A document element without a document type declaration is looked up in
+// a file of its name beside the document; a broken one stops the parse.
+TEST(Instance, UndeclaredDocumentElementReadsAFileOfItsName) {
+  EngineScope scope;
+  auto dir = std::filesystem::temp_directory_path() / "qs-instance-doctype";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "MANUAL") << "<!ELEMENT manual - - (#PCDATA)>";
+  std::ofstream(dir / "BROKEN") << "<!ELEMENT broken - - BOGUS>";
+  std::ofstream(dir / "m.sgm") << "<manual>text</manual>";
+  std::ofstream(dir / "b.sgm") << "<broken>text</broken>";
+  std::ofstream(dir / "n.sgm") << "<nofile>text</nofile>";
+  struct {
+    const char* file;
+    const char* messages;
+    bool stopped;
+  } cases[] = {
+      {"m.sgm", "", false},
+      {"b.sgm", "E1(BROKEN) ", true},
+      {"n.sgm", "W16(NOFILE) ", false},
+  };
+  for (const auto& c : cases) {
+    RecordingParser parser;
+    std::string path = (dir / c.file).string();
+    auto* id = new ExternalId(nullptr, nullptr, nullptr, path.c_str(), nullptr,
+                              ExternalId::kGeneralEntity);
+    parser.ParseSource(id, false);
+    id->Release();
+    EXPECT_EQ(Describe(parser.messages), c.messages) << c.file;
+    EXPECT_EQ(parser.Stopped(), c.stopped) << c.file;
+    if (!c.stopped) EXPECT_EQ(DocumentText(*parser.GetDocument()), "text") << c.file;
+    // After error 1 nothing of the instance is read.
+    if (c.stopped) EXPECT_EQ(parser.GetDocument()->Root(), nullptr);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Instance, NidrefStopsIdReferenceCollection) {
