@@ -6,6 +6,7 @@
 #include "api/exports.h"
 #include "api/interface.h"
 #include "api/node_ref.h"
+#include "api/records.h"
 #include "api/value_codes.h"
 #include "api/wrappers.h"
 #include "foundation/strings.h"
@@ -68,13 +69,6 @@ int ContentKindBase(const DocumentNode* element) {
   if (d & 0x01) return 1;
   return 0;
 }
-
-// The record handed to the procedure of QsEnumDocumentMarks.
-struct MarkRecord {
-  const char* text;
-  std::int32_t start;
-  std::int32_t length;
-};
 
 constexpr std::size_t kMarkTextRoom = 4096;
 
@@ -276,14 +270,14 @@ std::intptr_t QsEnumDocumentMarks(QsHandle document, QsRecordProc procedure, QsW
     std::uint8_t kind = mark->Kind();
     if (kind < kMarkKeptMarkupFirst || kind > kMarkKeptMarkupLast) continue;
     copy(mark);
-    MarkRecord record{buffer, 0, 0};
+    QsMarkRecord record{buffer, 0, 0};
     result = procedure(&record, data);
   }
   for (Mark* mark = doc->FirstMark(); mark && !result; mark = mark->next) {
     if (mark->Kind() != kMarkProcessingInstruction) continue;
     copy(mark);
     std::uint32_t end = mark->GetEnd();
-    MarkRecord record{buffer, static_cast<std::int32_t>(mark->Start()),
+    QsMarkRecord record{buffer, static_cast<std::int32_t>(mark->Start()),
                       end > mark->Start() ? static_cast<std::int32_t>(end - mark->Start()) : 0};
     result = procedure(&record, data);
   }

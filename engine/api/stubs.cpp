@@ -45,7 +45,6 @@ QsHandle QsOpenBinaryDocumentMem(void*, QsWord, std::int32_t, const char*, const
 std::int32_t QsExportText(QsHandle, QsHandle, QsHandle, const char*) { return 0; }
 
 // ---- Documents, style sheets and navigators
-std::intptr_t QsEnumDtdElements(QsHandle, QsRecordProc, QsWord) { return 0; }
 QsHandle QsGetViewDocument(QsWindow) { return 0; }
 std::int32_t QsDetachDocumentViews(QsHandle) { return 0; }
 std::int32_t QsCloseDocument(QsHandle) { return 0; }
@@ -55,7 +54,6 @@ std::int32_t QsGetDocumentCount(QsHandle) { return 0; }
 char* QsGetDocumentBytes(QsHandle, std::int32_t, std::int32_t, char*) { return nullptr; }
 std::int32_t QsCopyDocumentText(QsHandle, std::int32_t, std::int32_t, char*) { return 0; }
 std::int32_t QsMergeDocument(QsHandle, QsHandle, QsWord) { return 0; }
-std::intptr_t QsEnumDocElements(QsHandle, QsRecordProc, QsWord) { return 0; }
 std::int32_t QsCountDocStyleSheets(QsHandle) { return 0; }
 std::int32_t QsCountDocNavigators(QsHandle) { return 0; }
 const char* QsGetDocStyleSheetTitle(QsHandle, std::int32_t) { return nullptr; }

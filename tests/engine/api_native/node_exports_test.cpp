@@ -8,6 +8,7 @@
 
 #include "api/exports.h"
 #include "api/interface.h"
+#include "api/records.h"
 #include "doc_builder.h"
 #include "recording_sink.h"
 #include "sgml/document.h"
@@ -250,11 +251,7 @@ TEST_F(NodeExports, DocumentMarksInTheirTwoLists) {
     std::vector<std::string> items;
   } seen;
   auto proc = [](const void* record, QsWord data) -> std::intptr_t {
-    struct R {
-      const char* text;
-      std::int32_t start, length;
-    };
-    auto* r = static_cast<const R*>(record);
+    auto* r = static_cast<const QsMarkRecord*>(record);
     reinterpret_cast<Seen*>(data)->items.push_back(std::string(r->text) + "@" +
                                                    std::to_string(r->start) + "+" +
                                                    std::to_string(r->length));
