@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Real DocBook XML documents of the system's packages, walked through the
 engine's DLL by walk_dump, must give the same elements, in the same order and
-at the same depth, with the same attributes, as xmllint gives for them with
+at the same depth, with the same attributes, and the same text as xmllint gives for them with
 entities expanded and the DTD's default attributes filled in.
 
   compare_walk.py CATALOG -- COMMAND...
@@ -38,6 +38,25 @@ def quoted(value):
     return f'"{out}"'
 
 
+def unquoted(text):
+    out, i = [], 1
+    escapes = {"n": "\n", "r": "\r", "t": "\t"}
+    while i < len(text) - 1:
+        c = text[i]
+        if c == "\\" and i + 1 < len(text) - 1:
+            i += 1
+            c = escapes.get(text[i], text[i])
+        out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def squeezed(text):
+    """Text without its white space: where records end and spaces fall is
+    the parsers' own business."""
+    return "".join(text.split())
+
+
 def xmllint_lines(path):
     """The element lines walk_dump prints, from xmllint's expanded tree."""
     run = subprocess.run(["xmllint", "--nonet", "--noent", "--dtdattr", "--dropdtd", path],
@@ -54,9 +73,21 @@ def xmllint_lines(path):
             attributes.append(f"{name}={quoted(value)}")
         lines.append(" ".join([str(depth), element.tag] + sorted(attributes)))
         for child in element:
-            visit(child, depth + 1)
+            if child.tag is not ET.PI:
+                visit(child, depth + 1)
 
-    visit(ET.fromstring(run.stdout), 0)
+    # The engine keeps a processing instruction in the document's text, so
+    # an element's text holds it (without its delimiters).
+    def text(element):
+        if element.tag is ET.PI:
+            return element.text or ""
+        return (element.text or "") + "".join(text(c) + (c.tail or "") for c in element)
+
+    parser = ET.XMLParser(target=ET.TreeBuilder(insert_pis=True))
+    parser.feed(run.stdout)
+    root = parser.close()
+    visit(root, 0)
+    lines.append("TEXT " + squeezed(text(root)))
     return lines, ""
 
 
@@ -74,6 +105,8 @@ def walk_documents(command, catalog, documents):
             continue
         elif line.startswith("ERROR ") or line == "NOT OPENED":
             walked[current][1].append(line)
+        elif line.startswith("TEXT "):
+            walked[current][0].append("TEXT " + squeezed(unquoted(line[len("TEXT "):])))
         else:
             walked[current][0].append(line)
     if run.returncode not in (0, 1):
@@ -106,12 +139,17 @@ def main():
             print(f"DIFFERS {path}: {errors[:3]}")
             for i, (a, b) in enumerate(zip(lines or [], expected)):
                 if a != b:
-                    print(f"  line {i + 1}: walked   {a}\n  line {i + 1}: xmllint  {b}")
+                    # Long lines (the text) are shown around where they part.
+                    at = next((k for k, (x, y) in enumerate(zip(a, b)) if x != y),
+                              min(len(a), len(b)))
+                    start = max(0, at - 60)
+                    print(f"  line {i + 1}, from column {start}:\n"
+                          f"    walked   {a[start:at + 60]}\n    xmllint  {b[start:at + 60]}")
                     break
             else:
                 print(f"  {len(lines or [])} elements walked, {len(expected)} from xmllint")
         else:
-            print(f"same {path}: {len(lines)} elements")
+            print(f"same {path}: {len(lines) - 1} elements and the text")
     return 1 if failures else 0
 
 

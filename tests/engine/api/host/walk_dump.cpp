@@ -9,7 +9,8 @@
 // in document order:
 //   <depth> <name> [<attribute>="<value>"]...
 // with every attribute that has a value (given, or defaulted by the DTD),
-// sorted by name. Exit status 0 when every document opened, 1 otherwise.
+// sorted by name, and last "TEXT" with the document's text without markup.
+// Exit status 0 when every document opened, 1 otherwise.
 #include <windows.h>
 
 #include <algorithm>
@@ -67,6 +68,8 @@ struct Engine {
   decltype(&QsGetAttributeCount) attributeCount;
   decltype(&QsGetAttributeName) attributeName;
   decltype(&QsGetAttribute) attribute;
+  decltype(&QsGetTextLength) textLength;
+  decltype(&QsGetText) text;
 };
 
 std::int32_t Report(const void* record, intptr_t data) {
@@ -134,6 +137,15 @@ void Walk(const Engine& e, QsHandle node) {
   }
 }
 
+// The text of the whole element tree, without markup, on one line.
+void PrintText(const Engine& e, QsHandle root) {
+  std::int32_t length = e.textLength(root, 0);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  e.text(root, 0, text.data(), length + 1);
+  text.resize(std::strlen(text.c_str()));
+  std::printf("TEXT %s\n", Quoted(text.c_str()).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,7 +167,8 @@ int main(int argc, char** argv) {
   Engine e{BIND(QsInitialize),     BIND(QsTerminate),      BIND(QsParseDocument),
            BIND(QsReleaseHandle),  BIND(QsGetDocumentRoot), BIND(QsGotoParent),
            BIND(QsGotoFirstChild), BIND(QsGotoNextSibling), BIND(QsGetElementName),
-           BIND(QsGetAttributeCount), BIND(QsGetAttributeName), BIND(QsGetAttribute)};
+           BIND(QsGetAttributeCount), BIND(QsGetAttributeName), BIND(QsGetAttribute),
+           BIND(QsGetTextLength),  BIND(QsGetText)};
 
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
@@ -175,6 +188,7 @@ int main(int argc, char** argv) {
       status = 1;
     } else {
       Walk(e, root);
+      PrintText(e, root);
       e.release(root);
     }
     if (doc) e.release(doc);
