@@ -387,11 +387,49 @@ void Parser::FoldInPlace(char* text) const {
   }
 }
 
-const char* Parser::SdataReplacement(const char* text) {
+namespace {
+
+// An answer of the SDATA table, kept for the rest of the parse.
+class SdataCacheItem : public HashItem {
+ public:
+  explicit SdataCacheItem(SdataEntry* entry) : entry_(entry) {}
+  ~SdataCacheItem() override { entry_->Release(); }
+  const char* GetKey() const override { return entry_->Name(); }
+  std::size_t GetKeyLength() const override { return entry_->NameLength(); }
+  const char* Replacement() const { return entry_->Replacement(); }
+
+ private:
+  SdataEntry* entry_;
+};
+
+}  // namespace
+
+const char* Parser::SdataReplacement(const char* text, bool* first) {
+  if (first) *first = false;
+  if (!text) return nullptr;
+  std::size_t length = std::strlen(text);
+  if (auto* cached = static_cast<SdataCacheItem*>(sdataCache_.Find(text, length)))
+    return cached->Replacement();
+  if (first) *first = true;
   EngineBase* engine = GetEngine();
-  if (!engine || !engine->sdata) return nullptr;
-  SdataEntry* entry = engine->sdata->Lookup(text);
-  return entry ? entry->Replacement() : nullptr;
+  // Without a table every text is its own answer: none.
+  SdataEntry* entry = engine && engine->sdata ? engine->sdata->Lookup(text)
+                                              : new SdataEntry(text, nullptr);
+  if (!entry) return nullptr;
+  if (!entry->Name()) {
+    entry->Release();
+    return nullptr;
+  }
+  auto* item = new SdataCacheItem(entry);
+  if (!item) {
+    entry->Release();
+    return nullptr;
+  }
+  if (!sdataCache_.Insert(item, false)) {
+    delete item;
+    return nullptr;
+  }
+  return item->Replacement();
 }
 
 void Parser::ReadLiteral(int delimiter, bool expand) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/containers.h"
 #include "foundation/memory.h"
 #include "sgml/attributes.h"
 
@@ -237,8 +238,10 @@ class Parser : public EngineObject {
   bool IsSeparator(int c) const { return GetParserTables().separators[c & 0xFF] != 0; }
   bool IsNameChar(int c) const { return GetParserTables().names[c & 0xFF] != 0; }
   int TokenClassOf(int c) const { return GetParserTables().tokenClasses[c & 0xFF]; }
-  // The replacement of an SDATA entity's text, null when the table has none.
-  virtual const char* SdataReplacement(const char* text);
+  // The replacement of an SDATA entity's text, null when the table has
+  // none. Each text is looked up in the table once per parse; `first` (when
+  // given) tells whether this is that once.
+  virtual const char* SdataReplacement(const char* text, bool* first = nullptr);
 
   // ---- Declarations
   // Reads declarations until `terminator` at top level (0: the end of
@@ -284,6 +287,8 @@ class Parser : public EngineObject {
   int depth_ = 0;
   int encoding_ = 0;
   std::size_t expanded_ = 0;
+  // What SDATA texts the table was asked for, with its answers.
+  HashTable sdataCache_{32, true};
 
   const std::uint8_t* fold_;
   char token_[kTokenCapacity + 1];

@@ -618,9 +618,11 @@ void Parser::ParseReference() {
 }
 
 void Parser::PutSdata(const char* text) {
-  const char* replacement = SdataReplacement(text);
+  bool first = false;
+  const char* replacement = SdataReplacement(text, &first);
   if (!replacement) {
-    Warning(kMsgCantResolveSdata, text);
+    // Once per text and parse: the table's answer is kept.
+    if (first) Warning(kMsgCantResolveSdata, text);
     if (stop_) return;
     replacement = text;
   }

@@ -7,9 +7,11 @@
 #include <fstream>
 #include <string>
 
+#include "chars_support.h"
 #include "instance_support.h"
 #include "sgml/entityrc.h"
 #include "sgml/mark_kinds.h"
+#include "sgml/sdata_table.h"
 
 namespace qs::test {
 namespace {
@@ -311,6 +313,27 @@ TEST(Instance, NidrefStopsIdReferenceCollection) {
       "ref IDREF #IMPLIED>]><d id=a ref=a></d>");
   ASSERT_NE(parsed.document->Root(), nullptr);
   EXPECT_FALSE(parsed.document->Root()->flags & kNodeLinkTarget);
+}
+
+// SDATA texts through the engine's table: each looked up once per parse,
+// so a text without a replacement is reported once however often it is used.
+TEST(Instance, SdataTextsAreLookedUpOncePerParse) {
+  EngineScope scope;
+  scope.engine().sdata.Set(new SdataTable(ShippedSdata().c_str()));
+  ASSERT_TRUE(scope.engine().sdata->IsLoaded());
+  const char kDoc[] =
+      "<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)><!ENTITY m SDATA \"[mdash ]\">"
+      "<!ENTITY q SDATA \"[qqq ]\">]><d>a&m;b&q;&q;&m;</d>";
+  for (int parse = 0; parse < 2; ++parse) {
+    ParsedText parsed(kDoc);
+    EXPECT_EQ(DocumentText(*parsed.document), "a\xE2\x80\x94" "b[qqq ][qqq ]\xE2\x80\x94");
+    EXPECT_EQ(parsed.Messages(), "W5([qqq ]) ");
+  }
+  // Without a table every text stands for itself, reported once.
+  scope.engine().sdata.Reset();
+  ParsedText bare(kDoc);
+  EXPECT_EQ(DocumentText(*bare.document), "a[mdash ]b[qqq ][qqq ][mdash ]");
+  EXPECT_EQ(bare.Messages(), "W5([mdash ]) W5([qqq ]) ");
 }
 
 }  // namespace
