@@ -386,7 +386,23 @@ Mark* AnchorIndex::FindAtLeast(std::uint32_t position) {
 Document::Document(ExternalId* source)
     : source_(TakeUse(source)), names_(16, true) {}
 
+WebReference::WebReference(ExternalId* id) : id_(id->AddRef()) {}
+
+WebReference::~WebReference() { id_->Release(); }
+
+bool Document::AddWebReference(ExternalId* id) {
+  if (!id) return false;
+  for (ListNode* n = webs_.First(); n; n = n->Next()) {
+    if (ExternalId::Equals(static_cast<WebReference*>(n)->Id(), id)) return false;
+  }
+  auto* reference = new WebReference(id);
+  if (!reference) return false;
+  webs_.Append(reference);
+  return true;
+}
+
 Document::~Document() {
+  webs_.DeleteAll();
   while (graphics_) {
     if (graphics_->entity) graphics_->entity->Release();
     graphics_ = graphics_->next;

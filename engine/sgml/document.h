@@ -305,6 +305,17 @@ class AnchorIndex : public BTree {
   Mark* FindAtLeast(std::uint32_t position);
 };
 
+// One link web a document names, by its identifier (a use held).
+class WebReference : public ListNode {
+ public:
+  explicit WebReference(ExternalId* id);
+  ~WebReference() override;
+  ExternalId* Id() const { return id_; }
+
+ private:
+  ExternalId* id_;
+};
+
 class Document : public EngineObject {
  public:
   // Takes a use of the source identifier (may be null).
@@ -433,6 +444,11 @@ class Document : public EngineObject {
   ExternalId* DoctypeId() const { return doctypeId_; }
   void SetDoctypeId(ExternalId* id);  // takes a use
   ListHead& Resources() { return resources_; }
+  // The link webs the document names: WebReference items in the order
+  // named. Adds a use of `id` unless the same resource is named already;
+  // true when added.
+  bool AddWebReference(ExternalId* id);
+  const ListHead& WebReferences() const { return webs_; }
   LinkRules& Links() { return links_; }
   const LinkRules& Links() const { return links_; }
   // Flags the declarations named by link rules (types 0x80, attributes 0x20).
@@ -465,6 +481,7 @@ class Document : public EngineObject {
   AnchorIndex anchors_;
   LinkRules links_;
   ListHead resources_;
+  ListHead webs_;
   ElementTypeDecl** types_ = nullptr;
   std::size_t typeCount_ = 0;
   std::size_t typeCapacity_ = 0;

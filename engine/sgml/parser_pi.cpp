@@ -246,6 +246,12 @@ void Parser::HandleProcessingInstruction(const char* text) {
       }
       if (stop_) return;
     }
+  } else if ((args = MatchKeyword(text, "DOCWEB"))) {
+    PiTokens t(args);
+    if (!t.Next(a, kItem)) return;
+    auto* id = new ExternalId(resolver_, baseDir, nullptr, a, nullptr, ExternalId::kGeneralEntity);
+    document_->AddWebReference(id);
+    id->Release();
   } else if ((args = MatchKeyword(text, "NIDREF"))) {
     PiTokens t(args);
     if (!t.Next(a, kItem) || !t.Next(b, kItem)) return;

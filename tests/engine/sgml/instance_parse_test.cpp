@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "chars_support.h"
 #include "instance_support.h"
@@ -217,6 +218,19 @@ TEST(Instance, ProcessingInstructionsAndResources) {
   EXPECT_EQ(mark->GetEnd(), 16u);
   ASSERT_NE(parsed.document->firstKeptMarkup, nullptr);
   EXPECT_EQ(parsed.document->firstKeptMarkup->Kind(), 7);
+}
+
+// Each link web is named once, whichever way it is written again.
+TEST(Instance, DocwebNamesEachLinkWebOnce) {
+  EngineScope scope;
+  ParsedText parsed(
+      "<?DOCWEB \"parts.web\"><?docweb 'parts.web'><?DOCWEB><?DOCWEB \"notes.web\">"
+      "<!DOCTYPE d [<!ELEMENT d - - ANY>]><d><?DOCWEB \"late.web\"></d>");
+  ASSERT_FALSE(parsed.parser->Stopped()) << parsed.Messages();
+  std::vector<std::string> named;
+  for (ListNode* n = parsed.document->WebReferences().First(); n; n = n->Next())
+    named.push_back(static_cast<WebReference*>(n)->Id()->SystemId());
+  EXPECT_EQ(named, (std::vector<std::string>{"parts.web", "notes.web", "late.web"}));
 }
 
 TEST(Instance, KeptPrologMarkupKeepsNonAsciiBytes) {
