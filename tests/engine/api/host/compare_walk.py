@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Real DocBook XML documents of the system's packages, walked through the
 engine's DLL by walk_dump, must give the same elements, in the same order and
-at the same depth, with the same attributes, and the same text as xmllint gives for them with
-entities expanded and the DTD's default attributes filled in.
+at the same depth, with the same attributes and the same text, as xmllint
+gives for them with entities expanded and the DTD's default attributes
+filled in; and every ID must lead back to its own element.
 
   compare_walk.py CATALOG -- COMMAND...
 
@@ -88,6 +89,10 @@ def xmllint_lines(path):
     root = parser.close()
     visit(root, 0)
     lines.append("TEXT " + squeezed(text(root)))
+    # Every ID of these documents is an attribute named "id"; each must lead
+    # back to its element.
+    ids = sum(1 for e in root.iter() if isinstance(e.tag, str) and "id" in e.attrib)
+    lines.append(f"IDS {ids} 0")
     return lines, ""
 
 
@@ -105,6 +110,8 @@ def walk_documents(command, catalog, documents):
             continue
         elif line.startswith("ERROR ") or line == "NOT OPENED":
             walked[current][1].append(line)
+        elif line.startswith("IDS "):
+            walked[current][0].append(line)
         elif line.startswith("TEXT "):
             walked[current][0].append("TEXT " + squeezed(unquoted(line[len("TEXT "):])))
         else:

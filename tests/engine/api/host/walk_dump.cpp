@@ -9,7 +9,9 @@
 // in document order:
 //   <depth> <name> [<attribute>="<value>"]...
 // with every attribute that has a value (given, or defaulted by the DTD),
-// sorted by name, and last "TEXT" with the document's text without markup.
+// sorted by name; then "TEXT" with the document's text without markup, and
+// "IDS <count> <wrong>": the ID attribute values met, and how many of them
+// QsGetElementById did not lead back to their own element.
 // Exit status 0 when every document opened, 1 otherwise.
 #include <windows.h>
 
@@ -70,7 +72,20 @@ struct Engine {
   decltype(&QsGetAttribute) attribute;
   decltype(&QsGetTextLength) textLength;
   decltype(&QsGetText) text;
+  decltype(&QsGetAttributeDeclaredValue) declaredValue;
+  decltype(&QsGetElementById) byId;
+  decltype(&QsCompareNodes) compare;
 };
+
+// What the ID attributes gave: how many, and how many of them did not lead
+// back to their own element through the document's ID table.
+struct IdCheck {
+  QsHandle document;
+  int found = 0;
+  int wrong = 0;
+};
+
+constexpr std::int32_t kDeclaredId = 5;
 
 std::int32_t Report(const void* record, intptr_t data) {
   const auto* r = static_cast<const QsParseReport*>(record);
@@ -99,13 +114,20 @@ std::string Quoted(const char* value) {
   return out + "\"";
 }
 
-void PrintElement(const Engine& e, QsHandle node, int depth) {
+void PrintElement(const Engine& e, QsHandle node, int depth, IdCheck& ids) {
   std::vector<std::string> attributes;
   std::int32_t count = e.attributeCount(node);
   for (std::int32_t i = 0; i < count; ++i) {
     const char* name = e.attributeName(node, i);
     const char* value = name ? e.attribute(node, name) : nullptr;
-    if (value) attributes.push_back(std::string(name) + "=" + Quoted(value));
+    if (!value) continue;
+    attributes.push_back(std::string(name) + "=" + Quoted(value));
+    if (e.declaredValue(node, name) == kDeclaredId) {
+      ++ids.found;
+      QsHandle same = e.byId(ids.document, value);
+      if (!same || e.compare(same, node) != 0) ++ids.wrong;
+      if (same) e.release(same);
+    }
   }
   std::sort(attributes.begin(), attributes.end());
   std::string line = std::to_string(depth) + " " + e.name(node);
@@ -121,9 +143,9 @@ bool IsElement(const Engine& e, QsHandle node) {
 // Depth first with one handle: down to the first child, on to the next
 // sibling, back up when a parent's content is done. Data gaps are stepped
 // over.
-void Walk(const Engine& e, QsHandle node) {
+void Walk(const Engine& e, QsHandle node, IdCheck& ids) {
   int depth = 0;
-  PrintElement(e, node, depth);
+  PrintElement(e, node, depth, ids);
   for (;;) {
     if (IsElement(e, node) && e.firstChild(node)) {
       ++depth;
@@ -133,7 +155,7 @@ void Walk(const Engine& e, QsHandle node) {
         --depth;
       }
     }
-    if (IsElement(e, node)) PrintElement(e, node, depth);
+    if (IsElement(e, node)) PrintElement(e, node, depth, ids);
   }
 }
 
@@ -168,7 +190,8 @@ int main(int argc, char** argv) {
            BIND(QsReleaseHandle),  BIND(QsGetDocumentRoot), BIND(QsGotoParent),
            BIND(QsGotoFirstChild), BIND(QsGotoNextSibling), BIND(QsGetElementName),
            BIND(QsGetAttributeCount), BIND(QsGetAttributeName), BIND(QsGetAttribute),
-           BIND(QsGetTextLength),  BIND(QsGetText)};
+           BIND(QsGetTextLength),  BIND(QsGetText),         BIND(QsGetAttributeDeclaredValue),
+           BIND(QsGetElementById), BIND(QsCompareNodes)};
 
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
@@ -187,8 +210,10 @@ int main(int argc, char** argv) {
       std::printf("NOT OPENED\n");
       status = 1;
     } else {
-      Walk(e, root);
+      IdCheck ids{doc};
+      Walk(e, root, ids);
       PrintText(e, root);
+      std::printf("IDS %d %d\n", ids.found, ids.wrong);
       e.release(root);
     }
     if (doc) e.release(doc);
