@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "foundation/platform.h"
@@ -165,6 +166,65 @@ void CloseNamedMutex(SharedHandle mutex) {
 void RemoveSharedNames(const char* region, const char* mutex) {
   if (region) shm_unlink(PosixName(region).c_str());
   if (mutex) sem_unlink(PosixName(mutex).c_str());
+}
+
+}  // namespace qs::platform
+
+namespace qs::platform {
+
+// A process is known by its id; its address space is read from /proc.
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+namespace {
+std::FILE* OpenMaps(std::uint32_t id) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%u/maps", static_cast<unsigned>(id));
+  return std::fopen(path, "r");
+}
+}  // namespace
+
+ProcessHandle OpenProcessForQuery(std::uint32_t id) {
+  if (id == 0) return 0;
+  std::FILE* maps = OpenMaps(id);
+  if (!maps) return 0;
+  std::fclose(maps);
+  return static_cast<ProcessHandle>(id);
+}
+
+void CloseProcessForQuery(ProcessHandle) {}
+
+bool QueryProcessRegion(ProcessHandle process, std::uintptr_t address, AddressRegion* region) {
+  if (process <= 0) return false;
+  std::FILE* maps = OpenMaps(static_cast<std::uint32_t>(process));
+  if (!maps) return false;
+  const std::uintptr_t page = address & ~std::uintptr_t{4095};
+  // Mappings are listed in ascending order; the gap before the first one
+  // above the address is free.
+  *region = AddressRegion{page, UserAddressEnd() > page ? UserAddressEnd() - page : 4096, true};
+  char line[512];
+  bool line_start = true;
+  while (std::fgets(line, sizeof line, maps)) {
+    // A long path arrives in pieces; only a line's first piece has a range.
+    const bool first = line_start;
+    line_start = std::strchr(line, '\n') != nullptr;
+    unsigned long lo = 0, hi = 0;
+    if (!first || std::sscanf(line, "%lx-%lx", &lo, &hi) != 2 || hi <= lo) continue;
+    if (hi <= page) continue;
+    if (lo <= page)
+      *region = AddressRegion{page, hi - page, false};
+    else
+      region->bytes = lo - page;
+    break;
+  }
+  std::fclose(maps);
+  return true;
+}
+
+// Clear of a non-relocated program image and its data segment.
+std::uintptr_t LowestRegionAddress() { return 0x10000000; }
+
+std::uintptr_t UserAddressEnd() {
+  return sizeof(void*) == 8 ? static_cast<std::uintptr_t>(0x7FFFFFFFF000ull) : 0xBFFFF000u;
 }
 
 }  // namespace qs::platform

@@ -112,3 +112,45 @@ void CloseNamedMutex(SharedHandle mutex) {
 void RemoveSharedNames(const char*, const char*) {}
 
 }  // namespace qs::platform
+
+namespace qs::platform {
+
+std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+ProcessHandle OpenProcessForQuery(std::uint32_t id) {
+  // This process through its pseudo handle: opening it by id may be refused.
+  if (id == GetCurrentProcessId()) return reinterpret_cast<ProcessHandle>(GetCurrentProcess());
+  if (id == 0) return 0;
+  return reinterpret_cast<ProcessHandle>(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
+}
+
+void CloseProcessForQuery(ProcessHandle process) {
+  HANDLE h = reinterpret_cast<HANDLE>(process);
+  if (h && h != GetCurrentProcess()) CloseHandle(h);
+}
+
+bool QueryProcessRegion(ProcessHandle process, std::uintptr_t address, AddressRegion* region) {
+  MEMORY_BASIC_INFORMATION info;
+  if (!process || VirtualQueryEx(reinterpret_cast<HANDLE>(process),
+                                 reinterpret_cast<const void*>(address), &info,
+                                 sizeof info) != sizeof info)
+    return false;
+  region->base = reinterpret_cast<std::uintptr_t>(info.BaseAddress);
+  region->bytes = info.RegionSize;
+  region->free = info.State == MEM_FREE;
+  return true;
+}
+
+std::uintptr_t LowestRegionAddress() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return reinterpret_cast<std::uintptr_t>(info.lpMinimumApplicationAddress);
+}
+
+std::uintptr_t UserAddressEnd() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return reinterpret_cast<std::uintptr_t>(info.lpMaximumApplicationAddress) + 1;
+}
+
+}  // namespace qs::platform

@@ -936,16 +936,158 @@ platform::SharedHandle CreatePoolMutex(Pool* pool) {
   return 0;
 }
 
+// ---- Placing a shared region ----------------------------------------------
+// Views start on the allocation granularity.
+constexpr std::uintptr_t kRegionAlign = kSharedUnit;
+// A region is placed only where the page records reach.
+constexpr std::uintptr_t kRecordedEnd = std::uintptr_t{1} << (16 + kTopBits + kLeafBits);
+// Each query may cross into another process: a search that needs more than
+// this many answers is given up.
+constexpr unsigned long kMaxRegionQueries = 1ul << 20;
+// Processes a creator may name.
+constexpr std::size_t kMaxSharingProcesses = 1024;
+// Addresses tried when a view cannot be mapped where the search found room.
+constexpr int kMapAttempts = 32;
+
+std::uintptr_t AlignRegion(std::uintptr_t at) { return (at + kRegionAlign - 1) & ~(kRegionAlign - 1); }
+
+Placement FreeRangeWithin(AddressSpaces& spaces, std::size_t process, std::uintptr_t from,
+                          std::size_t bytes, std::uintptr_t end, std::uintptr_t* at,
+                          std::uintptr_t* run, unsigned long& budget) {
+  if (bytes == 0) bytes = 1;
+  if (from >= end || end - from < bytes) return Placement::kNone;
+  std::uintptr_t candidate = AlignRegion(from);
+  while (candidate < end && end - candidate >= bytes) {
+    if (budget == 0) return Placement::kFailed;
+    --budget;
+    platform::AddressRegion region{};
+    if (!spaces.Query(process, candidate, &region)) return Placement::kFailed;
+    // An answer that does not hold the address asked about would stall the walk.
+    if (region.base > candidate || region.bytes == 0 || candidate - region.base >= region.bytes)
+      return Placement::kFailed;
+    const std::uintptr_t run_end = region.bytes >= end - region.base ? end : region.base + region.bytes;
+    if (region.free && run_end - candidate >= bytes) {
+      *at = candidate;
+      if (run) *run = run_end - candidate;
+      return Placement::kFound;
+    }
+    if (run_end >= end) break;
+    candidate = AlignRegion(run_end);
+  }
+  return Placement::kNone;
+}
+
+Placement CommonRangeWithin(AddressSpaces& spaces, std::uintptr_t from, std::size_t bytes,
+                            std::uintptr_t end, std::uintptr_t* at, unsigned long& budget) {
+  const std::size_t count = spaces.Count();
+  if (count == 0) return Placement::kFailed;
+  // The candidate only moves up. It is taken once every process in turn has
+  // found it free without moving it: a range that suits a later process may
+  // lie where an earlier one has something.
+  std::uintptr_t candidate = from;
+  std::size_t agreed = 0;
+  for (std::size_t process = 0;; process = (process + 1) % count) {
+    std::uintptr_t found = 0;
+    const Placement result = FreeRangeWithin(spaces, process, candidate, bytes, end, &found, nullptr, budget);
+    if (result != Placement::kFound) return result;
+    agreed = found == candidate ? agreed + 1 : 1;
+    candidate = found;
+    if (agreed == count) {
+      *at = candidate;
+      return Placement::kFound;
+    }
+  }
+}
+
+std::uintptr_t SearchEnd() { return std::min(platform::UserAddressEnd(), kRecordedEnd); }
+
+// This process (first) and the named ones, open for queries for as long as
+// the search lasts.
+class ProcessSpaces final : public AddressSpaces {
+ public:
+  ProcessSpaces() = default;
+  ProcessSpaces(const ProcessSpaces&) = delete;
+  ProcessSpaces& operator=(const ProcessSpaces&) = delete;
+  ~ProcessSpaces() {
+    for (std::size_t i = 0; i < opened_; ++i) platform::CloseProcessForQuery(handles_[i]);
+    delete[] handles_;
+  }
+  bool Open(const std::uint32_t* ids, std::size_t count) {
+    if ((count && !ids) || count > kMaxSharingProcesses) return false;
+    handles_ = new (std::nothrow) platform::ProcessHandle[count + 1]();
+    if (!handles_) return false;
+    for (std::size_t i = 0; i <= count; ++i) {
+      handles_[i] = platform::OpenProcessForQuery(i == 0 ? platform::CurrentProcessId() : ids[i - 1]);
+      if (!handles_[i]) return false;
+      opened_ = i + 1;
+    }
+    return true;
+  }
+  std::size_t Count() const override { return opened_; }
+  bool Query(std::size_t process, std::uintptr_t address, platform::AddressRegion* region) override {
+    return process < opened_ && platform::QueryProcessRegion(handles_[process], address, region);
+  }
+
+ private:
+  platform::ProcessHandle* handles_ = nullptr;
+  std::size_t opened_ = 0;
+};
+
+// Maps the whole region at an address free in every one of the processes.
+void* MapAtCommonAddress(ProcessSpaces& spaces, platform::SharedHandle mapping, std::size_t bytes) {
+  std::uintptr_t from = platform::LowestRegionAddress();
+  const std::uintptr_t end = SearchEnd();
+  unsigned long budget = kMaxRegionQueries;
+  for (int attempt = 0; attempt < kMapAttempts; ++attempt) {
+    std::uintptr_t at = 0;
+    if (CommonRangeWithin(spaces, from, bytes, end, &at, budget) != Placement::kFound) return nullptr;
+    if (void* base = platform::MapSharedMemory(mapping, bytes, reinterpret_cast<void*>(at))) return base;
+    // Taken by another thread since it was seen free, or refused by the
+    // system: the search goes on above it.
+    from = at + kRegionAlign;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-Pool* CreateSharedPool(const char* name, std::size_t bytes, unsigned flags) {
+namespace detail {
+
+Placement FindFreeRange(AddressSpaces& spaces, std::size_t process, std::uintptr_t from,
+                        std::size_t bytes, std::uintptr_t end, std::uintptr_t* at, std::uintptr_t* run) {
+  unsigned long budget = kMaxRegionQueries;
+  return FreeRangeWithin(spaces, process, from, bytes, end, at, run, budget);
+}
+
+Placement FindCommonRange(AddressSpaces& spaces, std::uintptr_t from, std::size_t bytes,
+                          std::uintptr_t end, std::uintptr_t* at) {
+  unsigned long budget = kMaxRegionQueries;
+  return CommonRangeWithin(spaces, from, bytes, end, at, budget);
+}
+
+Placement FindCommonAddress(const std::uint32_t* process_ids, std::size_t count, std::size_t bytes,
+                            std::uintptr_t* at) {
+  ProcessSpaces spaces;
+  if (!spaces.Open(process_ids, count)) return Placement::kFailed;
+  return FindCommonRange(spaces, platform::LowestRegionAddress(), bytes, SearchEnd(), at);
+}
+
+}  // namespace detail
+
+Pool* CreateSharedPool(const char* name, std::size_t bytes, unsigned flags,
+                       const std::uint32_t* process_ids, std::size_t process_count) {
   if (!name || !*name || std::strlen(name) >= sizeof(SharedRecord::region_name)) return nullptr;
   bool already = false;
   if (Pool* found = AttachSharedPool(nullptr, name, &already)) return found;
+  if (bytes > SearchEnd()) return nullptr;
   bytes = std::max(RoundUp(bytes, kSharedUnit), kMinSharedRegion);
+  // Every process that is to attach must be open to queries before anything
+  // is made: one that is not makes creation fail with nothing to undo.
+  ProcessSpaces spaces;
+  if (!spaces.Open(process_ids, process_count)) return nullptr;
   platform::SharedHandle mapping = platform::CreateSharedMemory(name, bytes);
   if (!mapping) return nullptr;
-  void* base = platform::MapSharedMemory(mapping, bytes, nullptr);
+  void* base = MapAtCommonAddress(spaces, mapping, bytes);
   if (!base) {
     platform::CloseSharedMemory(mapping);
     platform::RemoveSharedNames(name, nullptr);

@@ -73,8 +73,12 @@ bool DestroyPool(Pool* pool);
 // Pools shared between processes: a named region (at least 262,144 bytes)
 // mapped at the same address in each process, serialised by a named mutex.
 // Creating returns the pool of that name when one exists already; null when
-// the region cannot be had.
-Pool* CreateSharedPool(const char* name, std::size_t bytes, unsigned flags = 0);
+// the region cannot be had. The region is placed at an address that is free
+// in this process and in each of the processes named by their ids (at most
+// 1,024), so that they can attach it; null when one of them cannot be asked
+// or no such address is left.
+Pool* CreateSharedPool(const char* name, std::size_t bytes, unsigned flags = 0,
+                       const std::uint32_t* process_ids = nullptr, std::size_t process_count = 0);
 // This process's view of a shared pool: the pool given, when this process
 // has it already, else the pool of that name, mapped at its address.
 // `already` tells whether this process had attached it before.

@@ -192,4 +192,34 @@ struct PoolGuard {
 // The page that holds `block` when it lies in a page of ours, else null.
 Page* ManagedPageOf(const void* block);
 
+// ---- Placing a shared region ----------------------------------------------
+// The address spaces a region must fit into, asked run by run.
+class AddressSpaces {
+ public:
+  virtual std::size_t Count() const = 0;
+  virtual bool Query(std::size_t process, std::uintptr_t address,
+                     platform::AddressRegion* region) = 0;
+
+ protected:
+  ~AddressSpaces() = default;
+};
+
+enum class Placement { kFound, kNone, kFailed };
+
+// The first 64 KB boundary at or above `from` where the process has `bytes`
+// free below `end`; `*run` gets the bytes free from there. kFailed when the
+// process cannot be asked or answers nonsense.
+Placement FindFreeRange(AddressSpaces& spaces, std::size_t process, std::uintptr_t from,
+                        std::size_t bytes, std::uintptr_t end, std::uintptr_t* at,
+                        std::uintptr_t* run = nullptr);
+// The first 64 KB boundary at or above `from` with `bytes` free in every
+// one of the address spaces: each process moves the candidate up to its
+// first free range, and the others are asked again until all agree.
+Placement FindCommonRange(AddressSpaces& spaces, std::uintptr_t from, std::size_t bytes,
+                          std::uintptr_t end, std::uintptr_t* at);
+// The same for this process and the processes with those ids, over the
+// whole user address space.
+Placement FindCommonAddress(const std::uint32_t* process_ids, std::size_t count,
+                            std::size_t bytes, std::uintptr_t* at);
+
 }  // namespace qs::mem::detail

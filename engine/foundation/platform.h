@@ -143,6 +143,29 @@ void CloseNamedMutex(SharedHandle mutex);
 // the last handle is closed (POSIX); nothing on Windows.
 void RemoveSharedNames(const char* region, const char* mutex);
 
+// ---- Address spaces of processes (placing shared regions) -------------------
+// Handles are 0 when nothing is open.
+using ProcessHandle = std::intptr_t;
+std::uint32_t CurrentProcessId();
+// A handle through which the address space of the process with that id may
+// be queried; 0 when the process cannot be opened for that.
+ProcessHandle OpenProcessForQuery(std::uint32_t id);
+void CloseProcessForQuery(ProcessHandle process);
+// One run of like pages in a process's address space: free, or taken
+// (reserved, committed or mapped).
+struct AddressRegion {
+  std::uintptr_t base;
+  std::uintptr_t bytes;
+  bool free;
+};
+// The run that holds `address` (its base at or below it); false when the
+// process cannot be asked.
+bool QueryProcessRegion(ProcessHandle process, std::uintptr_t address, AddressRegion* region);
+// The lowest address a shared region may be placed at and the end of the
+// address space of user programs.
+std::uintptr_t LowestRegionAddress();
+std::uintptr_t UserAddressEnd();
+
 // ---- Windows --------------------------------------------------------------
 // Brings a window to the top of its siblings.
 void BringWindowToFront(std::intptr_t window);

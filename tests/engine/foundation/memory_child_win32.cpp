@@ -1,7 +1,8 @@
 // Starts this test program again as a child process (for tests that need a
-// second process) and waits for it.
+// second process), and waits for it or lets it run alongside.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace qs::test {
@@ -21,6 +22,31 @@ int RunThisProgram(const char* arguments) {
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+bool StartThisProgram(const char* arguments, std::intptr_t* process, std::uint32_t* id) {
+  char exe[MAX_PATH];
+  if (!GetModuleFileNameA(nullptr, exe, MAX_PATH)) return false;
+  std::string command = std::string("\"") + exe + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info))
+    return false;
+  CloseHandle(info.hThread);
+  *process = reinterpret_cast<std::intptr_t>(info.hProcess);
+  *id = info.dwProcessId;
+  return true;
+}
+
+int FinishThisProgram(std::intptr_t process) {
+  HANDLE h = reinterpret_cast<HANDLE>(process);
+  WaitForSingleObject(h, INFINITE);
+  DWORD code = 0;
+  if (!GetExitCodeProcess(h, &code)) code = static_cast<DWORD>(-1);
+  CloseHandle(h);
   return static_cast<int>(code);
 }
 

@@ -10,6 +10,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "foundation/memory.h"
 #include "foundation/memory_pool.h"
 #include "foundation/memory_pool_internal.h"
@@ -621,6 +625,10 @@ TEST(MemoryEngineHeap, MemAllocGivesAlignedBlocks) {
 namespace qs::test {
 int RunThisProgram(const char* arguments);
 void SetEnvironment(const char* name, const char* value);
+#ifdef _WIN32
+bool StartThisProgram(const char* arguments, std::intptr_t* process, std::uint32_t* id);
+int FinishThisProgram(std::intptr_t process);
+#endif
 }  // namespace qs::test
 
 namespace qs::mem {
@@ -751,6 +759,313 @@ TEST(SharedPool, TwoProcessesShareBlocks) {
   Free(box);
   EXPECT_TRUE(DestroyPool(pool));
 }
+
+
+// ---- Placing a shared region ----------------------------------------------
+using detail::Placement;
+constexpr std::uintptr_t K64 = 0x10000;
+
+// Address spaces described by the runs each process holds, [start, end);
+// a process may instead refuse every question or answer nonsense.
+struct FakeSpace {
+  enum Mode { kAnswers, kRefuses, kZeroRuns, kRunsElsewhere } mode = kAnswers;
+  std::vector<std::pair<std::uintptr_t, std::uintptr_t>> taken;  // ascending
+};
+class FakeSpaces final : public detail::AddressSpaces {
+ public:
+  FakeSpaces(std::vector<FakeSpace> spaces, std::uintptr_t end) : spaces_(std::move(spaces)), end_(end) {}
+  std::size_t Count() const override { return spaces_.size(); }
+  bool Query(std::size_t process, std::uintptr_t address, platform::AddressRegion* region) override {
+    ++queries;
+    const FakeSpace& space = spaces_.at(process);
+    switch (space.mode) {
+      case FakeSpace::kRefuses: return false;
+      case FakeSpace::kZeroRuns: *region = {address, 0, true}; return true;
+      case FakeSpace::kRunsElsewhere: *region = {address + K64, K64, true}; return true;
+      case FakeSpace::kAnswers: break;
+    }
+    std::uintptr_t free_end = end_ + 0x100000;  // the fake reaches past the search's end
+    for (const auto& [lo, hi] : space.taken) {
+      if (hi <= address) continue;
+      if (lo <= address) {
+        *region = {address, hi - address, false};
+        return true;
+      }
+      free_end = lo;
+      break;
+    }
+    *region = {address, free_end - address, true};
+    return true;
+  }
+  int queries = 0;
+
+ private:
+  std::vector<FakeSpace> spaces_;
+  std::uintptr_t end_;
+};
+
+TEST(SharedPlacement, CommonRangeOfSeveralProcesses) {
+  constexpr std::uintptr_t kEnd = 0x100000000;
+  constexpr std::size_t kBytes = 4 * K64;
+  const FakeSpace empty;
+  const FakeSpace refuses{FakeSpace::kRefuses, {}};
+  struct Case {
+    const char* what;
+    std::vector<FakeSpace> spaces;
+    std::uintptr_t from;
+    std::uintptr_t end;
+    Placement result;
+    std::uintptr_t at;
+  };
+  const Case cases[] = {
+      {"nothing taken", {empty}, K64, kEnd, Placement::kFound, K64},
+      {"an unaligned start goes to the next 64 KB", {empty}, K64 + 0x2345, kEnd, Placement::kFound, 2 * K64},
+      {"a run taken at the candidate is stepped over", {{FakeSpace::kAnswers, {{K64, 2 * K64}}}}, K64, kEnd,
+       Placement::kFound, 2 * K64},
+      {"a run ending inside a unit steps to the next unit",
+       {{FakeSpace::kAnswers, {{K64, 2 * K64 + 0x1000}}}}, K64, kEnd, Placement::kFound, 3 * K64},
+      {"a gap too small is passed",
+       {{FakeSpace::kAnswers, {{K64, 2 * K64}, {5 * K64, 6 * K64}}}}, K64, kEnd, Placement::kFound, 6 * K64},
+      {"a gap of exactly the size is taken",
+       {{FakeSpace::kAnswers, {{K64, 2 * K64}, {6 * K64, 7 * K64}}}}, K64, kEnd, Placement::kFound, 2 * K64},
+      {"another process moves the candidate up",
+       {empty, {FakeSpace::kAnswers, {{0, 8 * K64}}}}, K64, kEnd, Placement::kFound, 8 * K64},
+      // Where the second process has room, the first holds something: it is
+      // asked again rather than taken at its word from before.
+      {"an earlier process is asked again",
+       {{FakeSpace::kAnswers, {{8 * K64, 9 * K64}}}, {FakeSpace::kAnswers, {{0, 8 * K64}}}}, K64, kEnd,
+       Placement::kFound, 9 * K64},
+      {"three processes in turn",
+       {{FakeSpace::kAnswers, {{5 * K64, 6 * K64}}},
+        {FakeSpace::kAnswers, {{0, 5 * K64}}},
+        {FakeSpace::kAnswers, {{6 * K64 - 0x1000, 10 * K64}}}},
+       K64, kEnd, Placement::kFound, 10 * K64},
+      {"room only at the very end", {{FakeSpace::kAnswers, {{0, 12 * K64}}}}, K64, 16 * K64,
+       Placement::kFound, 12 * K64},
+      {"no room below the end", {{FakeSpace::kAnswers, {{0, 13 * K64}}}}, K64, 16 * K64, Placement::kNone, 0},
+      {"room in each process but never in all",
+       {{FakeSpace::kAnswers, {{0, K64}, {5 * K64, 6 * K64}, {11 * K64, 12 * K64}}},
+        {FakeSpace::kAnswers, {{0, 3 * K64}, {8 * K64, 9 * K64}, {14 * K64, 15 * K64}}}},
+       K64, 16 * K64, Placement::kNone, 0},
+      {"a start at the end", {empty}, kEnd, kEnd, Placement::kNone, 0},
+      {"a process that cannot be asked", {empty, refuses}, K64, kEnd, Placement::kFailed, 0},
+      {"a run of no bytes", {{FakeSpace::kZeroRuns, {}}}, K64, kEnd, Placement::kFailed, 0},
+      {"a run that does not hold the address", {{FakeSpace::kRunsElsewhere, {}}}, K64, kEnd,
+       Placement::kFailed, 0},
+      {"no process at all", {}, K64, kEnd, Placement::kFailed, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSpaces spaces(c.spaces, c.end);
+    std::uintptr_t at = 0;
+    EXPECT_EQ(detail::FindCommonRange(spaces, c.from, kBytes, c.end, &at), c.result);
+    if (c.result == Placement::kFound) {
+      EXPECT_EQ(at, c.at);
+    }
+    EXPECT_LT(spaces.queries, 100);
+  }
+}
+
+TEST(SharedPlacement, FreeRangeOfOneProcessReportsItsRun) {
+  FakeSpaces spaces({{FakeSpace::kAnswers, {{K64, 3 * K64 + 0x800}, {9 * K64, 10 * K64}}}}, 0x100000000);
+  std::uintptr_t at = 0, run = 0;
+  ASSERT_EQ(detail::FindFreeRange(spaces, 0, 0, 2 * K64, 0x100000000, &at, &run), Placement::kFound);
+  // The rest of the unit after the taken run is no place for a view.
+  EXPECT_EQ(at, 4 * K64);
+  EXPECT_EQ(run, 5 * K64);
+  ASSERT_EQ(detail::FindFreeRange(spaces, 0, 0, 6 * K64, 0x100000000, &at, &run), Placement::kFound);
+  EXPECT_EQ(at, 10 * K64);
+}
+
+// This process's own holdings: a second region goes around the first.
+TEST(SharedPool, RegionIsPlacedWhereThisProcessHasRoom) {
+  constexpr std::size_t kBytes = 1 << 20;
+  std::uintptr_t first = 0;
+  ASSERT_EQ(detail::FindCommonAddress(nullptr, 0, kBytes, &first), Placement::kFound);
+  EXPECT_EQ(first % K64, 0u);
+  // The process's own heap may grow into that room meanwhile: the region
+  // then goes higher, never lower.
+  Pool* a = CreateSharedPool(UniqueName("PlaceA").c_str(), kBytes);
+  ASSERT_NE(a, nullptr);
+  const auto a_at = reinterpret_cast<std::uintptr_t>(a);
+  EXPECT_GE(a_at, first);
+  EXPECT_EQ(a_at % K64, 0u);
+  std::uintptr_t second = 0;
+  ASSERT_EQ(detail::FindCommonAddress(nullptr, 0, kBytes, &second), Placement::kFound);
+  EXPECT_TRUE(second + kBytes <= a_at || second >= a_at + kBytes);
+  const std::uint32_t self = platform::CurrentProcessId();
+  Pool* b = CreateSharedPool(UniqueName("PlaceB").c_str(), kBytes, 0, &self, 1);
+  ASSERT_NE(b, nullptr);
+  void* block = Alloc(b, 3000);
+  EXPECT_EQ(PoolOf(block), b);
+  Free(block);
+  EXPECT_TRUE(DestroyPool(b));
+  EXPECT_TRUE(DestroyPool(a));
+}
+
+// A process that cannot be asked makes creation fail with nothing left
+// behind: the name is free again and no box is shown.
+TEST(SharedPool, UnknownProcessFailsCreationCleanly) {
+  test::RecordingSink sink;
+  const std::string name = UniqueName("Unknown");
+  const std::uint32_t self = platform::CurrentProcessId();
+  const std::uint32_t no_such[] = {self, 0xFFFFFFF8u};
+  std::vector<std::uint32_t> too_many(1025, self);
+  EXPECT_EQ(CreateSharedPool(name.c_str(), 1 << 20, 0, no_such, 2), nullptr);
+  EXPECT_EQ(CreateSharedPool(name.c_str(), 1 << 20, 0, &no_such[1], 1), nullptr);
+  const std::uint32_t zero = 0;
+  EXPECT_EQ(CreateSharedPool(name.c_str(), 1 << 20, 0, &zero, 1), nullptr);
+  EXPECT_EQ(CreateSharedPool(name.c_str(), 1 << 20, 0, nullptr, 1), nullptr);
+  EXPECT_EQ(CreateSharedPool(name.c_str(), 1 << 20, 0, too_many.data(), too_many.size()), nullptr);
+  EXPECT_EQ(CreateSharedPool(name.c_str(), ~std::size_t{0}, 0), nullptr);
+  bool already = false;
+  EXPECT_EQ(AttachSharedPool(nullptr, name.c_str(), &already), nullptr);
+  Pool* pool = CreateSharedPool(name.c_str(), 1 << 20, 0, too_many.data(), 1024);
+  ASSERT_NE(pool, nullptr);
+  EXPECT_TRUE(DestroyPool(pool));
+  EXPECT_TRUE(sink.messages().empty());
+}
+
+#ifdef _WIN32
+// Run by PlacedWhereTheNamedProcessHasRoom as a second process; skipped
+// otherwise. It holds the address where the parent alone would put the
+// region, then attaches the region the parent made naming it.
+TEST(SharedPoolPlacedChild, AttachesWhereItHadRoom) {
+  const char* name = std::getenv("QS_PLACE_POOL");
+  const char* at_text = std::getenv("QS_PLACE_AT");
+  const char* parent_text = std::getenv("QS_PLACE_PARENT");
+  if (!name || !*name || !at_text || !parent_text) GTEST_SKIP() << "runs as a child process only";
+  const std::string signal = name;
+  const auto at = static_cast<std::uintptr_t>(std::strtoull(at_text, nullptr, 16));
+  const auto parent_id = static_cast<DWORD>(std::strtoul(parent_text, nullptr, 10));
+  void* held = VirtualAlloc(reinterpret_cast<void*>(at), 1 << 20, MEM_RESERVE, PAGE_NOACCESS);
+  MEMORY_BASIC_INFORMATION info{};
+  ASSERT_NE(VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info), 0u);
+  EXPECT_NE(info.State, static_cast<DWORD>(MEM_FREE));
+  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, (signal + "Ready").c_str());
+  HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, (signal + "Go").c_str());
+  HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, parent_id);
+  ASSERT_TRUE(ready && go && parent);
+  SetEvent(ready);
+  HANDLE waits[2] = {go, parent};
+  ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, INFINITE), WAIT_OBJECT_0);
+  bool already = true;
+  Pool* pool = AttachSharedPool(nullptr, name, &already);
+  ASSERT_NE(pool, nullptr);
+  EXPECT_FALSE(already);
+  const auto base = reinterpret_cast<std::uintptr_t>(pool);
+  EXPECT_TRUE(base + pool->region_bytes <= at || base >= at + (1 << 20));
+  // The parent's mailbox is the block that starts with its tag.
+  char** box = nullptr;
+  WalkEntry entry;
+  while (!box && WalkStep(pool, &entry) == 1)
+    if (entry.in_use && entry.size >= 3 * sizeof(char*) &&
+        std::memcmp(entry.block, "mailbox", 8) == 0)
+      box = static_cast<char**>(entry.block);
+  ASSERT_NE(box, nullptr);
+  EXPECT_STREQ(box[1], "question");
+  EXPECT_TRUE(Free(box[1]));
+  box[1] = nullptr;
+  box[2] = std::strcpy(static_cast<char*>(Alloc(pool, 5000)), "answer");
+  EXPECT_EQ(CheckPool(pool), 1);
+  EXPECT_TRUE(DetachSharedPool(pool));
+  if (held) VirtualFree(held, 0, MEM_RELEASE);
+  CloseHandle(parent);
+  CloseHandle(go);
+  CloseHandle(ready);
+}
+
+TEST(SharedPool, PlacedWhereTheNamedProcessHasRoom) {
+  constexpr std::size_t kBytes = 1 << 20;
+  const std::string name = UniqueName("Placed");
+  std::uintptr_t alone = 0;
+  ASSERT_EQ(detail::FindCommonAddress(nullptr, 0, kBytes, &alone), Placement::kFound);
+  // Held until the region is made, so that this process's own heap does not
+  // grow into it meanwhile.
+  void* pin = VirtualAlloc(reinterpret_cast<void*>(alone), kBytes, MEM_RESERVE, PAGE_NOACCESS);
+  ASSERT_NE(pin, nullptr);
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (name + "Ready").c_str());
+  HANDLE go = CreateEventA(nullptr, TRUE, FALSE, (name + "Go").c_str());
+  ASSERT_TRUE(ready && go);
+  char text[32];
+  test::SetEnvironment("QS_PLACE_POOL", name.c_str());
+  std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(alone));
+  test::SetEnvironment("QS_PLACE_AT", text);
+  std::snprintf(text, sizeof text, "%lu", static_cast<unsigned long>(GetCurrentProcessId()));
+  test::SetEnvironment("QS_PLACE_PARENT", text);
+  std::intptr_t child = 0;
+  std::uint32_t child_id = 0;
+  const bool started = test::StartThisProgram("--gtest_filter=SharedPoolPlacedChild.*", &child, &child_id);
+  test::SetEnvironment("QS_PLACE_POOL", nullptr);
+  test::SetEnvironment("QS_PLACE_AT", nullptr);
+  test::SetEnvironment("QS_PLACE_PARENT", nullptr);
+  if (!started) VirtualFree(pin, 0, MEM_RELEASE);
+  ASSERT_TRUE(started);
+  // Whatever happens here, the child is let go and waited for.
+  int child_code = -1;
+  struct Release {
+    HANDLE go;
+    std::intptr_t child;
+    int* code;
+    ~Release() {
+      SetEvent(go);
+      *code = test::FinishThisProgram(child);
+    }
+  };
+  Pool* pool = nullptr;
+  char** box = nullptr;
+  {
+    Release release{go, child, &child_code};
+    HANDLE waits[2] = {ready, reinterpret_cast<HANDLE>(child)};
+    const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    VirtualFree(pin, 0, MEM_RELEASE);
+    ASSERT_EQ(woken, WAIT_OBJECT_0) << "the child ended early";
+    // On its own this process would put the region where the child now
+    // holds memory.
+    std::uintptr_t again = 0;
+    ASSERT_EQ(detail::FindCommonAddress(nullptr, 0, kBytes, &again), Placement::kFound);
+    EXPECT_EQ(again, alone);
+    std::uintptr_t both = 0;
+    ASSERT_EQ(detail::FindCommonAddress(&child_id, 1, kBytes, &both), Placement::kFound);
+    EXPECT_TRUE(both + kBytes <= alone || both >= alone + kBytes);
+    pool = CreateSharedPool(name.c_str(), kBytes, 0, &child_id, 1);
+    ASSERT_NE(pool, nullptr);
+    const auto at = reinterpret_cast<std::uintptr_t>(pool);
+    EXPECT_TRUE(at + kBytes <= alone || at >= alone + kBytes);
+    box = static_cast<char**>(Alloc(pool, 3 * sizeof(char*), kZeroFill));
+    ASSERT_NE(box, nullptr);
+    std::memcpy(box, "mailbox", 8);
+    box[1] = std::strcpy(static_cast<char*>(Alloc(pool, 100)), "question");
+  }
+  EXPECT_EQ(child_code, 0);
+  ASSERT_NE(pool, nullptr);
+  EXPECT_EQ(box[1], nullptr);
+  ASSERT_NE(box[2], nullptr);
+  EXPECT_STREQ(box[2], "answer");
+  EXPECT_EQ(CheckPointer(pool, box[2]), 1);
+  Free(box[2]);
+  Free(box);
+  EXPECT_EQ(CheckPool(pool), 1);
+  EXPECT_TRUE(DestroyPool(pool));
+  CloseHandle(go);
+  CloseHandle(ready);
+}
+
+// A process that has ended can no longer be asked, though its id is open.
+TEST(SharedPool, EndedProcessFailsCreationCleanly) {
+  test::RecordingSink sink;
+  std::intptr_t child = 0;
+  std::uint32_t child_id = 0;
+  ASSERT_TRUE(test::StartThisProgram("--gtest_filter=NoSuchSuite.NoSuchTest", &child, &child_id));
+  WaitForSingleObject(reinterpret_cast<HANDLE>(child), INFINITE);
+  const std::string name = UniqueName("Ended");
+  EXPECT_EQ(CreateSharedPool(name.c_str(), 1 << 20, 0, &child_id, 1), nullptr);
+  bool already = false;
+  EXPECT_EQ(AttachSharedPool(nullptr, name.c_str(), &already), nullptr);
+  EXPECT_EQ(test::FinishThisProgram(child), 0);
+  EXPECT_TRUE(sink.messages().empty());
+}
+#endif
 
 }  // namespace
 }  // namespace qs::mem
