@@ -94,7 +94,12 @@ QsHandle QsGetElementById(QsHandle document, const char* id) {
   char* copy = static_cast<char*>(MemAlloc(length + 1));
   if (!copy) return 0;
   std::memcpy(copy, id, length + 1);
-  if (doc->foldsNames) UppercaseString(copy);
+  // Folded as the reader folds names: ASCII letters only. The engine's
+  // upper-case table also folds Latin-1 letters, which in UTF-8 text are
+  // lead bytes of other characters.
+  if (doc->foldsNames)
+    for (char* p = copy; *p; ++p)
+      if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
   ElementNode* element = doc->FindElementById(copy);
   MemFree(copy);
   return NewNode(doc, element);

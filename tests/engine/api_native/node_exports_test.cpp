@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -92,6 +94,46 @@ TEST_F(NodeExports, WalkNamesAndIds) {
   EXPECT_EQ(QsGetHandleRefCount(doc), 2u);
   for (QsHandle h : {root, n, byId, at, again}) EXPECT_EQ(QsReleaseHandle(h), h == again ? 1u : 0u);
   EXPECT_EQ(QsReleaseHandle(doc), 0u);
+}
+
+// The host's ID text is folded as the reader folds names: in an SGML
+// document ASCII letters go to upper case and the bytes of other characters
+// stay as they are; an XML document folds nothing.
+TEST_F(NodeExports, IdsAreLookedUpAsTheReaderFoldedThem) {
+  const char kSgml[] =
+      "<!DOCTYPE d [<!ELEMENT d - - (e)*><!ELEMENT e - O EMPTY><!ATTLIST e id ID #IMPLIED>]>"
+      "<d><e id=ab><e id=\"x\xe4\xb8\xad\"><e id=\"\xc3\xa9t\xc3\xa9\"></d>";
+  const char kXml[] =
+      "<?xml version=\"1.0\"?><!DOCTYPE d [<!ELEMENT d (e)*><!ELEMENT e EMPTY>"
+      "<!ATTLIST e id ID #IMPLIED>]><d><e id=\"ab\"/><e id=\"x\xe4\xb8\xad\"/></d>";
+  QsHandle sgml = QsOpenDocumentText(kSgml, nullptr, nullptr, 0, nullptr, 0);
+  QsHandle xml = QsOpenDocumentText(kXml, nullptr, nullptr, 0, nullptr, 0);
+  ASSERT_NE(sgml, 0u);
+  ASSERT_NE(xml, 0u);
+  struct {
+    QsHandle doc;
+    const char* asked;
+    const char* found;  // the ID of the element found, null for none
+  } cases[] = {
+      {sgml, "ab", "AB"},
+      {sgml, "AB", "AB"},
+      {sgml, "x\xe4\xb8\xad", "X\xe4\xb8\xad"},
+      {sgml, "X\xe4\xb8\xad", "X\xe4\xb8\xad"},
+      {sgml, "\xc3\xa9t\xc3\xa9", "\xc3\xa9T\xc3\xa9"},
+      {xml, "ab", "ab"},
+      {xml, "AB", nullptr},
+      {xml, "x\xe4\xb8\xad", "x\xe4\xb8\xad"},
+      {xml, "X\xe4\xb8\xad", nullptr},
+  };
+  for (const auto& c : cases) {
+    QsHandle node = QsGetElementById(c.doc, c.asked);
+    const char* id = node ? QsGetNodeIdValue(node) : nullptr;
+    EXPECT_EQ(id ? std::string(id) : "(none)", c.found ? c.found : "(none)")
+        << (c.doc == sgml ? "SGML " : "XML ") << c.asked;
+    if (node) EXPECT_EQ(QsReleaseHandle(node), 0u);
+  }
+  EXPECT_EQ(QsReleaseHandle(sgml), 0u);
+  EXPECT_EQ(QsReleaseHandle(xml), 0u);
 }
 
 TEST_F(NodeExports, CompareNodes) {
