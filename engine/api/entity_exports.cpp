@@ -6,8 +6,10 @@
 #include "api/interface.h"
 #include "api/value_codes.h"
 #include "api/wrappers.h"
+#include "foundation/engine.h"
 #include "foundation/strings.h"
 #include "sgml/attributes.h"
+#include "sgml/catalog.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
@@ -158,8 +160,12 @@ QsHandle QsCreateEntity(const char* name, const char* systemId, const char* publ
     for (; attributeNames[count]; ++count)
       if (!n->FindAttributeDecl(attributeNames[count])) return 0;
 
-  auto* entity = new ExternalEntityDecl(name, new ExternalId(name, systemId, publicId),
-                                        n ? kEntityNdata : kEntityText, n);
+  // Resolved as the parser resolves a declared entity: public identifier
+  // and name through the engine's catalog.
+  EngineBase* engine = GetEngine();
+  auto* id = new ExternalId(engine ? engine->GetCatalog() : nullptr, nullptr, name, systemId,
+                            publicId, ExternalId::kGeneralEntity);
+  auto* entity = new ExternalEntityDecl(name, id, n ? kEntityNdata : kEntityText, n);
   if (count) {
     auto** values = static_cast<Attribute**>(MemAlloc((count + 1) * sizeof(Attribute*)));
     if (values) {

@@ -280,6 +280,39 @@ TEST_F(NodeExports, EntitiesOfADocumentAndTheirEnumeration) {
   EXPECT_EQ(Handles()->Count(), before);  // every handle made for a call went
 }
 
+// A host's entity names its data as the engine's catalog says: a public
+// identifier or the entity's name maps to the catalog's file; a system
+// identifier alone is a file as given.
+TEST(CreatedEntities, AreResolvedThroughTheEnginesCatalog) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "qs-created-entities";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "catalog") << "PUBLIC \"-//Test//NOTATION Figure//EN\" by-public.gif\n"
+                                    "ENTITY named by-name.gif\n";
+  test::RecordingSink sink;
+  ASSERT_NE(QsInitialize(0, "test", (dir / "catalog").string().c_str(), nullptr, nullptr, nullptr,
+                         nullptr),
+            0);
+  struct {
+    const char *name, *systemId, *publicId, *file;
+  } cases[] = {
+      {"fig", nullptr, "-//Test//NOTATION Figure//EN", "by-public.gif"},
+      {"named", nullptr, nullptr, "by-name.gif"},
+      {"plain", "plain.gif", nullptr, "plain.gif"},
+  };
+  for (const auto& c : cases) {
+    QsHandle entity = QsCreateEntity(c.name, c.systemId, c.publicId, 0, nullptr, nullptr);
+    ASSERT_NE(entity, 0u) << c.name;
+    char path[1024] = "";
+    ASSERT_NE(QsGetFileName(entity, path, sizeof path), nullptr) << c.name;
+    EXPECT_EQ(std::filesystem::path(path).filename().string(), c.file) << c.name;
+    if (c.systemId == nullptr)
+      EXPECT_EQ(std::filesystem::path(path).parent_path(), dir) << c.name;
+    EXPECT_EQ(QsReleaseHandle(entity), 0u);
+  }
+  QsTerminate();
+  std::filesystem::remove_all(dir);
+}
+
 TEST_F(NodeExports, DocumentMarksInTheirTwoLists) {
   DocBuilder b;
   b.Build("<P>stylex</P>");
