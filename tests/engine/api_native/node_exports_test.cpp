@@ -173,6 +173,36 @@ TEST_F(NodeExports, CompareNodes) {
     EXPECT_EQ(QsCompareNodes(t.x, t.y), t.want) << Name(t.x) << " / " << Name(t.y);
 }
 
+// Places whose ranges are equal are told apart by the ancestor test alone;
+// a gap counts its parent as the first level above it.
+TEST_F(NodeExports, CompareNodesWithEqualRanges) {
+  DocBuilder b;
+  b.Build("<X><Y>ab<N/></Y></X>");  // X, Y and the gap before N all cover [0,2)
+  QsHandle doc = Register(b);
+  QsHandle x = QsGetDocumentRoot(doc);
+  QsHandle y = QsDupNode(x);
+  ASSERT_EQ(QsGotoFirstChild(y), 1);
+  QsHandle gap = QsDupNode(y);
+  ASSERT_EQ(QsGotoFirstChild(gap), 1);
+  QsHandle n = QsDupNode(gap);
+  ASSERT_EQ(QsGotoNextSibling(n), 1);
+  ASSERT_EQ(Name(y), "Y");
+  ASSERT_EQ(Name(gap), "#PNODE");
+  ASSERT_EQ(Name(n), "N");
+  struct {
+    QsHandle a, b;
+    int want;
+  } cases[] = {
+      {x, y, 1}, {y, x, 3}, {y, gap, 1}, {gap, y, 3}, {x, gap, 2}, {gap, x, 4},
+      {gap, n, 5}, {n, gap, 6},
+      // The range test comes first: an empty element at its parent's end
+      // lies after the parent's range.
+      {y, n, 5}, {n, x, 6},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(QsCompareNodes(c.a, c.b), c.want) << Name(c.a) << " / " << Name(c.b);
+}
+
 TEST_F(NodeExports, AttributesAndTheirDeclarations) {
   DocBuilder b;
   InternedName* tokens[] = {InternName("LEFT"), InternName("RIGHT")};
