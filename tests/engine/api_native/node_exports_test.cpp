@@ -343,6 +343,50 @@ TEST(CreatedEntities, AreResolvedThroughTheEnginesCatalog) {
   std::filesystem::remove_all(dir);
 }
 
+// Every kind of entity a document type declares, with its type code and
+// replacement text, and the data attributes an external data entity
+// specifies over its notation's defaults.
+TEST_F(NodeExports, DeclaredEntitiesAndTheirDataAttributes) {
+  const char kDoc[] =
+      "<!DOCTYPE d [<!ELEMENT d - - ANY><!NOTATION gif SYSTEM \"gv\">"
+      "<!ATTLIST #NOTATION gif width CDATA #IMPLIED height NUMBER \"20\">"
+      "<!ENTITY t \"text\"><!ENTITY p PI \"pi\"><!ENTITY st STARTTAG \"b\">"
+      "<!ENTITY et ENDTAG \"b\"><!ENTITY ms MS \"x\"><!ENTITY md MD \"y\">"
+      "<!ENTITY sd SDATA \"[x]\"><!ENTITY cd CDATA \"c\"><!ENTITY ext SYSTEM \"e.sgm\">"
+      "<!ENTITY sub SYSTEM \"s.sgm\" SUBDOC><!ENTITY ecd SYSTEM \"c.txt\" CDATA gif>"
+      "<!ENTITY esd SYSTEM \"s.txt\" SDATA gif>"
+      "<!ENTITY fig SYSTEM \"f.gif\" NDATA gif [width=\"10\"]>]><d></d>";
+  QsHandle doc = QsOpenDocumentText(kDoc, nullptr, nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  struct {
+    const char* name;
+    int type;
+    const char* text;
+  } cases[] = {
+      {"t", 1, "text"},    {"p", 2, "<?pi>"},    {"st", 3, "<b>"},   {"et", 4, "</b>"},
+      {"ms", 5, "<![x]]>"}, {"md", 6, "<!y>"},   {"sd", 7, "[x]"},   {"cd", 8, "c"},
+      {"ext", 9, nullptr}, {"sub", 10, nullptr}, {"ecd", 11, nullptr}, {"esd", 12, nullptr},
+      {"fig", 13, nullptr},
+  };
+  for (const auto& c : cases) {
+    QsHandle e = QsGetDocEntity(doc, c.name);
+    ASSERT_NE(e, 0u) << c.name;
+    EXPECT_EQ(QsGetEntityValueB(e), c.type) << c.name;
+    const char* text = QsGetEntityValueC(e);
+    EXPECT_EQ(text ? std::string(text) : "(null)", c.text ? c.text : "(null)") << c.name;
+    EXPECT_EQ(QsReleaseHandle(e), 0u);
+  }
+  QsHandle fig = QsGetDocEntity(doc, "fig");
+  EXPECT_EQ(QsGetEntityAttrCount(fig), 2);
+  EXPECT_STREQ(QsGetEntityAttrValue(fig, "WIDTH"), "10");
+  EXPECT_STREQ(QsGetEntityAttrValue(fig, "height"), "20");
+  EXPECT_STREQ(QsGetEntityAttrDefaultText(fig, "width"), "IMPLIED");
+  EXPECT_EQ(QsGetEntityAttrDeclaredValue(fig, "height"), 13);
+  QsHandle ext = QsGetDocEntity(doc, "ext");
+  EXPECT_EQ(QsGetEntityAttrValue(ext, "width"), nullptr);  // no notation
+  for (QsHandle h : {fig, ext, doc}) EXPECT_EQ(QsReleaseHandle(h), 0u);
+}
+
 TEST_F(NodeExports, DocumentMarksInTheirTwoLists) {
   DocBuilder b;
   b.Build("<P>stylex</P>");
