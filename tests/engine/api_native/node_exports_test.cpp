@@ -410,6 +410,49 @@ TEST_F(NodeExports, DocumentMarksInTheirTwoLists) {
   EXPECT_EQ(seen.items, (std::vector<std::string>{"style@0+0", "tyl@1+3"}));
 }
 
+// A live handle of another type is no handle to these exports: each gives
+// its failure result, changes nothing and reports nothing.
+TEST_F(NodeExports, HandlesOfAnotherTypeGiveTheirFailureResults) {
+  DocBuilder b;
+  b.Build("<P>x</P>");
+  b.Doc()->AddEntity(new TextEntityDecl("ver", kEntityText, "3.0"));
+  QsHandle doc = Register(b);
+  QsHandle node = QsGetDocumentRoot(doc);
+  QsHandle entity = QsGetDocEntity(doc, "ver");
+  QsHandle notation = QsCreateNotation("GIF", nullptr, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(node && entity && notation);
+  for (QsHandle notNode : {doc, entity, notation}) {
+    EXPECT_EQ(QsGetNodeDocument(notNode), 0u);
+    EXPECT_EQ(QsGotoFirstChild(notNode), 0);
+    EXPECT_EQ(QsGetElementName(notNode), nullptr);
+    EXPECT_EQ(QsGetTextLength(notNode, 0), 0);
+    EXPECT_EQ(QsCompareNodes(notNode, node), 7);
+    EXPECT_EQ(QsCompareNodes(node, notNode), 7);
+    QsShowElement(notNode);
+  }
+  for (QsHandle notDocument : {node, entity, notation}) {
+    EXPECT_EQ(QsGetDocumentRoot(notDocument), 0u);
+    EXPECT_EQ(QsGetElementById(notDocument, "X"), 0u);
+    EXPECT_EQ(QsGetDocEntity(notDocument, "ver"), 0u);
+    EXPECT_EQ(QsGetDtdEntity(notDocument, "ver"), 0u);
+  }
+  for (QsHandle notEntity : {doc, node, notation}) {
+    EXPECT_EQ(QsGetEntityValueA(notEntity), nullptr);
+    EXPECT_EQ(QsGetEntityValueB(notEntity), 0);
+    EXPECT_EQ(QsGetEntityNotation(notEntity), 0u);
+    EXPECT_EQ(QsGetEntityAttrCount(notEntity), 0);
+  }
+  for (QsHandle notNotation : {doc, node, entity}) {
+    EXPECT_EQ(QsGetNotationName(notNotation), nullptr);
+    EXPECT_EQ(QsGetNotationAttrCount(notNotation), 0);
+    EXPECT_EQ(QsCreateEntity("fig", "f.gif", nullptr, notNotation, nullptr, nullptr), 0u);
+  }
+  EXPECT_STREQ(QsGetElementName(node), "P");
+  EXPECT_EQ(Handles()->Count(), 4u);
+  for (QsHandle h : {node, entity, notation, doc}) EXPECT_EQ(QsReleaseHandle(h), 0u);
+  EXPECT_TRUE(sink_.messages().empty());
+}
+
 TEST_F(NodeExports, BadHandlesGiveTheirFailureResults) {
   for (QsHandle bad : {0u, 1u, 999u}) {
     EXPECT_EQ(QsGetDocumentRoot(bad), 0u);
