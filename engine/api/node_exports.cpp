@@ -98,8 +98,7 @@ QsHandle QsGetElementById(QsHandle document, const char* id) {
   // upper-case table also folds Latin-1 letters, which in UTF-8 text are
   // lead bytes of other characters.
   if (doc->foldsNames)
-    for (char* p = copy; *p; ++p)
-      if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+    for (char* p = copy; *p; ++p) *p = ToUpperAscii(*p);
   ElementNode* element = doc->FindElementById(copy);
   MemFree(copy);
   return NewNode(doc, element);

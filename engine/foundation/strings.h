@@ -51,6 +51,7 @@ char* DuplicateString(const char* s);
 char* UppercaseString(char* s);
 char* LowercaseString(char* s);
 inline char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+inline char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 // First occurrence of `c`; searching for 0 gives null.
 const char* FindChar(const char* s, char c);
 inline char* FindChar(char* s, char c) {
