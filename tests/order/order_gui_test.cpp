@@ -85,8 +85,23 @@ class OrderProgram : public testing::Test {
   void ChooseFile(int command, const char* title, const std::string& path) {
     PostCommand(main_, command);
     HWND dialog = WaitForFileDialog(program_.id(), title);
-    ASSERT_NE(dialog, nullptr) << "no \"" << title << "\" dialog";
+    ASSERT_NE(dialog, nullptr) << "no \"" << title << "\" dialog; the program's windows:\n"
+                               << DescribeWindows(program_.id());
     ASSERT_TRUE(FillFileDialog(dialog, path));
+  }
+
+  // Waits until the program is back in its own message loop, so that all it
+  // did for earlier commands is over. A file dialog that has gone proves
+  // nothing: the program still has to return from it and write its file.
+  // Posted commands are taken in order, by the main loop only once the
+  // earlier ones are done, so the version box showing is that proof.
+  void WaitUntilIdle() {
+    PostCommand(main_, IDM_ABOUT);
+    HWND box = WaitForWindow(program_.id(), "#32770", "Version");
+    ASSERT_NE(box, nullptr) << "the program did not come back to its main loop; its windows:\n"
+                            << DescribeWindows(program_.id());
+    ASSERT_TRUE(PressButton(box, IDOK));
+    ASSERT_TRUE(WaitForWindowGone(box));
   }
 
   void ExpectExit() {
@@ -185,16 +200,20 @@ TEST_F(OrderProgram, FailedOrderWriteKeepsTheProgramAndItsList) {
 
   ChooseFile(IDM_PROCESS, "Save File", held);
   // The file exists: the dialog asks before replacing it.
-  ASSERT_TRUE(AnswerMessageBox(program_.id(), "Save File", IDYES));
-  // Once the program answers messages again the write is over.
+  ASSERT_TRUE(AnswerMessageBox(program_.id(), "Save File", IDYES))
+      << DescribeWindows(program_.id());
+  // The lock is held until the program has tried its write and gone back to
+  // its list.
   ASSERT_TRUE(WaitUntil([&] { return WaitForFileDialog(program_.id(), "Save File", 0) == nullptr; }));
+  ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
   EXPECT_EQ(ListViewCount(list_), 1);
   EXPECT_TRUE(program_.Running());
   CloseHandle(handle);
   EXPECT_EQ(ReadFileBytes(held), "previous order\r\n");
 
   ChooseFile(IDM_PROCESS, "Save File", held);
-  ASSERT_TRUE(AnswerMessageBox(program_.id(), "Save File", IDYES));
+  ASSERT_TRUE(AnswerMessageBox(program_.id(), "Save File", IDYES))
+      << DescribeWindows(program_.id());
   ExpectExit();
   EXPECT_EQ(ReadFileBytes(held), SaveLine(kBolt));
 }

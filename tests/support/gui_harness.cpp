@@ -26,13 +26,25 @@ bool Matches(HWND window, const char* className, const char* text) {
   return true;
 }
 
+// A top-level window by class and caption. The caption is the one the system
+// keeps, read without a message: WM_GETTEXT gives up at once on a program
+// that has not looked at its queue for a few seconds (a loaded machine), and
+// a window missed that way would look gone.
+bool MatchesTopLevel(HWND window, const char* className, const char* caption) {
+  if (!Matches(window, className, nullptr)) return false;
+  if (!caption) return true;
+  char text[1024] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return std::strcmp(text, caption) == 0;
+}
+
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
   auto* data = reinterpret_cast<FindData*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (pid != data->pid) return TRUE;
   if (data->visible && !IsWindowVisible(window)) return TRUE;
-  if (!Matches(window, data->className, data->caption)) return TRUE;
+  if (!MatchesTopLevel(window, data->className, data->caption)) return TRUE;
   data->found = window;
   return FALSE;
 }
@@ -205,6 +217,31 @@ std::string WindowText(HWND window) {
   return n ? std::string(text) : std::string(text, 0);
 }
 
+std::string DescribeWindows(DWORD pid) {
+  struct Data {
+    DWORD pid;
+    std::string text;
+  } data{pid, std::string()};
+  auto describe = [](HWND window, LPARAM param) -> BOOL {
+    auto* d = reinterpret_cast<Data*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != d->pid) return TRUE;
+    char name[128] = "", caption[256] = "", line[512];
+    GetClassNameA(window, name, sizeof name);
+    // The caption the system keeps: no message goes to the window.
+    GetWindowTextA(window, caption, sizeof caption);
+    std::snprintf(line, sizeof line, "  %p %s \"%s\"%s%s owner %p\n", static_cast<void*>(window),
+                  name, caption, IsWindowVisible(window) ? " visible" : " hidden",
+                  IsWindowEnabled(window) ? "" : " disabled",
+                  static_cast<void*>(GetWindow(window, GW_OWNER)));
+    d->text += line;
+    return TRUE;
+  };
+  EnumWindows(describe, reinterpret_cast<LPARAM>(&data));
+  return data.text.empty() ? std::string("  (no windows)\n") : data.text;
+}
+
 bool SetWindowTextRemote(HWND window, const std::string& text) {
   DWORD_PTR result = 0;
   return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
@@ -366,7 +403,7 @@ bool AnswerMessageBox(DWORD pid, const char* caption, int button, DWORD timeoutM
     auto* d = reinterpret_cast<Data*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != d->pid || !IsWindowVisible(window) || !Matches(window, "#32770", d->caption))
+    if (pid != d->pid || !IsWindowVisible(window) || !MatchesTopLevel(window, "#32770", d->caption))
       return TRUE;
     if (FileNameControl(window) || !GetDlgItem(window, d->button)) return TRUE;
     d->found = window;

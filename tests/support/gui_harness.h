@@ -56,6 +56,10 @@ HWND FindControl(HWND parent, int id, const char* className = nullptr);
 HWND FindDescendant(HWND parent, const char* className, const char* text);
 
 std::string WindowText(HWND window);
+// Every top-level window of process `pid`, hidden ones too, one a line
+// (class, caption, visible, enabled, owner): for the message of a failed
+// wait. Asks the windows nothing, so a busy program cannot stall it.
+std::string DescribeWindows(DWORD pid);
 bool SetWindowTextRemote(HWND window, const std::string& text);
 void PostCommand(HWND window, int id);
 // Presses a button of a dialog (BM_CLICK, posted: the button may open a
