@@ -14,7 +14,10 @@ if(QS_WINDOWS)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
   set(QS_GTEST_LIBS gtest gmock)
 
-  add_test(NAME wine_setup COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix setup ${QS_WINEPREFIX})
+  # Holds the prefix's default desktop open through the run (see the program).
+  add_executable(desktop_keeper ${CMAKE_SOURCE_DIR}/tests/support/desktop_keeper.cpp)
+  add_test(NAME wine_setup COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix setup ${QS_WINEPREFIX}
+           $<TARGET_FILE:desktop_keeper>)
   set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine)
   add_test(NAME wine_cleanup COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix cleanup ${QS_WINEPREFIX})
   set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine)

@@ -92,7 +92,7 @@ TEST_F(EngineDll, DefaultWindowProcedureMakesAnOrdinaryWindow) {
   // A message-only window needs no display.
   HWND window = CreateWindowA("QsApiTestWndCls", "engine window", 0, 0, 0, 0, 0, HWND_MESSAGE,
                               nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window, nullptr) << "error " << GetLastError();
   char caption[32] = {};
   EXPECT_EQ(GetWindowTextA(window, caption, sizeof caption), 13);
   EXPECT_STREQ(caption, "engine window");
