@@ -231,7 +231,11 @@ TEST_F(OrderProgram, SaveFileOpenedAndSavedUnderAnotherNameIsIdentical) {
   ASSERT_TRUE(WaitForCount(3));
   EXPECT_EQ(ListViewText(list_, 1, 3), "Bolt M6");
   ChooseFile(IDM_SAVE, "Save File", work_ + "copy.psr");
-  ASSERT_TRUE(WaitUntil([&] { return FileExists(work_ + "copy.psr"); }));
+  // The file has its name from the moment it is renamed into place, but the
+  // rename keeps it open for deleting a little longer, and a reader that does
+  // not share deleting is refused meanwhile.
+  ASSERT_TRUE(WaitUntil([&] { return WaitForFileDialog(program_.id(), "Save File", 0) == nullptr; }));
+  ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
   EXPECT_EQ(ReadFileBytes(work_ + "copy.psr"), file);
 
   // Opening replaces the list.
