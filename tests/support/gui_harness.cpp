@@ -27,9 +27,8 @@ bool Matches(HWND window, const char* className, const char* text) {
 }
 
 // A top-level window by class and caption. The caption is the one the system
-// keeps, read without a message: WM_GETTEXT gives up at once on a program
-// that has not looked at its queue for a few seconds (a loaded machine), and
-// a window missed that way would look gone.
+// keeps, read without a message: a busy program neither slows the search nor
+// has a window missed, which would look gone.
 bool MatchesTopLevel(HWND window, const char* className, const char* caption) {
   if (!Matches(window, className, nullptr)) return false;
   if (!caption) return true;
@@ -210,9 +209,11 @@ HWND FindDescendant(HWND parent, const char* className, const char* text) {
 std::string WindowText(HWND window) {
   char text[1024];
   // WM_GETTEXT is carried across processes; GetWindowText would not ask a
-  // control of another process.
+  // control of another process. No SMTO_ABORTIFHUNG: Wine takes a program
+  // that has not looked at its queue for five seconds for hung, as a busy
+  // program on a loaded machine may be; the bound is the timeout.
   LRESULT n = SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                  SMTO_ABORTIFHUNG, kWaitMs, nullptr);
+                                  SMTO_NORMAL, kWaitMs, nullptr);
   text[sizeof text - 1] = '\0';
   return n ? std::string(text) : std::string(text, 0);
 }
@@ -245,7 +246,7 @@ std::string DescribeWindows(DWORD pid) {
 bool SetWindowTextRemote(HWND window, const std::string& text) {
   DWORD_PTR result = 0;
   return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_ABORTIFHUNG, kWaitMs, &result) != 0;
+                             SMTO_NORMAL, kWaitMs, &result) != 0;
 }
 
 void PostCommand(HWND window, int id) {
@@ -387,9 +388,11 @@ HWND WaitForFileDialog(DWORD pid, const char* title, DWORD timeoutMs) {
 
 bool FillFileDialog(HWND dialog, const std::string& path) {
   HWND name = FileNameControl(dialog);
-  if (!name || !SetWindowTextRemote(name, path)) return false;
-  if (WindowText(name) != path) return false;
-  return PressButton(dialog, IDOK);
+  if (!name) return false;
+  // The dialog may still be setting up its name control when it shows; the
+  // name is set again until it reads back.
+  bool taken = WaitUntil([&] { return SetWindowTextRemote(name, path) && WindowText(name) == path; });
+  return taken && PressButton(dialog, IDOK);
 }
 
 bool AnswerMessageBox(DWORD pid, const char* caption, int button, DWORD timeoutMs) {
