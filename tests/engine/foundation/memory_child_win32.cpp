@@ -7,24 +7,6 @@
 
 namespace qs::test {
 
-int RunThisProgram(const char* arguments) {
-  char exe[MAX_PATH];
-  if (!GetModuleFileNameA(nullptr, exe, MAX_PATH)) return -1;
-  std::string command = std::string("\"") + exe + "\" " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process))
-    return -1;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
-}
-
 bool StartThisProgram(const char* arguments, std::intptr_t* process, std::uint32_t* id) {
   char exe[MAX_PATH];
   if (!GetModuleFileNameA(nullptr, exe, MAX_PATH)) return false;
@@ -48,6 +30,12 @@ int FinishThisProgram(std::intptr_t process) {
   if (!GetExitCodeProcess(h, &code)) code = static_cast<DWORD>(-1);
   CloseHandle(h);
   return static_cast<int>(code);
+}
+
+int RunThisProgram(const char* arguments) {
+  std::intptr_t process = 0;
+  std::uint32_t id = 0;
+  return StartThisProgram(arguments, &process, &id) ? FinishThisProgram(process) : -1;
 }
 
 void SetEnvironment(const char* name, const char* value) {
