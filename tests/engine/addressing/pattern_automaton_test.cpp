@@ -1,12 +1,18 @@
 #include "addressing/pattern_automaton.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 
 #include <cstring>
 #include <string>
 
 #include "query_support.h"
+
+// After the engine's headers, whose names the Windows macros would rename.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
 
 namespace qs {
 namespace {
@@ -141,18 +147,29 @@ TEST(PatternAutomaton, OversizedPatternsAreRefused) {
 // and a set's ']' included.
 TEST(PatternAutomaton, CompilesFromReadOnlyText) {
   CountingEngine engine;
-  long page = 4096;
-  void* mem = mmap(nullptr, static_cast<std::size_t>(page), PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const std::size_t page = 4096;
+#ifdef _WIN32
+  void* mem = VirtualAlloc(nullptr, page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  ASSERT_NE(mem, nullptr);
+  std::strcpy(static_cast<char*>(mem), "[a-c]+x$");
+  DWORD old;
+  ASSERT_TRUE(VirtualProtect(mem, page, PAGE_READONLY, &old));
+#else
+  void* mem = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(mem, MAP_FAILED);
   std::strcpy(static_cast<char*>(mem), "[a-c]+x$");
-  ASSERT_EQ(mprotect(mem, static_cast<std::size_t>(page), PROT_READ), 0);
+  ASSERT_EQ(mprotect(mem, page, PROT_READ), 0);
+#endif
   PatternAutomaton a;
   const char* text = static_cast<const char*>(mem);
   EXPECT_EQ(a.Compile(text, false), text + 8);
   EXPECT_EQ(FindIn(a, "zzabcx"), "(2,6)");
   EXPECT_EQ(FindIn(a, "abcxz"), "none");
-  munmap(mem, static_cast<std::size_t>(page));
+#ifdef _WIN32
+  VirtualFree(mem, 0, MEM_RELEASE);
+#else
+  munmap(mem, page);
+#endif
 }
 
 // A range that ends before the text does: the rest is not looked at, and a
