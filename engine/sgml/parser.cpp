@@ -72,6 +72,7 @@ Parser::~Parser() {
     if (frame->id) frame->id->Release();
     delete frame;
   }
+  if (lastId_) lastId_->Release();
   dtd_->Release();
   document_->Release();
 }
@@ -96,7 +97,11 @@ void Parser::PushInput(Stream* stream, int encoding, bool internalText, External
     frame->encoding = encoding_;
   } else {
     DecoderWarnings warnings(*this);
+    opening_ = id;
+    openingFrame_ = true;
     frame->stream = OpenDecoder(stream, encoding, encoding_, &warnings);
+    opening_ = nullptr;
+    openingFrame_ = false;
     if (!frame->stream) {
       delete frame;
       return;
@@ -124,6 +129,11 @@ void Parser::LeaveEntity() {
   }
   top_ = frame->next;
   --depth_;
+  if (!top_) {
+    if (lastId_) lastId_->Release();
+    lastId_ = frame->id ? frame->id->AddRef() : nullptr;
+    lastLine_ = frame->line;
+  }
   frame->stream->Release();
   if (frame->id) frame->id->Release();
   delete frame;
@@ -135,14 +145,21 @@ bool Parser::EnterEntity(EntityDecl* entity) {
   const char* text = entity->GetText();
   ExternalId* id = entity->GetExternalId();
   if (text) {
-    bool recursive = depth_ >= kMaxInputDepth;
+    bool recursive = false;
     for (InputFrame* f = top_; f && !recursive; f = f->next) recursive = f->text == text;
+    if (recursive) {
+      Error(kMsgRecursiveEntity, entity->GetName());
+      return false;
+    }
+    if (depth_ >= kMaxInputDepth) {
+      Error(kMsgNestingTooDeep, entity->GetName());
+      return false;
+    }
     std::size_t length = std::strlen(text);
     // Entities that stay within the nesting limit can still multiply text
     // beyond any use; the total read through references is bounded.
-    if (!recursive && length > kMaxExpansion - expanded_) recursive = true;
-    if (recursive) {
-      Error(kMsgRecursiveEntity, entity->GetName());
+    if (length > kMaxExpansion - expanded_) {
+      Error(kMsgOutOfMemory, entity->GetName());
       return false;
     }
     expanded_ += length;
@@ -153,12 +170,16 @@ bool Parser::EnterEntity(EntityDecl* entity) {
     Warning(kMsgUndefinedEntity, entity->GetName());
     return false;
   }
-  bool recursive = depth_ >= kMaxInputDepth;
+  bool recursive = false;
   for (InputFrame* f = top_; f && !recursive; f = f->next) {
     recursive = f->id && (f->id == id || f->id->Equals(*id));
   }
   if (recursive) {
     Error(kMsgRecursiveEntity, entity->GetName());
+    return false;
+  }
+  if (depth_ >= kMaxInputDepth) {
+    Error(kMsgNestingTooDeep, entity->GetName());
     return false;
   }
   std::int32_t encoding = 0;
@@ -201,18 +222,30 @@ ExternalId* Parser::InnermostBase() const {
 }
 
 ExternalId* Parser::CurrentLocation(std::int32_t* line) const {
+  if (opening_) {
+    if (line) *line = 1;
+    return opening_;
+  }
   for (InputFrame* f = top_; f; f = f->next) {
     if (f->id) {
       if (line) *line = f->line;
       return f->id;
     }
   }
+  if (!top_ && lastId_ && !openingFrame_) {
+    if (line) *line = lastLine_;
+    return lastId_;
+  }
   return nullptr;
 }
 
 ExternalId* Parser::InnermostId() const { return top_ ? top_->id : nullptr; }
 
-std::int32_t Parser::CurrentLine() const { return top_ ? top_->line : 0; }
+std::int32_t Parser::CurrentLine() const {
+  if (top_) return top_->line;
+  if (openingFrame_) return 1;
+  return lastLine_;
+}
 
 std::int32_t Parser::CurrentOffset() const {
   return top_ ? top_->stream->Tell() - top_->pushedCount : 0;

@@ -119,7 +119,15 @@ enum ParserMessage : int {
   kMsgUnexpectedEof = 51, kMsgUnsupportedEncoding = 52, kMsgParsing = 53,
 };
 constexpr int kParserMessageCount = 54;
-// The message's text with "%s" where its argument goes; null out of range.
+// A report may also carry an engine error, as number 54 + its code: the
+// programs that show reports number the engine's texts after the parser's.
+// The parser uses these where no message of its own says what happened.
+constexpr int kMsgEngineErrorBase = kParserMessageCount;
+constexpr int kMsgBadAttributeSpec = kMsgEngineErrorBase + 8;  // "Bad attribute specification"
+constexpr int kMsgOutOfMemory = kMsgEngineErrorBase + 48;      // "System out of memory, ..."
+constexpr int kReportMessageCount = kMsgEngineErrorBase + 65;
+// The message's text with "%s" where its argument goes (an engine error's
+// text for 54 and up); null out of range.
 const char* GetParserMessageText(int number);
 // The text with the argument put in place of "%s" (a null argument reads as
 // empty), cut to `capacity` bytes with its NUL. Returns `out`.
@@ -203,9 +211,13 @@ class Parser : public EngineObject {
   // identifier (its line in `line`), else null.
   ExternalId* CurrentLocation(std::int32_t* line) const;
   bool HasInput() const { return top_ != nullptr; }
+  // Whether reports have a place: an input is open, being opened, or the
+  // last one just ended (its end is where "Unexpected EOF" belongs).
+  bool HasLocation() const { return top_ || openingFrame_ || lastLine_ > 0; }
   // The identifier of the innermost input, null for internal text.
   ExternalId* InnermostId() const;
-  // The line of the innermost input, 0 without input.
+  // The line of the innermost input; without input, that of the input
+  // being opened or the last one left; else 0.
   std::int32_t CurrentLine() const;
   // The byte offset of the read position in the innermost input.
   std::int32_t CurrentOffset() const;
@@ -287,6 +299,13 @@ class Parser : public EngineObject {
   int depth_ = 0;
   int encoding_ = 0;
   std::size_t expanded_ = 0;
+  // Where the parser was when its last input ended (a use), and the
+  // identifier of an input whose decoder is being chosen: reports made
+  // then still name their entity and line.
+  ExternalId* lastId_ = nullptr;
+  std::int32_t lastLine_ = 0;
+  ExternalId* opening_ = nullptr;
+  bool openingFrame_ = false;
   // What SDATA texts the table was asked for, with its answers.
   HashTable sdataCache_{32, true};
 
@@ -326,6 +345,7 @@ class Parser : public EngineObject {
   bool SkipSgmlDecl();
   void ParseInstance(bool nameKnown);
   void ContentLoop();
+  void ReadAfterDocumentElement();
   void ParseMarkupInContent(bool afterRecordEnd);
   void ParseEndTag();
   void ParseMarkedSection();
@@ -339,6 +359,9 @@ class Parser : public EngineObject {
   AttributeDecl* ReadAttributeSpec(AttributeDeclSet& sets, InternedName** value);
   void ParseReference();
   void ParseDataUntil(const char* delimiter, bool expand);
+  // After the delimiter's first byte: true when the rest follows; otherwise
+  // the bytes that cannot start it are written as data.
+  bool MatchDelimiterRest(const char* delimiter, std::size_t length, int first);
   void PutDataChar(int c);
   void PutDataBytes(const char* bytes, std::size_t n);
   void FlushSpace();

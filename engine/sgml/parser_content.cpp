@@ -87,6 +87,55 @@ void Parser::CopyDataCharacter(int lead) {
   }
 }
 
+bool Parser::MatchDelimiterRest(const char* delimiter, std::size_t length, int first) {
+  auto matches = [&](int b, std::size_t k) {
+    return b == static_cast<std::uint8_t>(delimiter[k]) ||
+           fold_[b & 0xFF] == static_cast<std::uint8_t>(delimiter[k]);
+  };
+  // The bytes read so far that match the delimiter's start. When the next
+  // one does not, the match is retried from each later byte, so that
+  // "]]]>" still ends at its last three bytes: the bytes that can no longer
+  // start a match are data.
+  char matched[kTokenCapacity + 8];
+  if (length > sizeof matched) length = sizeof matched;
+  std::size_t i = 0;
+  matched[i++] = static_cast<char>(first);
+  while (i < length) {
+    int d = NextChar();
+    if (stop_) return false;
+    if (endOfInput_) {
+      for (std::size_t k = 0; k < i; ++k) PutDataChar(static_cast<std::uint8_t>(matched[k]));
+      return false;
+    }
+    if (matches(d, i)) {
+      matched[i++] = static_cast<char>(d);
+      continue;
+    }
+    // Shift until what is left (with d) is again a start of the delimiter.
+    matched[i++] = static_cast<char>(d);
+    std::size_t from = 1;
+    for (; from < i; ++from) {
+      bool prefix = true;
+      for (std::size_t k = from; k < i && prefix; ++k) {
+        prefix = matches(static_cast<std::uint8_t>(matched[k]), k - from);
+      }
+      if (prefix) break;
+    }
+    for (std::size_t k = 0; k < from && k < i - 1; ++k) {
+      PutDataChar(static_cast<std::uint8_t>(matched[k]));
+    }
+    if (from == i) {
+      // Nothing left starts a match: the byte that broke it is read again
+      // as whatever it is.
+      UngetChar();
+      return false;
+    }
+    std::memmove(matched, matched + from, i - from);
+    i -= from;
+  }
+  return true;
+}
+
 void Parser::ParseDataUntil(const char* delimiter, bool expand) {
   const std::size_t length = std::strlen(delimiter);
   for (;;) {
@@ -115,18 +164,8 @@ void Parser::ParseDataUntil(const char* delimiter, bool expand) {
       continue;
     }
     if (c == delimiter[0]) {
-      std::size_t i = 1;
-      int d = 0;
-      while (i < length) {
-        d = NextChar();
-        if (stop_) return;
-        if (d != delimiter[i] && fold_[d & 0xFF] != static_cast<std::uint8_t>(delimiter[i])) break;
-        ++i;
-      }
-      if (i == length) return;
-      for (std::size_t k = 0; k < i; ++k) PutDataChar(delimiter[k]);
-      if (endOfInput_) return;
-      UngetChar();
+      if (MatchDelimiterRest(delimiter, length, c)) return;
+      if (stop_ || endOfInput_) return;
       continue;
     }
     if (c >= 0xC0) {
@@ -165,7 +204,7 @@ void Parser::ParseStartTag(ElementTypeDecl* type) {
       if (stop_) return;
       type = dtd_->FindOrDeclareElementType(token_);
       if (!type) {
-        Error(kMsgSyntaxError);
+        Error(kMsgOutOfMemory);
         return;
       }
       type->flags |= 0x08;
@@ -207,7 +246,7 @@ void Parser::ParseStartTag(ElementTypeDecl* type) {
     node = new (pool) DocumentNode(type, offset, offset);
   }
   if (!node) {
-    Error(kMsgSyntaxError);
+    Error(kMsgOutOfMemory);
     return;
   }
   document_->NoteTypeUse(type);
@@ -349,6 +388,15 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     }
     if (!decl || !value) {
       ReleaseName(value);
+      continue;
+    }
+    bool repeated = false;
+    for (std::size_t i = 0; i < specifiedCount && !repeated; ++i) repeated = specified[i] == decl;
+    if (repeated) {
+      // One name, one value: the first stands.
+      Warning(kMsgBadAttributeSpec, decl->NameText());
+      ReleaseName(value);
+      if (stop_) break;
       continue;
     }
     // A value equal to the default is still a specified value: its ENTITY,
@@ -519,7 +567,6 @@ void Parser::ParseReference() {
       return;
     }
     char name[32];
-    bool longName = tokenLength_ >= sizeof name;
     CopyStringMax(name, token_, sizeof name);
     int t = NextChar();
     if (!stop_ && !endOfInput_ && t != ';' && t != '\n') UngetChar();
@@ -537,14 +584,16 @@ void Parser::ParseReference() {
       PutDataChar('\t');
       return;
     }
-    const char* digits = name;
+    // The whole reference, not the shown copy: leading zeros may make it
+    // long, its value is what counts.
+    const char* digits = token_;
     int base = 10;
-    if (name[0] == 'x' && name[1]) {
-      digits = name + 1;
+    if (token_[0] == 'x' && token_[1]) {
+      digits = token_ + 1;
       base = 16;
     }
     std::uint32_t value = 0;
-    bool ok = !longName && *digits;
+    bool ok = *digits;
     for (const char* p = digits; ok && *p; ++p) {
       int d;
       if (*p >= '0' && *p <= '9') {

@@ -867,7 +867,11 @@ InternedName* Parser::ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8
   }
   bool literal = TokenClassOf(c) == kTcLiteral;
   if (literal) {
+    // An attribute value literal knows no parameter-entity references.
+    bool refsWere = parameterRefs_;
+    parameterRefs_ = false;
     ReadLiteral(c, true);
+    parameterRefs_ = refsWere;
     if (fold) FoldInPlace(token_);
   } else {
     if (!endOfInput_) UngetChar();

@@ -53,7 +53,7 @@ void Parser::FlushText() {
   textBuffered_ = 0;
   if (!document_->AppendText(textBuffer_, n) && !textFull_) {
     textFull_ = true;
-    Error(kMsgSyntaxError);
+    Error(kMsgOutOfMemory);
   }
 }
 
@@ -63,7 +63,7 @@ void Parser::PutDataBytes(const char* bytes, std::size_t n) {
   // than being cut or wrapped.
   if (n > kMaxDocumentText - TextOffset()) {
     textFull_ = true;
-    Error(kMsgSyntaxError);
+    Error(kMsgOutOfMemory);
     return;
   }
   while (n > 0) {
@@ -299,7 +299,52 @@ void Parser::BeginInstance(bool nameKnown) {
     }
     while (parent_ && !stop_) EndElement();
   }
+  if (!stop_ && !parent_) ReadAfterDocumentElement();
   if (!stop_) ResolveIdReferences();
+}
+
+void Parser::ReadAfterDocumentElement() {
+  // Only blanks, comments and processing instructions may follow the
+  // document element; anything else is reported, never dropped unseen.
+  for (;;) {
+    int c = SkipSeparators();
+    if (stop_ || endOfInput_) return;
+    if (c == '<') {
+      int d = NextChar();
+      if (stop_ || endOfInput_) return;
+      if (d == '?') {
+        ReadProcessingInstruction(0, false);
+        continue;
+      }
+      if (d == '/') {
+        // An end tag of nothing open, as inside the element.
+        ReadFoldedName();
+        if (stop_) return;
+        if (tokenLength_ > 0 && SkipSeparators() == '>') {
+          Warning(kMsgElementNotOpen, token_);
+          if (stop_) return;
+          continue;
+        }
+      }
+      if (d == '!') {
+        int e = NextChar();
+        if (stop_ || endOfInput_) return;
+        if (e == '-') {
+          UngetChar();
+          bool commentsWere = comments_;
+          comments_ = true;
+          int f = SkipSeparators();
+          comments_ = commentsWere;
+          if (stop_ || endOfInput_) return;
+          if (f == '>') continue;
+        } else if (e == '>') {
+          continue;
+        }
+      }
+    }
+    Error(kMsgSyntaxError);
+    return;
+  }
 }
 
 ElementTypeDecl* Parser::FindOrDeclareElement(const char* name) {
@@ -358,17 +403,19 @@ void Parser::ContentLoop() {
         ParseReference();
         break;
       case ']': {
+        // The section ends at the last two of any run of ']' before '>'.
+        int count = 1;
         int d = NextChar();
-        if (d == ']') {
-          int e = NextChar();
-          if (e == '>') return;
-          if (!endOfInput_) UngetChar();
-          PutDataChar(']');
-          PutDataChar(']');
-        } else {
-          if (!endOfInput_) UngetChar();
-          PutDataChar(']');
+        while (d == ']' && !stop_) {
+          ++count;
+          d = NextChar();
         }
+        if (stop_) return;
+        bool end = count >= 2 && d == '>';
+        if (end) count -= 2;
+        if (!end && !endOfInput_) UngetChar();
+        while (count-- > 0) PutDataChar(']');
+        if (end) return;
         break;
       }
       case '/':
@@ -481,6 +528,9 @@ void Parser::ParseEndTag() {
     DocumentNode* open = parent_->Parent();
     while (open && std::strcmp(open->GetNameText(), token_) != 0) open = open->Parent();
     if (open) {
+      // XML omits no end tag: the elements closed here lack theirs.
+      if (xml_) Warning(kMsgBadTagClose, token_);
+      if (stop_) return;
       DocumentNode* stopAt = open->Parent();
       while (parent_ && parent_ != stopAt && !stop_) EndElement();
     } else {

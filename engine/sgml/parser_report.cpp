@@ -154,7 +154,7 @@ void ReportingParser::Report(int kind, int severity, int number, const char* tex
   if (path) {
     text = CutReportPath(path);
     MemFree(path);
-  } else if (HasInput()) {
+  } else if (HasLocation()) {
     text = DuplicateString("#TEXTENTITY");
     line = CurrentLine();
   } else {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "foundation/errors.h"
 #include "sgml/parser.h"
 
 namespace qs {
@@ -180,6 +181,9 @@ void SetBracketIsContentDelimiter(bool on) {
 }
 
 const char* GetParserMessageText(int number) {
+  if (number >= kMsgEngineErrorBase && number < kReportMessageCount) {
+    return EngineErrorText(number - kMsgEngineErrorBase);
+  }
   return number >= 0 && number < kParserMessageCount ? kMessageTexts[number] : nullptr;
 }
 

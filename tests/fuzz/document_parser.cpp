@@ -29,7 +29,7 @@ class FuzzParser : public qs::Parser {
     return type;
   }
   void Warning(int number, const char*, const char*, const char*) override {
-    if (number < 0 || number >= qs::kParserMessageCount) __builtin_trap();
+    if (number < 0 || number >= qs::kReportMessageCount) __builtin_trap();
   }
 };
 

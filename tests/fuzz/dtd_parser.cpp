@@ -22,7 +22,7 @@ class FuzzParser : public qs::Parser {
     return Parser::EnterEntity(entity);
   }
   void Warning(int number, const char*, const char*, const char*) override {
-    if (number < 0 || number >= qs::kParserMessageCount) __builtin_trap();
+    if (number < 0 || number >= qs::kReportMessageCount) __builtin_trap();
   }
 };
 

@@ -412,7 +412,10 @@ TEST(ParserDecls, MessageTexts) {
   };
   for (const Case& c : cases) EXPECT_STREQ(GetParserMessageText(c.number), c.text);
   EXPECT_EQ(GetParserMessageText(-1), nullptr);
-  EXPECT_EQ(GetParserMessageText(54), nullptr);
+  EXPECT_STREQ(GetParserMessageText(54 + 8), "Bad attribute specification");
+  EXPECT_STREQ(GetParserMessageText(54 + 48),
+               "System out of memory, executable file was corrupt, or relocations were invalid");
+  EXPECT_EQ(GetParserMessageText(54 + 65), nullptr);
   char out[32];
   EXPECT_STREQ(FormatParserMessage(3, "nbsp", out, sizeof out), "Undefined entity: 'nbsp'");
   EXPECT_STREQ(FormatParserMessage(9, "a-very-long-entity-name", out, sizeof out),

@@ -200,6 +200,32 @@ TEST_F(ReportFiles, FileReportsNameTheCutPath) {
   EXPECT_NE(parser.GetDtd()->FindElement("A"), nullptr);
 }
 
+TEST_F(ReportFiles, EndOfInputAndUnknownEncodingNameTheirFileAndLine) {
+  EngineScope scope;
+  // The input ends inside an element (51, after the last frame has gone),
+  // and a document names an encoding no decoder reads (52, while its
+  // decoder is being chosen).
+  std::string cut = Write("cut.xml", "<?xml version=\"1.0\"?>\n<a>\n<b>text\n");
+  std::string odd =
+      Write("odd.xml", "<?xml version=\"1.0\" encoding=\"x-no-such\"?>\n<a>x</a>\n");
+  for (const std::string& path : {cut, odd}) {
+    ReportLog log;
+    ReportingParser parser(&ReportLog::Proc, reinterpret_cast<std::intptr_t>(&log), nullptr,
+                           nullptr, nullptr, nullptr);
+    ExternalId* id = new ExternalId(nullptr, nullptr, nullptr, path.c_str(), nullptr, 0);
+    char* full = id->GetFilePath();
+    std::string shown = std::string(full).substr(0, 95) + "...";
+    MemFree(full);
+    parser.ParseSource(id, false);
+    id->Release();
+    std::vector<ReportCopy> messages = log.Messages();
+    ASSERT_EQ(messages.size(), 1u) << path;
+    EXPECT_EQ(messages[0].number, path == cut ? 51 : 52);
+    EXPECT_EQ(messages[0].entity, shown);
+    EXPECT_EQ(messages[0].line, path == cut ? 4 : 1);
+  }
+}
+
 TEST_F(ReportFiles, AZeroAnswerStopsTheParse) {
   EngineScope scope;
   std::string path = Write("ok.dtd", "<!ELEMENT a - - EMPTY>");

@@ -181,8 +181,29 @@ TEST(ParserScanner, TextEntitiesMultiplyingBeyondTheCapStop) {
   dtd->Release();
   ParseText(parser, "%e10;");
   ASSERT_FALSE(parser.messages.empty());
-  EXPECT_EQ(parser.messages.back().number, 9);
+  // Too much, not a loop: the report says so.
+  EXPECT_EQ(parser.messages.back(), (Message{kMsgOutOfMemory, true, "e0"}));
   EXPECT_TRUE(parser.Stopped());
+}
+
+TEST(ParserScanner, DeepChainsAndLoopsOfEntitiesAreToldApart) {
+  EngineScope scope;
+  Dtd* dtd = new Dtd();
+  // 300 distinct entities, each referring to the next: no loop, too deep.
+  for (int i = 0; i < 300; ++i) {
+    std::string text = "%c" + std::to_string(i + 1) + ";";
+    dtd->AddEntity(new TextEntityDecl(("c" + std::to_string(i)).c_str(), 0, text.c_str()));
+  }
+  dtd->AddEntity(new TextEntityDecl("loop", 0, "%loop;"));
+  RecordingParser deep(dtd);
+  ParseText(deep, "%c0;");
+  ASSERT_FALSE(deep.messages.empty());
+  EXPECT_EQ(deep.messages.back().number, kMsgNestingTooDeep) << Describe(deep.messages);
+  RecordingParser loop(dtd);
+  dtd->Release();
+  ParseText(loop, "%loop;");
+  ASSERT_FALSE(loop.messages.empty());
+  EXPECT_EQ(loop.messages.back(), (Message{kMsgRecursiveEntity, true, "loop"}));
 }
 
 }  // namespace
