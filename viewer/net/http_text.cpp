@@ -69,13 +69,13 @@ std::optional<std::string> HttpHeaderValue(std::string_view header, std::string_
 long HttpHeaderNumber(std::string_view header, std::string_view name) {
   auto value = GetKeyValue(header, name);
   if (!value) return -1;
-  long number = 0;
+  long long number = 0;
   for (char c : *value) {
     if (c < '0' || c > '9') return -1;
     number = number * 10 + (c - '0');
-    if (number > 0x7fffffffL) return -1;
+    if (number > 0x7fffffffLL) return -1;
   }
-  return number;
+  return static_cast<long>(number);
 }
 
 int HttpParseHeaders(HttpRequest* request, std::string_view header) {
