@@ -159,6 +159,9 @@ TEST_F(Client, OddAndCutAnswers) {
   // Fewer bytes than Content-Length: no status, no file.
   EXPECT_EQ(Download(python_ + "/truncate.bin"), 0);
   EXPECT_FALSE(FileExists(path_));
+  // A header over 64 KiB is refused.
+  EXPECT_EQ(Download(python_ + "/bigheader.bin"), 0);
+  EXPECT_FALSE(FileExists(path_));
   // The server closes before the header ends.
   EXPECT_EQ(Download(python_ + "/noheaderend.bin"), 0);
   EXPECT_FALSE(FileExists(path_));

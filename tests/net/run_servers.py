@@ -4,8 +4,8 @@
     run_servers.py WORKDIR -- COMMAND...
 
 Starts nginx (document root WORKDIR/www, Basic authentication below /auth/
-for alice:pw, limit_rate below /slow/, an access log naming the user),
-tinyproxy, and a small Python server that does what real servers will not:
+for alice:pw and below /auth2/ for bob:pw2, limit_rate below /slow/, an
+access log naming the user), tinyproxy, and a small Python server that does what real servers will not:
 it answers /echo with the exact request bytes, sets a cookie, cuts bodies,
 stalls, and answers paths with ".." with 200. Ports and folders reach the
 command as QS_NGINX_PORT, QS_PY_PORT, QS_PROXY_PORT, QS_CLOSED_PORT, QS_WWW
@@ -108,6 +108,8 @@ class PyServer:
                 conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789")
             elif path.startswith("/lfonly"):
                 conn.sendall(b"HTTP/1.0 200 OK\nContent-Type: text/plain\n\nlf body")
+            elif path.startswith("/bigheader"):
+                conn.sendall(b"HTTP/1.0 200 OK\r\nX-Big: " + b"x" * 70000 + b"\r\n\r\nbody")
             elif path.startswith("/noheaderend"):
                 conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n")
             elif path.startswith("/stall"):
@@ -149,6 +151,10 @@ http {{
       auth_basic "manuals";
       auth_basic_user_file {work}/htpasswd;
     }}
+    location /auth2/ {{
+      auth_basic "other manuals";
+      auth_basic_user_file {work}/htpasswd2;
+    }}
     location /slow/ {{
       limit_rate 1k;
     }}
@@ -186,6 +192,8 @@ def main():
     with open(os.path.join(work, "access.log"), "w"):
         pass
     subprocess.run(["htpasswd", "-bc", os.path.join(work, "htpasswd"), "alice", "pw"],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["htpasswd", "-bc", os.path.join(work, "htpasswd2"), "bob", "pw2"],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     nginx_port, proxy_port, closed_port = free_port(), free_port(), free_port()
