@@ -4,12 +4,18 @@
 // -e prints only the element names in document order, one "(NAME" line each
 // (the start-tag lines of onsgmls's output), for comparing with other tools;
 // -t prints only the text of the document element; -q only counts the
-// elements and the bytes of text.
+// elements and the bytes of text. -Q QUERY runs a query (with -f FLAGS, a
+// number) and prints each hit as "HIT start end" (and the element's name for
+// element hits), then "COUNT n", and "PARSE" and "QUERY" with the times
+// taken in milliseconds; with -n only the count and the times.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "addressing/query.h"
 #include "api/parse_report.h"
 #include "foundation/engine.h"
 #include "foundation/names.h"
@@ -20,6 +26,7 @@
 #include "sgml/parser.h"
 #include "sgml/parser_report.h"
 #include "sgml/text_store.h"
+#include "view/ranges.h"
 
 namespace {
 
@@ -66,6 +73,9 @@ int main(int argc, char** argv) {
   bool quiet = false;
   const char* catalogPath = nullptr;
   const char* file = nullptr;
+  const char* query = nullptr;
+  int queryFlags = 0;
+  bool countOnly = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-e") == 0) {
       namesOnly = true;
@@ -73,6 +83,12 @@ int main(int argc, char** argv) {
       quiet = true;
     } else if (std::strcmp(argv[i], "-t") == 0) {
       textOnly = true;
+    } else if (std::strcmp(argv[i], "-Q") == 0 && i + 1 < argc) {
+      query = argv[++i];
+    } else if (std::strcmp(argv[i], "-f") == 0 && i + 1 < argc) {
+      queryFlags = static_cast<int>(std::strtol(argv[++i], nullptr, 0));
+    } else if (std::strcmp(argv[i], "-n") == 0) {
+      countOnly = true;
     } else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       catalogPath = argv[++i];
     } else {
@@ -80,7 +96,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!file) {
-    std::fprintf(stderr, "usage: doc_dump [-e] [-c CATALOG] FILE\n");
+    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-c CATALOG] FILE\n");
     return 2;
   }
   if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
@@ -97,14 +113,35 @@ int main(int argc, char** argv) {
   }
   int result = 0;
   {
-    qs::ReportingParser parser(namesOnly || textOnly || quiet ? nullptr : &PrintReport, 0, catalog, nullptr, nullptr,
-                               nullptr);
+    using Clock = std::chrono::steady_clock;
+    auto parseStart = Clock::now();
+    qs::ReportingParser parser(namesOnly || textOnly || quiet || query ? nullptr : &PrintReport, 0,
+                               catalog, nullptr, nullptr, nullptr);
     auto* id = new qs::ExternalId(catalog, nullptr, nullptr, file, nullptr,
                                   qs::ExternalId::kGeneralEntity);
     parser.ParseSource(id, false);
     id->Release();
     qs::Document& doc = *parser.GetDocument();
-    if (quiet) {
+    auto parseEnd = Clock::now();
+    if (query) {
+      qs::RangeList hits;
+      auto queryStart = Clock::now();
+      int count = qs::RunQuery(query, &doc, nullptr, hits, queryFlags);
+      auto queryEnd = Clock::now();
+      if (!countOnly) {
+        for (qs::Range* r = hits.FirstRange(); r; r = r->NextRange()) {
+          if (qs::DocumentNode* n = r->GetNode())
+            std::printf("HIT %u %u %s\n", r->GetStart(), r->GetEnd(), n->GetNameText());
+          else
+            std::printf("HIT %u %u\n", r->GetStart(), r->GetEnd());
+        }
+      }
+      auto ms = [](Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+      };
+      std::printf("COUNT %d\nPARSE %.1f\nQUERY %.1f\n", count, ms(parseEnd - parseStart),
+                  ms(queryEnd - queryStart));
+    } else if (quiet) {
       std::size_t elements = 0;
       struct Counter {
         static void Count(qs::DocumentNode* n, std::size_t& total) {

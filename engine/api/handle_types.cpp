@@ -2,6 +2,7 @@
 // object the engine hands out. Kinds whose classes are still to come map a
 // number to a pointer and nothing more.
 #include "api/node_ref.h"
+#include "api/sets.h"
 #include "api/wrappers.h"
 #include "foundation/handle_table.h"
 #include "foundation/strings.h"
@@ -59,8 +60,8 @@ const HandleTypeOps kOps[kHandleTypeCount] = {
     /* HTAG */ {nullptr, Delete<NodeRef>, nullptr},
     /* HENT */ {nullptr, Delete<EntityRef>, IdentifyEntity},
     /* HNOT */ {AddUse<NotationDecl>, DropUse<NotationDecl>, nullptr},
-    /* HTAGSET */ {},
-    /* HSELSET */ {},
+    /* HTAGSET */ {nullptr, Delete<TagSet>, nullptr},
+    /* HSELSET */ {nullptr, Delete<SelectionSet>, nullptr},
 };
 
 }  // namespace

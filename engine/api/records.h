@@ -42,6 +42,13 @@ typedef struct QsMarkRecord {
   int32_t length;
 } QsMarkRecord;
 
+/* One range of a selection set, for QsEnumSelSet: its start in the
+   document's text and its length. */
+typedef struct QsRangeRecord {
+  int32_t start;
+  int32_t length;
+} QsRangeRecord;
+
 #ifdef __cplusplus
 }
 #endif

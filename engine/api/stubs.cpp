@@ -219,19 +219,6 @@ std::int32_t QsCreateTreeView(QsWindow, QsHandle, QsHandle, QsWord, QsWord) { re
 
 // ---- Tag sets and selection sets
 std::int32_t QsShowSelSet(QsWindow, QsHandle) { return 0; }
-QsHandle QsCreateSelSet(QsHandle) { return 0; }
-QsHandle QsQueryDocument(QsHandle, const char*, std::int32_t) { return 0; }
-std::int32_t QsAddSelSetRange(QsHandle, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsGetSelSetItem(QsHandle, std::int32_t, std::int32_t*, std::int32_t*) { return 0; }
-std::intptr_t QsEnumSelSet(QsHandle, std::int32_t, QsRecordProc, QsWord) { return 0; }
-QsHandle QsCreateTagSet(QsHandle) { return 0; }
-QsHandle QsQueryTagSet(QsHandle, const char*, std::int32_t) { return 0; }
-std::int32_t QsClearTagSet(QsHandle) { return 0; }
-std::int32_t QsCountTagSet(QsHandle) { return 0; }
-std::int32_t QsAddToTagSet(QsHandle, QsHandle) { return 0; }
-std::int32_t QsRemoveFromTagSet(QsHandle, QsHandle) { return 0; }
-std::int32_t QsIsInTagSet(QsHandle, QsHandle) { return 0; }
-std::intptr_t QsEnumTagSet(QsHandle, QsHandleProc, QsWord) { return 0; }
 std::int32_t QsQueryBoxAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 std::int32_t QsMarkBoxAtPoint(QsWindow, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 QsHandle QsGetViewTagSet(QsWindow) { return 0; }
