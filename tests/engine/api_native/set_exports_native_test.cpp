@@ -51,7 +51,8 @@ struct Walk {
 TEST_F(SetExports, TagSetWalkSurvivesReleasesInTheProcedure) {
   QsHandle set = QsQueryTagSet(doc_, "<b>", 0);
   ASSERT_NE(set, 0u);
-  Walk walk{set};
+  Walk walk;
+  walk.set = set;
   std::intptr_t result = QsEnumTagSet(
       set,
       [](QsHandle node, QsWord data) -> std::intptr_t {
@@ -72,7 +73,8 @@ TEST_F(SetExports, TagSetWalkSurvivesReleasesInTheProcedure) {
 TEST_F(SetExports, TagSetWalkSurvivesTheSetBeingCleared) {
   QsHandle set = QsQueryTagSet(doc_, "<*>", 0);
   ASSERT_EQ(QsCountTagSet(set), 4);
-  Walk walk{set};
+  Walk walk;
+  walk.set = set;
   QsEnumTagSet(
       set,
       [](QsHandle node, QsWord data) -> std::intptr_t {
@@ -90,7 +92,8 @@ TEST_F(SetExports, TagSetWalkSurvivesTheSetBeingCleared) {
 TEST_F(SetExports, SelectionWalkSurvivesReleaseInTheProcedure) {
   QsHandle set = QsQueryDocument(doc_, "o", 0);
   ASSERT_NE(set, 0u);
-  Walk walk{set};
+  Walk walk;
+  walk.set = set;
   QsEnumSelSet(
       set, 0,
       [](const void* record, QsWord data) -> std::intptr_t {
