@@ -4,10 +4,11 @@
 // -e prints only the element names in document order, one "(NAME" line each
 // (the start-tag lines of onsgmls's output), for comparing with other tools;
 // -t prints only the text of the document element; -q only counts the
-// elements and the bytes of text. -Q QUERY runs a query (with -f FLAGS, a
-// number) and prints each hit as "HIT start end" (and the element's name for
-// element hits), then "COUNT n", and "PARSE" and "QUERY" with the times
-// taken in milliseconds; with -n only the count and the times.
+// elements and the bytes of text. -Q QUERY (up to 16 of them, over one
+// parse) runs a query with the flags of -f FLAGS (a number): "PARSE" and the
+// parse's milliseconds, then for each query every hit as "HIT start end"
+// (and the element's name for an element hit), "COUNT n" and "QUERY" with
+// its milliseconds; -n leaves the hits out.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
   bool quiet = false;
   const char* catalogPath = nullptr;
   const char* file = nullptr;
-  const char* query = nullptr;
+  const char* queries[16];
+  int queryCount = 0;
   int queryFlags = 0;
   bool countOnly = false;
   for (int i = 1; i < argc; ++i) {
@@ -84,7 +86,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "-t") == 0) {
       textOnly = true;
     } else if (std::strcmp(argv[i], "-Q") == 0 && i + 1 < argc) {
-      query = argv[++i];
+      ++i;
+      if (queryCount < 16) queries[queryCount++] = argv[i];
     } else if (std::strcmp(argv[i], "-f") == 0 && i + 1 < argc) {
       queryFlags = static_cast<int>(std::strtol(argv[++i], nullptr, 0));
     } else if (std::strcmp(argv[i], "-n") == 0) {
@@ -115,7 +118,7 @@ int main(int argc, char** argv) {
   {
     using Clock = std::chrono::steady_clock;
     auto parseStart = Clock::now();
-    qs::ReportingParser parser(namesOnly || textOnly || quiet || query ? nullptr : &PrintReport, 0,
+    qs::ReportingParser parser(namesOnly || textOnly || quiet || queryCount ? nullptr : &PrintReport, 0,
                                catalog, nullptr, nullptr, nullptr);
     auto* id = new qs::ExternalId(catalog, nullptr, nullptr, file, nullptr,
                                   qs::ExternalId::kGeneralEntity);
@@ -123,24 +126,26 @@ int main(int argc, char** argv) {
     id->Release();
     qs::Document& doc = *parser.GetDocument();
     auto parseEnd = Clock::now();
-    if (query) {
-      qs::RangeList hits;
-      auto queryStart = Clock::now();
-      int count = qs::RunQuery(query, &doc, nullptr, hits, queryFlags);
-      auto queryEnd = Clock::now();
-      if (!countOnly) {
-        for (qs::Range* r = hits.FirstRange(); r; r = r->NextRange()) {
-          if (qs::DocumentNode* n = r->GetNode())
-            std::printf("HIT %u %u %s\n", r->GetStart(), r->GetEnd(), n->GetNameText());
-          else
-            std::printf("HIT %u %u\n", r->GetStart(), r->GetEnd());
-        }
-      }
+    if (queryCount) {
       auto ms = [](Clock::duration d) {
         return std::chrono::duration<double, std::milli>(d).count();
       };
-      std::printf("COUNT %d\nPARSE %.1f\nQUERY %.1f\n", count, ms(parseEnd - parseStart),
-                  ms(queryEnd - queryStart));
+      std::printf("PARSE %.1f\n", ms(parseEnd - parseStart));
+      for (int q = 0; q < queryCount; ++q) {
+        qs::RangeList hits;
+        auto queryStart = Clock::now();
+        int count = qs::RunQuery(queries[q], &doc, nullptr, hits, queryFlags);
+        auto queryEnd = Clock::now();
+        if (!countOnly) {
+          for (qs::Range* r = hits.FirstRange(); r; r = r->NextRange()) {
+            if (qs::DocumentNode* n = r->GetNode())
+              std::printf("HIT %u %u %s\n", r->GetStart(), r->GetEnd(), n->GetNameText());
+            else
+              std::printf("HIT %u %u\n", r->GetStart(), r->GetEnd());
+          }
+        }
+        std::printf("COUNT %d\nQUERY %.1f\n", count, ms(queryEnd - queryStart));
+      }
     } else if (quiet) {
       std::size_t elements = 0;
       struct Counter {

@@ -34,6 +34,84 @@ void Filter(RangeList& r, const RangeList& t, Keep keep) {
   }
 }
 
+bool SortedByStart(const RangeList& list) {
+  for (Range* e = list.FirstRange(); e && e->NextRange(); e = e->NextRange())
+    if (e->NextRange()->GetStart() < e->GetStart()) return false;
+  return true;
+}
+
+// The filters of "and", "in" and "cont". Hit lists come in order of start,
+// so each entry of R is tested only against the entries of T that can
+// answer (those in force at its start); lists out of order are compared
+// whole.
+void KeepEqual(RangeList& r, const RangeList& t) {
+  auto equal = [](const Range& a, const Range& b) { return a.Equals(b); };
+  if (!SortedByStart(r) || !SortedByStart(t)) return Filter(r, t, equal);
+  Range* from = t.FirstRange();
+  for (Range* e = r.FirstRange(); e;) {
+    Range* next = e->NextRange();
+    while (from && from->GetStart() < e->GetStart()) from = from->NextRange();
+    bool found = false;
+    for (Range* o = from; o && o->GetStart() == e->GetStart() && !found; o = o->NextRange())
+      found = o->GetEnd() == e->GetEnd();
+    if (!found) DeleteRange(r, e);
+    e = next;
+  }
+}
+
+void KeepWithin(RangeList& r, const RangeList& t) {
+  auto within = [](const Range& a, const Range& b) { return a.IsWithin(b); };
+  if (!SortedByStart(r) || !SortedByStart(t)) return Filter(r, t, within);
+  // The entries of T that start at or before the current start and have
+  // not ended before it.
+  std::size_t room = 16, count = 0;
+  auto** open = static_cast<Range**>(MemAlloc(room * sizeof(Range*)));
+  if (!open) return Filter(r, t, within);
+  Range* next = t.FirstRange();
+  for (Range* e = r.FirstRange(); e;) {
+    Range* after = e->NextRange();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count; ++i)
+      if (open[i]->GetEnd() >= e->GetStart()) open[kept++] = open[i];
+    count = kept;
+    for (; next && next->GetStart() <= e->GetStart(); next = next->NextRange()) {
+      if (next->GetEnd() < e->GetStart()) continue;
+      if (count == room) {
+        auto** grown = static_cast<Range**>(MemAlloc(2 * room * sizeof(Range*)));
+        if (!grown) {
+          MemFree(open);
+          return Filter(r, t, within);
+        }
+        for (std::size_t i = 0; i < count; ++i) grown[i] = open[i];
+        MemFree(open);
+        open = grown;
+        room *= 2;
+      }
+      open[count++] = next;
+    }
+    bool found = false;
+    for (std::size_t i = 0; i < count && !found; ++i) found = e->IsWithin(*open[i]);
+    if (!found) DeleteRange(r, e);
+    e = after;
+  }
+  MemFree(open);
+}
+
+void KeepContaining(RangeList& r, const RangeList& t) {
+  auto contains = [](const Range& a, const Range& b) { return b.IsWithin(a); };
+  if (!SortedByStart(r) || !SortedByStart(t)) return Filter(r, t, contains);
+  Range* from = t.FirstRange();
+  for (Range* e = r.FirstRange(); e;) {
+    Range* next = e->NextRange();
+    while (from && from->GetStart() < e->GetStart()) from = from->NextRange();
+    bool found = false;
+    for (Range* o = from; o && o->GetStart() <= e->GetEnd() && !found; o = o->NextRange())
+      found = o->IsWithin(*e);
+    if (!found) DeleteRange(r, e);
+    e = next;
+  }
+}
+
 // T's entries into R, both in order of start; an entry of T that begins
 // inside an entry already kept is dropped, and one that covers a kept entry
 // replaces it.
@@ -288,7 +366,7 @@ void QueryNode::EvaluateExpression(Document* document, DocumentNode* root, Range
     Union(r, t);
   } else {
     right_->Evaluate(document, root, t, &r, settings);
-    Filter(r, t, [](const Range& a, const Range& b) { return a.Equals(b); });
+    KeepEqual(r, t);
   }
 }
 
@@ -302,11 +380,11 @@ void QueryNode::EvaluateTerm(Document* document, DocumentNode* root, RangeList& 
   if (op_ == kQueryIn) {
     right_->Evaluate(document, root, t, nullptr, settings);
     primary_->Evaluate(document, root, r, &t, settings);
-    Filter(r, t, [](const Range& a, const Range& b) { return a.IsWithin(b); });
+    KeepWithin(r, t);
   } else {
     primary_->Evaluate(document, root, r, k, settings);
     right_->Evaluate(document, root, t, &r, settings);
-    Filter(r, t, [](const Range& a, const Range& b) { return b.IsWithin(a); });
+    KeepContaining(r, t);
   }
 }
 

@@ -162,6 +162,34 @@ TEST(QueryRun, OperatorsOverElementsAndText) {
   EXPECT_TRUE(engine.codes.empty());
 }
 
+// Elements that share their span nest by ancestry; hits out of order (an
+// "or" of a later word first) are merged into order before they are
+// filtered.
+TEST(QueryRun, NestingAndOrderInTheFilters) {
+  CountingEngine engine;
+  ParsedText sgml(
+      "<!DOCTYPE D [<!ELEMENT D - - (S|P)*><!ELEMENT S - - (S|P)*>"
+      "<!ELEMENT P - - (#PCDATA)>]><D><S><S><P>ab cd</P></S></S><P>cd ab</P><S><P>ef</P></S></D>");
+  ASSERT_EQ(sgml.Messages(), "");
+  struct {
+    const char* query;
+    const char* hits;
+  } cases[] = {
+      {"<s> in <s>", "<S>(0,5)"},
+      {"<s> cont <s>", "<S>(0,5)"},
+      {"<s> cont <p>", "<S>(0,5) <S>(0,5) <S>(10,12)"},
+      {"<p> in <s>", "<P>(0,5) <P>(10,12)"},
+      {"<s> and <s>", "<S>(0,5) <S>(0,5) <S>(10,12)"},
+      {"(ab or cd) in <s>", "(0,2) (3,5)"},
+      {"(cd or ab) in <d>", "(0,2) (3,5) (5,7) (8,10)"},
+      {"<p> cont (cd or ab)", "<P>(0,5) <P>(5,10)"},
+      {"<p> and (<p> cont ef)", "<P>(10,12)"},
+      {"ab and (ab in <s>)", "(0,2)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Hits(sgml.document, c.query), c.hits) << c.query;
+  EXPECT_TRUE(engine.codes.empty());
+}
+
 TEST(QueryRun, FlagsThatStopOrChangeTheParse) {
   CountingEngine engine;
   ParsedText sgml(kSgml);
