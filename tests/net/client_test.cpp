@@ -127,6 +127,14 @@ TEST_F(Client, StatusesAreReturnedAndFailuresLeaveNoFile) {
   EXPECT_EQ(Download(nginx_ + "/dir"), 301);
   EXPECT_NE(request_->headerText.find("Location:"), std::string::npos);
 
+  // A file where the host's folder belongs: nothing can be stored, nothing
+  // is asked.
+  std::string clash = root_ + "\\http#127.0.0.1#" + Env("QS_PY_PORT");
+  ASSERT_EQ(WriteWholeFile(clash.c_str(), "x", 1), 1);
+  EXPECT_EQ(Download(python_ + "/echo/clash"), 0);
+  EXPECT_EQ(PythonLog().find("clash"), std::string::npos);
+  DeleteFileA(clash.c_str());
+
   // Nothing listens: no status at all.
   EXPECT_EQ(Download("http://127.0.0.1:" + Env("QS_CLOSED_PORT") + "/x.sgm"), 0);
   EXPECT_FALSE(FileExists(path_));

@@ -141,10 +141,14 @@ TEST(SplitUrl, DirectAndThroughAProxy) {
   EXPECT_EQ(p.host, "proxyhost");
   EXPECT_EQ(p.port, 81);
 
-  // A setting of 3 characters or fewer is no proxy.
-  ASSERT_TRUE(SplitUrl("a:1", "http://srv/x", &p));
-  EXPECT_EQ(p.host, "srv");
-  EXPECT_EQ(p.target, "/x");
+  // A proxy host of 3 characters or fewer is no proxy.
+  for (const char* unused : {"a:1", "abc:1", "abc"}) {
+    SCOPED_TRACE(unused);
+    ASSERT_TRUE(SplitUrl(unused, "http://srv/x", &p));
+    EXPECT_EQ(p.host, "srv");
+    EXPECT_EQ(p.port, 0);
+    EXPECT_EQ(p.target, "/x");
+  }
 
   // No path: the target is the root, not the host.
   ASSERT_TRUE(SplitUrl("", "http://srv", &p));

@@ -287,6 +287,13 @@ TEST_F(Downloads, StopFlagAndQuitEndAStalledDownload) {
   MSG m;
   ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(m.wParam, 7u);
+
+  // So does a main window that has gone.
+  DestroyWindow(main_);
+  start = GetTickCount();
+  EXPECT_EQ(DownloadUrl(path_, (python_ + "/stall3.bin").c_str(), 0), -1);
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_FALSE(FileExists(path_));
 }
 
 TEST_F(Downloads, StartsTheAcceleratorWithAParameterFile) {

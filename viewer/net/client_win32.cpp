@@ -16,7 +16,9 @@ bool g_hooked = false;
 
 constexpr int kPieceSize = 4096;
 // How long one wait for data lasts before the program's messages, the stop
-// flag and a cancel are looked at again.
+// flag and a cancel are looked at again: short where a window must stay
+// responsive, longer on a worker thread.
+constexpr long kPumpPollMicroseconds = 10 * 1000;
 constexpr long kPollMicroseconds = 50 * 1000;
 
 // Closes the request's socket when this thread is the one to take it.
@@ -84,7 +86,7 @@ Wait WaitForData(HttpRequest* request) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(static_cast<SOCKET>(s), &readable);
-    timeval timeout{0, kPollMicroseconds};
+    timeval timeout{0, g_hooked && g_hooks.pump ? kPumpPollMicroseconds : kPollMicroseconds};
     int ready = select(0, &readable, nullptr, nullptr, &timeout);
     if (ready == SOCKET_ERROR) return request->cancelled ? Wait::kStop : Wait::kData;
     if (ready > 0) return Wait::kData;

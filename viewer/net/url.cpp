@@ -110,10 +110,10 @@ bool SplitUrl(std::string_view proxy, std::string_view url, UrlParts* parts) {
   parts->path = pathStart == npos ? "/" : std::string(url.substr(pathStart));
   parts->host = parts->urlHost;
   parts->port = parts->urlPort;
-  if (proxy.size() > 3) {
-    std::size_t colon = proxy.rfind(':');
-    std::string_view proxyHost = colon == npos ? proxy : proxy.substr(0, colon);
-    if (proxyHost.empty()) return false;
+  std::size_t colon = proxy.rfind(':');
+  std::string_view proxyHost = colon == npos ? proxy : proxy.substr(0, colon);
+  // As the viewer reads its setting: a host of 3 characters or fewer is no proxy.
+  if (proxyHost.size() > 3) {
     if (colon != npos) {
       int port = ParsePort(proxy.substr(colon + 1));
       if (port < 0) return false;

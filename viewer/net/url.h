@@ -18,8 +18,8 @@ struct UrlParts {
   std::string path;     // the URL's path from its first '/' after the host
 };
 
-// Splits `url`; with a proxy setting ("host:port", longer than 3 characters)
-// the connection goes to the proxy and the target is the whole URL. False for
+// Splits `url`; with a proxy setting ("host:port", its host longer than 3
+// characters) the connection goes to the proxy and the target is the whole URL. False for
 // a URL that cannot be sent: empty, with blanks or control characters, or a
 // port outside 1-65535.
 bool SplitUrl(std::string_view proxy, std::string_view url, UrlParts* parts);
