@@ -10,6 +10,8 @@
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
+#include "style/navigator.h"
+#include "style/style_sheet.h"
 
 namespace qs {
 
@@ -40,6 +42,19 @@ void Delete(void* object) {
   delete static_cast<T*>(object);
 }
 
+template <class T>
+void AddObjectUse(void* object) {
+  static_cast<T*>(object)->AddUse();
+}
+template <class T>
+void DropObjectUse(void* object) {
+  static_cast<T*>(object)->DropUse();
+}
+template <class T>
+bool IdentifyLoaded(void* object, HandleIdentity* out) {
+  return IdentifyBy(static_cast<T*>(object)->Id(), out);
+}
+
 bool IdentifyType(void* object, HandleIdentity* out) {
   return IdentifyBy(static_cast<DocumentType*>(object)->Source(), out);
 }
@@ -53,8 +68,8 @@ bool IdentifyEntity(void* object, HandleIdentity* out) {
 const HandleTypeOps kOps[kHandleTypeCount] = {
     /* HDTD */ {AddUse<DocumentType>, DropUse<DocumentType>, IdentifyType},
     /* HDOC */ {AddUse<Document>, DropUse<Document>, IdentifyDocument},
-    /* HSSH */ {},
-    /* HNAV */ {},
+    /* HSSH */ {AddObjectUse<StyleSheet>, DropObjectUse<StyleSheet>, IdentifyLoaded<StyleSheet>},
+    /* HNAV */ {AddObjectUse<NavigatorDef>, DropObjectUse<NavigatorDef>, IdentifyLoaded<NavigatorDef>},
     /* HWEB: owned by the open webs */ {},
     /* HANCHOR: owned by its web */ {},
     /* HTAG */ {nullptr, Delete<NodeRef>, nullptr},

@@ -15,6 +15,10 @@
 #include "sgml/dtd.h"
 #include "sgml/external_id.h"
 #include "sgml/parser_report.h"
+#include "foundation/engine_lists.h"
+#include "foundation/text_writer.h"
+#include "style/navigator.h"
+#include "style/style_sheet.h"
 #include "view/host_documents.h"
 
 using namespace qs;
@@ -131,6 +135,96 @@ class HostSource {
   ScopedTextSource* entered_ = nullptr;
 };
 
+// The loaded style sheet or navigator of an equal identifier, else one
+// parsed from the identifier's source and appended to the list (which lets
+// the oldest unused ones go when it is over its limit).
+template <class T, class List>
+QsHandle LoadObject(ExternalId* id, QsMessageProc messages, QsWord data, List* list,
+                    HandleType type) {
+  HandleTable* handles = Handles();
+  if (!handles || !id || !list) return 0;
+  T* object = nullptr;
+  for (OwnedNode* n = list->First(); n && !object; n = n->Next()) {
+    auto* candidate = static_cast<T*>(n);
+    if (ExternalId::Equals(candidate->Id(), id)) object = candidate;
+  }
+  if (!object) {
+    auto* parser = new ReportingParser(messages, data, nullptr, nullptr);
+    parser->ParseSource(id, false);
+    if (!parser->Stopped() && parser->GetDocument()) {
+      object = new T(parser->GetDocument());
+      if (object) object->SetId(id);
+      if (object && !list->AddLimited(object)) {
+        delete object;
+        object = nullptr;
+      }
+    }
+    delete parser;
+  }
+  return object ? handles->Register(object, type) : 0;
+}
+
+StyleSheetList* LoadedSheets() {
+  EngineBase* engine = GetEngine();
+  if (!engine) return nullptr;
+  if (!engine->styleSheets) engine->styleSheets.Set(new StyleSheetList);
+  return engine->styleSheets.get();
+}
+
+NavigatorList* LoadedNavigators() {
+  EngineBase* engine = GetEngine();
+  if (!engine) return nullptr;
+  if (!engine->navigators) engine->navigators.Set(new NavigatorList);
+  return engine->navigators.get();
+}
+
+QsHandle LoadStyleSheet(ExternalId* id, QsMessageProc messages, QsWord data) {
+  return LoadObject<StyleSheet>(id, messages, data, LoadedSheets(), HandleType::kStyleSheet);
+}
+
+QsHandle LoadNavigator(ExternalId* id, QsMessageProc messages, QsWord data) {
+  return LoadObject<NavigatorDef>(id, messages, data, LoadedNavigators(), HandleType::kNavigator);
+}
+
+// The document's n-th resource of a kind (0 style sheets, 1 navigators).
+ExternalId* DocumentResource(QsHandle document, std::int32_t index, std::uint8_t kind) {
+  HandleTable* handles = Handles();
+  auto* doc = handles ? static_cast<Document*>(handles->LookupDocument(document)) : nullptr;
+  if (!doc || index < 0) return nullptr;
+  for (ListNode* n = doc->Resources().First(); n; n = n->Next()) {
+    auto* resource = static_cast<ResourceRef*>(n);
+    if (resource->Kind() == kind && index-- == 0) return resource->Id();
+  }
+  return nullptr;
+}
+
+// The skeleton of a new sheet or navigator, in text mode; false when the
+// file could not be written whole.
+bool WriteSkeleton(const char* path, const char* type, const char* publicId, const char* name) {
+  if (!path) return false;
+  TextWriter writer(path, true);
+  if (!writer.ok()) return false;
+  writer.PutString("<!DOCTYPE ");
+  writer.PutString(type);
+  writer.PutString(" PUBLIC \"");
+  writer.PutString(publicId);
+  writer.PutString("\">\n<");
+  writer.PutString(type);
+  if (name) {
+    writer.PutString(" NAME='");
+    for (const char* p = name; *p; ++p) {
+      if (*p == '&') writer.PutString("&amp;");
+      else if (*p == '\'') writer.PutString("&q;");
+      else writer.PutChar(static_cast<std::uint8_t>(*p));
+    }
+    writer.PutChar('\'');
+  }
+  writer.PutString(">\n</");
+  writer.PutString(type);
+  writer.PutString(">\n");
+  return writer.Close();
+}
+
 }  // namespace
 
 extern "C" {
@@ -185,6 +279,88 @@ QsHandle QsOpenDocumentProc(QsTextProc procedure, QsWord procedureData, const ch
   HostSource source(SourceKind::kDocument, name, publicId, true);
   source.EnterProcedure(SourceKind::kDocument, procedure, procedureData);
   return LoadDocument(source.Id(), dtd, messages, data);
+}
+
+// ---- Style sheets and navigators
+
+QsHandle QsCreateStyleSheet(const char* path, const char* publicId, const char* name) {
+  if (!GetEngine() || !WriteSkeleton(path, "STYLESHEET", kStyleSheetPublicId, name)) return 0;
+  ExternalId* id = MakeId(path, publicId);
+  QsHandle handle = LoadStyleSheet(id, nullptr, 0);
+  id->Release();
+  return handle;
+}
+
+QsHandle QsOpenStyleSheet(const char* systemId, const char* publicId, QsMessageProc messages,
+                          QsWord data) {
+  if (!GetEngine()) return 0;
+  ExternalId* id = MakeId(systemId, publicId);
+  QsHandle handle = LoadStyleSheet(id, messages, data);
+  id->Release();
+  return handle;
+}
+
+QsHandle QsOpenStyleSheetText(const char* text, const char* name, const char* publicId,
+                              QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(SourceKind::kDocument, name, publicId, false);
+  source.EnterText(SourceKind::kDocument, text);
+  return LoadStyleSheet(source.Id(), messages, data);
+}
+
+QsHandle QsOpenStyleSheetProc(QsTextProc procedure, QsWord procedureData, const char* name,
+                              const char* publicId, QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(SourceKind::kDocument, name, publicId, true);
+  source.EnterProcedure(SourceKind::kDocument, procedure, procedureData);
+  return LoadStyleSheet(source.Id(), messages, data);
+}
+
+QsHandle QsLoadStyleSheet(QsHandle document, std::int32_t index, QsMessageProc messages,
+                          QsWord data) {
+  if (!GetEngine()) return 0;
+  ExternalId* id = DocumentResource(document, index, ResourceRef::kStyleSheet);
+  return id ? LoadStyleSheet(id, messages, data) : 0;
+}
+
+QsHandle QsCreateNavigator(const char* path, const char* publicId, const char* name) {
+  if (!GetEngine() || !WriteSkeleton(path, "TOC-DEF", kNavigatorPublicId, name)) return 0;
+  ExternalId* id = MakeId(path, publicId);
+  QsHandle handle = LoadNavigator(id, nullptr, 0);
+  id->Release();
+  return handle;
+}
+
+QsHandle QsOpenNavigator(const char* systemId, const char* publicId, QsMessageProc messages,
+                         QsWord data) {
+  if (!GetEngine()) return 0;
+  ExternalId* id = MakeId(systemId, publicId);
+  QsHandle handle = LoadNavigator(id, messages, data);
+  id->Release();
+  return handle;
+}
+
+QsHandle QsOpenNavigatorText(const char* text, const char* name, const char* publicId,
+                             QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(SourceKind::kDocument, name, publicId, false);
+  source.EnterText(SourceKind::kDocument, text);
+  return LoadNavigator(source.Id(), messages, data);
+}
+
+QsHandle QsOpenNavigatorProc(QsTextProc procedure, QsWord procedureData, const char* name,
+                             const char* publicId, QsMessageProc messages, QsWord data) {
+  if (!GetEngine()) return 0;
+  HostSource source(SourceKind::kDocument, name, publicId, true);
+  source.EnterProcedure(SourceKind::kDocument, procedure, procedureData);
+  return LoadNavigator(source.Id(), messages, data);
+}
+
+QsHandle QsLoadNavigator(QsHandle document, std::int32_t index, QsMessageProc messages,
+                         QsWord data) {
+  if (!GetEngine()) return 0;
+  ExternalId* id = DocumentResource(document, index, ResourceRef::kNavigator);
+  return id ? LoadNavigator(id, messages, data) : 0;
 }
 
 }  // extern "C"

@@ -25,18 +25,6 @@ std::int32_t QsSetColor(const char*, std::int32_t, std::int32_t, std::int32_t) {
 std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
-// ---- Opening DTDs, documents, style sheets and navigators
-QsHandle QsCreateStyleSheet(const char*, const char*, const char*) { return 0; }
-QsHandle QsOpenStyleSheet(const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenStyleSheetText(const char*, const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenStyleSheetProc(QsTextProc, QsWord, const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsLoadStyleSheet(QsHandle, std::int32_t, QsMessageProc, QsWord) { return 0; }
-QsHandle QsCreateNavigator(const char*, const char*, const char*) { return 0; }
-QsHandle QsOpenNavigator(const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenNavigatorText(const char*, const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenNavigatorProc(QsTextProc, QsWord, const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsLoadNavigator(QsHandle, std::int32_t, QsMessageProc, QsWord) { return 0; }
-
 // ---- Compiled documents and plain-text export
 std::int32_t QsSaveDocumentBinary(QsHandle, const char*) { return 0; }
 std::int32_t QsSaveDocumentBinaryMem(QsHandle, QsWord, std::int32_t*, void*, void*) { return 0; }

@@ -2,14 +2,26 @@
 
 #include "foundation/engine.h"
 #include "foundation/strings.h"
+#include "style/navigator.h"
+#include "style/style_sheet.h"
 
 namespace qs {
 
-// The web, style sheet and navigator classes supply their lists' factories
-// when they exist; until then nothing can be made.
+// The web class supplies its list's factory when it exists; until then
+// nothing can be made.
 Web* WebList::Make(const char*) { return nullptr; }
-StyleSheet* StyleSheetList::Make(const char*) { return nullptr; }
-NavigatorDef* NavigatorList::Make(const char*) { return nullptr; }
+
+StyleSheet* StyleSheetList::Make(const char* name) {
+  auto* sheet = new StyleSheet(static_cast<ExternalId*>(nullptr));
+  if (sheet) sheet->SetName(name);
+  return sheet;
+}
+
+NavigatorDef* NavigatorList::Make(const char* name) {
+  auto* navigator = new NavigatorDef(static_cast<ExternalId*>(nullptr));
+  if (navigator) navigator->SetName(name);
+  return navigator;
+}
 
 ColorItem::ColorItem(const char* name, std::uint8_t r, std::uint8_t g, std::uint8_t b)
     : red(r), green(g), blue(b), name_(DuplicateString(name ? name : "")),

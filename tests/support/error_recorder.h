@@ -26,6 +26,18 @@ class ErrorRecorder : public EngineServices {
     events.push_back(event);
     return onEvent ? onEvent(event, a, b) : 0;
   }
+  // Everything else is answered as before it was installed.
+  BlockCache& GetBlockCache() override { return Previous().GetBlockCache(); }
+  const char* GetTempDir() override { return Previous().GetTempDir(); }
+  const char* GetHomeDir() override { return Previous().GetHomeDir(); }
+  std::uint8_t GetTempStamp() override { return Previous().GetTempStamp(); }
+  int GetLoadEncoding() override { return Previous().GetLoadEncoding(); }
+  const char* FindMemoryText(const char* path) override {
+    return Previous().FindMemoryText(path);
+  }
+  bool FindCallbackText(const char* path, const void** data, std::size_t* length) override {
+    return Previous().FindCallbackText(path, data, length);
+  }
   // How often `code` was reported.
   int Count(int code) const {
     int n = 0;
@@ -39,7 +51,9 @@ class ErrorRecorder : public EngineServices {
   std::function<std::intptr_t(int, std::intptr_t, std::intptr_t)> onEvent;
 
  private:
+  EngineServices& Previous() { return previous_ ? *previous_ : fallback_; }
   EngineServices* previous_;
+  EngineServices fallback_;
 };
 
 }  // namespace qs::test
