@@ -317,6 +317,7 @@ QueryNode* Query::Parse(const char* text, bool literal) {
   text_ = pos_ = text;
   end_ = text + std::strlen(text);
   lookahead_ = kNone;
+  nesting_ = 0;
   if (literal) {
     QueryPrimary* primary = MakeSearch(text, static_cast<std::size_t>(end_ - text));
     if (!primary) return nullptr;
@@ -329,6 +330,17 @@ QueryNode* Query::Parse(const char* text, bool literal) {
 }
 
 QueryNode* Query::ParseExpression() {
+  if (nesting_ >= kMaxNesting) {
+    ReportError(kQuerySyntaxError);
+    return nullptr;
+  }
+  ++nesting_;
+  QueryNode* expression = ParseNestedExpression();
+  --nesting_;
+  return expression;
+}
+
+QueryNode* Query::ParseNestedExpression() {
   QueryNode* term = ParseTerm();
   if (!term) return nullptr;
   int op = Peek();

@@ -101,6 +101,9 @@ class Query : public EngineObject {
   // boundary) and longest search text of a run of words.
   static constexpr std::size_t kTokenCapacity = 511;
   static constexpr std::size_t kSearchTextLimit = 99;
+  // Operators and parentheses nest at most this deep: the parse, the run
+  // and the tree's deletion recurse once a level.
+  static constexpr int kMaxNesting = 256;
 
   // Holds a use of the document until destroyed.
   Query(Document* document, const QuerySettings& settings);
@@ -128,6 +131,7 @@ class Query : public EngineObject {
   bool Expect(int token);
 
   QueryNode* ParseExpression();
+  QueryNode* ParseNestedExpression();
   QueryNode* ParseTerm();
   QueryPrimary* ParsePrimary();
   QueryPrimary* ParseElementTest();
@@ -143,6 +147,7 @@ class Query : public EngineObject {
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
   int lookahead_ = kNone;
+  int nesting_ = 0;
   bool spaceBefore_ = false;
   char token_[kTokenCapacity + 1] = {};
   std::size_t tokenLength_ = 0;

@@ -94,6 +94,33 @@ TEST(QueryParse, SyntaxErrors) {
   }
 }
 
+// Operators and parentheses nest 256 levels deep at most: a deeper query is
+// one syntax error, not a stack overflow.
+TEST(QueryParse, NestingIsBounded) {
+  struct {
+    std::string query;
+    bool parses;
+  } cases[] = {
+      {std::string(255, '(') + "a" + std::string(255, ')'), true},
+      {std::string(256, '(') + "a" + std::string(256, ')'), false},
+      {std::string(100000, '(') + "a", false},
+  };
+  std::string chain;
+  for (int i = 0; i < 255; ++i) chain += "a or ";
+  for (const auto& c : cases) {
+    CountingEngine engine;
+    ParsedText sgml(kSgml);
+    EXPECT_EQ(Tree(sgml.document, c.query.c_str()) != "(none)", c.parses) << c.query.size();
+    EXPECT_EQ(engine.codes.size(), c.parses ? 0u : 1u);
+  }
+  CountingEngine engine;
+  ParsedText sgml(kSgml);
+  RangeList list;
+  EXPECT_EQ(RunQuery((chain + "pump").c_str(), sgml.document, nullptr, list, 0), 2);
+  EXPECT_EQ(RunQuery((chain + "a or pump").c_str(), sgml.document, nullptr, list, 0), 2);
+  EXPECT_EQ(engine.codes, std::vector<int>{27});
+}
+
 // A word or quoted string longer than the token text is cut on a
 // character boundary.
 TEST(QueryParse, LongWordsAreCutOnCharacters) {
