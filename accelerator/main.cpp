@@ -10,6 +10,7 @@
 #include <process.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -46,6 +47,8 @@ struct Job {
 // Login state of the process: from argument 2 or the login dialog.
 char g_credentials[kNameSize] = "";
 std::string g_realm;
+// The login dialog while the worker shows it: a cancel of the job closes it.
+std::atomic<HWND> g_loginDialog{nullptr};
 
 // What the progress dialog receives.
 struct DialogRecord {
@@ -181,8 +184,12 @@ INT_PTR CALLBACK LoginDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
       SendDlgItemMessageA(dialog, IDC_PASSWORD, EM_LIMITTEXT, limit, 0);
       if (record->caption) SetWindowTextA(dialog, record->caption);
       PlaceWindow(dialog, record->flags);
+      g_loginDialog = dialog;
       return TRUE;
     }
+    case WM_DESTROY:
+      g_loginDialog = nullptr;
+      break;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         auto* record = static_cast<LoginRecord*>(RecordOf(dialog, IDC_LOGIN_HIDE));
@@ -299,6 +306,8 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       if (LOWORD(wParam) == IDCANCEL) {
         auto* record = static_cast<DialogRecord*>(RecordOf(dialog, IDC_PROGRESS_HIDE));
         if (record) net::HttpCancel(record->request);
+        // A job waiting for a login ends too.
+        if (HWND login = g_loginDialog.load()) PostMessageA(login, WM_COMMAND, IDCANCEL, 0);
         return TRUE;
       }
       break;

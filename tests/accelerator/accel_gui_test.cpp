@@ -267,6 +267,18 @@ TEST_F(Accelerator, LoginDialogFetchesTheRealm) {
   ExpectExit();
   EXPECT_TRUE(SaveDirFiles().empty());
   ExpectCleanedUp();
+
+  // A cancel of the job (as a viewer starting another accelerator posts it)
+  // while the login dialog waits ends the program too.
+  Start(nginx_ + "/auth/doc.sgm", list);
+  login = WaitForWindow(program_.id(), "#32770", "User Information");
+  ASSERT_NE(login, nullptr);
+  progress = WaitForWindow(program_.id(), "#32770", "CV-Accelerator");
+  ASSERT_NE(progress, nullptr);
+  PostCommand(progress, IDCANCEL);
+  ExpectExit();
+  EXPECT_TRUE(SaveDirFiles().empty());
+  ExpectCleanedUp();
 }
 
 TEST_F(Accelerator, LinksOutsideTheRunFolderAreNeverFetched) {
