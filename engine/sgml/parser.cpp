@@ -60,7 +60,8 @@ Parser::Parser(EntityResolver* resolver, EntityrcFile* entityrc, Dtd* dtd, Docum
       dtd_(dtd ? dtd->AddRef() : new Dtd()),
       document_(document ? document->AddRef() : new Document()),
       encoding_(GetEngineServices().GetLoadEncoding()),
-      fold_(GetParserTables().upperNames) {
+      fold_(GetParserTables().upperNames),
+      names_(GetParserTables().names) {
   token_[0] = 0;
 }
 
@@ -73,13 +74,15 @@ Parser::~Parser() {
     delete frame;
   }
   if (lastId_) lastId_->Release();
+  MemFree(literal_);
   dtd_->Release();
   document_->Release();
 }
 
 void Parser::SetXmlMode(bool on) {
   xml_ = on;
-  fold_ = on ? GetParserTables().names : GetParserTables().upperNames;
+  fold_ = on ? XmlNameTable() : GetParserTables().upperNames;
+  names_ = on ? XmlNameTable() : GetParserTables().names;
   document_->foldsNames = !on;
 }
 
@@ -465,20 +468,51 @@ const char* Parser::SdataReplacement(const char* text, bool* first) {
   return item->Replacement();
 }
 
+bool Parser::GrowLiteral(std::size_t needed) {
+  if (needed <= literalCapacity_) return true;
+  // A literal may be as long as a document's whole text, no longer.
+  if (needed > kMaxLiteral + 1) return false;
+  std::size_t capacity = literalCapacity_ ? literalCapacity_ : 2 * (kTokenCapacity + 1);
+  while (capacity < needed) capacity *= 2;
+  if (capacity > kMaxLiteral + 1) capacity = kMaxLiteral + 1;
+  char* bigger = static_cast<char*>(MemAlloc(capacity));
+  if (!bigger) return false;
+  if (literal_) {
+    std::memcpy(bigger, literal_, literalCapacity_);
+    MemFree(literal_);
+  }
+  literal_ = bigger;
+  literalCapacity_ = capacity;
+  return true;
+}
+
 void Parser::ReadLiteral(int delimiter, bool expand) {
+  ReadLiteral(delimiter, expand ? kLiteralExpand : kLiteralPlain);
+}
+
+void Parser::ReadLiteral(int delimiter, LiteralKind kind) {
   bool commentsWere = comments_;
   comments_ = false;
-  const std::size_t limit = expand ? kExpandedLiteralLimit : kPlainLiteralLimit;
+  const bool expand = kind != kLiteralPlain;
+  const bool attribute = kind == kLiteralAttribute;
+  // The literal is read into a buffer that grows: entity texts and
+  // attribute values are kept whole.
+  if (!GrowLiteral(kTokenCapacity + 1)) {
+    Error(kMsgOutOfMemory);
+    comments_ = commentsWere;
+    return;
+  }
+  token_ = literal_;
   std::size_t n = 0;
+  bool tooLong = false;
   auto put = [&](const char* bytes, std::size_t count) {
-    if (count > limit - n) {
-      // Cut at the limit, but never inside a character.
-      count = limit - n;
-      while (count > 0 && (static_cast<std::uint8_t>(bytes[count]) & 0xC0) == 0x80) --count;
-      std::memcpy(token_ + n, bytes, count);
-      n = limit;
+    if (tooLong) return;
+    if (n + count + 1 > literalCapacity_ && !GrowLiteral(n + count + 1)) {
+      tooLong = true;
+      Error(kMsgOutOfMemory);
       return;
     }
+    token_ = literal_;
     std::memcpy(token_ + n, bytes, count);
     n += count;
   };
@@ -488,10 +522,12 @@ void Parser::ReadLiteral(int delimiter, bool expand) {
   const int startDepth = depth_;
   for (;;) {
     int c = NextChar();
-    if (stop_ || endOfInput_ || (c == delimiter && depth_ <= startDepth)) break;
+    if (stop_ || endOfInput_ || tooLong) break;
+    if (c == delimiter && depth_ <= startDepth) break;
     if (c == 0) continue;
-    if (!expand || n >= limit) {
-      if (n < limit) token_[n++] = static_cast<char>(c);
+    if (!expand) {
+      char b = static_cast<char>(c);
+      put(&b, 1);
       continue;
     }
     if (c == '&') {
@@ -509,11 +545,11 @@ void Parser::ReadLiteral(int delimiter, bool expand) {
         char written[16];
         std::size_t w = 0;
         std::uint32_t value = 0;
-        bool tooLong = false;
+        bool outOfRange = false;
         int digits = 0;
         while (!stop_ && digit(e) >= 0) {
           value = value * (hex ? 16u : 10u) + static_cast<std::uint32_t>(digit(e));
-          if (value > 0x10FFFF) tooLong = true, value = 0x110000;
+          if (value > 0x10FFFF) outOfRange = true, value = 0x110000;
           if (w < sizeof written - 1) written[w++] = static_cast<char>(e);
           ++digits;
           e = NextChar();
@@ -527,7 +563,7 @@ void Parser::ReadLiteral(int delimiter, bool expand) {
           continue;
         }
         if (e != ';' && e != 0) UngetChar();
-        if (tooLong || value == 0 || (value >= 0xD800 && value <= 0xDFFF)) {
+        if (outOfRange || !IsAllowedCodePoint(value)) {
           char shown[24] = "#";
           if (hex) std::strcat(shown, "x");
           written[w] = 0;
@@ -541,7 +577,7 @@ void Parser::ReadLiteral(int delimiter, bool expand) {
         put(utf8, static_cast<std::size_t>(EncodeUtf8(value, utf8)));
         continue;
       }
-      if (!IsNameChar(d)) {
+      if (!IsNameChar(d) || kind == kLiteralCharRefs) {
         put("&", 1);
         if (d == delimiter || d == 0) break;
         UngetChar();
@@ -568,6 +604,10 @@ void Parser::ReadLiteral(int delimiter, bool expand) {
           put(name, m);
           if (d == ';') put(";", 1);
         }
+      } else if (text && attribute && entity->GetType() != kRnCdata) {
+        // Its text is read as part of the value, references and all; a
+        // loop or too much text is an error of the entity.
+        if (!EnterEntity(entity) || stop_) break;
       } else if (text) {
         put(text, std::strlen(text));
       } else {
@@ -593,18 +633,50 @@ void Parser::ReadLiteral(int delimiter, bool expand) {
         }
         seq[got++] = static_cast<char>(e);
       }
-      if (got == len && len > 1) {
+      if (got == len && len > 1 && !(xml_ && IsNonCharacter(seq, got))) {
         put(seq, got);
       } else {
         put(kReplacement, 3);
       }
+    } else if (attribute && (b == '\t' || b == '\n')) {
+      // Line ends and tabs written in a value are blanks; those given by
+      // character references stay.
+      put(" ", 1);
+    } else if (b < 0x20 && b != '\t' && b != '\n') {
+      ReportControlCharacter(b);
+      put(kReplacement, 3);
     } else {
-      if (n < limit) token_[n++] = static_cast<char>(b);
+      char one = static_cast<char>(b);
+      put(&one, 1);
     }
   }
+  // Entities entered inside the literal and not read to their end are
+  // left with it.
+  while (depth_ > startDepth && top_) LeaveEntity();
   token_[n] = 0;
   tokenLength_ = n;
   comments_ = commentsWere;
+}
+
+bool Parser::IsAllowedCodePoint(std::uint32_t cp) const {
+  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  if (cp < 0x20) return cp == '\t' || cp == '\n' || cp == '\r';
+  return !(xml_ && (cp == 0xFFFE || cp == 0xFFFF));
+}
+
+bool Parser::IsNonCharacter(const char* utf8, std::size_t length) {
+  return length == 3 && static_cast<std::uint8_t>(utf8[0]) == 0xEF &&
+         static_cast<std::uint8_t>(utf8[1]) == 0xBF &&
+         (static_cast<std::uint8_t>(utf8[2]) == 0xBE || static_cast<std::uint8_t>(utf8[2]) == 0xBF);
+}
+
+void Parser::ReportControlCharacter(int c) {
+  // Once a parse: a file full of them is one problem, not thousands.
+  if (controlReported_) return;
+  controlReported_ = true;
+  char shown[8];
+  FormatString(shown, sizeof shown, "#x%X", static_cast<unsigned>(c));
+  Warning(kMsgBadCharEntity, shown);
 }
 
 // ---- Entry points ----------------------------------------------------------------

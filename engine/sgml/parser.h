@@ -91,6 +91,8 @@ enum TokenClass : std::uint8_t {
   kTcScanner = 5, kTcHexLetter = 6,
 };
 const ParserTables& GetParserTables();
+// The names table of XML mode: the names table with every byte above 0x7F.
+const std::uint8_t* XmlNameTable();
 // Library start and exit; the tables are also made on first use.
 void InitParserTables();
 void FreeParserTables();
@@ -138,8 +140,9 @@ char* FormatParserMessage(int number, const char* argument, char* out, std::size
 class Parser : public EngineObject {
  public:
   static constexpr std::size_t kTokenCapacity = 4096;
-  static constexpr std::size_t kPlainLiteralLimit = 4095;
-  static constexpr std::size_t kExpandedLiteralLimit = 4000;
+  // A literal (an entity's text, an attribute value) is kept whole up to
+  // the size of a document's whole text.
+  static constexpr std::size_t kMaxLiteral = 0xFFFFFF;
   static constexpr std::size_t kParameterNameLimit = 127;
   static constexpr std::size_t kIdLiteralLimit = 255;
   // A processing instruction of this many bytes or more is refused.
@@ -239,7 +242,19 @@ class Parser : public EngineObject {
   void ReadName();
   void ReadFoldedName();
   int ReadKeyword();
+  // How a literal's references are read: not at all; character and
+  // entity references; the same in an attribute value (entity texts read
+  // through, line ends and tabs as blanks); character references only.
+  enum LiteralKind { kLiteralPlain, kLiteralExpand, kLiteralAttribute, kLiteralCharRefs };
   void ReadLiteral(int delimiter, bool expand);
+  void ReadLiteral(int delimiter, LiteralKind kind);
+  bool GrowLiteral(std::size_t needed);
+  // A character a document may hold; not NUL, surrogates, controls other
+  // than tab and line ends, and in XML not U+FFFE or U+FFFF.
+  bool IsAllowedCodePoint(std::uint32_t cp) const;
+  static bool IsNonCharacter(const char* utf8, std::size_t length);
+  // A raw control character in the input: reported, stored as U+FFFD.
+  void ReportControlCharacter(int c);
   void FoldInPlace(char* text) const;
   void SetCommentsEnabled(bool on) { comments_ = on; }
   void SetParameterReferencesEnabled(bool on) { parameterRefs_ = on; }
@@ -248,7 +263,7 @@ class Parser : public EngineObject {
   ExternalId* InnermostBase() const;
   void MarkVerbatim(const char* text);
   bool IsSeparator(int c) const { return GetParserTables().separators[c & 0xFF] != 0; }
-  bool IsNameChar(int c) const { return GetParserTables().names[c & 0xFF] != 0; }
+  bool IsNameChar(int c) const { return names_[c & 0xFF] != 0; }
   int TokenClassOf(int c) const { return GetParserTables().tokenClasses[c & 0xFF]; }
   // The replacement of an SDATA entity's text, null when the table has
   // none. Each text is looked up in the table once per parse; `first` (when
@@ -283,7 +298,8 @@ class Parser : public EngineObject {
   bool ParseDataTagTemplate();
   bool ParseExceptions(ContentModel* model);
   TokenGroup* ReadDeclaredValue(std::uint8_t* code, std::uint8_t* tokenKind, bool* ok);
-  InternedName* ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8_t tokenKind, bool* ok);
+  InternedName* ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8_t tokenKind, bool* ok,
+                                 bool tokenized = false);
   static void NormalizeList(char* text);
   void ApplyNidrefRecords();
   void CompleteDeclarations();
@@ -310,7 +326,14 @@ class Parser : public EngineObject {
   HashTable sdataCache_{32, true};
 
   const std::uint8_t* fold_;
-  char token_[kTokenCapacity + 1];
+  const std::uint8_t* names_;
+  // Names and keywords are read into the fixed buffer; literals into one
+  // that grows. The token is whichever was read last.
+  char tokenBuffer_[kTokenCapacity + 1];
+  char* token_ = tokenBuffer_;
+  char* literal_ = nullptr;
+  std::size_t literalCapacity_ = 0;
+  bool controlReported_ = false;
   std::size_t tokenLength_ = 0;
   std::uint8_t current_ = 0;
   std::uint8_t stop_ = 0;

@@ -51,6 +51,7 @@ void Parser::PutDataChar(int c) {
 }
 
 void Parser::PutCodePoint(std::uint32_t cp) {
+  if (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') cp = 0xFFFD;
   if (cp < 0x80) {
     PutDataChar(static_cast<int>(cp));
     return;
@@ -80,7 +81,7 @@ void Parser::CopyDataCharacter(int lead) {
     }
     seq[got++] = static_cast<char>(c);
   }
-  if (broken || got != length) {
+  if (broken || got != length || (xml_ && IsNonCharacter(seq, got))) {
     PutDataBytes("\xEF\xBF\xBD", 3);
   } else {
     PutDataBytes(seq, got);
@@ -174,8 +175,11 @@ void Parser::ParseDataUntil(const char* delimiter, bool expand) {
       CopyDataCharacter(c);
     } else if (c >= 0x80) {
       PutCodePoint(0xFFFD);
-    } else if (c != 0) {
+    } else if (c >= 0x20 || c == '\t' || c == 0x1A) {
       PutDataChar(c);
+    } else if (c != 0) {
+      ReportControlCharacter(c);
+      PutCodePoint(0xFFFD);
     }
   }
 }
@@ -537,7 +541,7 @@ AttributeDecl* Parser::ReadAttributeSpec(AttributeDeclSet& sets, InternedName** 
   c = SkipSeparators();
   if (stop_) return nullptr;
   if (TokenClassOf(c) == kTcLiteral) {
-    ReadLiteral(c, true);
+    ReadLiteral(c, kLiteralAttribute);
   } else {
     if (!endOfInput_) UngetChar();
     ReadName();
@@ -548,7 +552,8 @@ AttributeDecl* Parser::ReadAttributeSpec(AttributeDeclSet& sets, InternedName** 
   if (kind != kDeclaredEntity && kind != kDeclaredEntities && kind != kDeclaredCdata) {
     FoldInPlace(token_);
   }
-  if (decl->Flags() & kAttrTokenList) NormalizeList(token_);
+  // Every value but CDATA is tokens: no blanks around them, one between.
+  if (kind != kDeclaredCdata || (decl->Flags() & kAttrTokenList)) NormalizeList(token_);
   *value = InternName(token_);
   return decl;
 }
@@ -609,7 +614,7 @@ void Parser::ParseReference() {
       value = value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
       if (value > 0x10FFFF) ok = false;
     }
-    if (!ok || value == 0 || (value >= 0xD800 && value <= 0xDFFF)) {
+    if (!ok || !IsAllowedCodePoint(value)) {
       Warning(kMsgBadCharEntity, name);
       if (!stop_ && ok) PutCodePoint(0xFFFD);
       return;

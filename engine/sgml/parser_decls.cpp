@@ -312,7 +312,9 @@ void Parser::ParseEntityDecl() {
     Error(kMsgExpectedQuote);
     goto done;
   }
-  ReadLiteral(c, type == kRnCdata);
+  // XML replaces character references when the entity is declared; its
+  // entity references wait until it is used.
+  ReadLiteral(c, type == kRnCdata ? kLiteralExpand : xml_ ? kLiteralCharRefs : kLiteralPlain);
   if (stop_) goto done;
   entity = new TextEntityDecl(name, type, token_);
   // A declaration once accepted stays, even when its '>' is missing.
@@ -363,7 +365,7 @@ void Parser::ReadDataAttributes(ExternalEntityDecl* entity, NotationDecl* notati
     c = SkipSeparators();
     if (stop_) break;
     if (TokenClassOf(c) == kTcLiteral) {
-      ReadLiteral(c, true);
+      ReadLiteral(c, kLiteralAttribute);
     } else {
       UngetChar();
       ReadName();
@@ -792,7 +794,7 @@ void Parser::NormalizeList(char* text) {
   while (*in) {
     if (separators[static_cast<std::uint8_t>(*in)]) {
       while (*in && separators[static_cast<std::uint8_t>(*in)]) ++in;
-      *out++ = ' ';
+      if (*in) *out++ = ' ';
     } else {
       *out++ = *in++;
     }
@@ -845,7 +847,7 @@ TokenGroup* Parser::ReadDeclaredValue(std::uint8_t* code, std::uint8_t* tokenKin
 }
 
 InternedName* Parser::ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8_t tokenKind,
-                                       bool* ok) {
+                                       bool* ok, bool tokenized) {
   *ok = false;
   *kind = 0;
   int c = SkipSeparators();
@@ -870,7 +872,7 @@ InternedName* Parser::ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8
     // An attribute value literal knows no parameter-entity references.
     bool refsWere = parameterRefs_;
     parameterRefs_ = false;
-    ReadLiteral(c, true);
+    ReadLiteral(c, kLiteralAttribute);
     parameterRefs_ = refsWere;
     if (fold) FoldInPlace(token_);
   } else {
@@ -884,7 +886,7 @@ InternedName* Parser::ReadDefaultValue(std::uint8_t* kind, bool fold, std::uint8
   if (stop_) return nullptr;
   *ok = true;
   if (!literal && tokenLength_ == 0) return nullptr;
-  if ((tokenKind & kRnfList) && token_[0]) NormalizeList(token_);
+  if (((tokenKind & kRnfList) || tokenized) && token_[0]) NormalizeList(token_);
   return InternName(token_);
 }
 
@@ -955,7 +957,7 @@ void Parser::ParseAttlistDecl() {
       return;
     }
     bool fold = code != kRnEntity && code != kRnEntities && code != kRnCdata;
-    InternedName* value = ReadDefaultValue(&kind, fold, tokenKind, &ok);
+    InternedName* value = ReadDefaultValue(&kind, fold, tokenKind, &ok, code != kRnCdata);
     if (!ok) {
       delete tokens;
       ReleaseName(name);

@@ -386,9 +386,13 @@ void Parser::ContentLoop() {
           CopyDataCharacter(c);
         } else if (c >= 0x80) {
           PutDataBytes("\xEF\xBF\xBD", 3);
-        } else if (c != 0) {
+        } else if (c >= 0x20) {
           char b = static_cast<char>(c);
           PutDataBytes(&b, 1);
+        } else if (c != 0) {
+          // Never a byte the text store gives a meaning (1 is a kept space).
+          ReportControlCharacter(c);
+          PutDataBytes("\xEF\xBF\xBD", 3);
         }
         c = NextChar();
         if (stop_ || endOfInput_) return;
@@ -459,6 +463,12 @@ void Parser::ParseMarkupInContent(bool afterRecordEnd) {
   if (stop_ || endOfInput_) return;
   if (afterRecordEnd && c != '/' && c != '!' && mixed_) pendingSpace_ = true;
   if (c == '!') {
+    // In XML the line end before a comment or section is data. In SGML it
+    // is a blank only between data before and data after, so that words on
+    // either side never merge.
+    if (afterRecordEnd && mixed_ && xml_) pendingSpace_ = true;
+    const bool dataBefore = afterRecordEnd && mixed_ && !xml_ && parent_ &&
+                            TextOffset() > parent_->start;
     int d = NextChar();
     if (stop_ || endOfInput_) return;
     if (d == '[') {
@@ -484,6 +494,12 @@ void Parser::ParseMarkupInContent(bool afterRecordEnd) {
       }
     }
     comments_ = false;
+    if (dataBefore && !stop_ && !endOfInput_) {
+      int next = NextChar();
+      if (stop_ || endOfInput_) return;
+      UngetChar();
+      if (next != '<' && !IsSeparator(next)) pendingSpace_ = true;
+    }
     return;
   }
   if (c == '/') {

@@ -173,6 +173,20 @@ int FindDeclarationKeyword(const char* upper, std::size_t length) {
 
 const ParserTables& GetParserTables() { return GetTables().chars; }
 
+const std::uint8_t* XmlNameTable() {
+  // XML's names take letters beyond ASCII: every byte of a multi-byte
+  // character is a name byte, kept as it is.
+  static const auto table = [] {
+    struct Table {
+      std::uint8_t bytes[256];
+    } t;
+    std::memcpy(t.bytes, GetParserTables().names, sizeof t.bytes);
+    for (int b = 0x80; b < 0x100; ++b) t.bytes[b] = static_cast<std::uint8_t>(b);
+    return t;
+  }();
+  return table.bytes;
+}
+
 void InitParserTables() { GetTables(); }
 void FreeParserTables() {}
 

@@ -2,6 +2,7 @@
 // memory and through a text procedure, with the reports the caller's
 // message procedure receives.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -39,7 +40,8 @@ class OpenExports : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = std::filesystem::temp_directory_path() /
-           ("qs-open-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+           ("qs-open-" + std::to_string(::getpid()) + "-" +
+            std::to_string(reinterpret_cast<std::uintptr_t>(this)));
     std::filesystem::create_directories(dir_);
     ASSERT_NE(QsInitialize(0, "test", nullptr, nullptr, nullptr, nullptr, nullptr), 0);
   }

@@ -173,7 +173,7 @@ TEST(ParserDecls, AttributeDefinitions) {
   } want[] = {
       {"ID", 9, 25, 1, nullptr},     {"KIND", 0, 0, 0, "ALPHA"},
       {"TITLE", 29, 0, 0, "Keep Case"}, {"N", 12, 0, 0, "FOLD ME"},
-      {"REFS", 11, 0, 6, "A B "},    {"NOTE", 20, 22, 0, nullptr},
+      {"REFS", 11, 0, 6, "A B"},     {"NOTE", 20, 22, 0, nullptr},
       {"E", 7, 0, 0, "Ent"},         {"C", 16, 24, 0, nullptr},
   };
   for (const Want& w : want) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "instance_support.h"
 #include "parser_support.h"
 #include "sgml/entities.h"
 
@@ -127,18 +128,31 @@ TEST(ParserScanner, AnUnknownDeclaredEncodingIsWarningFiftyTwo) {
   EXPECT_NE(parser.GetDtd()->FindElement("A"), nullptr);
 }
 
-TEST(ParserScanner, LiteralLimitsAreKeptAndTheRestSkipped) {
+TEST(ParserScanner, LongLiteralsAreKeptWhole) {
   EngineScope scope;
   RecordingParser parser;
-  std::string big(5000, 'x');
+  // Past the old 4,095 and 4,000 byte cuts, with a character across each.
+  std::string big = std::string(4094, 'x') + "\xC3\xA9" + std::string(200000, 'y') + "end";
   ParseText(parser, "<!ENTITY a \"" + big + "\"><!ENTITY b CDATA \"" + big +
                         "\"><!ENTITY c CDATA \"&a;&a;\"><!ENTITY d \"after\">");
   EXPECT_TRUE(parser.messages.empty()) << Describe(parser.messages);
   Document& doc = *parser.GetDocument();
-  EXPECT_EQ(EntityText(doc, "a").size(), Parser::kPlainLiteralLimit);
-  EXPECT_EQ(EntityText(doc, "b").size(), Parser::kExpandedLiteralLimit);
-  EXPECT_EQ(EntityText(doc, "c").size(), Parser::kExpandedLiteralLimit);
+  EXPECT_EQ(EntityText(doc, "a"), big);
+  EXPECT_EQ(EntityText(doc, "b"), big);
+  EXPECT_EQ(EntityText(doc, "c"), big + big);
   EXPECT_EQ(EntityText(doc, "d"), "after");
+}
+
+TEST(ParserScanner, LongAttributeValuesAreKeptWhole) {
+  EngineScope scope;
+  std::string value = std::string(3999, 'v') + "\xE2\x82\xAC" + std::string(9000, 'w');
+  ParsedText parsed("<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY e \"" + value +
+                    "\">]><a x=\"" + value + "\" y=\"&e;.\"/>");
+  EXPECT_EQ(parsed.Messages(), "");
+  const DocumentNode* root = parsed.document->Root();
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(std::string(root->GetAttributeValue("x")), value);
+  EXPECT_EQ(std::string(root->GetAttributeValue("y")), value + ".");
 }
 
 TEST(ParserScanner, LongNamesAreCutNotOverrun) {
