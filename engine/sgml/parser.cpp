@@ -102,7 +102,10 @@ void Parser::PushInput(Stream* stream, int encoding, bool internalText, External
     DecoderWarnings warnings(*this);
     opening_ = id;
     openingFrame_ = true;
-    frame->stream = OpenDecoder(stream, encoding, encoding_, &warnings);
+    // Each entity finds its own encoding (mark, declaration, then the
+    // engine's default): a DTD in ASCII behind a UTF-16 document is ASCII.
+    const int fallback = GetEngineServices().GetLoadEncoding();
+    frame->stream = OpenDecoder(stream, encoding, fallback, &warnings);
     opening_ = nullptr;
     openingFrame_ = false;
     if (!frame->stream) {
@@ -110,11 +113,12 @@ void Parser::PushInput(Stream* stream, int encoding, bool internalText, External
       return;
     }
     frame->encoding = frame->stream->GetEncoding();
-    if (frame->encoding < 0 || frame->encoding > kEncodingBig5) frame->encoding = encoding_;
+    if (frame->encoding < 0 || frame->encoding > kEncodingBig5) frame->encoding = fallback;
     encoding_ = frame->encoding;
   }
   frame->id = id ? id->AddRef() : nullptr;
   frame->text = text;
+  if (text) ++internalDepth_;
   frame->next = top_;
   top_ = frame;
   ++depth_;
@@ -132,6 +136,12 @@ void Parser::LeaveEntity() {
   }
   top_ = frame->next;
   --depth_;
+  if (frame->text) {
+    --internalDepth_;
+  } else if (frame->stream) {
+    std::int32_t read = frame->stream->Tell();
+    if (read > 0) inputRead_ += static_cast<std::size_t>(read);
+  }
   if (!top_) {
     if (lastId_) lastId_->Release();
     lastId_ = frame->id ? frame->id->AddRef() : nullptr;
@@ -161,10 +171,7 @@ bool Parser::EnterEntity(EntityDecl* entity) {
     std::size_t length = std::strlen(text);
     // Entities that stay within the nesting limit can still multiply text
     // beyond any use; the total read through references is bounded.
-    if (length > kMaxExpansion - expanded_) {
-      Error(kMsgOutOfMemory, entity->GetName());
-      return false;
-    }
+    if (!ExpansionAllowed(length, entity->GetName())) return false;
     expanded_ += length;
     PushInput(new MemoryInStream(text, length, entity->GetName()), 0, true, nullptr, text);
     return true;
@@ -195,7 +202,26 @@ bool Parser::EnterEntity(EntityDecl* entity) {
     return false;
   }
   PushInput(stream, encoding, false, id, nullptr);
+  SkipTextDeclaration();
   return true;
+}
+
+void Parser::SkipTextDeclaration() {
+  // An external entity's own "<?xml ...?>" names its encoding; it is no
+  // part of its text.
+  if (!top_ || !top_->stream || top_->text) return;
+  std::size_t n = 0;
+  const std::uint8_t* buf = top_->stream->Peek(&n);
+  if (!buf || n < 6 || std::memcmp(buf, "<?xml", 5) != 0 || !IsSeparator(buf[5])) return;
+  InputFrame* frame = top_;
+  int previous = 0;
+  for (int i = 0; i < 1024 && top_ == frame; ++i) {
+    int c = frame->stream->GetChar();
+    if (c == 0 && frame->stream->State() == Stream::kAtEnd) return;
+    if (c == '\n') ++frame->line;
+    if (c == '>' && previous == '?') return;
+    previous = c;
+  }
 }
 
 Stream* Parser::OpenEntity(ExternalId* id, bool required, std::int32_t* encoding) {
@@ -215,6 +241,28 @@ Stream* Parser::OpenEntity(ExternalId* id, bool required, std::int32_t* encoding
     MemFree(path);
   }
   return stream;
+}
+
+bool Parser::ExpansionAllowed(std::size_t more, const char* entity) {
+  bool allowed = more <= kMaxExpansion - expanded_;
+  std::size_t built = expanded_ + more + entityNodes_ * kExpansionNodeCost;
+  if (allowed && built > kExpansionFloor) {
+    std::size_t input = inputRead_;
+    for (InputFrame* f = top_; f; f = f->next) {
+      if (f->text || !f->stream) continue;
+      std::int32_t read = f->stream->Tell();
+      if (read > 0) input += static_cast<std::size_t>(read);
+    }
+    allowed = built / kExpansionRatio <= input;
+  }
+  if (!allowed) Error(kMsgOutOfMemory, entity);
+  return allowed;
+}
+
+void Parser::NoteEntityNode() {
+  if (internalDepth_ <= 0) return;
+  // Checked every so many nodes: the count is cheap, the input's size less.
+  if ((++entityNodes_ & 0xFF) == 0) ExpansionAllowed(0, nullptr);
 }
 
 ExternalId* Parser::InnermostBase() const {
@@ -609,7 +657,10 @@ void Parser::ReadLiteral(int delimiter, LiteralKind kind) {
         // loop or too much text is an error of the entity.
         if (!EnterEntity(entity) || stop_) break;
       } else if (text) {
-        put(text, std::strlen(text));
+        std::size_t length = std::strlen(text);
+        if (!ExpansionAllowed(length, name)) break;
+        expanded_ += length;
+        put(text, length);
       } else {
         put("&", 1);
         put(name, m);

@@ -155,6 +155,13 @@ class Parser : public EngineObject {
   // Bytes of entity text one parse may read through references (a
   // document holds no more text than this anyway).
   static constexpr std::size_t kMaxExpansion = 16u * 1024u * 1024u;
+  // What entity references may build, relative to the input read: entity
+  // text entered plus the nodes made inside entities (each counted as this
+  // many bytes) may pass the floor only up to the ratio times the input,
+  // so a small document cannot make millions of nodes.
+  static constexpr std::size_t kExpansionNodeCost = 64;
+  static constexpr std::size_t kExpansionFloor = 1u << 20;
+  static constexpr std::size_t kExpansionRatio = 100;
 
   // Takes uses of the Dtd and the Document, making new ones where null; the
   // resolver is handed to every external identifier the parser makes.
@@ -261,6 +268,7 @@ class Parser : public EngineObject {
   void PushInput(Stream* stream, int encoding, bool internalText, ExternalId* id,
                  const char* text);
   ExternalId* InnermostBase() const;
+  void SkipTextDeclaration();
   void MarkVerbatim(const char* text);
   bool IsSeparator(int c) const { return GetParserTables().separators[c & 0xFF] != 0; }
   bool IsNameChar(int c) const { return names_[c & 0xFF] != 0; }
@@ -315,6 +323,13 @@ class Parser : public EngineObject {
   int depth_ = 0;
   int encoding_ = 0;
   std::size_t expanded_ = 0;
+  std::size_t entityNodes_ = 0;
+  std::size_t inputRead_ = 0;
+  int internalDepth_ = 0;
+  // False (after the error) when entity expansion has built more than the
+  // input allows; `more` bytes of entity text are about to be added.
+  bool ExpansionAllowed(std::size_t more, const char* entity);
+  void NoteEntityNode();
   // Where the parser was when its last input ended (a use), and the
   // identifier of an input whose decoder is being chosen: reports made
   // then still name their entity and line.
@@ -345,6 +360,8 @@ class Parser : public EngineObject {
   std::uint8_t currentFlags_ = 0;
   int groupDepth_ = 0;
   int sectionDepth_ = 0;
+  // The document type declaration had SYSTEM or PUBLIC.
+  bool doctypeExternal_ = false;
   AttributeDeclSet specialSets_[4];
 
   // ---- Document instance (parser_instance.cpp, parser_content.cpp,

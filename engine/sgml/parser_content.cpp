@@ -255,6 +255,8 @@ void Parser::ParseStartTag(ElementTypeDecl* type) {
   }
   document_->NoteTypeUse(type);
   LinkNode(node);
+  NoteEntityNode();
+  if (stop_) return;
   parent_ = node;
   lastStarted_ = node;
   ++elementDepth_;
@@ -699,6 +701,7 @@ void Parser::PutEntityNode(EntityDecl* entity) {
   auto* node = new (document_->Pool()) EntityNode(type, TextOffset(), TextOffset(), entity);
   if (!node) return;
   LinkNode(node);
+  NoteEntityNode();
   AttachDataEntity(entity);
   node->end = TextOffset();
   prevSibling_ = node;

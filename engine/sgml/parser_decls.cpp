@@ -462,6 +462,7 @@ int Parser::ParseDoctypeExternalId(const char* name) {
     }
     ReadExternalIdLiterals(k, systemId, publicId);
     if (stop_) return 0;
+    doctypeExternal_ = true;
     c = -1;
   }
   auto* id = new ExternalId(resolver_, BaseDirectory(InnermostBase()), name,
@@ -495,6 +496,7 @@ void Parser::ParseDoctype() {
   }
   // The name is kept whole: a copy of any length, not a fixed buffer.
   char* name = DuplicateString(token_);
+  doctypeExternal_ = false;
   c = ParseDoctypeExternalId(name);
   MemFree(name);
   if (stop_) return;
@@ -505,7 +507,9 @@ void Parser::ParseDoctype() {
     UngetChar();
   }
   ExternalId* id = dtd_->DoctypeId();
-  if (!id->SystemId() && !id->PublicId()) {
+  // "SYSTEM" without a literal still names an external subset: the one the
+  // catalog gives for the document type's name.
+  if (!id->SystemId() && !id->PublicId() && !doctypeExternal_) {
     if (SkipSeparators() != '>' && !stop_) Error(kMsgExpectedClose);
   } else {
     std::int32_t encoding = 0;

@@ -109,5 +109,41 @@ TEST_F(OpenThroughDll, MemoryDocumentsAreNamedInSequence) {
   EXPECT_EQ(second, "QV-TEXT:\\DOC" + std::to_string(n + 1) + ".RAM");
 }
 
+// Documents that once lost or changed text, read as a host reads them.
+TEST_F(OpenThroughDll, DocumentsAreReadWholeOrReportedWithTheirLine) {
+  auto open = QS_BIND(QsOpenDocumentText);
+  auto text = [&](QsHandle document) {
+    QsHandle root = QS_BIND(QsGetDocumentRoot)(document);
+    std::int32_t length = QS_BIND(QsGetTextLength)(root, 0);
+    std::string out(static_cast<std::size_t>(length) + 1, '\0');
+    QS_BIND(QsGetText)(root, 0, out.data(), length + 1);
+    out.resize(std::strlen(out.c_str()));
+    std::string value = QS_BIND(QsGetAttribute)(root, "x") ? QS_BIND(QsGetAttribute)(root, "x")
+                                                           : "(none)";
+    QS_BIND(QsReleaseHandle)(root);
+    return out + "|" + value;
+  };
+  std::string longValue(6000, 'v');
+  std::string doc = "<?xml version=\"1.0\"?>\n<!DOCTYPE a [<!ENTITY big \"" + longValue +
+                    "\">]>\n<a x=\"&big;\">x\x01<![CDATA[y]]]></a>";
+  QsHandle h = open(doc.c_str(), nullptr, nullptr, 0, Record, reinterpret_cast<QsWord>(&log_));
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(text(h), "x\xEF\xBF\xBDy]|" + longValue);
+  QS_BIND(QsReleaseHandle)(h);
+
+  // Content after the document element: an error on its line, not a loss.
+  log_.clear();
+  EXPECT_EQ(open("<?xml version=\"1.0\"?>\n<a>one</a>\n<b>two</b>", nullptr, nullptr, 0, Record,
+                 reinterpret_cast<QsWord>(&log_)),
+            0u);
+  const Report* error = nullptr;
+  for (const Report& r : log_) {
+    if (r.severity == 1) error = &r;
+  }
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->number, 8);
+  EXPECT_EQ(error->line, 3);
+}
+
 }  // namespace
 }  // namespace qs::test

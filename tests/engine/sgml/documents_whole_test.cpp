@@ -2,10 +2,14 @@
 // results: each must give exactly this tree, text and reports.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "instance_support.h"
 #include "sgml/attributes.h"
+#include "sgml/catalog.h"
+#include "sgml/external_id.h"
 
 namespace qs::test {
 namespace {
@@ -128,6 +132,102 @@ TEST(WholeDocuments, ParameterReferenceInADefaultValueIsText) {
     ASSERT_NE(a, nullptr) << doc;
     EXPECT_STREQ(a->DefaultText(), "%e;") << doc;
   }
+}
+
+// Documents in files, with their DTDs and entities beside them.
+class DocumentFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("qs-whole-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_ / "dtd");
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    return (dir_ / name).string();
+  }
+  // Parses the file; its tree and messages, and its text in `text`.
+  std::string Parse(const std::string& path, std::string* text,
+                    EntityResolver* resolver = nullptr) {
+    RecordingParser parser(nullptr, nullptr, resolver);
+    auto* id = new ExternalId(resolver, nullptr, nullptr, path.c_str(), nullptr,
+                              ExternalId::kGeneralEntity);
+    parser.ParseSource(id, false);
+    id->Release();
+    Document& document = *parser.GetDocument();
+    *text = DocumentText(document);
+    if (document.Root()) *text = text->substr(document.Root()->start, document.Root()->end);
+    return Tree(document) + " |" + Describe(parser.messages);
+  }
+  std::filesystem::path dir_;
+};
+
+std::string Utf16Le(const std::string& ascii) {
+  std::string out = "\xFF\xFE";
+  for (char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+TEST_F(DocumentFiles, EveryEntityFindsItsOwnEncoding) {
+  EngineScope scope;
+  // A UTF-16 document whose DTD is ASCII, and an entity in Latin-1 that
+  // says so in its text declaration (which is no part of its text).
+  Write("a.dtd", "<!ELEMENT a (#PCDATA)><!ENTITY e \"text\">"
+                 "<!ENTITY lat SYSTEM \"lat.ent\">");
+  Write("lat.ent", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>caf\xE9");
+  std::string doc = Write("doc.xml", Utf16Le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
+                                             "<!DOCTYPE a SYSTEM \"a.dtd\"><a>&e; &lat;</a>"));
+  std::string text;
+  EXPECT_EQ(Parse(doc, &text), "a[0,10] |");
+  EXPECT_EQ(text, "text caf\xC3\xA9");
+}
+
+TEST_F(DocumentFiles, DoctypeSystemWithoutLiteralReadsTheCatalogsDtd) {
+  EngineScope scope;
+  Write("dtd/manual.dtd", "<!ELEMENT manual - - (title, p+)><!ELEMENT (title|p) - - (#PCDATA)>"
+                          "<!ENTITY product \"Corvina\">");
+  std::string catalogPath = Write("catalog", "DOCTYPE \"MANUAL\" \"dtd/manual.dtd\"\n");
+  std::string doc =
+      Write("m.sgm", "<!doctype manual system>\n<manual><title>&product;</title><p>x</p></manual>");
+  Catalog* catalog = CreateCatalog(catalogPath.c_str());
+  ASSERT_NE(catalog, nullptr);
+  std::string text;
+  // Without the DTD: undeclared elements and an undefined entity.
+  EXPECT_EQ(Parse(doc, &text, catalog), "MANUAL[0,8](TITLE[0,7] P[7,8]) |");
+  EXPECT_EQ(text, "Corvinax");
+}
+
+TEST_F(DocumentFiles, EntityExpansionIsBoundedByTheInput) {
+  EngineScope scope;
+  // Each entity refers to the one before it ten times and the first is a
+  // start tag: followed through, millions of elements from a few hundred
+  // bytes. The parse stops with the out-of-memory report instead.
+  std::string dtd = "<!DOCTYPE d [<!ELEMENT d - - ANY><!ELEMENT e - O EMPTY>"
+                    "<!ENTITY e0 \"<e>\">";
+  for (int i = 1; i <= 7; ++i) {
+    dtd += "<!ENTITY e" + std::to_string(i) + " \"";
+    for (int k = 0; k < 10; ++k) dtd += "&e" + std::to_string(i - 1) + ";";
+    dtd += "\">";
+  }
+  std::string doc = Write("bomb.sgm", dtd + "]><d>&e7;</d>");
+  ASSERT_LT(doc.size(), 1000u);
+  std::string text;
+  std::string result = Parse(doc, &text);
+  EXPECT_EQ(result.substr(result.find('|')), "|E102(e0) ");
+  EXPECT_LT(result.size(), 200000u);
+  // The same entities used a few times stay within the bound.
+  std::string fine = Write("fine.sgm", dtd + "]><d>&e2;&e2;</d>");
+  result = Parse(fine, &text);
+  EXPECT_EQ(result.substr(result.find('|')), "|");
+  EXPECT_EQ(text.size(), 200u);
 }
 
 }  // namespace
