@@ -478,24 +478,28 @@ const char* NodeAttribute(const DocumentNode* node, const char* name) {
 
 // ---- Icons -----------------------------------------------------------------------
 
-StyleIcon::StyleIcon(const EntityDecl& entity, const char* mask)
-    : name_(DuplicateString(entity.GetName())), mask_(mask ? DuplicateString(mask) : nullptr) {
+DeclaredEntity::DeclaredEntity(const EntityDecl& entity)
+    : name(DuplicateString(entity.GetName() ? entity.GetName() : "")) {
   if (ExternalId* id = entity.GetExternalId()) {
-    if (id->PublicId()) publicId_ = DuplicateString(id->PublicId());
-    if (id->SystemId()) systemId_ = DuplicateString(id->SystemId());
+    if (id->PublicId()) publicId = DuplicateString(id->PublicId());
+    if (id->SystemId()) systemId = DuplicateString(id->SystemId());
   }
   if (NotationDecl* n = entity.GetNotation()) {
-    notation_ = DuplicateString(n->Name());
-    if (n->PublicId()) notationPublicId_ = DuplicateString(n->PublicId());
-    if (n->SystemId()) notationSystemId_ = DuplicateString(n->SystemId());
+    notation = DuplicateString(n->Name());
+    if (n->PublicId()) notationPublicId = DuplicateString(n->PublicId());
+    if (n->SystemId()) notationSystemId = DuplicateString(n->SystemId());
   }
 }
 
-StyleIcon::~StyleIcon() {
-  for (char* text : {name_, mask_, publicId_, systemId_, notation_, notationPublicId_,
-                     notationSystemId_})
+DeclaredEntity::~DeclaredEntity() {
+  for (char* text : {name, publicId, systemId, notation, notationPublicId, notationSystemId})
     MemFree(text);
 }
+
+StyleIcon::StyleIcon(const EntityDecl& entity, const EntityDecl* mask)
+    : icon_(entity), mask_(mask ? new DeclaredEntity(*mask) : nullptr) {}
+
+StyleIcon::~StyleIcon() { delete mask_; }
 
 // ---- The sheet ------------------------------------------------------------------
 
@@ -689,11 +693,9 @@ void StyleSheet::Read(Document* document) {
     const AttributeDeclSet* decls = &e->GetNotation()->Attributes();
     const char* type = GetAttributeValue("SSHTYPE", e->GetDataAttributes(), decls);
     if (!type || CompareStringNoCase(type, "ICON") != 0) continue;
-    const char* mask = GetAttributeValue("MASK", e->GetDataAttributes(), decls);
-    if (mask) {
-      EntityDecl* masked = document->FindEntity(mask);
-      if (!masked || !masked->IsExternal()) mask = nullptr;
-    }
+    const char* maskName = GetAttributeValue("MASK", e->GetDataAttributes(), decls);
+    EntityDecl* mask = maskName ? document->FindEntity(maskName) : nullptr;
+    if (mask && !mask->IsExternal()) mask = nullptr;
     if (auto* icon = new StyleIcon(*e, mask)) icons_.Prepend(icon);
   }
 }
@@ -812,25 +814,45 @@ void StyleSheet::WriteInternalSubset(TextBuffer& out) {
     }
     out.Put("\">");
   }
-  // Icons: their notations, then the entities, so that a save keeps them.
-  for (StyleIcon* i = FirstIcon(); i; i = static_cast<StyleIcon*>(i->Next())) {
-    if (!i->Notation()) continue;
-    bool seen = false;
-    for (StyleIcon* j = FirstIcon(); j != i; j = static_cast<StyleIcon*>(j->Next()))
-      seen = seen || (j->Notation() && std::strcmp(j->Notation(), i->Notation()) == 0);
-    if (seen) continue;
-    out.Printf("\n<!NOTATION %s ", i->Notation());
-    WriteExternalId(out, i->NotationPublicId(), i->NotationSystemId());
+  // Icons: their notations, the masks, then the icons, so that a save
+  // keeps them.
+  const DeclaredEntity* written[64];
+  int notations = 0;
+  auto declareNotation = [&](const DeclaredEntity* e) {
+    if (!e || !e->notation) return;
+    for (int k = 0; k < notations; ++k)
+      if (std::strcmp(written[k]->notation, e->notation) == 0) return;
+    if (notations < 64) written[notations++] = e;
+    out.Printf("\n<!NOTATION %s ", e->notation);
+    WriteExternalId(out, e->notationPublicId, e->notationSystemId);
     out.Printf(">\n<!ATTLIST #NOTATION %s SSHTYPE CDATA #IMPLIED MASK CDATA #IMPLIED>",
-               i->Notation());
+               e->notation);
+  };
+  auto declareEntity = [&](const DeclaredEntity& e, const char* data) {
+    out.Printf("\n<!ENTITY %s ", e.name);
+    WriteExternalId(out, e.publicId, e.systemId);
+    if (e.notation) out.Printf(" NDATA %s", e.notation);
+    if (data) out.Printf(" [%s]", data);
+    out.PutChar('>');
+  };
+  for (StyleIcon* i = FirstIcon(); i; i = static_cast<StyleIcon*>(i->Next())) {
+    declareNotation(&i->Icon());
+    declareNotation(i->MaskEntity());
   }
   for (StyleIcon* i = FirstIcon(); i; i = static_cast<StyleIcon*>(i->Next())) {
-    if (!i->Notation()) continue;
-    out.Printf("\n<!ENTITY %s ", i->Name());
-    WriteExternalId(out, i->PublicId(), i->SystemId());
-    out.Printf(" NDATA %s [SSHTYPE=ICON", i->Notation());
-    if (i->Mask()) out.Printf(" MASK=%s", i->Mask());
-    out.Put("]>");
+    const DeclaredEntity* mask = i->MaskEntity();
+    if (!mask || FindIcon(mask->name)) continue;
+    bool seen = false;
+    for (StyleIcon* j = FirstIcon(); j != i; j = static_cast<StyleIcon*>(j->Next()))
+      seen = seen || (j->Mask() && std::strcmp(j->Mask(), mask->name) == 0);
+    if (!seen) declareEntity(*mask, nullptr);
+  }
+  for (StyleIcon* i = FirstIcon(); i; i = static_cast<StyleIcon*>(i->Next())) {
+    if (!i->Icon().notation) continue;
+    TextBuffer data;
+    data.Put("SSHTYPE=ICON");
+    if (i->Mask()) data.Printf(" MASK=%s", i->Mask());
+    declareEntity(i->Icon(), data.Text());
   }
   out.Put("\n]");
 }

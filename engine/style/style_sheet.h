@@ -13,29 +13,35 @@ class Document;
 class DocumentNode;
 class EntityDecl;
 
-// An icon the sheet declares as an external data entity with SSHTYPE
-// "ICON". What the declaration says is kept, so that a save declares it
+// An external data entity as declared: what a save needs to declare it
 // again.
+struct DeclaredEntity {
+  explicit DeclaredEntity(const EntityDecl& entity);
+  ~DeclaredEntity();
+  DeclaredEntity(const DeclaredEntity&) = delete;
+  DeclaredEntity& operator=(const DeclaredEntity&) = delete;
+  char* name;
+  char* publicId = nullptr;
+  char* systemId = nullptr;
+  char* notation = nullptr;
+  char* notationPublicId = nullptr;
+  char* notationSystemId = nullptr;
+};
+
+// An icon the sheet declares as an external data entity with SSHTYPE
+// "ICON", with its mask entity when it names one.
 class StyleIcon : public SListNode {
  public:
-  explicit StyleIcon(const EntityDecl& entity, const char* mask);
+  StyleIcon(const EntityDecl& entity, const EntityDecl* mask);
   ~StyleIcon() override;
-  const char* Name() const { return name_; }
-  const char* Mask() const { return mask_; }
-  const char* PublicId() const { return publicId_; }
-  const char* SystemId() const { return systemId_; }
-  const char* Notation() const { return notation_; }
-  const char* NotationPublicId() const { return notationPublicId_; }
-  const char* NotationSystemId() const { return notationSystemId_; }
+  const char* Name() const { return icon_.name; }
+  const char* Mask() const { return mask_ ? mask_->name : nullptr; }
+  const DeclaredEntity& Icon() const { return icon_; }
+  const DeclaredEntity* MaskEntity() const { return mask_; }
 
  private:
-  char* name_;
-  char* mask_;
-  char* publicId_ = nullptr;
-  char* systemId_ = nullptr;
-  char* notation_ = nullptr;
-  char* notationPublicId_ = nullptr;
-  char* notationSystemId_ = nullptr;
+  DeclaredEntity icon_;
+  DeclaredEntity* mask_;
 };
 
 // A growing text on the engine heap.

@@ -441,3 +441,39 @@ TEST_F(SheetFiles, ResourcesOfADocument) {
 
 }  // namespace
 }  // namespace qs
+
+namespace qs {
+namespace {
+
+// Icons are declared in the internal subset, so a save keeps them.
+TEST_F(SheetFiles, IconsSurviveASave) {
+  StyleSheet* sheet = Open(
+      "<!DOCTYPE STYLESHEET PUBLIC \"-//Quenda//DTD Stylesheet v2.00//EN\" [\n"
+      "<!NOTATION BMP SYSTEM \"bmp\">\n"
+      "<!ATTLIST #NOTATION BMP SSHTYPE CDATA #IMPLIED MASK CDATA #IMPLIED>\n"
+      "<!ENTITY warnMask SYSTEM \"warnmask.bmp\" NDATA BMP>\n"
+      "<!ENTITY warn SYSTEM \"warn.bmp\" NDATA BMP [SSHTYPE=ICON MASK=warnMask]>\n"
+      "<!ENTITY note SYSTEM \"note.bmp\" NDATA BMP [SSHTYPE=icon]>\n"
+      "<!ENTITY other SYSTEM \"other.bmp\" NDATA BMP>\n]>\n"
+      "<STYLESHEET VERSION=\"2.00\"><STYLE TAG=P><ICON V=warn></STYLE></STYLESHEET>",
+      "icons.ssh");
+  ASSERT_NE(sheet, nullptr);
+  ASSERT_NE(sheet->FindIcon("WARN"), nullptr);
+  EXPECT_STREQ(sheet->FindIcon("warn")->Mask(), "warnMask");
+  EXPECT_NE(sheet->FindIcon("note"), nullptr);
+  EXPECT_EQ(sheet->FindIcon("other"), nullptr);
+  std::string text = RoundTrip(sheet, "icons2.ssh");
+  EXPECT_NE(text.find("<!ENTITY warn SYSTEM \"warn.bmp\" NDATA BMP [SSHTYPE=ICON MASK=warnMask]>"),
+            std::string::npos)
+      << text;
+  StyleSheet* back = Open(text, "icons3.ssh");
+  ASSERT_NE(back, nullptr);
+  EXPECT_NE(back->FindIcon("note"), nullptr);
+  ASSERT_NE(back->FindIcon("warn"), nullptr);
+  // The mask is declared again with its icon.
+  EXPECT_STREQ(back->FindIcon("warn")->Mask(), "warnMask");
+  EXPECT_NE(text.find("<!ENTITY warnMask SYSTEM \"warnmask.bmp\" NDATA BMP>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qs

@@ -170,3 +170,45 @@ TEST(StyleRules, GeneratedTextLines) {
 
 }  // namespace
 }  // namespace qs
+
+#include "style/navigator.h"
+
+namespace qs {
+namespace {
+
+TEST(Navigators, EntriesAndTitles) {
+  test::DocBuilder b;
+  b.Declare("SECTION", "TYPE", kDeclaredCdata, kDefaultImplied);
+  b.Build("<DOC><SECTION><TITLE>a</TITLE></SECTION><SECTION><P>x</P></SECTION>"
+          "<CHAP><HEAD><P>y</P></HEAD><HEAD><TITLE>b</TITLE></HEAD></CHAP>"
+          "<SECTION TYPE=skip><TITLE>c</TITLE></SECTION><APP>z</APP></DOC>");
+  DocumentNode* s1 = b.Doc()->Root()->First();
+  DocumentNode* s2 = s1->Next();
+  DocumentNode* chap = s2->Next();
+  DocumentNode* s3 = chap->Next();
+  DocumentNode* app = s3->Next();
+  NavigatorDef nav(static_cast<ExternalId*>(nullptr));
+  EXPECT_EQ(nav.AddEntry("SECTION", "NOT [TYPE] = skip", "TITLE", 0), 1);
+  EXPECT_EQ(nav.AddEntry("SECTION", "NOT [TYPE] = skip", " TITLE ", 1), 0);  // LOCATE replaced
+  EXPECT_EQ(nav.AddEntry("CHAP", nullptr, "HEAD,TITLE", 0), 1);
+  EXPECT_EQ(nav.AddEntry("APP", nullptr, nullptr, 0), 1);
+  EXPECT_EQ(nav.AddEntry("APP", nullptr, "  ", 0), 0);  // blank is no title: the same
+  std::uint8_t flags = 0xFF;
+  Document* d = b.Doc();
+  EXPECT_EQ(nav.MatchEntry(nav.FindEntry(s1), d, s1, &flags, nullptr), s1->First());
+  EXPECT_EQ(flags, 4);
+  EXPECT_EQ(nav.MatchEntry(nav.FindEntry(s2), d, s2, &flags, nullptr), nullptr);  // no TITLE
+  EXPECT_EQ(flags, 0);
+  // The path follows the first HEAD only.
+  EXPECT_EQ(nav.MatchEntry(nav.FindEntry(chap), d, chap, &flags, nullptr), nullptr);
+  EXPECT_EQ(nav.MatchEntry(nav.FindEntry(s3), d, s3, &flags, nullptr), nullptr);  // qualified out
+  EXPECT_EQ(nav.MatchEntry(nav.FindEntry(app), d, app, &flags, nullptr), app);
+  EXPECT_EQ(nav.FindEntry(b.Doc()->Root()), nullptr);
+  nav.SetScale(-1, 40000, 12);
+  EXPECT_EQ(nav.scale, 0);
+  EXPECT_EQ(nav.min, 32767);
+  EXPECT_EQ(nav.max, 12);
+}
+
+}  // namespace
+}  // namespace qs
