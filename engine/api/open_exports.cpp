@@ -138,9 +138,12 @@ class HostSource {
 // The loaded style sheet or navigator of an equal identifier, else one
 // parsed from the identifier's source and appended to the list (which lets
 // the oldest unused ones go when it is over its limit).
+// A found object moves to the end, where the most recently used stand
+// (the list lets unused ones go from its start). `fresh`: the file was
+// just written anew, so a loaded object of it reads it again.
 template <class T, class List>
 QsHandle LoadObject(ExternalId* id, QsMessageProc messages, QsWord data, List* list,
-                    HandleType type) {
+                    HandleType type, bool fresh = false) {
   HandleTable* handles = Handles();
   if (!handles || !id || !list) return 0;
   T* object = nullptr;
@@ -148,7 +151,10 @@ QsHandle LoadObject(ExternalId* id, QsMessageProc messages, QsWord data, List* l
     auto* candidate = static_cast<T*>(n);
     if (ExternalId::Equals(candidate->Id(), id)) object = candidate;
   }
-  if (!object) {
+  if (object) {
+    list->Append(object);
+    if (fresh) object->Load();
+  } else {
     auto* parser = new ReportingParser(messages, data, nullptr, nullptr);
     parser->ParseSource(id, false);
     if (!parser->Stopped() && parser->GetDocument()) {
@@ -178,12 +184,14 @@ NavigatorList* LoadedNavigators() {
   return engine->navigators.get();
 }
 
-QsHandle LoadStyleSheet(ExternalId* id, QsMessageProc messages, QsWord data) {
-  return LoadObject<StyleSheet>(id, messages, data, LoadedSheets(), HandleType::kStyleSheet);
+QsHandle LoadStyleSheet(ExternalId* id, QsMessageProc messages, QsWord data, bool fresh = false) {
+  return LoadObject<StyleSheet>(id, messages, data, LoadedSheets(), HandleType::kStyleSheet,
+                                fresh);
 }
 
-QsHandle LoadNavigator(ExternalId* id, QsMessageProc messages, QsWord data) {
-  return LoadObject<NavigatorDef>(id, messages, data, LoadedNavigators(), HandleType::kNavigator);
+QsHandle LoadNavigator(ExternalId* id, QsMessageProc messages, QsWord data, bool fresh = false) {
+  return LoadObject<NavigatorDef>(id, messages, data, LoadedNavigators(), HandleType::kNavigator,
+                                  fresh);
 }
 
 // The document's n-th resource of a kind (0 style sheets, 1 navigators).
@@ -286,7 +294,7 @@ QsHandle QsOpenDocumentProc(QsTextProc procedure, QsWord procedureData, const ch
 QsHandle QsCreateStyleSheet(const char* path, const char* publicId, const char* name) {
   if (!GetEngine() || !WriteSkeleton(path, "STYLESHEET", kStyleSheetPublicId, name)) return 0;
   ExternalId* id = MakeId(path, publicId);
-  QsHandle handle = LoadStyleSheet(id, nullptr, 0);
+  QsHandle handle = LoadStyleSheet(id, nullptr, 0, true);
   id->Release();
   return handle;
 }
@@ -326,7 +334,7 @@ QsHandle QsLoadStyleSheet(QsHandle document, std::int32_t index, QsMessageProc m
 QsHandle QsCreateNavigator(const char* path, const char* publicId, const char* name) {
   if (!GetEngine() || !WriteSkeleton(path, "TOC-DEF", kNavigatorPublicId, name)) return 0;
   ExternalId* id = MakeId(path, publicId);
-  QsHandle handle = LoadNavigator(id, nullptr, 0);
+  QsHandle handle = LoadNavigator(id, nullptr, 0, true);
   id->Release();
   return handle;
 }

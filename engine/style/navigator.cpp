@@ -157,9 +157,7 @@ void NavigatorDef::SetScale(std::int32_t s, std::int32_t lo, std::int32_t hi) {
 bool NavigatorDef::Load() {
   Clear();
   if (!Id()) return false;
-  EngineBase* engine = GetEngine();
-  DocumentCache* cache = engine ? engine->documentCache.get() : nullptr;
-  Document* document = cache ? cache->ParseDocument(Id()) : nullptr;
+  Document* document = ParseLoadedSource(Id());
   if (!document) return false;
   Read(document);
   document->Release();

@@ -11,6 +11,7 @@
 #include "foundation/strings.h"
 #include "foundation/text_writer.h"
 #include "sgml/attributes.h"
+#include "sgml/catalog.h"
 #include "sgml/document.h"
 #include "sgml/document_cache.h"
 #include "sgml/dtd.h"
@@ -472,6 +473,16 @@ void WriteExternalId(TextBuffer& out, const char* publicId, const char* systemId
 
 void WriteStyleProps(TextBuffer& out, const StyleProps& props) { WriteProps(out, props, true); }
 
+Document* ParseLoadedSource(ExternalId* id) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !id) return nullptr;
+  if (DocumentCache* cache = engine->documentCache.get()) return cache->ParseDocument(id);
+  DocumentCache parser;
+  parser.SetResolvers(engine->GetCatalog(), nullptr);
+  Document* document = parser.ParseDocument(id);
+  return document;
+}
+
 const char* NodeAttribute(const DocumentNode* node, const char* name) {
   return node ? node->GetAttributeValue(name) : nullptr;
 }
@@ -640,9 +651,7 @@ bool StyleSheet::Load() {
   tags_.Clear();
   icons_.DeleteAll();
   if (!Id()) return false;
-  EngineBase* engine = GetEngine();
-  DocumentCache* cache = engine ? engine->documentCache.get() : nullptr;
-  Document* document = cache ? cache->ParseDocument(Id()) : nullptr;
+  Document* document = ParseLoadedSource(Id());
   if (!document) return false;
   if (document->Root()) Read(document);
   document->Release();

@@ -166,6 +166,10 @@ extern const char kNavigatorPublicId[];
 inline constexpr int kErrCantSaveStyleSheet = 17;
 inline constexpr int kErrCantSaveNavigator = 18;
 
+// The document of a loaded object's source, parsed afresh through the
+// engine's catalog (one use for the caller), or null.
+Document* ParseLoadedSource(ExternalId* id);
+
 // The owned text of attribute `name` of a node (specified or default), or
 // null; shared by the sheet and navigator readers.
 const char* NodeAttribute(const DocumentNode* node, const char* name);

@@ -308,6 +308,13 @@ TEST_F(SheetFiles, UnwritablePathKeepsTheTarget) {
     EXPECT_EQ(Read(target), "old text");
     EXPECT_EQ(errors.Count(kErrCantSaveStyleSheet), 2);
   }
+  // A target that cannot be replaced stays as it was.
+  int before = errors.Count(kErrCantSaveStyleSheet);
+  std::filesystem::create_directory(dir_ / "taken");
+  Write("taken/inside", "x");
+  EXPECT_FALSE(sheet->Write(Path("taken").c_str()));
+  EXPECT_EQ(errors.Count(kErrCantSaveStyleSheet), before + 1);
+  EXPECT_EQ(Read(Path("taken/inside")), "x");
   // Written in text mode.
   EXPECT_TRUE(sheet->Write(Path("crlf.ssh").c_str()));
   EXPECT_EQ(Read(Path("crlf.ssh")).substr(0, 70),
@@ -473,6 +480,62 @@ TEST_F(SheetFiles, IconsSurviveASave) {
   // The mask is declared again with its icon.
   EXPECT_STREQ(back->FindIcon("warn")->Mask(), "warnMask");
   EXPECT_NE(text.find("<!ENTITY warnMask SYSTEM \"warnmask.bmp\" NDATA BMP>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+// Unused sheets go from the front of the list; one found again moves to
+// its end.
+TEST_F(SheetFiles, LoadedSheetsKeepTheRecentlyUsed) {
+  StyleSheetList* list = GetEngine()->styleSheets.get();
+  ASSERT_NE(list, nullptr);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 8; ++i) {
+    std::string name = "s" + std::to_string(i) + ".ssh";
+    paths.push_back(Write(name.c_str(), std::string(kHead) + "<STYLESHEET NAME=S" +
+                                            std::to_string(i) + "></STYLESHEET>"));
+  }
+  auto names = [&] {
+    std::string all;
+    for (OwnedNode* n = list->First(); n; n = n->Next())
+      all += std::string(static_cast<StyleSheet*>(n)->Name()) + " ";
+    return all;
+  };
+  QsHandle kept = QsOpenStyleSheet(paths[0].c_str(), nullptr, nullptr, 0);  // stays in use
+  for (int i = 1; i < 5; ++i) QsReleaseHandle(QsOpenStyleSheet(paths[i].c_str(), nullptr, nullptr, 0));
+  EXPECT_EQ(names(), "S0 S1 S2 S3 S4 ");
+  QsReleaseHandle(QsOpenStyleSheet(paths[1].c_str(), nullptr, nullptr, 0));  // used again
+  EXPECT_EQ(names(), "S0 S2 S3 S4 S1 ");
+  QsReleaseHandle(QsOpenStyleSheet(paths[5].c_str(), nullptr, nullptr, 0));
+  EXPECT_EQ(names(), "S0 S3 S4 S1 S5 ");  // S0 is in use: S2 went
+  QsReleaseHandle(kept);
+  QsReleaseHandle(QsOpenStyleSheet(paths[6].c_str(), nullptr, nullptr, 0));
+  EXPECT_EQ(names(), "S3 S4 S1 S5 S6 ");
+}
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+// Creating a sheet where a loaded one was read gives the new, empty one.
+TEST_F(SheetFiles, CreatingOverALoadedSheetReadsItAgain) {
+  std::string path = Write("c.ssh", std::string(kHead) +
+                                        "<STYLESHEET NAME=Old><STYLE TAG=P><FONT-SIZE V=9>"
+                                        "</STYLE></STYLESHEET>");
+  QsHandle old = QsOpenStyleSheet(path.c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(old, 0u);
+  auto* sheet = static_cast<StyleSheet*>(Handles()->LookupStyleSheet(old));
+  ASSERT_NE(sheet->FindTag("P"), nullptr);
+  QsHandle fresh = QsCreateStyleSheet(path.c_str(), nullptr, "New");
+  EXPECT_EQ(fresh, old);
+  EXPECT_STREQ(sheet->Name(), "New");
+  EXPECT_EQ(sheet->FindTag("P"), nullptr);
 }
 
 }  // namespace
