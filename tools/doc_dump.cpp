@@ -9,6 +9,11 @@
 // parse's milliseconds, then for each query every hit as "HIT start end"
 // (and the element's name for an element hit), "COUNT n" and "QUERY" with
 // its milliseconds; -n leaves the hits out.
+//   doc_dump -w OUT.qsb [options] FILE   also writes the parsed document as a
+//                                        compiled file (with -q: its size and
+//                                        the time the write took)
+//   doc_dump -b [options] FILE.qsb       loads a compiled file instead of
+//                                        parsing, and prints it the same way
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +31,8 @@
 #include "sgml/external_id.h"
 #include "sgml/parser.h"
 #include "sgml/parser_report.h"
+#include "sgml/qsb.h"
+#include "foundation/text_writer.h"
 #include "sgml/text_store.h"
 #include "view/ranges.h"
 
@@ -72,7 +79,9 @@ int main(int argc, char** argv) {
   bool namesOnly = false;
   bool textOnly = false;
   bool quiet = false;
+  bool compiled = false;
   const char* catalogPath = nullptr;
+  const char* output = nullptr;
   const char* file = nullptr;
   const char* queries[16];
   int queryCount = 0;
@@ -92,6 +101,10 @@ int main(int argc, char** argv) {
       queryFlags = static_cast<int>(std::strtol(argv[++i], nullptr, 0));
     } else if (std::strcmp(argv[i], "-n") == 0) {
       countOnly = true;
+    } else if (std::strcmp(argv[i], "-b") == 0) {
+      compiled = true;
+    } else if (std::strcmp(argv[i], "-w") == 0 && i + 1 < argc) {
+      output = argv[++i];
     } else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       catalogPath = argv[++i];
     } else {
@@ -99,7 +112,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!file) {
-    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-c CATALOG] FILE\n");
+    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-w OUT.qsb] [-b] [-c CATALOG] FILE\n");
     return 2;
   }
   if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
@@ -120,12 +133,47 @@ int main(int argc, char** argv) {
     auto parseStart = Clock::now();
     qs::ReportingParser parser(namesOnly || textOnly || quiet || queryCount ? nullptr : &PrintReport, 0,
                                catalog, nullptr, nullptr, nullptr);
-    auto* id = new qs::ExternalId(catalog, nullptr, nullptr, file, nullptr,
-                                  qs::ExternalId::kGeneralEntity);
-    parser.ParseSource(id, false);
-    id->Release();
-    qs::Document& doc = *parser.GetDocument();
+    qs::Document* loaded = nullptr;
+    bool stopped = false;
+    if (compiled) {
+      auto* in = new qs::FileInStream(file, file);
+      loaded = qs::ReadQsb(*in, file, nullptr);
+      in->Release();
+      if (!loaded) {
+        std::fprintf(stderr, "doc_dump: %s is not a compiled document\n", file);
+        delete catalog;
+        qs::SetEngine(nullptr);
+        return 1;
+      }
+    } else {
+      auto* id = new qs::ExternalId(catalog, nullptr, nullptr, file, nullptr,
+                                    qs::ExternalId::kGeneralEntity);
+      parser.ParseSource(id, false);
+      id->Release();
+      stopped = parser.Stopped();
+    }
+    qs::Document& doc = loaded ? *loaded : *parser.GetDocument();
     auto parseEnd = Clock::now();
+    if (output) {
+      auto began = Clock::now();
+      qs::TextWriter writer(output, false);
+      struct Out : qs::Stream {
+        explicit Out(qs::TextWriter& w) : w(w) {}
+        void PutChar(std::uint8_t c) override { w.PutChar(c); }
+        qs::TextWriter& w;
+      } out(writer);
+      bool written = !stopped && writer.ok() && qs::WriteQsb(doc, out, nullptr);
+      if (!written) writer.Discard();
+      written = writer.Close() && written;
+      double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+      if (!written) {
+        std::fprintf(stderr, "doc_dump: cannot write %s\n", output);
+        result = 1;
+      } else if (quiet) {
+        std::printf("compiled=%u bytes in %.3f s\n", static_cast<unsigned>(writer.BytesWritten()),
+                    seconds);
+      }
+    }
     if (queryCount) {
       auto ms = [](Clock::duration d) {
         return std::chrono::duration<double, std::milli>(d).count();
@@ -159,7 +207,7 @@ int main(int argc, char** argv) {
       };
       Counter::Count(doc.Root(), elements);
       std::printf("elements=%zu text=%u stopped=%d\n", elements,
-                  static_cast<unsigned>(doc.TextLength()), parser.Stopped() ? 1 : 0);
+                  static_cast<unsigned>(doc.TextLength()), stopped ? 1 : 0);
     } else if (doc.Root() && textOnly) {
       std::string text(doc.Root()->end - doc.Root()->start + 1, '\0');
       text.resize(doc.ExtractText(text.data(), doc.Root()->start, doc.Root()->end));
@@ -188,7 +236,8 @@ int main(int argc, char** argv) {
     } else if (doc.Root()) {
       DumpNames(doc.Root());
     }
-    result = parser.Stopped() ? 1 : 0;
+    if (stopped) result = 1;
+    if (loaded) loaded->Release();
   }
   delete catalog;
   qs::SetEngine(nullptr);

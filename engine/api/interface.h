@@ -7,6 +7,10 @@
 
 namespace qs {
 
+class DocumentCache;
+// The engine's list of open documents, made on first use.
+DocumentCache* OpenDocuments();
+
 inline Engine* CurrentEngine() {
   EngineBase* engine = GetEngine();
   return engine ? engine->AsHosted() : nullptr;

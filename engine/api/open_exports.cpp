@@ -38,17 +38,6 @@ ExternalId* MakeId(const char* systemId, const char* publicId) {
                         ExternalId::kGeneralEntity);
 }
 
-DocumentCache* OpenDocuments() {
-  EngineBase* engine = GetEngine();
-  if (!engine) return nullptr;
-  if (!engine->documentCache) {
-    auto* cache = new HostedDocumentCache;
-    cache->SetResolvers(engine->GetCatalog(), nullptr);
-    engine->documentCache.Set(cache);
-  }
-  return engine->documentCache.get();
-}
-
 QsHandle LoadDtd(ExternalId* id, std::int32_t documentFlag, QsMessageProc messages,
                  QsWord data) {
   HandleTable* handles = Handles();
@@ -234,6 +223,17 @@ bool WriteSkeleton(const char* path, const char* type, const char* publicId, con
 }
 
 }  // namespace
+
+DocumentCache* qs::OpenDocuments() {
+  EngineBase* engine = GetEngine();
+  if (!engine) return nullptr;
+  if (!engine->documentCache) {
+    auto* cache = new HostedDocumentCache;
+    cache->SetResolvers(engine->GetCatalog(), nullptr);
+    engine->documentCache.Set(cache);
+  }
+  return engine->documentCache.get();
+}
 
 extern "C" {
 

@@ -26,10 +26,6 @@ std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
 // ---- Compiled documents and plain-text export
-std::int32_t QsSaveDocumentBinary(QsHandle, const char*) { return 0; }
-std::int32_t QsSaveDocumentBinaryMem(QsHandle, QsWord, std::int32_t*, void*, void*) { return 0; }
-QsHandle QsOpenBinaryDocument(const char*, std::int32_t, const char*, const char*) { return 0; }
-QsHandle QsOpenBinaryDocumentMem(void*, QsWord, std::int32_t, const char*, const char*) { return 0; }
 std::int32_t QsExportText(QsHandle, QsHandle, QsHandle, const char*) { return 0; }
 
 // ---- Documents, style sheets and navigators

@@ -664,6 +664,11 @@ void Document::SetTitleExcerpt(const char* path) {
   title_ = text_->CopyRangeAlloc(found->start, end, true);
 }
 
+void Document::SetTitleText(const char* text) {
+  MemFree(title_);
+  title_ = text && *text ? DuplicateString(text) : nullptr;
+}
+
 void Document::AddGraphicReference(GraphicElementNode* element, EntityDecl* entity) {
   if (!element || !entity) return;
   const ExternalId* id = entity->GetExternalId();

@@ -411,6 +411,8 @@ class Document : public EngineObject {
   // cutting a character) become the excerpt. Null clears it.
   void SetTitleExcerpt(const char* path);
   const char* TitleExcerpt() const { return title_; }
+  // The excerpt as stored elsewhere (a compiled document); null clears it.
+  void SetTitleText(const char* text);
   // Whether element and attribute names are folded to upper case (SGML).
   bool foldsNames = true;
 

@@ -13,63 +13,14 @@
 #include "sgml/model_names.h"
 #include "sgml/parser.h"
 #include "sgml/parser_instance.h"
+#include "sgml/pi_tokens.h"
 
 namespace qs {
 
 namespace {
 
-bool IsBlank(char c) { return GetParserTables().separators[static_cast<std::uint8_t>(c)] != 0; }
-bool IsNameByte(char c) { return GetParserTables().names[static_cast<std::uint8_t>(c)] != 0; }
-
-// The items of an instruction's arguments: quoted texts, names (also after
-// '#') and a lone '*'.
-class PiTokens {
- public:
-  explicit PiTokens(const char* text) : p_(text) {}
-  // The next item into `out` (cut to its capacity); false when none is
-  // well formed.
-  bool Next(char* out, std::size_t capacity) {
-    while (*p_ && IsBlank(*p_)) ++p_;
-    const char* start = p_;
-    std::size_t n = 0;
-    if (*p_ == '"' || *p_ == '\'') {
-      char quote = *p_++;
-      start = p_;
-      while (*p_ && *p_ != quote) ++p_;
-      if (!*p_) return false;
-      n = static_cast<std::size_t>(p_ - start);
-      ++p_;
-    } else if (*p_ == '*' && (p_[1] == 0 || IsBlank(p_[1]))) {
-      n = 1;
-      ++p_;
-    } else if (IsNameByte(*p_) || (*p_ == '#' && IsNameByte(p_[1]))) {
-      ++p_;
-      while (*p_ && IsNameByte(*p_)) ++p_;
-      n = static_cast<std::size_t>(p_ - start);
-    } else {
-      return false;
-    }
-    if (n >= capacity) n = capacity - 1;
-    std::memcpy(out, start, n);
-    out[n] = 0;
-    return true;
-  }
-  bool AtEnd() {
-    while (*p_ && IsBlank(*p_)) ++p_;
-    return *p_ == 0;
-  }
-
- private:
-  const char* p_;
-};
-
-// Whether the instruction starts with the keyword (any case) followed by a
-// separator; the arguments then follow.
 const char* MatchKeyword(const char* text, const char* keyword) {
-  std::size_t n = std::strlen(keyword);
-  if (CompareStringNoCaseMax(text, keyword, n) != 0) return nullptr;
-  if (!text[n] || !IsBlank(text[n])) return nullptr;
-  return text + n;
+  return MatchPiKeyword(text, keyword);
 }
 
 constexpr std::size_t kItem = 1024;

@@ -1,0 +1,538 @@
+// Compiled documents: the bytes the writer lays down, documents that come
+// back from a compiled file exactly as they were parsed, and files that are
+// not what they claim to be.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/stream.h"
+#include "instance_support.h"
+#include "recording_sink.h"
+#include "sgml/catalog.h"
+#include "sgml/entityrc.h"
+#include "sgml/external_id.h"
+#include "sgml/qsb.h"
+
+namespace qs::test {
+namespace {
+
+using namespace std::string_literals;
+
+// The writer's output into a string.
+class StringOut : public Stream {
+ public:
+  void PutChar(std::uint8_t c) override { bytes.push_back(char(c)); }
+  std::int32_t Tell() override { return std::int32_t(bytes.size()); }
+  std::string bytes;
+};
+
+struct Compiled {
+  bool ok = false;
+  std::string bytes;
+  QsbIndexRecord index;
+  // Section i as bytes (9 is the text).
+  std::string Section(int i) const {
+    std::size_t from = std::size_t(index.positions[i - 1]);
+    std::size_t to = i < 9 ? std::size_t(index.positions[i]) : bytes.size();
+    return bytes.substr(from, to - from);
+  }
+};
+
+Compiled Compile(Document& document) {
+  Compiled out;
+  StringOut stream;
+  out.ok = WriteQsb(document, stream, &out.index);
+  out.bytes = stream.bytes;
+  return out;
+}
+
+// A loaded document (null when refused); the bytes stay alive meanwhile.
+Document* Load(const std::string& bytes, const char* name = "C:\\docs\\loaded.sgm") {
+  auto* in = new MemoryInStream(bytes.data(), bytes.size(), "qsb");
+  Document* document = ReadQsb(*in, name, nullptr);
+  in->Release();
+  return document;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (!out.empty()) out += ' ';
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
+// Everything a reader of the document can see, one line per item.
+std::string Dump(Document& d) {
+  std::string out;
+  auto line = [&](const std::string& s) { out += s + "\n"; };
+  line(std::string("fold ") + (d.foldsNames ? "1" : "0"));
+  line(std::string("title ") + (d.TitleExcerpt() ? d.TitleExcerpt() : "-"));
+  line(std::string("doctype ") +
+       (d.DoctypeId() && d.DoctypeId()->PublicId() ? d.DoctypeId()->PublicId() : "-"));
+  line(std::string("text ") + DocumentText(d));
+  if (d.Root()) {
+    std::string all(d.Root()->end - d.Root()->start + 1, '\0');
+    all.resize(d.ExtractText(all.data(), d.Root()->start, d.Root()->end));
+    line("extract " + all);
+  }
+  // The tree, with each node's class, flags and ID.
+  struct Walk {
+    static void Node(DocumentNode* n, int depth, std::string& out) {
+      for (; n; n = n->Next()) {
+        out += std::string(std::size_t(depth), ' ') + n->GetNameText() + " [" +
+               std::to_string(n->start) + "," + std::to_string(n->end) + ") f" +
+               std::to_string(n->flags) + " t" + std::to_string(n->Decl()->flags);
+        if (n->GetId()) out += std::string(" id=") + n->GetId();
+        if (n->IsGraphic()) out += " graphic";
+        if (n->GetEntity()) out += std::string(" entity=") + n->GetEntity()->GetName();
+        if (Attribute* const* v = n->GetAttributeValues()) {
+          for (; *v; ++v) out += std::string(" ") + (*v)->GetName() + "=" + (*v)->Value();
+        }
+        out += "\n";
+        Node(n->First(), depth + 1, out);
+      }
+    }
+  };
+  Walk::Node(d.Root(), 0, out);
+  for (Mark* m = d.FirstMark(); m; m = m->next) {
+    line("mark " + std::to_string(m->Kind()) + " " + std::to_string(m->Start()) + " " +
+         std::to_string(m->GetEnd()) + (m->GetEntity() ? m->GetEntity()->GetName() : "") +
+         (m == d.firstKeptMarkup ? " first-kept" : ""));
+  }
+  // Entities in name order: a table's order is its hashing's business.
+  std::vector<std::string> entities;
+  for (EntityDecl* e = d.FirstEntity(); e; e = d.NextEntity()) {
+    std::string s = std::string("entity ") + e->GetName() + " " + std::to_string(e->GetType());
+    if (e->GetText()) s += std::string(" text=") + e->GetText();
+    if (ExternalId* id = e->GetExternalId()) {
+      s += std::string(" sys=") + (id->SystemId() ? id->SystemId() : "-") +
+           " pub=" + (id->PublicId() ? id->PublicId() : "-");
+    }
+    if (e->GetNotation()) s += std::string(" ndata=") + e->GetNotation()->Name();
+    if (Attribute* const* v = e->GetDataAttributes()) {
+      for (; *v; ++v) s += std::string(" ") + (*v)->GetName() + "=" + (*v)->Value();
+    }
+    entities.push_back(s);
+  }
+  std::sort(entities.begin(), entities.end());
+  for (const std::string& s : entities) line(s);
+  for (ListNode* r = d.Resources().First(); r; r = r->Next()) {
+    auto* ref = static_cast<ResourceRef*>(r);
+    line("resource " + std::to_string(ref->Kind()) + " " + (ref->Title() ? ref->Title() : "") +
+         " " + (ref->Id()->SystemId() ? ref->Id()->SystemId() : ""));
+  }
+  for (LinkRuleRecord* r = d.Links().FirstElement(); r; r = d.Links().NextElement()) {
+    for (LinkRule* rule = r->FirstRule(); rule; rule = rule->Next()) {
+      line(std::string("taglink ") + NameText(r->Name()) + " " +
+           (rule->ConditionText() ? rule->ConditionText() : "-") + " " + rule->Text1() + " " +
+           (rule->Text2() ? rule->Text2() : "-"));
+    }
+  }
+  for (LinkRuleRecord* r = d.Links().FirstAttribute(); r; r = d.Links().NextAttribute()) {
+    for (LinkValueRules* v = r->FirstValue(); v; v = v->Next()) {
+      for (LinkRule* rule = v->FirstRule(); rule; rule = rule->Next()) {
+        line(std::string("attlink ") + NameText(r->Name()) + " " + v->ValueText() + " " +
+             (rule->ConditionText() ? rule->ConditionText() : "-") + " " + rule->Text1() + " " +
+             (rule->Text2() ? rule->Text2() : "-"));
+      }
+    }
+  }
+  for (ListNode* w = d.WebReferences().First(); w; w = w->Next()) {
+    line(std::string("web ") + static_cast<WebReference*>(w)->Id()->SystemId());
+  }
+  return out;
+}
+
+// ---- The bytes -------------------------------------------------------------------
+
+// A document made by hand: one element, no attributes, no text.
+TEST(QsbFormat, EmptySectionsBareNodesAndNoMarks) {
+  EngineScope scope;
+  auto* id = new ExternalId(nullptr, nullptr, nullptr, "C:\\docs\\bare.sgm", nullptr,
+                            ExternalId::kGeneralEntity);
+  auto* document = new Document(id);
+  id->Release();
+  auto* dtd = new Dtd();
+  document->SetDtd(dtd);
+  ElementTypeDecl* type = dtd->FindOrDeclareElementType("D");
+  dtd->Release();
+  document->SetRoot(new (document->Pool()) DocumentNode(type, 0, 0));
+  auto* text = new TextStore;
+  document->SetText(text);
+  text->Release();
+  text->Close();
+
+  Compiled c = Compile(*document);
+  ASSERT_TRUE(c.ok);
+  EXPECT_EQ(c.bytes.substr(0, std::size_t(c.index.positions[0])),
+            std::string("QSB01\0bare.sgm\0\0\0", 17));
+  EXPECT_EQ(Hex(c.Section(1)), "00 00");
+  EXPECT_EQ(Hex(c.Section(2)), "00 00");
+  EXPECT_EQ(Hex(c.Section(3)), "00 01 44 00 00 00 00");  // "D", flags, no attributes
+  EXPECT_EQ(Hex(c.Section(4)), "00");
+  // A bare node: flags, type index, start, end, node byte.
+  EXPECT_EQ(Hex(c.Section(5)), "00 00 00 00 00 00 00 00 00 08");
+  EXPECT_EQ(Hex(c.Section(6)), "00 00");
+  EXPECT_EQ(Hex(c.Section(7)), "FF FF FF");
+  EXPECT_EQ(Hex(c.Section(8)), "00");
+  // No text: the file ends after section 8.
+  EXPECT_EQ(std::size_t(c.index.positions[8]), c.bytes.size());
+
+  Document* loaded = Load(c.bytes);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(Dump(*loaded), Dump(*document));
+  EXPECT_EQ(loaded->TextLength(), 0u);
+  loaded->Release();
+  document->Release();
+}
+
+TEST(QsbFormat, HeaderAttributesEntitiesAndMarks) {
+  EngineScope scope;
+  ParsedText p(
+      "<!DOCTYPE d PUBLIC \"-//X//DTD D//EN\" [<!ELEMENT d - - (#PCDATA|e)*>"
+      "<!ELEMENT e - O EMPTY><!ATTLIST e k (a|b) a>"
+      "<!ENTITY ext SYSTEM \"ext.txt\"><!ENTITY int \"ab\">]>"
+      "<d>x<e k=b>y\ny</d>");
+  ASSERT_FALSE(p.parser->Stopped());
+  Compiled c = Compile(*p.document);
+  ASSERT_TRUE(c.ok);
+  // Header: no file, the type's public identifier, no title.
+  std::string header = c.bytes.substr(6, std::size_t(c.index.positions[0]) - 6);
+  EXPECT_EQ(header.substr(header.find('\0')), std::string("\0-//X//DTD D//EN\0\0", 18));
+  // K: flags, declared value 0 with its token group, default kind 0 with
+  // its default value.
+  EXPECT_EQ(c.Section(1), std::string("\0\1K\0\0\0\0A\0B\0\0A\0", 14));
+  // An external entity without a notation: 0xFFFF and no attribute list.
+  std::string entities = c.Section(4);
+  EXPECT_NE(entities.find(std::string("ext\0\x80\0ext.txt\0\xFF\xFF", 16)), std::string::npos)
+      << Hex(entities);
+  EXPECT_NE(entities.find(std::string("int\0\0ab\0", 8)), std::string::npos) << Hex(entities);
+  EXPECT_EQ(Hex(c.Section(7)), "FF FF FF");
+  EXPECT_EQ(c.Section(9), DocumentText(*p.document));
+}
+
+// An instruction's span under 2,040 bytes gives a record; one of 2,040 stays
+// only a mark.
+TEST(QsbFormat, LongInstructionsStayMarksWithoutRecords) {
+  EngineScope scope;
+  for (std::size_t span : {2039u, 2040u}) {
+    std::string pi = "STYLESPEC \"T\" \"";
+    pi += std::string(span - pi.size() - 1, 's') + "\"";
+    ASSERT_EQ(pi.size(), span);
+    ParsedText p("<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)>]><d>a<?" + pi + ">b</d>");
+    ASSERT_EQ(p.Messages(), "");
+    Compiled c = Compile(*p.document);
+    ASSERT_TRUE(c.ok);
+    std::string marks = c.Section(7);
+    ASSERT_EQ(marks.size(), 3u + 1 + 3 + 3) << Hex(marks);
+    EXPECT_EQ(marks[3], 6);
+    if (span < 2040) {
+      // Type, "T", the file name as the parser cuts arguments (1,023
+      // bytes), the end byte.
+      EXPECT_EQ(c.Section(8).size(), 1u + 2 + 1023 + 1 + 1) << span;
+      EXPECT_EQ(c.Section(8)[0], 1);
+    } else {
+      EXPECT_EQ(Hex(c.Section(8)), "00");
+    }
+  }
+}
+
+// The writer takes strings as long as the parser's longest literal and
+// refuses longer ones; whatever it writes reads back whole.
+TEST(QsbFormat, LongStringsReadBackWhole) {
+  EngineScope scope;
+  RecordingSink sink;
+  std::string value(4000, 'v');
+  ParsedText p("<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)><!ATTLIST d a CDATA #IMPLIED>]><d a=\"" +
+               value + "\">x</d>");
+  ASSERT_EQ(p.Messages(), "");
+  Compiled c = Compile(*p.document);
+  ASSERT_TRUE(c.ok);
+  Document* loaded = Load(c.bytes);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(std::string(loaded->Root()->GetAttributeValue("A")), value);
+  EXPECT_EQ(Dump(*loaded), Dump(*p.document));
+  loaded->Release();
+  EXPECT_TRUE(sink.messages().empty());
+}
+
+TEST(QsbFormat, AStringOverTheLimitFailsTheWrite) {
+  EngineScope scope;
+  RecordingSink sink;
+  ParsedText p("<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)>]><d>x</d>");
+  // A title longer than any string the reader takes: made by hand.
+  p.document->SetTitleText(std::string(kQsbStringMax + 1, 't').c_str());
+  Compiled c = Compile(*p.document);
+  EXPECT_FALSE(c.ok);
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Internal Error 9");
+}
+
+// ---- Round trips -------------------------------------------------------------------
+
+// Parses, compiles, loads: the loaded document is the parsed one.
+void ExpectRoundTrip(Document& parsed, const char* name = "C:\\docs\\loaded.sgm") {
+  Compiled c = Compile(parsed);
+  ASSERT_TRUE(c.ok);
+  Document* loaded = Load(c.bytes, name);
+  ASSERT_NE(loaded, nullptr);
+  std::string got = Dump(*loaded), want = Dump(parsed);
+  EXPECT_EQ(got, want);
+  if (got != want) {
+    FILE* f = std::fopen((testing::TempDir() + "qsb-got.txt").c_str(), "w");
+    std::fputs(got.c_str(), f);
+    std::fclose(f);
+    f = std::fopen((testing::TempDir() + "qsb-want.txt").c_str(), "w");
+    std::fputs(want.c_str(), f);
+    std::fclose(f);
+  }
+  // And again from the loaded document (its tables may come in another
+  // order, as hash tables go): the same document.
+  Compiled again = Compile(*loaded);
+  EXPECT_TRUE(again.ok);
+  Document* reloaded = Load(again.bytes, name);
+  ASSERT_NE(reloaded, nullptr);
+  EXPECT_EQ(Dump(*reloaded), want);
+  reloaded->Release();
+  loaded->Release();
+}
+
+TEST(QsbRoundTrip, InstructionsIdsEntitiesAndGraphics) {
+  EngineScope scope;
+  RecordingSink sink;
+  ParsedText p(
+      "<?DOCWEB \"notes.web\"><!DOCTYPE d [<!ELEMENT d - - (t,(p|g)*)>"
+      "<!ELEMENT t - - (#PCDATA)><!ELEMENT p - - (#PCDATA)><!ELEMENT g - O EMPTY>"
+      "<!ATTLIST p id ID #IMPLIED ref IDREF #IMPLIED>"
+      "<!ATTLIST g graphic ENTITY #REQUIRED id ID #IMPLIED quenda-af CDATA #IMPLIED "
+      "ref IDREF #IMPLIED>"
+      "<!NOTATION gif SYSTEM \"viewer.exe\"><!ATTLIST #NOTATION gif w CDATA \"1\">"
+      "<!ENTITY pic SYSTEM \"pic.gif\" NDATA gif [w=\"7\"]>"
+      "<!ENTITY txt \"text\">]>"
+      "<?STYLESPEC \"Screen\" \"screen.ss\"><?NAVIGATOR \"Contents\" \"toc.nav\">"
+      "<?TAGLINK p HREF><?ATTLINK p ref IDREF TARGET>"
+      "<?TAGLINK #ARCHFORM arch p LINK extra>"
+      "<d><t>Title &txt;</t><p id=one>a\tb\nc</p><g graphic=pic id=two quenda-af=hotspot ref=one>"
+      "<p ref=one>see</p><?STYLESPEC \"Print\" \"print.ss\"></d>");
+  ASSERT_EQ(p.Messages(), "");
+  p.document->SetTitleExcerpt("D,T");
+  ASSERT_NE(p.document->TitleExcerpt(), nullptr);
+  std::string dump = Dump(*p.document);
+  // What the fixture is there to carry.
+  EXPECT_NE(dump.find("resource 0 Screen screen.ss"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("resource 0 Print print.ss"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("resource 1 Contents toc.nav"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("taglink P - HREF -"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("taglink P ARCH LINK extra"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("attlink REF P - IDREF TARGET"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("web notes.web"), std::string::npos) << dump;
+  EXPECT_NE(dump.find(" graphic"), std::string::npos) << dump;
+  ExpectRoundTrip(*p.document);
+
+  Compiled c = Compile(*p.document);
+  Document* loaded = Load(c.bytes);
+  ASSERT_NE(loaded, nullptr);
+  ElementNode* one = loaded->FindElementById("ONE");
+  ASSERT_NE(one, nullptr);
+  EXPECT_STREQ(one->GetNameText(), "P");
+  EXPECT_EQ(loaded->FindElementById("TWO"), loaded->Root()->First()->Next()->Next());
+  ASSERT_NE(loaded->FirstGraphic(), nullptr);
+  EXPECT_STREQ(loaded->FirstGraphic()->entity->GetName(), "pic");
+  loaded->Release();
+  EXPECT_TRUE(sink.messages().empty());
+}
+
+TEST(QsbRoundTrip, XmlInstructionSwitchesNames) {
+  EngineScope scope;
+  ParsedText p("<?xml version=\"1.0\"?><!DOCTYPE doc [<!ELEMENT doc (#PCDATA|Item)*>"
+               "<!ELEMENT Item EMPTY><!ATTLIST Item Kind CDATA #IMPLIED>]>"
+               "<doc>a &lt; b<Item Kind=\"x\"/></doc>");
+  ASSERT_EQ(p.Messages(), "");
+  ASSERT_FALSE(p.document->foldsNames);
+  Compiled c = Compile(*p.document);
+  Document* loaded = Load(c.bytes);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_FALSE(loaded->foldsNames);
+  EXPECT_STREQ(loaded->Root()->First()->GetAttributeValue("Kind"), "x");
+  loaded->Release();
+  ExpectRoundTrip(*p.document);
+}
+
+// Documents of the system's packages (each skipped when missing).
+TEST(QsbRoundTrip, RealDocuments) {
+  struct Case {
+    const char* path;
+    bool html;
+  };
+  std::vector<Case> cases = {
+      {"/usr/share/help/C/gtk-doc-manual/index.docbook", false},
+      {"/usr/share/doc/docbook-xml/examples/test-4.5.xml", false},
+      {"/usr/share/doc/docbook-xml/examples/test-si-4.4.xml", false},
+      {"/usr/share/doc/docbook-xml/examples/test-legacy-si-4.2.xml", false},
+      {"/usr/share/doc/man-db/examples/manpage.example.sgml", false},
+      {"/usr/share/doc/base-passwd/users-and-groups.html", true},
+  };
+  std::string folder = testing::TempDir() + "qsb-catalog";
+  std::string catalogPath = folder + ".cat";
+  {
+    FILE* f = std::fopen(catalogPath.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    const char* html = "/usr/share/sgml/html/dtd/4.01";
+    std::fprintf(f,
+                 "PUBLIC \"-//W3C//DTD HTML 4.01//EN\" \"%s/strict.dtd\"\n"
+                 "PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"%s/loose.dtd\"\n"
+                 "PUBLIC \"-//W3C//ENTITIES Latin1//EN//HTML\" "
+                 "\"/usr/share/sgml/html/entities/HTMLlat1.ent\"\n"
+                 "PUBLIC \"-//W3C//ENTITIES Symbols//EN//HTML\" "
+                 "\"/usr/share/sgml/html/entities/HTMLsymbol.ent\"\n"
+                 "PUBLIC \"-//W3C//ENTITIES Special//EN//HTML\" "
+                 "\"/usr/share/sgml/html/entities/HTMLspecial.ent\"\n"
+                 "CATALOG \"/etc/sgml/catalog\"\n",
+                 html, html);
+    std::fclose(f);
+  }
+  int compared = 0;
+  for (const Case& c : cases) {
+    if (!std::fopen(c.path, "r")) continue;
+    if (c.html && !std::fopen("/usr/share/sgml/html/dtd/4.01/strict.dtd", "r")) continue;
+    SCOPED_TRACE(c.path);
+    EngineScope scope;
+    // Text beyond the block cache's memory goes to files there.
+    std::string temp = testing::TempDir();
+    scope.engine().Initialize(nullptr, nullptr, nullptr, temp.c_str(), nullptr);
+    RecordingSink sink;
+    auto* catalog = new Catalog(catalogPath.c_str());
+    catalog->Reload();
+    {
+      ReportingParser parser(nullptr, 0, catalog, nullptr, nullptr, nullptr);
+      auto* id = new ExternalId(catalog, nullptr, nullptr, c.path, nullptr,
+                                ExternalId::kGeneralEntity);
+      parser.ParseSource(id, false);
+      id->Release();
+      ASSERT_FALSE(parser.Stopped());
+      ExpectRoundTrip(*parser.GetDocument(), c.path);
+    }
+    delete catalog;
+    ++compared;
+  }
+  if (compared == 0) GTEST_SKIP() << "no documents installed";
+}
+
+// ---- Bad files -----------------------------------------------------------------------
+
+class QsbBadFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    parsed_ = new ParsedText(
+        "<!DOCTYPE d [<!ELEMENT d - - (#PCDATA|e)*><!ELEMENT e - - (#PCDATA|e)*>"
+        "<!ATTLIST e id ID #IMPLIED k (a|b) a>"
+        "<!NOTATION n SYSTEM><!ENTITY x SYSTEM \"x.bin\" NDATA n>]>"
+        "<?STYLESPEC \"S\" \"s.ss\"><d>a<e id=i1>b<e k=b>c\n</e></e>&x;<?pi>z</d>");
+    ASSERT_EQ(parsed_->Messages(), "");
+    good_ = Compile(*parsed_->document);
+    ASSERT_TRUE(good_.ok);
+  }
+  void TearDown() override { delete parsed_; }
+
+  // Refused with error 24 and nothing else.
+  void ExpectRefused(const std::string& bytes, const std::string& what) {
+    RecordingSink sink;
+    Document* d = Load(bytes);
+    EXPECT_EQ(d, nullptr) << what;
+    if (d) d->Release();
+    ASSERT_EQ(sink.messages().size(), 1u) << what;
+    EXPECT_EQ(sink.messages()[0].text, "Not an QSB file") << what;
+  }
+  std::string Patched(std::size_t at, const std::string& with) const {
+    std::string bytes = good_.bytes;
+    bytes.replace(at, with.size(), with);
+    return bytes;
+  }
+  std::size_t Pos(int section) const { return std::size_t(good_.index.positions[section - 1]); }
+
+  EngineScope scope_;
+  ParsedText* parsed_ = nullptr;
+  Compiled good_;
+};
+
+TEST_F(QsbBadFiles, NotACompiledFile) {
+  ExpectRefused("", "empty");
+  ExpectRefused("<!DOCTYPE d><d>x</d>", "a document");
+  ExpectRefused(std::string("QSB02\0", 6) + good_.bytes.substr(6), "another magic");
+  {
+    RecordingSink sink;
+    Document* d = Load(good_.bytes);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(Dump(*d), Dump(*parsed_->document));
+    d->Release();
+    EXPECT_TRUE(sink.messages().empty());
+  }
+}
+
+TEST_F(QsbBadFiles, EveryTruncation) {
+  // Cut anywhere before the text: refused. Into the text: the offsets then
+  // point past its end, refused too.
+  std::size_t textLength = parsed_->document->TextLength();
+  ASSERT_GT(textLength, 0u);
+  for (std::size_t n = 0; n < good_.bytes.size(); ++n) {
+    ExpectRefused(good_.bytes.substr(0, n), "cut at " + std::to_string(n));
+  }
+}
+
+TEST_F(QsbBadFiles, CorruptCountsIndexesOffsetsAndDepths) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string root = good_.Section(5);
+  std::size_t tree = Pos(5);
+  std::vector<Case> cases = {
+      {"attribute count past the data", Patched(Pos(1), "\xFF\xFF"s)},
+      {"notation count past the data", Patched(Pos(2), "\x00\x09"s)},
+      {"element count past the data", Patched(Pos(3), "\x01\x00"s)},
+      {"element type index out of range", Patched(tree + 1, "\x00\x63"s)},
+      {"node start after its end", Patched(tree + 3, "\x00\x00\x05"s)},
+      {"node end past the text", Patched(tree + 6, "\x7F\xFF\xFF"s)},
+      {"unknown node flags", Patched(tree, "\x21"s)},
+      {"a child list ends at once", Patched(tree + 10, "\x80"s)},
+      {"unknown instruction record",
+       Patched(Pos(8), "\x07"s)},
+      {"style count past the data", Patched(Pos(6), "\x00\x02"s)},
+      {"end of marks missing", Patched(Pos(8) - 3, "\x00\x00\x01"s)},
+  };
+  // A mark before the previous one.
+  {
+    std::string marks = good_.Section(7);
+    ASSERT_GE(marks.size(), 2 * 7u);
+    std::string bytes = good_.bytes;
+    // The second mark's offset set to 0 after a first at a later offset.
+    std::size_t first = Pos(7);
+    std::size_t firstLength = marks[3] == 1 ? 4 : 7;
+    std::string swapped = bytes;
+    swapped[first + firstLength] = 0;
+    swapped[first + firstLength + 1] = 0;
+    swapped[first + firstLength + 2] = 0;
+    cases.push_back({"marks out of order", swapped});
+  }
+  // A tree deeper than any parse gives: a chain of open children.
+  {
+    std::string deep = good_.bytes.substr(0, tree);
+    std::string node = root.substr(0, 10);
+    node[0] = 0x04;  // children follow
+    for (int i = 0; i <= kQsbMaxDepth; ++i) deep += node;
+    deep += std::string(std::size_t(kQsbMaxDepth + 1), '\x80');
+    deep += good_.bytes.substr(Pos(6));
+    cases.push_back({"too deep", deep});
+  }
+  for (const Case& c : cases) ExpectRefused(c.bytes, c.what);
+}
+
+}  // namespace
+}  // namespace qs::test
