@@ -24,6 +24,10 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <unistd.h>
+#else
+#include <process.h>
+#define getpid _getpid
 #endif
 
 namespace qs {
@@ -60,8 +64,10 @@ struct HostBytes {
 class CompiledExports : public testing::Test {
  protected:
   void SetUp() override {
+    // Tests run as parallel processes: a folder of the test's own.
     dir_ = std::filesystem::temp_directory_path() /
-           ("qs-qsb-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+           ("qs-qsb-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir_);
     ASSERT_NE(QsInitialize(0, "test", nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     doc_ = QsOpenDocumentText(kDocument, Path("manual.sgm").c_str(), nullptr, 0, nullptr, 0);
