@@ -684,7 +684,10 @@ void Parser::ReadLiteral(int delimiter, LiteralKind kind) {
         }
         seq[got++] = static_cast<char>(e);
       }
-      if (got == len && len > 1 && !(xml_ && IsNonCharacter(seq, got))) {
+      if (got == len && len > 1 && xml_ && IsNonCharacter(seq, got)) {
+        ReportControlCharacter(static_cast<std::uint8_t>(seq[2]) == 0xBE ? 0xFFFE : 0xFFFF);
+        put(kReplacement, 3);
+      } else if (got == len && len > 1) {
         put(seq, got);
       } else {
         put(kReplacement, 3);
@@ -725,7 +728,7 @@ void Parser::ReportControlCharacter(int c) {
   // Once a parse: a file full of them is one problem, not thousands.
   if (controlReported_) return;
   controlReported_ = true;
-  char shown[8];
+  char shown[16];
   FormatString(shown, sizeof shown, "#x%X", static_cast<unsigned>(c));
   Warning(kMsgBadCharEntity, shown);
 }

@@ -260,7 +260,8 @@ class Parser : public EngineObject {
   // than tab and line ends, and in XML not U+FFFE or U+FFFF.
   bool IsAllowedCodePoint(std::uint32_t cp) const;
   static bool IsNonCharacter(const char* utf8, std::size_t length);
-  // A raw control character in the input: reported, stored as U+FFFD.
+  // A raw control character (or, in XML, U+FFFE or U+FFFF) in the input:
+  // reported once a parse; the caller stores U+FFFD.
   void ReportControlCharacter(int c);
   void FoldInPlace(char* text) const;
   void SetCommentsEnabled(bool on) { comments_ = on; }

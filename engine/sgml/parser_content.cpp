@@ -81,7 +81,10 @@ void Parser::CopyDataCharacter(int lead) {
     }
     seq[got++] = static_cast<char>(c);
   }
-  if (broken || got != length || (xml_ && IsNonCharacter(seq, got))) {
+  if (!broken && got == length && xml_ && IsNonCharacter(seq, got)) {
+    ReportControlCharacter(static_cast<std::uint8_t>(seq[2]) == 0xBE ? 0xFFFE : 0xFFFF);
+    PutDataBytes("\xEF\xBF\xBD", 3);
+  } else if (broken || got != length) {
     PutDataBytes("\xEF\xBF\xBD", 3);
   } else {
     PutDataBytes(seq, got);

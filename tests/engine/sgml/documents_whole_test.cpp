@@ -88,7 +88,12 @@ INSTANTIATE_TEST_SUITE_P(
         DocumentCase{"ControlCharacterInValue", Xml("<a v=\"p\x02q\">&#1;</a>"),
                      "a{v=p\xEF\xBF\xBDq}[0,3]", "\xEF\xBF\xBD", "W7(#x2) W7(1) "},
         DocumentCase{"NonCharacterXml", Xml("<a>\xEF\xBF\xBF\xEF\xBF\xBE.</a>"), "a[0,7]",
-                     "\xEF\xBF\xBD\xEF\xBF\xBD.", ""},
+                     "\xEF\xBF\xBD\xEF\xBF\xBD.", "W7(#xFFFF) "},
+        DocumentCase{"NonCharacterInValueXml", Xml("<a v=\"\xEF\xBF\xBE\"/>"),
+                     "a{v=\xEF\xBF\xBD}[0,1]", " ", "W7(#xFFFE) "},
+        // SGML has no such rule: U+FFFF is kept.
+        DocumentCase{"NonCharacterSgml", std::string(kSgml) + "<d>\xEF\xBF\xBF</d>", "D[0,3]",
+                     "\xEF\xBF\xBF", ""},
         // XML names take letters beyond ASCII.
         DocumentCase{"NonAsciiNames",
                      Xml("<caf\xC3\xA9 \xE5\x90\x8D=\"1\">x<\xE9\x83\xA8/></caf\xC3\xA9>"),
