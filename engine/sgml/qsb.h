@@ -24,17 +24,6 @@ constexpr std::size_t kQsbStringMax = 4095;
 // entity node below it), with room to spare.
 constexpr int kQsbMaxDepth = 64;
 
-// The style values a mark of kind 5 carries, kept as the compiled file has
-// them until style sheets give them a class of their own.
-struct CarriedStyle {
-  char* fontColour = nullptr;    // owned; null when unset
-  char* shadowColour = nullptr;  // owned; null when unset
-  std::uint8_t slant = 0;        // 0 unset, 1-3
-  std::uint8_t weight = 0;       // 0 unset, 4 or 8
-  std::uint8_t size = 0;
-  std::uint16_t value = 0;
-};
-
 // What the writer asks about the document's external entities, and where it
 // leaves the nine section positions.
 class QsbIndexRecord : public EngineObject {

@@ -20,6 +20,7 @@
 #include "sgml/model_names.h"
 #include "sgml/qsb.h"
 #include "sgml/text_store.h"
+#include "style/style_rules.h"
 
 namespace qs {
 
@@ -27,28 +28,29 @@ namespace {
 
 constexpr int kNotQsbFile = 24;
 
-// The style records a loaded document owns.
+// The style property sets the marks of kind 5 of a loaded document refer
+// to; the document owns them.
 class CarriedStyleTable : public EngineObject {
  public:
   explicit CarriedStyleTable(std::size_t count) : count_(count) {
-    items_ = static_cast<CarriedStyle*>(MemAlloc((count ? count : 1) * sizeof(CarriedStyle)));
-    if (items_) {
-      for (std::size_t i = 0; i < count; ++i) new (&items_[i]) CarriedStyle();
-    }
+    items_ = static_cast<StyleProps**>(MemAlloc((count ? count : 1) * sizeof(StyleProps*)));
+    if (items_) std::memset(items_, 0, (count ? count : 1) * sizeof(StyleProps*));
   }
   ~CarriedStyleTable() {
     if (!items_) return;
-    for (std::size_t i = 0; i < count_; ++i) {
-      MemFree(items_[i].fontColour);
-      MemFree(items_[i].shadowColour);
-    }
+    for (std::size_t i = 0; i < count_; ++i) delete items_[i];
     MemFree(items_);
   }
-  CarriedStyle* At(std::size_t i) { return items_ && i < count_ ? &items_[i] : nullptr; }
+  // The set at i, made on first use; null when memory ran out.
+  StyleProps* At(std::size_t i) {
+    if (!items_ || i >= count_) return nullptr;
+    if (!items_[i]) items_[i] = new StyleProps;
+    return items_[i];
+  }
   bool Ok() const { return items_ != nullptr; }
 
  private:
-  CarriedStyle* items_;
+  StyleProps** items_;
   std::size_t count_;
 };
 
@@ -566,25 +568,34 @@ bool Reader::ReadStyles() {
     return Fault();
   }
   for (unsigned i = 0; i < count; ++i) {
-    CarriedStyle* style = styles_->At(i);
-    if (!OptionalString(&style->fontColour) || !OptionalString(&style->shadowColour)) return false;
+    StyleProps* style = styles_->At(i);
+    if (!style) return Fault();
+    const char* colour = String();
+    if (!colour) return false;
+    if (*colour) style->SetFontColor(colour);
+    const char* shadow = String();
+    if (!shadow) return false;
+    if (*shadow) style->SetShadowColor(shadow);
     std::uint8_t flags = Byte();
-    style->size = Byte();
-    style->value = std::uint16_t(U16());
+    style->fontSize = Byte();
+    style->fontScale = std::uint16_t(U16());
     if (bad_ || (flags & 0xE0)) return Fault();
+    std::uint8_t slant = 0, weight = 0;
     switch (flags & 0x07) {
       case 0: break;
-      case 1: style->slant = 1; break;
-      case 2: style->slant = 2; break;
-      case 4: style->slant = 3; break;
+      case 1: slant = StyleProps::kSlantRoman; break;
+      case 2: slant = StyleProps::kSlantItalic; break;
+      case 4: slant = StyleProps::kSlantEmphas; break;
       default: return Fault();
     }
     switch (flags & 0x18) {
       case 0: break;
-      case 0x08: style->weight = 4; break;
-      case 0x10: style->weight = 8; break;
+      case 0x08: weight = StyleProps::kWeightMedium; break;
+      case 0x10: weight = StyleProps::kWeightBold; break;
       default: return Fault();
     }
+    StyleProps::SetBits(&style->fontByte, StyleProps::kSlantMask, slant);
+    StyleProps::SetBits(&style->fontByte, StyleProps::kWeightMask, weight);
   }
   return true;
 }

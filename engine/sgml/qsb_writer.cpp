@@ -15,6 +15,7 @@
 #include "sgml/qsb.h"
 #include "sgml/qsb_tables.h"
 #include "sgml/text_store.h"
+#include "style/style_rules.h"
 
 namespace qs {
 
@@ -298,18 +299,24 @@ void Writer::WriteTree() {
 void Writer::WriteStyles() {
   U16(unsigned(styles_.Count()));
   for (std::size_t i = 0; i < styles_.Count(); ++i) {
-    auto* style = static_cast<const CarriedStyle*>(styles_.At(i));
-    String(style ? style->fontColour : nullptr);
-    String(style ? style->shadowColour : nullptr);
+    auto* style = static_cast<const StyleProps*>(styles_.At(i));
+    String(NameText(style->fontColor));
+    String(NameText(style->shadowColor));
     std::uint8_t flags = 0;
-    if (style) {
-      if (style->slant >= 1 && style->slant <= 3) flags |= std::uint8_t(1u << (style->slant - 1));
-      if (style->weight == 4) flags |= 0x08;
-      if (style->weight == 8) flags |= 0x10;
+    switch (style->fontByte & StyleProps::kSlantMask) {
+      case StyleProps::kSlantRoman: flags |= 0x01; break;
+      case StyleProps::kSlantItalic: flags |= 0x02; break;
+      case StyleProps::kSlantEmphas: flags |= 0x04; break;
+      default: break;
+    }
+    switch (style->fontByte & StyleProps::kWeightMask) {
+      case StyleProps::kWeightMedium: flags |= 0x08; break;
+      case StyleProps::kWeightBold: flags |= 0x10; break;
+      default: break;
     }
     Byte(flags);
-    Byte(style ? style->size : 0);
-    U16(style ? style->value : 0);
+    Byte(style->fontSize);
+    U16(style->fontScale);
   }
 }
 

@@ -128,6 +128,19 @@ TEST_F(CompiledExports, FailedSavesLeaveNoFileAndKeepTheOldOne) {
   EXPECT_EQ(QsSaveDocumentBinary(doc_ + 1000, Path("x.qsb").c_str()), 0);
   EXPECT_EQ(FilesIn(), 0);
 
+  // A write that fails half-way (an object the writer's tables lack) leaves
+  // the old file as it was and no scratch file.
+  std::string kept = Path("kept.qsb");
+  std::ofstream(kept, std::ios::binary) << "old";
+  Document* d = DocumentOf(doc_);
+  d->AppendMark(new (d->Pool()) NotationMark(1, 2, 0));
+  EXPECT_EQ(QsSaveDocumentBinary(doc_, kept.c_str()), 0);
+  EXPECT_EQ(ReadAll(kept), "old");
+  EXPECT_EQ(FilesIn(), 1);
+  ASSERT_EQ(sink_.messages().size(), 1u);
+  EXPECT_EQ(sink_.messages()[0].text, "Internal Error 8");
+  std::filesystem::remove(kept);
+
 #ifndef _WIN32
   // A disk that fills up: writes fall short; the old file stays whole.
   std::string file = Path("full.qsb");

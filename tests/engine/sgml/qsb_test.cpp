@@ -15,6 +15,7 @@
 #include "sgml/entityrc.h"
 #include "sgml/external_id.h"
 #include "sgml/qsb.h"
+#include "style/style_rules.h"
 
 namespace qs::test {
 namespace {
@@ -273,6 +274,67 @@ TEST(QsbFormat, AStringOverTheLimitFailsTheWrite) {
   EXPECT_FALSE(c.ok);
   ASSERT_EQ(sink.messages().size(), 1u);
   EXPECT_EQ(sink.messages()[0].text, "Internal Error 9");
+}
+
+// An object the writer's tables do not hold (here a notation mark without
+// its notation) fails the whole write with its code.
+TEST(QsbFormat, AnObjectMissingFromTheTablesFailsTheWrite) {
+  EngineScope scope;
+  RecordingSink sink;
+  ParsedText p("<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)>]><d>xyz</d>");
+  p.document->AppendMark(new (p.document->Pool()) NotationMark(1, 2, 0));
+  Compiled c = Compile(*p.document);
+  EXPECT_FALSE(c.ok);
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Internal Error 8");
+}
+
+// Marks of kind 5 carry style property sets: section 6 holds each once.
+TEST(QsbFormat, StyledTextMarksCarryTheirPropertySets) {
+  EngineScope scope;
+  ParsedText p("<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)>]><d>abcdef</d>");
+  StyleProps red, plain;
+  red.SetFontColor("red");
+  red.SetShadowColor("grey");
+  StyleProps::SetBits(&red.fontByte, StyleProps::kSlantMask, StyleProps::kSlantEmphas);
+  StyleProps::SetBits(&red.fontByte, StyleProps::kWeightMask, StyleProps::kWeightBold);
+  red.fontSize = 12;
+  red.fontScale = 0x1234;
+  DocumentPool& pool = p.document->Pool();
+  p.document->AppendMark(new (pool) RecordMark(0, 2, reinterpret_cast<std::intptr_t>(&red)));
+  p.document->AppendMark(new (pool) RecordMark(2, 4, reinterpret_cast<std::intptr_t>(&plain)));
+  p.document->AppendMark(new (pool) RecordMark(4, 6, reinterpret_cast<std::intptr_t>(&red)));
+  Compiled c = Compile(*p.document);
+  ASSERT_TRUE(c.ok);
+  EXPECT_EQ(c.Section(6), "\0\2red\0grey\0\x14\x0C\x12\x34\0\0\0\0\0\0"s);
+  EXPECT_EQ(Hex(c.Section(7)),
+            "00 00 00 05 00 00 02 00 00 00 00 02 05 00 00 04 00 01 00 00 04 05 00 00 06 00 00 "
+            "FF FF FF");
+  Document* loaded = Load(c.bytes);
+  ASSERT_NE(loaded, nullptr);
+  std::vector<const StyleProps*> sets;
+  for (Mark* m = loaded->FirstMark(); m; m = m->next) {
+    ASSERT_EQ(m->Kind(), kMarkStyledText);
+    sets.push_back(reinterpret_cast<const StyleProps*>(static_cast<RecordMark*>(m)->record));
+  }
+  ASSERT_EQ(sets.size(), 3u);
+  EXPECT_EQ(sets[0], sets[2]);
+  EXPECT_STREQ(NameText(sets[0]->fontColor), "red");
+  EXPECT_STREQ(NameText(sets[0]->shadowColor), "grey");
+  EXPECT_EQ(sets[0]->fontByte & StyleProps::kSlantMask, StyleProps::kSlantEmphas);
+  EXPECT_EQ(sets[0]->fontByte & StyleProps::kWeightMask, StyleProps::kWeightBold);
+  EXPECT_EQ(sets[0]->fontSize, 12);
+  EXPECT_EQ(sets[0]->fontScale, 0x1234);
+  EXPECT_EQ(sets[1]->fontColor, nullptr);
+  EXPECT_EQ(sets[1]->fontByte & (StyleProps::kSlantMask | StyleProps::kWeightMask), 0);
+  loaded->Release();
+  // Slant and weight bits that name no value are refused.
+  for (char flags : {'\x03', '\x18', '\x20'}) {
+    std::string bad = c.bytes;
+    bad[std::size_t(c.index.positions[5]) + 2 + 9] = flags;
+    RecordingSink sink;
+    EXPECT_EQ(Load(bad), nullptr) << int(flags);
+  }
 }
 
 // ---- Round trips -------------------------------------------------------------------
