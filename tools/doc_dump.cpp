@@ -1,6 +1,6 @@
 // doc_dump: parses a document and prints its reports and its element tree
 // with every node's text range, its attributes and its text.
-//   doc_dump [-e | -t] [-c CATALOG] FILE
+//   doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-c CATALOG] [-h HOME] FILE
 // -e prints only the element names in document order, one "(NAME" line each
 // (the start-tag lines of onsgmls's output), for comparing with other tools;
 // -t prints only the text of the document element; -q only counts the
@@ -8,7 +8,10 @@
 // parse) runs a query with the flags of -f FLAGS (a number): "PARSE" and the
 // parse's milliseconds, then for each query every hit as "HIT start end"
 // (and the element's name for an element hit), "COUNT n" and "QUERY" with
-// its milliseconds; -n leaves the hits out.
+// its milliseconds; -n leaves the hits out. HOME (-h) is the engine's home
+// folder, with its Unicode tables for the double-byte encodings; by default
+// the sample home of the source tree. Exits 1 when the parse stopped or the
+// engine met a fatal error, 2 on a wrong command line.
 //   doc_dump -w OUT.qsb [options] FILE   also writes the parsed document as a
 //                                        compiled file (with -q: its size and
 //                                        the time the write took)
@@ -24,6 +27,7 @@
 #include "addressing/query.h"
 #include "api/parse_report.h"
 #include "foundation/engine.h"
+#include "foundation/errors.h"
 #include "foundation/names.h"
 #include "sgml/catalog.h"
 #include "sgml/document.h"
@@ -73,6 +77,34 @@ void DumpNames(qs::DocumentNode* node) {
   }
 }
 
+// The sample home of the source tree, as this build's file functions name it.
+std::string SampleHome() {
+  std::string home = QS_SAMPLES_HOME;
+#ifdef _WIN32
+  if (!home.empty() && home[0] == '/') home = "Z:" + home;
+  for (char& c : home) {
+    if (c == '/') c = '\\';
+  }
+  if (home.empty() || home.back() != '\\') home += '\\';
+#else
+  if (home.empty() || home.back() != '/') home += '/';
+#endif
+  return home;
+}
+
+// Notes the fatal errors (a missing file the engine cannot do without, a
+// broken block cache) on their way to the usual report.
+class DumpEngine : public qs::HostedEngine {
+ public:
+  using HostedEngine::HostedEngine;
+  void ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                   std::intptr_t d) override {
+    if (code >= qs::kErrCacheCantOpen && code <= qs::kErrCacheBadBlock) fatal = true;
+    HostedEngine::ReportError(code, a, b, c, d);
+  }
+  bool fatal = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,6 +119,7 @@ int main(int argc, char** argv) {
   int queryCount = 0;
   int queryFlags = 0;
   bool countOnly = false;
+  std::string home = SampleHome();
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-e") == 0) {
       namesOnly = true;
@@ -107,16 +140,18 @@ int main(int argc, char** argv) {
       output = argv[++i];
     } else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       catalogPath = argv[++i];
+    } else if (std::strcmp(argv[i], "-h") == 0 && i + 1 < argc) {
+      home = argv[++i];
     } else {
       file = argv[i];
     }
   }
   if (!file) {
-    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-w OUT.qsb] [-b] [-c CATALOG] FILE\n");
+    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-w OUT.qsb] [-b] [-c CATALOG] [-h HOME] FILE\n");
     return 2;
   }
   if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
-  qs::HostedEngine engine(0, "C:\\Home\\", "doc_dump", nullptr);
+  DumpEngine engine(0, home.c_str(), "doc_dump", nullptr);
   qs::SetEngine(&engine);
   // Document text beyond the block cache's memory goes to temporary files.
   std::error_code error;
@@ -236,7 +271,7 @@ int main(int argc, char** argv) {
     } else if (doc.Root()) {
       DumpNames(doc.Root());
     }
-    if (stopped) result = 1;
+    if (stopped || engine.fatal) result = 1;
     if (loaded) loaded->Release();
   }
   delete catalog;

@@ -273,12 +273,33 @@ std::uint32_t HashName(const void* bytes, std::size_t length, std::uint32_t modu
   return modulus ? h % modulus : 0;
 }
 
+std::uint32_t HashBytes(const void* bytes, std::size_t length) {
+  const unsigned char* p = static_cast<const unsigned char*>(bytes);
+  ByteHasher hasher;
+  for (std::size_t i = 0; i < length; ++i) hasher.Add(p[i]);
+  return hasher.Value();
+}
+
 bool MemEqual(const void* a, const void* b, std::size_t n) {
   return n == 0 || std::memcmp(a, b, n) == 0;
 }
 
-HashTable::HashTable(int bucketCount, bool owns)
-    : bucketCount_(bucketCount > 0 ? bucketCount : 1), owns_(owns) {
+namespace {
+// An ordered table indexes its items once it holds more than this many.
+constexpr std::size_t kIndexFrom = 8;
+
+bool KeyIs(const HashItem* item, const void* key, std::size_t length) {
+  return item->GetKeyLength() == length && MemEqual(item->GetKey(), key, length);
+}
+}  // namespace
+
+HashTable::HashTable(int bucketCount, bool owns, Layout layout)
+    : layout_(layout), bucketCount_(bucketCount > 0 ? bucketCount : 1), owns_(owns) {
+  if (layout_ == Layout::kGrowing) {
+    int n = 1;
+    while (n < bucketCount_ && n < (1 << 30)) n <<= 1;
+    bucketCount_ = n;
+  }
   buckets_ = static_cast<HashItem**>(MemAlloc(sizeof(HashItem*) * bucketCount_));
   if (!buckets_) throw std::bad_alloc();
   for (int i = 0; i < bucketCount_; ++i) buckets_[i] = nullptr;
@@ -287,56 +308,177 @@ HashTable::HashTable(int bucketCount, bool owns)
 HashTable::~HashTable() {
   Clear();
   MemFree(buckets_);
+  MemFree(slots_);
+}
+
+std::uint32_t HashTable::BucketOf(const char* key, std::size_t length, std::uint32_t hash) const {
+  if (layout_ == Layout::kGrowing) return hash & static_cast<std::uint32_t>(bucketCount_ - 1);
+  return HashName(key, length, static_cast<std::uint32_t>(bucketCount_));
 }
 
 int HashTable::Insert(HashItem* item, bool deleteIfDuplicate) {
   if (!item) return 0;
   const char* key = item->GetKey();
   std::size_t length = item->GetKeyLength();
-  if (Find(key, length)) {
+  std::uint32_t hash = HashBytes(key, length);
+  if (Find(key, length, hash)) {
     if (deleteIfDuplicate) delete item;
     return 0;
   }
-  std::uint32_t b = HashName(key, length, static_cast<std::uint32_t>(bucketCount_));
-  item->next_ = buckets_[b];
-  buckets_[b] = item;
+  InsertAbsent(item, hash);
   return 1;
 }
 
-HashItem* HashTable::Find(const void* key, std::size_t length) const {
-  std::uint32_t b = HashName(key, length, static_cast<std::uint32_t>(bucketCount_));
+void HashTable::InsertAbsent(HashItem* item, std::uint32_t hash) {
+  const char* key = item->GetKey();
+  std::size_t length = item->GetKeyLength();
+  if (layout_ == Layout::kGrowing) {
+    if (count_ >= static_cast<std::size_t>(bucketCount_) && bucketCount_ < (1 << 30)) {
+      GrowBuckets();
+    }
+  } else if (slots_ || count_ + 1 > kIndexFrom) {
+    IndexAdd(item, hash);
+  }
+  std::uint32_t b = BucketOf(key, length, hash);
+  item->next_ = buckets_[b];
+  buckets_[b] = item;
+  ++count_;
+}
+
+HashItem* HashTable::Find(const void* key, std::size_t length, std::uint32_t hash) const {
+  if (slots_) {
+    for (std::size_t i = hash & slotMask_;; i = (i + 1) & slotMask_) {
+      const Slot& slot = slots_[i];
+      if (!slot.item) return nullptr;
+      if (slot.hash == hash && KeyIs(slot.item, key, length)) return slot.item;
+    }
+  }
+  std::uint32_t b = BucketOf(static_cast<const char*>(key), length, hash);
   for (HashItem* item = buckets_[b]; item; item = item->next_) {
-    if (item->GetKeyLength() == length && MemEqual(item->GetKey(), key, length)) return item;
+    if (KeyIs(item, key, length)) return item;
   }
   return nullptr;
 }
 
 HashItem* HashTable::Remove(const void* key, std::size_t length) {
-  std::uint32_t b = HashName(key, length, static_cast<std::uint32_t>(bucketCount_));
-  HashItem* prev = nullptr;
-  for (HashItem* item = buckets_[b]; item; prev = item, item = item->next_) {
-    if (item->GetKeyLength() != length || !MemEqual(item->GetKey(), key, length)) continue;
-    if (prev) prev->next_ = item->next_;
-    else buckets_[b] = item->next_;
-    Unlinked(item, static_cast<int>(b));
-    return item;
-  }
-  return nullptr;
+  std::uint32_t hash = HashBytes(key, length);
+  HashItem* item = Find(key, length, hash);
+  if (!item) return nullptr;
+  UnlinkFromBucket(item, BucketOf(static_cast<const char*>(key), length, hash));
+  if (slots_) IndexRemove(item, hash);
+  return item;
 }
 
 bool HashTable::RemoveItem(HashItem* item) {
   if (!item) return false;
-  std::uint32_t b = HashName(item->GetKey(), item->GetKeyLength(),
-                             static_cast<std::uint32_t>(bucketCount_));
+  const char* key = item->GetKey();
+  std::size_t length = item->GetKeyLength();
+  std::uint32_t hash = HashBytes(key, length);
+  if (!UnlinkFromBucket(item, BucketOf(key, length, hash))) return false;
+  if (slots_) IndexRemove(item, hash);
+  return true;
+}
+
+bool HashTable::UnlinkFromBucket(HashItem* item, std::uint32_t b) {
   HashItem* prev = nullptr;
   for (HashItem* p = buckets_[b]; p; prev = p, p = p->next_) {
     if (p != item) continue;
     if (prev) prev->next_ = p->next_;
     else buckets_[b] = p->next_;
+    --count_;
     Unlinked(item, static_cast<int>(b));
     return true;
   }
   return false;
+}
+
+void HashTable::GrowBuckets() {
+  int count = bucketCount_ * 2;
+  auto** buckets = static_cast<HashItem**>(MemAlloc(sizeof(HashItem*) * count));
+  if (!buckets) throw std::bad_alloc();
+  for (int i = 0; i < count; ++i) buckets[i] = nullptr;
+  // Each chain keeps its relative order in the bucket it moves to.
+  for (int i = bucketCount_ - 1; i >= 0; --i) {
+    HashItem* chain = buckets_[i];
+    HashItem* reversed = nullptr;
+    while (chain) {
+      HashItem* next = chain->next_;
+      chain->next_ = reversed;
+      reversed = chain;
+      chain = next;
+    }
+    while (reversed) {
+      HashItem* next = reversed->next_;
+      std::uint32_t b = HashBytes(reversed->GetKey(), reversed->GetKeyLength()) &
+                        static_cast<std::uint32_t>(count - 1);
+      reversed->next_ = buckets[b];
+      buckets[b] = reversed;
+      reversed = next;
+    }
+  }
+  MemFree(buckets_);
+  buckets_ = buckets;
+  bucketCount_ = count;
+  // An iteration under way goes on from the current item's new bucket.
+  if (iterItem_) {
+    iterBucket_ = static_cast<int>(HashBytes(iterItem_->GetKey(), iterItem_->GetKeyLength()) &
+                                   static_cast<std::uint32_t>(count - 1));
+  }
+}
+
+void HashTable::RebuildIndex(std::size_t capacity) {
+  auto* slots = static_cast<Slot*>(MemAlloc(sizeof(Slot) * capacity));
+  if (!slots) throw std::bad_alloc();
+  for (std::size_t i = 0; i < capacity; ++i) slots[i] = Slot{nullptr, 0};
+  std::size_t mask = capacity - 1;
+  auto place = [&](HashItem* item, std::uint32_t hash) {
+    std::size_t i = hash & mask;
+    while (slots[i].item) i = (i + 1) & mask;
+    slots[i] = Slot{item, hash};
+  };
+  if (slots_) {
+    for (std::size_t i = 0; i <= slotMask_; ++i) {
+      if (slots_[i].item) place(slots_[i].item, slots_[i].hash);
+    }
+  } else {
+    for (int b = 0; b < bucketCount_; ++b) {
+      for (HashItem* item = buckets_[b]; item; item = item->next_) {
+        place(item, HashBytes(item->GetKey(), item->GetKeyLength()));
+      }
+    }
+  }
+  MemFree(slots_);
+  slots_ = slots;
+  slotMask_ = mask;
+}
+
+void HashTable::IndexAdd(HashItem* item, std::uint32_t hash) {
+  std::size_t capacity = slots_ ? slotMask_ + 1 : 0;
+  if ((count_ + 1) * 2 > capacity) {
+    std::size_t n = capacity ? capacity * 2 : 32;
+    while ((count_ + 1) * 2 > n) n *= 2;
+    RebuildIndex(n);  // takes in the items already in the buckets
+  }
+  std::size_t i = hash & slotMask_;
+  while (slots_[i].item) i = (i + 1) & slotMask_;
+  slots_[i] = Slot{item, hash};
+}
+
+void HashTable::IndexRemove(HashItem* item, std::uint32_t hash) {
+  std::size_t i = hash & slotMask_;
+  while (slots_[i].item && slots_[i].item != item) i = (i + 1) & slotMask_;
+  if (!slots_[i].item) return;
+  // Backward shift: each later item of the run moves into the gap when its
+  // home slot does not lie between the gap and itself.
+  std::size_t gap = i;
+  for (std::size_t j = (i + 1) & slotMask_; slots_[j].item; j = (j + 1) & slotMask_) {
+    std::size_t home = slots_[j].hash & slotMask_;
+    bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
+    if (stays) continue;
+    slots_[gap] = slots_[j];
+    gap = j;
+  }
+  slots_[gap] = Slot{nullptr, 0};
 }
 
 void HashTable::Unlinked(HashItem* item, int bucket) {
@@ -398,6 +540,10 @@ void HashTable::Clear() {
   iterBucket_ = -1;
   iterItem_ = nullptr;
   iterAdvanced_ = false;
+  count_ = 0;
+  MemFree(slots_);
+  slots_ = nullptr;
+  slotMask_ = 0;
   for (int i = 0; i < bucketCount_; ++i) {
     HashItem* chain = buckets_[i];
     buckets_[i] = nullptr;

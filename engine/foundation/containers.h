@@ -218,8 +218,32 @@ class TreeNode : public EngineObject {
 // ---- Hash table ------------------------------------------------------------
 
 // Keys are byte strings compared by length and bytes, never case-folded.
+// HashName is the engine's own bucket function: stored files (sdata.dat's
+// buckets) depend on its values, and so does the iteration order of the
+// tables laid out by it. It spreads names badly (200,000 distinct IDs fall
+// into a few thousand values), so lookups go by HashBytes.
 std::uint32_t HashName(const void* bytes, std::size_t length, std::uint32_t modulus);
+std::uint32_t HashBytes(const void* bytes, std::size_t length);
 bool MemEqual(const void* a, const void* b, std::size_t n);
+
+// HashBytes computed a byte at a time, for a scanner that hashes a name as
+// it reads it: Add each byte, then Value equals HashBytes of those bytes.
+class ByteHasher {
+ public:
+  void Add(unsigned char byte) { h_ = (h_ ^ byte) * 0x01000193u; }
+  std::uint32_t Value() const {
+    std::uint32_t h = h_;
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    h ^= h >> 16;
+    return h;
+  }
+
+ private:
+  std::uint32_t h_ = 0x811C9DC5u;
+};
 
 class HashTable;
 
@@ -240,24 +264,42 @@ class HashItem : public EngineObject {
   HashItem* next_ = nullptr;
 };
 
-// A chained table with a fixed number of buckets.
+// A chained table in one of two layouts.
+// kOrdered: `bucketCount` buckets chosen by HashName, so that iteration
+// gives the same order whatever the table holds (tables whose order reaches
+// a host, a dump or a report); once it holds more than a few items, lookups
+// go through an index by HashBytes that grows with the table.
+// kGrowing: buckets chosen by HashBytes, doubled as the table fills; the
+// iteration order is no promise (tables only looked up).
 class HashTable : public EngineObject {
  public:
-  // At least one bucket is kept whatever the count asked for.
-  HashTable(int bucketCount, bool owns);
+  enum class Layout { kOrdered, kGrowing };
+  // At least one bucket is kept whatever the count asked for (a growing
+  // table rounds it up to a power of two).
+  HashTable(int bucketCount, bool owns, Layout layout = Layout::kOrdered);
   HashTable(const HashTable&) = delete;
   HashTable& operator=(const HashTable&) = delete;
   virtual ~HashTable();
 
   int BucketCount() const { return bucketCount_; }
   bool Owns() const { return owns_; }
+  std::size_t Count() const { return count_; }
 
   // 1: added at the head of its bucket. 0: an item with an equal key is
   // there (the new item is then deleted when asked) or the item is null.
+  // Memory exhausted while growing throws std::bad_alloc, as the
+  // constructor does.
   int Insert(HashItem* item, bool deleteIfDuplicate);
   // For an item embedded in a larger object: never deleted on a duplicate.
   int InsertEmbedded(HashItem* item) { return Insert(item, false); }
-  HashItem* Find(const void* key, std::size_t length) const;
+  // For an item the caller has just looked for by `hash` (its key's
+  // HashBytes) and not found: added without a second lookup.
+  void InsertAbsent(HashItem* item, std::uint32_t hash);
+  HashItem* Find(const void* key, std::size_t length) const {
+    return Find(key, length, HashBytes(key, length));
+  }
+  // With `hash` = HashBytes(key, length), computed by the caller.
+  HashItem* Find(const void* key, std::size_t length, std::uint32_t hash) const;
   // Unlinks and returns the item (not deleted); null when absent.
   HashItem* Remove(const void* key, std::size_t length);
   // Unlinks this very item; false when it is not in the table.
@@ -273,14 +315,31 @@ class HashTable : public EngineObject {
   void Clear();
 
  private:
+  struct Slot {
+    HashItem* item;
+    std::uint32_t hash;
+  };
+  std::uint32_t BucketOf(const char* key, std::size_t length, std::uint32_t hash) const;
+  // Unlinks the item from its bucket chain; false when it is not there.
+  bool UnlinkFromBucket(HashItem* item, std::uint32_t bucket);
   void Unlinked(HashItem* item, int bucket);
+  void GrowBuckets();
+  void IndexAdd(HashItem* item, std::uint32_t hash);
+  void IndexRemove(HashItem* item, std::uint32_t hash);
+  void RebuildIndex(std::size_t capacity);
 
   int iterBucket_ = -1;
   HashItem* iterItem_ = nullptr;
   bool iterAdvanced_ = false;
+  Layout layout_;
   HashItem** buckets_;
   int bucketCount_;
   bool owns_;
+  std::size_t count_ = 0;
+  // The ordered layout's index: open addressing, linear probing, at most
+  // half full; none while the table is small.
+  Slot* slots_ = nullptr;
+  std::size_t slotMask_ = 0;
 };
 
 // ---- B-tree ----------------------------------------------------------------

@@ -42,12 +42,16 @@ NameTable::~NameTable() {
 }
 
 InternedName* NameTable::Intern(const char* text, std::size_t length) {
+  return text ? Intern(text, length, HashBytes(text, length)) : nullptr;
+}
+
+InternedName* NameTable::Intern(const char* text, std::size_t length, std::uint32_t hash) {
   if (!text) return nullptr;
-  auto* name = static_cast<InternedName*>(Find(text, length));
+  auto* name = static_cast<InternedName*>(Find(text, length, hash));
   if (!name) {
     name = InternedName::NewNameRecord(this, text, length);
     if (!name) return nullptr;
-    Insert(name, false);
+    InsertAbsent(name, hash);
   }
   return name->AddRef();
 }

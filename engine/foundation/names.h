@@ -45,12 +45,12 @@ class InternedName : public HashItem {
   std::size_t length_;
 };
 
-// The table of interned names: 512 buckets, not owning its records (each
-// record removes itself when its last use goes).
+// The table of interned names, growing from 512 buckets, not owning its
+// records (each record removes itself when its last use goes).
 class NameTable : public HashTable {
  public:
   static constexpr int kBuckets = 512;
-  NameTable() : HashTable(kBuckets, false) {}
+  NameTable() : HashTable(kBuckets, false, Layout::kGrowing) {}
   // Names still used are cut loose from the table; names that stopped
   // counting go with it.
   ~NameTable() override;
@@ -59,6 +59,8 @@ class NameTable : public HashTable {
   // more use for the caller; null when memory is exhausted.
   InternedName* Intern(const char* text, std::size_t length);
   InternedName* Intern(const char* text);
+  // With `hash` = HashBytes(text, length), computed by the caller.
+  InternedName* Intern(const char* text, std::size_t length, std::uint32_t hash);
 };
 
 // The engine's one name table, made and deleted with the engine object.

@@ -535,7 +535,7 @@ void Document::NoteTypeUse(ElementTypeDecl* decl) {
 
 bool Document::RegisterId(ElementNode* element) {
   if (!element || !element->GetId()) return false;
-  if (!ids_) ids_ = new HashTable(256, false);
+  if (!ids_) ids_ = new HashTable(256, false, HashTable::Layout::kGrowing);
   return ids_->Insert(element, false) == 1;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <algorithm>
 #include <map>
@@ -515,6 +516,86 @@ TEST(HashTable, RemovingDuringIterationVisitsEveryItemOnce) {
     for (HashItem* i = table.First(); i; i = table.Next()) ++left;
     EXPECT_EQ(left, mode == 0 ? 0 : mode == 1 ? 20 : left) << mode;
   }
+}
+
+TEST(HashTable, BothLayoutsStayExactUnderManyInsertsAndRemovals) {
+  // Enough keys that the ordered table indexes them and the growing one
+  // doubles many times; IDs of one shape, which HashName folds together.
+  for (auto layout : {HashTable::Layout::kOrdered, HashTable::Layout::kGrowing}) {
+    HashTable table(7, true, layout);
+    const int n = 20000;
+    auto key = [](int i) {
+      char text[16];
+      std::snprintf(text, sizeof text, "n%07d", i);
+      return std::string(text);
+    };
+    for (int i = 0; i < n; ++i) ASSERT_EQ(table.Insert(new Named(key(i), i), true), 1);
+    EXPECT_EQ(table.Count(), static_cast<std::size_t>(n));
+    EXPECT_EQ(table.Insert(new Named(key(5)), true), 0);
+    // Every third key goes, through either removal.
+    for (int i = 0; i < n; i += 3) {
+      std::string k = key(i);
+      if (i % 2) {
+        delete table.Remove(k.data(), k.size());
+      } else {
+        HashItem* item = table.Find(k.data(), k.size());
+        ASSERT_TRUE(table.RemoveItem(item));
+        delete item;
+      }
+    }
+    for (int i = 0; i < n; ++i) {
+      std::string k = key(i);
+      auto* found = static_cast<Named*>(table.Find(k.data(), k.size()));
+      if (i % 3 == 0) {
+        EXPECT_EQ(found, nullptr) << k;
+      } else {
+        ASSERT_NE(found, nullptr) << k;
+        EXPECT_EQ(found->tag, i);
+      }
+    }
+    std::size_t walked = 0;
+    for (HashItem* i = table.First(); i; i = table.Next()) ++walked;
+    EXPECT_EQ(walked, table.Count());
+    EXPECT_EQ(walked, static_cast<std::size_t>(n - (n + 2) / 3));
+    if (layout == HashTable::Layout::kGrowing) EXPECT_GE(table.BucketCount(), n / 2);
+    if (layout == HashTable::Layout::kOrdered) EXPECT_EQ(table.BucketCount(), 7);
+  }
+}
+
+TEST(HashTable, OrderedLayoutKeepsItsOrderOnceIndexed) {
+  // Past the size at which lookups go through the index, iteration is still
+  // by HashName's buckets, each from the latest inserted.
+  HashTable table(5, true);
+  std::vector<std::string> keys;
+  for (int i = 0; i < 100; ++i) keys.push_back("k" + std::to_string(i));
+  for (const std::string& k : keys) table.Insert(new Named(k), true);
+  delete table.Remove("k50", 3);
+  keys.erase(keys.begin() + 50);
+  std::vector<std::string> want;
+  for (std::uint32_t b = 0; b < 5; ++b) {
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+      if (HashName(it->data(), it->size(), 5) == b) want.push_back(*it);
+    }
+  }
+  std::vector<std::string> got;
+  for (HashItem* i = table.First(); i; i = table.Next()) got.push_back(static_cast<Named*>(i)->key);
+  EXPECT_EQ(got, want);
+}
+
+TEST(HashBytes, SpreadsNamesOfOneShapeAndMatchesTheByteHasher) {
+  std::vector<std::uint32_t> hashes;
+  for (int i = 0; i < 200000; ++i) {
+    char text[16];
+    int n = std::snprintf(text, sizeof text, "n%07d", i);
+    ByteHasher hasher;
+    for (int j = 0; j < n; ++j) hasher.Add(static_cast<unsigned char>(text[j]));
+    ASSERT_EQ(hasher.Value(), HashBytes(text, n));
+    hashes.push_back(HashBytes(text, n) & 0xFFFFF);
+  }
+  std::sort(hashes.begin(), hashes.end());
+  auto distinct = std::unique(hashes.begin(), hashes.end()) - hashes.begin();
+  // 200,000 keys into 2^20 values: a random function gives about 181,000.
+  EXPECT_GT(distinct, 170000);
 }
 
 // ---- B-tree ----------------------------------------------------------------
