@@ -98,4 +98,15 @@ void QsSetMainWindow(QsWindow window) {
   if (Engine* engine = CurrentEngine()) engine->mainWindow = window;
 }
 
+// Each component is a byte passed in a word: only its low byte counts.
+std::int32_t QsSetColor(const char* name, std::int32_t red, std::int32_t green,
+                        std::int32_t blue) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !name || !engine->colours) return 0;
+  ColorEntry* entry =
+      engine->colours->Define(name, static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
+                              static_cast<std::uint8_t>(blue));
+  return entry ? 1 : 0;
+}
+
 }  // extern "C"

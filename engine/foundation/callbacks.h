@@ -46,6 +46,7 @@ enum : int {
   kEventHistoryChanged = 26,
   kEventGotoAnchor = 40,
   kEventRunDialog = 41,
+  kEventColorName = 45,
   kEventFreeHostBlock = 48,
   kEventLockedObjects = 49,
   kEventCount = 50,

@@ -139,6 +139,14 @@ TEST_F(EngineLife, SettingsTakeEffectQuietly) {
   EXPECT_EQ(QS_BIND(QsGetVersion)(), 131082);
 }
 
+TEST_F(EngineLife, SetColor) {
+  EXPECT_EQ(QS_BIND(QsSetColor)("corporate blue", 1, 2, 3), 0);  // no engine yet
+  ASSERT_NE(Start(), 0);
+  EXPECT_NE(QS_BIND(QsSetColor)("corporate blue", 1, 2, 3), 0);
+  EXPECT_NE(QS_BIND(QsSetColor)("Red", 0x110, 0x20, 0x30), 0);
+  EXPECT_EQ(QS_BIND(QsSetColor)(nullptr, 1, 2, 3), 0);
+}
+
 TEST_F(EngineLife, CallbacksRegisteredBeforeTheEngineAndTerminationWithNoHandles) {
   std::string log = ExeFolder() + "qvres.log";
   DeleteFileA(log.c_str());

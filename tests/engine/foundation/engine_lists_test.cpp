@@ -77,12 +77,12 @@ TEST_F(EngineListsTest, RecentListKeepsTheMostRecentWithinTheLimit) {
 
 TEST_F(EngineListsTest, ColourTable) {
   ColorTable& colours = *engine.colours;
-  ColorItem* red = colours.LookupOrAdd("red", 255, 0, 0);
+  ColorEntry* red = colours.LookupOrAdd("red");
   ASSERT_NE(red, nullptr);
-  EXPECT_EQ(colours.LookupOrAdd("red", 1, 2, 3), red);  // found, not changed
-  EXPECT_EQ(red->red, 255);
-  EXPECT_EQ(colours.Find("Red"), nullptr);  // keys are exact bytes
-  EXPECT_EQ(colours.Find("red"), red);
+  EXPECT_EQ(colours.LookupOrAdd(" Red\t"), red);  // the same normalised name
+  EXPECT_EQ(red->Rgb(), 0xFF0000u);
+  EXPECT_EQ(colours.Find("red"), nullptr);  // keys are normalised names
+  EXPECT_EQ(colours.Find("RED"), red);
   EXPECT_EQ(red->GetKeyLength(), 3u);
   EXPECT_EQ(colours.BucketCount(), 64);
 }

@@ -1,0 +1,59 @@
+#include "layout/display_box.h"
+
+namespace qs {
+
+namespace {
+DisplayBox*& PressedSlot() {
+  static DisplayBox* box = nullptr;
+  return box;
+}
+}  // namespace
+
+DisplayBox* PressedBox() { return PressedSlot(); }
+void SetPressedBox(DisplayBox* box) { PressedSlot() = box; }
+
+DisplayBox::~DisplayBox() {
+  if (PressedSlot() == this) PressedSlot() = nullptr;
+}
+
+bool DisplayBox::Matches(const BoxQuery& query) {
+  switch (query.kind) {
+    case 0: return true;
+    case 1: return GetLength() != 0 && GetStart() >= query.from && GetEnd() <= query.to;
+    case 2: return item_->FindKeyItem(query.key) == item_;
+    default: return false;
+  }
+}
+
+std::intptr_t DisplayBox::Visit(BoxQuery& query, int x, int y) {
+  if (!Matches(query)) return 0;
+  const int ascent = GetAscent();
+  return query.Found(GetPointerKind(), GetStart(), GetLength(), x, y - ascent, GetWidth(),
+                     ascent + GetDescent());
+}
+
+DisplayBox* DisplayBox::FindItemBox(LayoutItem* item, int* outX, int* outY) {
+  if (item != item_) return nullptr;
+  *outX = 0, *outY = 0;
+  return this;
+}
+
+namespace ViewRange {
+
+void Init(HitContext& c, DisplayBox* box) {
+  c.left = 0, c.top = 0;
+  c.right = box->GetWidth();
+  c.ascent = box->GetAscent();
+  c.bottom = c.ascent + box->GetDescent();
+}
+
+void InitFromItem(HitContext& c, LayoutItem* item) {
+  c.left = 0, c.top = 0;
+  c.right = item->GetWidth();
+  c.ascent = item->GetAscent();
+  c.bottom = c.ascent + item->GetDescent();
+}
+
+}  // namespace ViewRange
+
+}  // namespace qs
