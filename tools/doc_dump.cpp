@@ -4,7 +4,8 @@
 // -e prints only the element names in document order, one "(NAME" line each
 // (the start-tag lines of onsgmls's output), for comparing with other tools;
 // -t prints only the text of the document element; -q only counts the
-// elements and the bytes of text. -Q QUERY (up to 16 of them, over one
+// elements and the bytes of text, and says how long the parse (or the load)
+// took. -Q QUERY (up to 16 of them, over one
 // parse) runs a query with the flags of -f FLAGS (a number): "PARSE" and the
 // parse's milliseconds, then for each query every hit as "HIT start end"
 // (and the element's name for an element hit), "COUNT n" and "QUERY" with
@@ -243,6 +244,8 @@ int main(int argc, char** argv) {
       Counter::Count(doc.Root(), elements);
       std::printf("elements=%zu text=%u stopped=%d\n", elements,
                   static_cast<unsigned>(doc.TextLength()), stopped ? 1 : 0);
+      std::printf("%s in %.3f s\n", compiled ? "loaded" : "parsed",
+                  std::chrono::duration<double>(parseEnd - parseStart).count());
     } else if (doc.Root() && textOnly) {
       std::string text(doc.Root()->end - doc.Root()->start + 1, '\0');
       text.resize(doc.ExtractText(text.data(), doc.Root()->start, doc.Root()->end));
