@@ -10,6 +10,7 @@
 #include "foundation/module.h"
 #include "foundation/platform.h"
 #include "foundation/strings.h"
+#include "addressing/web.h"
 #include "sgml/unicode_tables.h"
 
 namespace qs {
@@ -158,7 +159,19 @@ const char* EngineBase::GetString(int id, char*) { return BuiltinString(id); }
 void EngineBase::ShowNoteDialog(WindowHandle, Anchor*, int) {}
 void EngineBase::ShowLinkDialog(WindowHandle, Anchor*) {}
 int EngineBase::GotoAnchor(View*, Anchor*, Anchor*) { return 0; }
-void EngineBase::FollowFirstLink(View*, Anchor*) {}
+
+void EngineBase::FollowFirstLink(View* view, Anchor* anchor) {
+  Web* web = anchor ? anchor->GetWeb() : nullptr;
+  for (Link* link = web ? web->FirstLink() : nullptr; link;
+       link = static_cast<Link*>(link->Next())) {
+    if (link->Ends(anchor)) {
+      // The host may go there itself; else the engine shows the other end.
+      Anchor* to = link->Other(anchor);
+      if (!GotoAnchor(view, anchor, to)) to->Show(view);
+      return;
+    }
+  }
+}
 void EngineBase::CloseDialogsFor(Web*, Anchor*) {}
 
 Stream* EngineBase::OpenEntity(ExternalId*, const char*, std::int32_t* outNumber) {
@@ -511,10 +524,13 @@ void HostedEngine::WebClosing(Web* web) {
 }
 
 void HostedEngine::AnchorDeleted(Anchor* anchor) {
+  // Both values name the anchor concerned (the host's bookmark list reads
+  // the second); an anchor the host holds no handle of gets one for the
+  // call, so the host's lists stay true. The handle goes after the call.
   Handle handle = handles && anchor ? handles->FindByObject(anchor) : 0;
+  if (!handle && handles && anchor) handle = handles->RegisterAnchor(anchor);
   if (handle) {
-    // The anchor's web is told with its handle once anchors know their web.
-    RaiseEvent(0, kEventAnchorDeleted, handle, 0);
+    RaiseEvent(0, kEventAnchorDeleted, handle, handle);
     handles->Forget(anchor);
   }
   Engine::AnchorDeleted(anchor);

@@ -370,6 +370,7 @@ int AnchorIndex::Compare(std::intptr_t a, std::intptr_t b) const {
   const auto* mb = reinterpret_cast<const Mark*>(b);
   if (ma->Start() != mb->Start()) return ma->Start() < mb->Start() ? -1 : 1;
   if (a == b) return 0;
+  if (ma->GetEnd() != mb->GetEnd()) return ma->GetEnd() < mb->GetEnd() ? -1 : 1;
   return a < b ? -1 : 1;
 }
 
@@ -402,6 +403,11 @@ bool Document::AddWebReference(ExternalId* id) {
 }
 
 Document::~Document() {
+  // Anchor marks belong to the webs' anchors, which must forget them.
+  while (Mark* mark = anchors_.FindAtLeast(0)) {
+    anchors_.Remove(mark);
+    mark->DocumentGone();
+  }
   webs_.DeleteAll();
   while (graphics_) {
     if (graphics_->entity) graphics_->entity->Release();

@@ -210,6 +210,9 @@ class Mark {
   virtual std::uint32_t GetEnd() const { return Start() + 1; }
   virtual EntityDecl* GetEntity() const { return nullptr; }
   virtual const char* GetDataAttribute(const char*) const { return nullptr; }
+  // Told by a document going away while the mark is in its anchor index
+  // (after it was taken out), so that what made the mark can let it go.
+  virtual void DocumentGone() {}
 
   Mark* next = nullptr;
   std::uint32_t packed;
@@ -294,7 +297,7 @@ class TreeVisitor : public EngineObject {
 
 // ---- The document -------------------------------------------------------------------
 
-// Anchor marks in position order (ties by identity), so that anchors can be
+// Anchor marks in position order (ties by end, then identity), so that anchors can be
 // found from a position and taken out again.
 class AnchorIndex : public BTree {
  public:

@@ -19,6 +19,12 @@ struct DocumentCache::Item : public ObjectListItem {
 
 DocumentCache::DocumentCache() = default;
 
+Document* DocumentCache::At(std::size_t index) const {
+  for (OwnedNode* node = First(); node; node = node->Next(), --index)
+    if (index == 0) return static_cast<Item*>(node)->document;
+  return nullptr;
+}
+
 DocumentCache::~DocumentCache() {
   // Every document goes with the list's use; those still used elsewhere
   // live on with their other uses.

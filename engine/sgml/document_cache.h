@@ -34,6 +34,8 @@ class DocumentCache : public ObjectList {
   // it is not there.
   bool Remove(Document* document);
   std::size_t Count() const { return OwnedList::Count(); }
+  // The document at `index` in the list's order (no use taken), or null.
+  Document* At(std::size_t index) const;
 
   // A document made some other way than by parsing (none here).
   virtual Document* Create(ExternalId*) { return nullptr; }

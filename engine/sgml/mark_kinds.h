@@ -30,6 +30,9 @@ enum MarkKind : std::uint8_t {
   // over by readers of the text.
   kMarkKeptMarkupFirst = 7,
   kMarkKeptMarkupLast = 9,
+  // An anchor of a web over [start, end): only in a document's anchor
+  // index, never in its mark list.
+  kMarkAnchor = 10,
 };
 
 // A packed mark word: kind in the high 8 bits, text offset in the low 24.

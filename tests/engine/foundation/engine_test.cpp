@@ -461,11 +461,18 @@ TEST_F(HostEventsTest, WebAndAnchorEventsCarryHandles) {
   EXPECT_NE(g_host.calls[4].b, 0);
   EXPECT_EQ(handles.Count(), 0u);
 
-  // Deleting anchors the host has no handle for tells it nothing.
+  // A link between anchors the host has no handle for tells it nothing; a
+  // deleted anchor is announced all the same, with a handle made for the
+  // call and gone after it, in both values.
   g_host.calls.clear();
-  engine.AnchorDeleted(anchor(0));
   engine.LinkDeleted(anchor(0), anchor(1));
   EXPECT_TRUE(g_host.calls.empty());
+  engine.AnchorDeleted(anchor(0));
+  ASSERT_EQ(Events(), std::vector<int>{21});
+  EXPECT_GE(g_host.calls[0].a, 2);
+  EXPECT_EQ(g_host.calls[0].b, g_host.calls[0].a);
+  EXPECT_EQ(handles.Count(), 0u);
+  g_host.calls.clear();
 
   // With handles: the anchor's handle is announced and then gone.
   Handle held0 = handles.RegisterAnchor(anchor(0));
@@ -479,6 +486,7 @@ TEST_F(HostEventsTest, WebAndAnchorEventsCarryHandles) {
   EXPECT_EQ(g_host.calls[1].a, std::intptr_t(held1));
   EXPECT_EQ(g_host.calls[1].b, 0);
   EXPECT_EQ(g_host.calls[2].a, std::intptr_t(held0));
+  EXPECT_EQ(g_host.calls[2].b, std::intptr_t(held0));
   EXPECT_EQ(handles.LookupAnchor(held0), nullptr);
   EXPECT_EQ(handles.LookupAnchor(held1), anchor(1));
 
