@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "addressing/locators.h"
+#include "api/interface.h"
 #include "foundation/engine.h"
 #include "foundation/file.h"
 #include "foundation/handle_table.h"
@@ -953,16 +954,7 @@ bool Web::WriteTo(const char* path) {
 
 // ---- The engine's open webs ---------------------------------------------------------------------
 
-DocumentCache* EngineDocuments() {
-  EngineBase* engine = GetEngine();
-  if (!engine) return nullptr;
-  if (!engine->documentCache) {
-    auto* cache = new HostedDocumentCache;
-    cache->SetResolvers(engine->GetCatalog(), nullptr);
-    engine->documentCache.Set(cache);
-  }
-  return engine->documentCache.get();
-}
+DocumentCache* EngineDocuments() { return OpenDocuments(); }
 
 Web* FindOpenWeb(const ExternalId* id) {
   EngineBase* engine = GetEngine();

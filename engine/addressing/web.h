@@ -14,7 +14,7 @@
 namespace qs {
 
 class Anchor;
-class ColorItem;
+class ColorEntry;
 class DocumentCache;
 class EntityDecl;
 class ExternalId;
@@ -129,15 +129,15 @@ class HotspotLocation : public Location {
 
   const char* Line() const { return line_; }
   int PointCount() const { return pointCount_; }
-  ColorItem* Color() const { return color_; }
-  void SetColor(ColorItem* color) { color_ = color; }
+  ColorEntry* Color() const { return color_; }
+  void SetColor(ColorEntry* color) { color_ = color; }
 
  private:
   HotspotArea area_;
   std::int16_t points_[2 * kMaxPolygonPoints] = {};
   int pointCount_ = 0;
   char* line_ = nullptr;
-  ColorItem* color_ = nullptr;  // the engine's colour table keeps it
+  ColorEntry* color_ = nullptr;  // the engine's colour table keeps it
 };
 
 // ---- Anchors and links -------------------------------------------------------

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "api/exports.h"
+#include "addressing/web.h"
+#include "api/host_source.h"
 #include "api/interface.h"
 #include "api/text_sources.h"
 #include "foundation/memory.h"
@@ -24,19 +26,6 @@
 using namespace qs;
 
 namespace {
-
-EntityResolver* EngineCatalog() {
-  EngineBase* engine = GetEngine();
-  return engine ? engine->GetCatalog() : nullptr;
-}
-
-ExternalId* MakeId(const char* systemId, const char* publicId) {
-  // Locations are interned in the engine's name table; an engine started
-  // through the library has none until something makes it.
-  if (!g_nameTable) g_nameTable = new NameTable();
-  return new ExternalId(EngineCatalog(), nullptr, nullptr, systemId, publicId,
-                        ExternalId::kGeneralEntity);
-}
 
 QsHandle LoadDtd(ExternalId* id, std::int32_t documentFlag, QsMessageProc messages,
                  QsWord data) {
@@ -84,45 +73,14 @@ QsHandle LoadDocument(ExternalId* id, QsHandle dtd, QsMessageProc messages, QsWo
       open->Put(document);
     }
     delete parser;
+    // The webs it names open with it, and the open webs mark their anchors.
+    if (document) OpenDocumentWebs(document);
   }
   if (!document) return 0;
   QsHandle handle = handles->RegisterDocument(document);
   document->Release();
   return handle;
 }
-
-// A host text for the span of one opening call. The entity storage finds
-// texts by the resolved path of the identifier it opens, so the text is
-// entered under that path of the (given or generated) name.
-class HostSource {
- public:
-  HostSource(SourceKind kind, const char* name, const char* publicId, bool procedure) {
-    char generated[kSourceNameSize];
-    if (!name) name = MakeSourceName(generated, kind, procedure);
-    id_ = MakeId(name, publicId);
-    path_ = id_->GetFilePath();
-  }
-  ~HostSource() {
-    delete entered_;
-    MemFree(path_);
-    id_->Release();
-  }
-  HostSource(const HostSource&) = delete;
-  HostSource& operator=(const HostSource&) = delete;
-
-  void EnterText(SourceKind kind, const char* text) {
-    if (path_) entered_ = new ScopedTextSource(kind, path_, text ? text : "");
-  }
-  void EnterProcedure(SourceKind kind, QsTextProc procedure, QsWord data) {
-    if (path_) entered_ = new ScopedTextSource(kind, path_, procedure, data);
-  }
-  ExternalId* Id() const { return id_; }
-
- private:
-  ExternalId* id_;
-  char* path_;
-  ScopedTextSource* entered_ = nullptr;
-};
 
 // The loaded style sheet or navigator of an equal identifier, else one
 // parsed from the identifier's source and appended to the list (which lets
@@ -240,7 +198,7 @@ extern "C" {
 QsHandle QsOpenDtd(const char* systemId, const char* publicId, std::int32_t documentFlag,
                    QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  ExternalId* id = MakeId(systemId, publicId);
+  ExternalId* id = MakeHostId(systemId, publicId);
   QsHandle handle = LoadDtd(id, documentFlag, messages, data);
   id->Release();
   return handle;
@@ -266,7 +224,7 @@ QsHandle QsOpenDtdProc(QsTextProc procedure, QsWord procedureData, const char* n
 QsHandle QsParseDocument(const char* systemId, const char* publicId, QsHandle dtd,
                          QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  ExternalId* id = MakeId(systemId, publicId);
+  ExternalId* id = MakeHostId(systemId, publicId);
   QsHandle handle = LoadDocument(id, dtd, messages, data);
   id->Release();
   return handle;
@@ -293,7 +251,7 @@ QsHandle QsOpenDocumentProc(QsTextProc procedure, QsWord procedureData, const ch
 
 QsHandle QsCreateStyleSheet(const char* path, const char* publicId, const char* name) {
   if (!GetEngine() || !WriteSkeleton(path, "STYLESHEET", kStyleSheetPublicId, name)) return 0;
-  ExternalId* id = MakeId(path, publicId);
+  ExternalId* id = MakeHostId(path, publicId);
   QsHandle handle = LoadStyleSheet(id, nullptr, 0, true);
   id->Release();
   return handle;
@@ -302,7 +260,7 @@ QsHandle QsCreateStyleSheet(const char* path, const char* publicId, const char* 
 QsHandle QsOpenStyleSheet(const char* systemId, const char* publicId, QsMessageProc messages,
                           QsWord data) {
   if (!GetEngine()) return 0;
-  ExternalId* id = MakeId(systemId, publicId);
+  ExternalId* id = MakeHostId(systemId, publicId);
   QsHandle handle = LoadStyleSheet(id, messages, data);
   id->Release();
   return handle;
@@ -333,7 +291,7 @@ QsHandle QsLoadStyleSheet(QsHandle document, std::int32_t index, QsMessageProc m
 
 QsHandle QsCreateNavigator(const char* path, const char* publicId, const char* name) {
   if (!GetEngine() || !WriteSkeleton(path, "TOC-DEF", kNavigatorPublicId, name)) return 0;
-  ExternalId* id = MakeId(path, publicId);
+  ExternalId* id = MakeHostId(path, publicId);
   QsHandle handle = LoadNavigator(id, nullptr, 0, true);
   id->Release();
   return handle;
@@ -342,7 +300,7 @@ QsHandle QsCreateNavigator(const char* path, const char* publicId, const char* n
 QsHandle QsOpenNavigator(const char* systemId, const char* publicId, QsMessageProc messages,
                          QsWord data) {
   if (!GetEngine()) return 0;
-  ExternalId* id = MakeId(systemId, publicId);
+  ExternalId* id = MakeHostId(systemId, publicId);
   QsHandle handle = LoadNavigator(id, messages, data);
   id->Release();
   return handle;

@@ -133,57 +133,16 @@ QsWord QsParseLocation(QsHandle, const char*) { return 0; }
 // ---- DTDs, entities and notations
 
 // ---- Webs
-QsHandle QsCreateWeb(const char*, const char*, const char*) { return 0; }
-QsHandle QsOpenWeb(const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenWebText(const char*, const char*, const char*, QsMessageProc, QsWord) { return 0; }
-QsHandle QsOpenWebProc(QsTextProc, QsWord, const char*, const char*, QsMessageProc, QsWord) { return 0; }
-char* QsGetWebName(QsHandle, char*, std::int32_t) { return nullptr; }
-std::int32_t QsSetWebName(QsHandle, const char*) { return 0; }
-std::int32_t QsBeginWebEdit(QsHandle) { return 0; }
-std::int32_t QsEndWebEdit(QsHandle) { return 0; }
-std::int32_t QsSaveWeb(QsHandle) { return 0; }
-std::int32_t QsSaveWebIfChanged(QsHandle) { return 0; }
-std::int32_t QsSaveWebAs(QsHandle, const char*) { return 0; }
 std::int32_t QsAnnotateSelection(QsWindow, QsHandle) { return 0; }
 std::int32_t QsAnnotateSelection2(QsWindow, QsHandle) { return 0; }
 std::int32_t QsBeginLink(QsWindow) { return 0; }
 std::int32_t QsCompleteLink(QsWindow, QsHandle) { return 0; }
-std::intptr_t QsEnumWebs(QsHandleProc, QsWord) { return 0; }
-std::intptr_t QsEnumDocuments(QsHandleProc, QsWord) { return 0; }
 
 // ---- Anchors and hotspots
 QsHandle QsAnchorAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 std::intptr_t QsGetLinkTarget(QsWindow, QsHandle, QsRecordProc, QsWord) { return 0; }
-std::int32_t QsActivateAnchor(QsHandle) { return 0; }
 QsHandle QsCreateDocAnchor(QsWindow, QsHandle, const char*) { return 0; }
 QsHandle QsCreatePictureAnchor(QsWindow, QsHandle, const char*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-QsHandle QsCreateHotspot(QsHandle, QsHandle, const char*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-QsHandle QsCreateNodeAnchor(QsHandle, QsHandle, const char*) { return 0; }
-QsHandle QsCreateRangeAnchor(QsHandle, QsHandle, std::int32_t, std::int32_t, const char*) { return 0; }
-std::int32_t QsGetAnchorRange(QsHandle, std::int32_t*, std::int32_t*) { return 0; }
-QsHandle QsGetAnchorEntity(QsHandle) { return 0; }
-std::int32_t QsAnchorNotifyA(QsWindow, QsHandle) { return 0; }
-std::int32_t QsAnchorNotifyB(QsWindow, QsHandle) { return 0; }
-std::int32_t QsDeleteAnchor(QsHandle) { return 0; }
-std::int32_t QsAddLink(QsHandle, QsHandle) { return 0; }
-std::int32_t QsRemoveLinks(QsHandle, QsHandle) { return 0; }
-QsHandle QsGetAnchorWeb(QsHandle) { return 0; }
-char* QsGetAnchorNote(QsHandle, char*, std::int32_t) { return nullptr; }
-std::int32_t QsSetAnchorNote(QsHandle, const char*) { return 0; }
-char* QsGetAnchorName(QsHandle, char*, std::int32_t) { return nullptr; }
-std::int32_t QsSetAnchorHead(QsHandle, const char*) { return 0; }
-std::int32_t QsSetAnchorBookmark(QsHandle, std::int32_t) { return 0; }
-std::int32_t QsGetAnchorKind(QsHandle) { return 0; }
-std::int32_t QsGetHotspotRect(QsHandle, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsSetHotspotRect(QsHandle, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsGetHotspotPoints(QsHandle, std::int32_t*, std::int16_t*) { return 0; }
-std::int32_t QsSetHotspotPoints(QsHandle, std::int32_t, std::int32_t, const std::int16_t*) { return 0; }
-char* QsGetHotspotColor(QsHandle, char*, std::int32_t) { return nullptr; }
-std::int32_t QsSetHotspotColor(QsHandle, const char*) { return 0; }
-std::intptr_t QsEnumWebAnchors(QsHandle, std::int32_t, QsHandleProc, QsWord) { return 0; }
-std::intptr_t QsEnumDocAnchors(QsHandle, std::int32_t, QsHandleProc, QsWord) { return 0; }
-std::intptr_t QsEnumEntityHotspots(QsHandle, std::int32_t, QsHandleProc, QsWord) { return 0; }
-std::intptr_t QsEnumLinkedAnchors(QsHandle, QsHandleProc, QsWord) { return 0; }
 
 // ---- Pictures
 std::int32_t QsOpenPictureView(QsWindow, QsHandle, QsWord, QsWord, QsWord, QsWord) { return 0; }

@@ -41,6 +41,10 @@ EntityRef* EntityRef::OfDocument(Document* document, EntityDecl* entity) {
   return new DocumentEntityRef(document, entity);
 }
 
+EntityRef* EntityRef::OfEntity(EntityDecl* entity) {
+  return entity ? new EntityRef(entity) : nullptr;
+}
+
 EntityRef* EntityRef::OfDocumentType(DocumentType* type, EntityDecl* entity) {
   if (!type || !entity) return nullptr;
   return new TypeEntityRef(type, entity);

@@ -18,6 +18,8 @@ class EntityRef : public EngineObject {
   // Null when either is null or memory is exhausted.
   static EntityRef* OfDocument(Document* document, EntityDecl* entity);
   static EntityRef* OfDocumentType(DocumentType* type, EntityDecl* entity);
+  // An entity that belongs to no document the host holds (a web's).
+  static EntityRef* OfEntity(EntityDecl* entity);
   virtual ~EntityRef();
   EntityRef(const EntityRef&) = delete;
   EntityRef& operator=(const EntityRef&) = delete;
