@@ -16,10 +16,13 @@ constexpr const char kGapName[] = "#PNODE";
 std::uint32_t S(const DocumentNode* n) { return n->start; }
 std::uint32_t E(const DocumentNode* n) { return n->end; }
 
-// Whether the type's content is left out of element text (the declaration's
-// flag bit 0).
+// Whether the type's content is left out of element text: flag bit 0 of its
+// declaration. RCDATA's content code (0x0B) sets that bit too, yet its
+// content is text like any other and stays.
 bool Suppressed(const DocumentNode* node) {
-  return node->Decl() && (node->Decl()->flags & 0x01) != 0;
+  if (!node->Decl()) return false;
+  std::uint8_t flags = node->Decl()->flags;
+  return (flags & 0x01) != 0 && (flags & 0x0F) != 0x0B;
 }
 
 }  // namespace

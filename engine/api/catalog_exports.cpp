@@ -1,9 +1,8 @@
 // Catalogs and ENTITYRC files a host pushes around a load, and bringing all
-// of them up to date. Paths come in the host's ANSI code page.
+// of them up to date. Paths come in UTF-8, as every path the host hands the
+// engine.
 #include "api/exports.h"
-#include "foundation/codepage.h"
 #include "foundation/engine.h"
-#include "foundation/memory.h"
 #include "sgml/catalog.h"
 #include "sgml/entityrc.h"
 #include "sgml/resolver_stack.h"
@@ -15,16 +14,6 @@ qs::EntityrcFile* EngineEntityrc() {
   return engine ? engine->GetEntityRc() : nullptr;
 }
 
-// Runs `fn` with the path in UTF-8.
-template <class Fn>
-void WithUtf8Path(const char* path, Fn fn) {
-  if (!path) return;
-  char* utf8 = qs::AnsiToUtf8(path);
-  if (!utf8) return;
-  fn(utf8);
-  if (utf8 != path) qs::MemFree(utf8);
-}
-
 }  // namespace
 
 extern "C" {
@@ -32,7 +21,7 @@ extern "C" {
 void QsUpdateCatalogs() { qs::GetCatalogList().Update(); }
 
 void QsPushCatalog(const char* path, QsWord) {
-  WithUtf8Path(path, [](const char* p) { qs::PushCatalog(p); });
+  if (path) qs::PushCatalog(path);
 }
 
 void QsPopCatalog() { qs::PopCatalog(); }
@@ -40,7 +29,7 @@ void QsPopCatalog() { qs::PopCatalog(); }
 void QsUpdateEntityrcs() { qs::GetEntityrcList().Update(); }
 
 void QsPushEntityrc(const char* path, QsWord) {
-  WithUtf8Path(path, [](const char* p) { qs::PushEntityrc(EngineEntityrc(), p); });
+  if (path) qs::PushEntityrc(EngineEntityrc(), path);
 }
 
 void QsPopEntityrc() { qs::PopEntityrc(EngineEntityrc()); }

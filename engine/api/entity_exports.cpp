@@ -137,7 +137,9 @@ QsHandle QsGetDtdEntity(QsHandle dtd, const char* name) {
   HandleTable* table = Handles();
   auto* type = table ? static_cast<DocumentType*>(table->LookupDtd(dtd)) : nullptr;
   if (!type || !name) return 0;
-  EntityDecl* entity = type->Entities().FindOrDefault(name);
+  // Only a declared name: the #DEFAULT rule is a parse's, and applying it
+  // here would add a copy to the type's table.
+  EntityDecl* entity = type->FindEntity(name);
   return entity ? RegisterEntityRef(EntityRef::OfDocumentType(type, entity)) : 0;
 }
 
@@ -145,7 +147,7 @@ QsHandle QsGetDtdEntity2(QsHandle dtd, const char* name) {
   HandleTable* table = Handles();
   auto* type = table ? static_cast<DocumentType*>(table->LookupDtd(dtd)) : nullptr;
   if (!type || !name) return 0;
-  EntityDecl* entity = type->DocumentEntities().FindOrDefault(name);
+  EntityDecl* entity = type->FindEntity2(name);
   return entity ? RegisterEntityRef(EntityRef::OfDocumentType(type, entity)) : 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "api/exports.h"
 #include "api/interface.h"
+#include "api/node_ref.h"
 #include "api/wrappers.h"
 #include "foundation/paths.h"
 #include "foundation/strings.h"
@@ -69,6 +70,12 @@ std::int32_t QsIsSameObject(QsHandle a, QsHandle b) {
   if (typeA != typeB) return 0;
   if (objectA == objectB) return 1;
   switch (typeA) {
+    case HandleType::kNode: {
+      // Two handles walked to the same place of the same document.
+      auto* x = static_cast<NodeRef*>(objectA);
+      auto* y = static_cast<NodeRef*>(objectB);
+      return x->GetDocument() == y->GetDocument() && x->SamePlace(*y) ? 1 : 0;
+    }
     case HandleType::kEntity: {
       // Two wrappers of the same declaration, or of equal ones.
       EntityDecl* x = static_cast<EntityRef*>(objectA)->Entity();

@@ -99,6 +99,7 @@ EngineBase::~EngineBase() {
   // An engine going away no longer answers for the streams and files.
   if (g_engine == this) SetEngine(nullptr);
   history_.Reset();
+  resolverStacks.Reset();
   recentList.Reset();
   setup.Reset();
   sdata.Reset();
@@ -213,6 +214,9 @@ Engine::Engine(ModuleHandle hostInstance, const char* home, const char* title)
 
 Engine::~Engine() {
   FreeIcons();
+  // What is still pushed refers to the catalog and ENTITYRC file: it goes
+  // first.
+  resolverStacks.Reset();
   entityRc.Reset();
   catalog.Reset();
   ClearEngineTablesPath();

@@ -40,6 +40,7 @@ class TextSources;
 class HotArea;
 class NavigatorDef;
 class NotationNameSet;
+class ResolverStacks;
 class SdataTable;
 class SetupFile;
 class Stream;
@@ -246,6 +247,8 @@ class EngineBase : public EngineObject, public EngineServices {
   Member<TreeNode> frames;
   Member<BlockCache> blockCache;
   Member<ColorTable> colours;
+  // Catalogs and ENTITYRC files the host pushed and has not popped yet.
+  Member<ResolverStacks> resolverStacks;
   // The open note and link dialogs.
   Member<OwnedList> noteDialogs;
   Member<OwnedList> linkDialogs;

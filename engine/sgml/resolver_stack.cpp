@@ -1,6 +1,7 @@
 #include "sgml/resolver_stack.h"
 
 #include "foundation/containers.h"
+#include "foundation/engine.h"
 #include "sgml/catalog.h"
 #include "sgml/entityrc.h"
 #include "sgml/external_id.h"
@@ -70,26 +71,70 @@ class EntityrcStackEntry : public SListNode {
   bool added;
 };
 
-SList g_catalogStack;
-SList g_entityrcStack;
-
-}  // namespace
-
-void PushCatalog(const char* path) {
-  Catalog* catalog = CreateCatalog(path);
-  auto* member = new ChainMember(GetCurrentResolver(), catalog);
-  SetCurrentResolver(member);
-  g_catalogStack.Prepend(new CatalogStackEntry(member));
-}
-
-void PopCatalog() {
-  auto* entry = static_cast<CatalogStackEntry*>(g_catalogStack.PopFirst());
+void PopCatalogFrom(SList& stack) {
+  auto* entry = static_cast<CatalogStackEntry*>(stack.PopFirst());
   if (!entry) return;
   SetCurrentResolver(entry->member->Previous());
   delete entry;
 }
 
+void PopEntityrcFrom(SList& stack, EntityrcFile* root) {
+  auto* entry = static_cast<EntityrcStackEntry*>(stack.PopFirst());
+  if (!entry) return;
+  if (entry->added && root) root->RemoveIncludeOf(entry->file);
+  delete entry;
+}
+
+}  // namespace
+
+// Kept by the engine object, which pops what is left before its own catalog
+// and ENTITYRC file go.
+class ResolverStacks : public EngineObject {
+ public:
+  explicit ResolverStacks(EngineBase* engine) : engine_(engine) {}
+  ResolverStacks(const ResolverStacks&) = delete;
+  ResolverStacks& operator=(const ResolverStacks&) = delete;
+  ~ResolverStacks() {
+    EntityrcFile* root = engine_->GetEntityRc();
+    while (!entityrcs.IsEmpty()) PopEntityrcFrom(entityrcs, root);
+    while (!catalogs.IsEmpty()) PopCatalogFrom(catalogs);
+  }
+  SList catalogs;
+  SList entityrcs;
+
+ private:
+  EngineBase* engine_;
+};
+
+namespace {
+
+// The current engine's stacks, made at its first push; null without an
+// engine, or without stacks when `make` is false.
+ResolverStacks* CurrentStacks(bool make) {
+  EngineBase* engine = GetEngine();
+  if (!engine) return nullptr;
+  if (!engine->resolverStacks && make) engine->resolverStacks.Set(new ResolverStacks(engine));
+  return engine->resolverStacks.get();
+}
+
+}  // namespace
+
+void PushCatalog(const char* path) {
+  ResolverStacks* stacks = CurrentStacks(true);
+  if (!stacks) return;
+  Catalog* catalog = CreateCatalog(path);
+  auto* member = new ChainMember(GetCurrentResolver(), catalog);
+  SetCurrentResolver(member);
+  stacks->catalogs.Prepend(new CatalogStackEntry(member));
+}
+
+void PopCatalog() {
+  if (ResolverStacks* stacks = CurrentStacks(false)) PopCatalogFrom(stacks->catalogs);
+}
+
 void PushEntityrc(EntityrcFile* root, const char* path) {
+  ResolverStacks* stacks = CurrentStacks(true);
+  if (!stacks) return;
   Catalog* catalog = root ? root->GetCatalog() : nullptr;
   EntityrcFile* file = CreateEntityrc(catalog, path);
   bool added = false;
@@ -97,19 +142,11 @@ void PushEntityrc(EntityrcFile* root, const char* path) {
     root->AppendInclude(path, file);
     added = true;
   }
-  g_entityrcStack.Prepend(new EntityrcStackEntry(file, added));
+  stacks->entityrcs.Prepend(new EntityrcStackEntry(file, added));
 }
 
 void PopEntityrc(EntityrcFile* root) {
-  auto* entry = static_cast<EntityrcStackEntry*>(g_entityrcStack.PopFirst());
-  if (!entry) return;
-  if (entry->added && root) root->RemoveIncludeOf(entry->file);
-  delete entry;
-}
-
-void ClearResolverStacks(EntityrcFile* root) {
-  while (!g_entityrcStack.IsEmpty()) PopEntityrc(root);
-  while (!g_catalogStack.IsEmpty()) PopCatalog();
+  if (ResolverStacks* stacks = CurrentStacks(false)) PopEntityrcFrom(stacks->entityrcs, root);
 }
 
 }  // namespace qs

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "doc_builder.h"
+#include "../sgml/instance_support.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 
@@ -143,36 +144,64 @@ TEST(TreeWalker, HoldsItsDocument) {
   delete w;  // the last use goes with the walker
 }
 
+// Element text of a parsed document: entity references by name, RCDATA and
+// CDATA content as text, an EMPTY element as nothing; cut to every size.
 TEST(TreeWalker, ElementTextAndItsLimits) {
-  DocBuilder b;
-  b.Build("<P>ab<E>c&x;</E>d<S>hidden</S>e</P>");
-  TreeWalker w(b.Doc(), nullptr);
-  b.GetDtd().FindElement("S")->flags |= 0x01;  // a type whose text is left out
-  EXPECT_EQ(w.GetTextLength(false), 8u);       // "abc&x;de"
-  struct {
-    std::size_t size;
-    const char* want;
-  } cases[] = {{100, "abc&x;de"}, {1, ""}, {4, "abc"}, {5, "abc&"}, {6, "abc&x"}, {8, "abc&x;d"}};
-  for (const auto& c : cases) {
+  test::ParsedText parsed(
+      "<!DOCTYPE P [<!ELEMENT P - - (#PCDATA|E|R|C|X)*><!ELEMENT E - - (#PCDATA)>"
+      "<!ELEMENT R - - RCDATA><!ELEMENT C - - CDATA><!ELEMENT X - O EMPTY>"
+      "<!ENTITY amp \"&#38;\"><!NOTATION gif SYSTEM \"gif\">"
+      "<!ENTITY x SYSTEM \"x.gif\" NDATA gif>]>"
+      "<P>ab<E>c&x;</E>d<R>rc &amp; text</R>e<C>a<b</C><X>f</P>");
+  ASSERT_EQ(parsed.Messages(), "");
+  TreeWalker w(parsed.document, nullptr);
+  ASSERT_STREQ(w.GetElementName(), "P");
+  const std::string whole = "abc&x;drc & textea<bf";
+  EXPECT_EQ(w.GetTextLength(false), whole.size());
+  for (std::size_t size : {whole.size() + 10, std::size_t{1}, std::size_t{4}, std::size_t{5},
+                           std::size_t{6}, std::size_t{8}, std::size_t{12}, whole.size()}) {
+    std::string want = whole.substr(0, size - 1);
     std::string buf(120, 'Z');
-    w.GetText(&buf[0], c.size, false);
-    EXPECT_STREQ(buf.c_str(), c.want) << c.size;
-    EXPECT_EQ(buf[std::strlen(c.want) + 1], 'Z') << "wrote past the text, size " << c.size;
+    w.GetText(&buf[0], size, false);
+    EXPECT_STREQ(buf.c_str(), want.c_str()) << size;
+    EXPECT_EQ(buf[want.size() + 1], 'Z') << "wrote past the text, size " << size;
   }
   std::string untouched(8, 'Z');
   w.GetText(&untouched[0], 0, false);
   EXPECT_EQ(untouched, "ZZZZZZZZ");
 
+  // The RCDATA element on its own.
+  ASSERT_EQ(w.MoveToFirstChild(), 1);  // the gap "ab"
+  while (std::strcmp(w.GetElementName(), "R") != 0) ASSERT_EQ(w.MoveNext(), 1);
+  std::string r(40, 'Z');
+  w.GetText(&r[0], r.size(), false);
+  EXPECT_STREQ(r.c_str(), "rc & text");
+  EXPECT_EQ(w.GetTextLength(false), 9u);
+
   // Raw: the bytes of the range, cut to the room.
-  EXPECT_EQ(w.GetTextLength(true), 11u);
-  std::string raw(20, 'Z');
-  w.GetText(&raw[0], 6, true);
-  EXPECT_STREQ(raw.c_str(), "abcdh");
+  w.MoveToRoot();
+  std::string raw(40, 'Z');
+  w.GetText(&raw[0], 4, true);
+  EXPECT_STREQ(raw.c_str(), "abc");
+  EXPECT_GT(w.GetTextLength(true), whole.size() - 5);  // no "&x;", but the data
   // In a gap both forms are the range.
   w.MoveToFirstChild();
   EXPECT_EQ(w.GetTextLength(false), 2u);
   w.GetText(&raw[0], 20, false);
   EXPECT_STREQ(raw.c_str(), "ab");
+}
+
+// The issue's own case: an RCDATA element inside mixed content.
+TEST(TreeWalker, RcdataContentIsElementText) {
+  test::ParsedText parsed(
+      "<!DOCTYPE a [<!ELEMENT a - - (#PCDATA|r)*><!ELEMENT r - - RCDATA>"
+      "<!ENTITY amp \"&#38;\">]><a>x<r>rc &amp; text</r>y</a>");
+  ASSERT_EQ(parsed.Messages(), "");
+  TreeWalker w(parsed.document, nullptr);
+  std::string buf(40, 'Z');
+  w.GetText(&buf[0], buf.size(), false);
+  EXPECT_STREQ(buf.c_str(), "xrc & texty");
+  EXPECT_EQ(w.GetTextLength(false), 11u);
 }
 
 TEST(TreeWalker, AttributesOfTheCurrentElement) {

@@ -203,6 +203,43 @@ TEST_F(NodeExports, CompareNodesWithEqualRanges) {
     EXPECT_EQ(QsCompareNodes(c.a, c.b), c.want) << Name(c.a) << " / " << Name(c.b);
 }
 
+// Two node handles are the same object when they stand on the same place of
+// the same document, however they got there.
+TEST_F(NodeExports, SameObjectComparesPlaces) {
+  DocBuilder b;
+  b.Build("<A><B>x</B>t<B>y</B></A>");
+  QsHandle doc = Register(b);
+  DocBuilder other;
+  other.Build("<A><B>x</B>t<B>y</B></A>");
+  QsHandle doc2 = Register(other);
+  QsHandle a = QsGetDocumentRoot(doc);
+  QsHandle a2 = QsGetDocumentRoot(doc);
+  QsHandle b1 = QsDupNode(a);
+  ASSERT_EQ(QsGotoFirstChild(b1), 1);
+  QsHandle b1again = QsDupNode(a);
+  ASSERT_EQ(QsGotoFirstChild(b1again), 1);
+  QsHandle gap = QsDupNode(b1);
+  ASSERT_EQ(QsGotoNextSibling(gap), 1);
+  QsHandle gapAgain = QsDupNode(b1);
+  ASSERT_EQ(QsGotoNextSibling(gapAgain), 1);
+  QsHandle b2 = QsDupNode(gap);
+  ASSERT_EQ(QsGotoNextSibling(b2), 1);
+  QsHandle foreign = QsGetDocumentRoot(doc2);
+  struct {
+    QsHandle x, y;
+    std::int32_t same;
+  } cases[] = {
+      {a, a, 1},         {a, a2, 1},      {b1, b1again, 1}, {gap, gapAgain, 1},
+      {a, b1, 0},        {b1, gap, 0},    {b1, b2, 0},      {a, foreign, 0},
+      {doc, a, 0},       {a, 0, 0},
+  };
+  for (const auto& t : cases)
+    EXPECT_EQ(QsIsSameObject(t.x, t.y), t.same) << Name(t.x) << " / " << Name(t.y);
+  // A handle moved onto the other's place becomes the same.
+  ASSERT_EQ(QsGotoPrevSibling(b2), 1);
+  EXPECT_EQ(QsIsSameObject(b2, gap), 1);
+}
+
 TEST_F(NodeExports, AttributesAndTheirDeclarations) {
   DocBuilder b;
   InternedName* tokens[] = {InternName("LEFT"), InternName("RIGHT")};

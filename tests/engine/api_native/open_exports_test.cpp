@@ -191,5 +191,45 @@ TEST_F(OpenExports, ADtdFromADocumentAndAStoppingMessageProcedure) {
   EXPECT_NE(QsOpenDocumentText(kDoc, nullptr, nullptr, 0, nullptr, 0), 0u);
 }
 
+// A name the DTD does not declare is not found, whatever #DEFAULT rule the
+// DTD has, and the lookup leaves the DTD as it was.
+TEST_F(OpenExports, DtdEntitiesAreFoundOnlyWhenDeclared) {
+  const char kDoc[] =
+      "<!DOCTYPE d [<!ELEMENT d - - ANY><!ENTITY ver \"3.0\"><!ENTITY #DEFAULT \"dflt\">]>"
+      "<d>&ver;</d>";
+  QsHandle hdtd = QsOpenDtdText(kDoc, nullptr, nullptr, 1, nullptr, 0);
+  ASSERT_NE(hdtd, 0u);
+  auto* type = static_cast<DocumentType*>(Handles()->LookupDtd(hdtd));
+  ASSERT_NE(type, nullptr);
+  // The declaring document's general entities are the second table.
+  QsHandle ver = QsGetDtdEntity2(hdtd, "ver");
+  ASSERT_NE(ver, 0u);
+  EXPECT_STREQ(QsGetEntityValueC(ver), "3.0");
+  QsReleaseHandle(ver);
+  EXPECT_EQ(QsGetDtdEntity(hdtd, "undeclared"), 0u);
+  EXPECT_EQ(QsGetDtdEntity2(hdtd, "undeclared"), 0u);
+  EXPECT_EQ(type->FindEntity("undeclared"), nullptr);
+  EXPECT_EQ(type->FindEntity2("undeclared"), nullptr);
+  QsReleaseHandle(hdtd);
+}
+
+// Paths reach the engine in UTF-8: a catalog pushed from a folder whose name
+// is not ASCII is read, and resolves the document's DTD while pushed.
+TEST_F(OpenExports, PushedCatalogInAFolderWithANonAsciiName) {
+  const std::string folder = "K\xC3\xA4fer";  // "Käfer"
+  std::filesystem::create_directories(dir_ / folder);
+  Write((folder + "/catalog").c_str(), "PUBLIC \"-//K//DTD K//EN\" k.dtd\n");
+  Write((folder + "/k.dtd").c_str(), "<!ELEMENT k - - (#PCDATA)>\n");
+  std::string doc = Write("k.sgm", "<!DOCTYPE k PUBLIC \"-//K//DTD K//EN\">\n<k>text</k>\n");
+  std::string catalog = (dir_ / folder / "catalog").string();
+  QsPushCatalog(catalog.c_str(), 0);
+  QsHandle h = QsParseDocument(doc.c_str(), nullptr, 0, Record, reinterpret_cast<QsWord>(&log_));
+  QsPopCatalog();
+  ASSERT_NE(h, 0u);
+  for (const Report& r : log_) EXPECT_EQ(r.kind & QS_REPORT_MESSAGE, 0) << r.number << " " << r.argument;
+  EXPECT_EQ(Text(h), "text");
+  QsReleaseHandle(h);
+}
+
 }  // namespace
 }  // namespace qs

@@ -408,6 +408,40 @@ TEST_F(ResolverTest, PushedEntityrcIsIncludedOnlyWhilePushed) {
   known->Release();
 }
 
+// The stacks belong to the engine: what a host left pushed is popped when the
+// engine goes, so nothing outlives it pointing at its catalogs.
+TEST_F(ResolverTest, WhatIsLeftPushedGoesWithTheEngine) {
+  Write("root", "PUBLIC \"-//R//EN\" DOCTITLE \"Root\"\n");
+  Write("local", "PUBLIC \"-//L//EN\" DOCTITLE \"Local\"\n");
+  Write("pushed", "PUBLIC P p.dtd\n");
+  EntityrcFile* root = CreateEntityrc(nullptr, Path("root").c_str());
+  root->AdjustUse(1, 0);  // the test's own use, past the engine's
+  InternedName* local = g_nameTable->Intern("-//L//EN");
+  auto* other = new HostedEngine(0, Dir().c_str(), "Other", nullptr);
+  SetEngine(other);
+  root->AdjustUse(1, 0);
+  other->entityRc.Set(root, [](EntityrcFile* e) { e->AdjustUse(2, 0); });
+  PushCatalog(Path("pushed").c_str());
+  PushEntityrc(root, Path("local").c_str());
+  EXPECT_NE(GetCurrentResolver(), nullptr);
+  EXPECT_STREQ(root->GetDocTitle(local), "Local");
+  delete other;
+  EXPECT_EQ(GetCurrentResolver(), nullptr);
+  EXPECT_EQ(root->GetDocTitle(local), nullptr);
+  // The next engine starts with nothing pushed.
+  SetEngine(&engine_);
+  PopCatalog();
+  PopEntityrc(root);
+  EXPECT_EQ(GetCurrentResolver(), nullptr);
+  // Without an engine a push has nowhere to go.
+  SetEngine(nullptr);
+  PushCatalog(Path("pushed").c_str());
+  EXPECT_EQ(GetCurrentResolver(), nullptr);
+  SetEngine(&engine_);
+  root->AdjustUse(2, 0);
+  local->Release();
+}
+
 // The system's super catalog names its parts unquoted, through two levels.
 TEST_F(ResolverTest, DebianSuperCatalog) {
   const char* super = "/etc/sgml/catalog";
