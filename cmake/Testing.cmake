@@ -64,6 +64,7 @@ function(qs_add_gui_test name)
   add_test(NAME ${name}
     COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/env ${QS_WINE_ENV} ${T_COMMAND}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
+  # The label lets scripts/test give these, and only these, a second run.
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display LABELS gui
     ENVIRONMENT "QS_SOURCE_DIR=${CMAKE_SOURCE_DIR};QS_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
