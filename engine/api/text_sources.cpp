@@ -4,6 +4,7 @@
 #include <new>
 
 #include "api/interface.h"
+#include "foundation/stream.h"
 #include "foundation/strings.h"
 
 namespace qs {
@@ -89,10 +90,20 @@ TextSources::Source* TextSources::AddProcedureText(const char* name, QsTextProc 
   char* text = nullptr;
   std::size_t length = 0, capacity = 0;
   bool ok = true;
+  int empty = 0;
   for (;;) {
     std::int32_t blockLength = 0, more = 1;
     const char* block = procedure(data, &blockLength, &more);
     if (!block) break;
+    // An empty block is not the end; a host that answers nothing else is
+    // stuck, and the text is refused.
+    if (blockLength == 0 && more != 0) {
+      if (++empty < kMaxEmptyHostBlocks) continue;
+      ReportStuckHost(name);
+      ok = false;
+      break;
+    }
+    empty = 0;
     if (blockLength < 0 || static_cast<std::size_t>(blockLength) > kMaxProcedureText - length) {
       ok = false;
       break;

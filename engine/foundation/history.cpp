@@ -1,11 +1,12 @@
 #include "foundation/history.h"
 
 #include "foundation/engine.h"
+#include "sgml/external_id.h"
 
 namespace qs {
 
 struct History::Entry : EngineObject {
-  ExternalId* externalId;
+  ExternalId* externalId;  // one use, or null
   std::int32_t position;
   Entry* older;
   Entry* newer;
@@ -23,11 +24,14 @@ void History::Unlink(Entry* entry) {
   if (cursor_ == entry) cursor_ = nullptr;
   if (last_ == entry) last_ = newest_;
   --count_;
+  if (entry->externalId) entry->externalId->Release();
   delete entry;
 }
 
 bool History::SamePlace(const Entry* entry, ExternalId* externalId, std::int32_t position) {
-  return entry && entry->position == position && entry->externalId == externalId;
+  // The same document is often named by a new identifier object: equal
+  // identifiers are the same place.
+  return entry && entry->position == position && ExternalId::Equals(entry->externalId, externalId);
 }
 
 void History::Add(ExternalId* externalId, std::int32_t position) {
@@ -48,7 +52,8 @@ void History::Add(ExternalId* externalId, std::int32_t position) {
   if (count_ >= kMaxCount) Unlink(oldest_);
   auto* entry = new Entry;
   if (!entry) return;
-  entry->externalId = externalId;
+  // The entry outlives the caller's identifier: it holds a use of its own.
+  entry->externalId = externalId ? externalId->AddRef() : nullptr;
   entry->position = position;
   entry->older = newest_;
   entry->newer = nullptr;

@@ -23,6 +23,11 @@ void Stream::Refill() {
   state_ = kLastBuffer;
 }
 
+void ReportStuckHost(const char* source) {
+  // "Can't open '%s'": the source's data never came.
+  ReportEngineError(10, reinterpret_cast<std::intptr_t>(source ? source : ""));
+}
+
 int Stream::GetEncoding() { return GetEngineServices().GetLoadEncoding(); }
 
 bool Stream::Advance() {

@@ -11,6 +11,14 @@
 
 namespace qs {
 
+// A host that hands data out block by block may answer an empty block: only
+// a null block or the last-block flag ends its data. This many empty blocks
+// in a row mean the host is stuck, and the read ends with an engine error
+// (ReportStuckHost).
+inline constexpr int kMaxEmptyHostBlocks = 1000;
+// Reports that the host's data for `source` (may be null) could not be read.
+void ReportStuckHost(const char* source);
+
 class Stream : public EngineObject {
  public:
   // The state byte: more data may follow; the source is exhausted after

@@ -37,19 +37,28 @@ char* CutReportPath(const char* path) {
 }
 
 void HostBlockStream::Refill() {
-  std::intptr_t length = 0;
-  std::int32_t more = 1;
-  const char* block = proc_ ? proc_(data_, &length, &more) : nullptr;
-  if (!block || length <= 0) {
-    // Nothing more: the stream ends here.
-    start_ = end_ = cur_;
-    state_ = kAtEnd;
-    return;
+  int empty = 0;
+  while (proc_) {
+    std::intptr_t length = 0;
+    std::int32_t more = 1;
+    const char* block = proc_(data_, &length, &more);
+    if (!block || length < 0) break;
+    if (length > 0) {
+      // The host's block is only read; the stream never writes through it.
+      start_ = cur_ = reinterpret_cast<std::uint8_t*>(const_cast<char*>(block));
+      end_ = start_ + length;
+      if (more == 0) state_ = kLastBuffer;
+      return;
+    }
+    if (more == 0) break;  // an empty last block
+    if (++empty == kMaxEmptyHostBlocks) {
+      ReportStuckHost(sourceName_);
+      break;
+    }
   }
-  // The host's block is only read; the stream never writes through it.
-  start_ = reinterpret_cast<std::uint8_t*>(const_cast<char*>(block));
-  end_ = start_ + length;
-  if (more == 0) state_ = kLastBuffer;
+  // Nothing more: the stream ends here.
+  start_ = end_ = cur_;
+  state_ = kAtEnd;
 }
 
 ReportingParser::ReportingParser(QsParseReportProc report, std::intptr_t data, Dtd* dtd,

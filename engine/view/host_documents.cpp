@@ -42,14 +42,24 @@ MemoryReader::~MemoryReader() {
 
 void MemoryReader::Refill() {
   start_ = cur_ = end_ = nullptr;
-  if (!procedure_) return;
-  std::int32_t length = 0;
-  std::int32_t more = 1;
-  const char* block = procedure_(data_, &length, &more);
-  if (!block || length <= 0) return;
-  start_ = cur_ = reinterpret_cast<std::uint8_t*>(const_cast<char*>(block));
-  end_ = start_ + length;
-  if (more == 0) state_ = kLastBuffer;
+  int empty = 0;
+  while (procedure_) {
+    std::int32_t length = 0;
+    std::int32_t more = 1;
+    const char* block = procedure_(data_, &length, &more);
+    if (!block || length < 0) return;  // the end
+    if (length > 0) {
+      start_ = cur_ = reinterpret_cast<std::uint8_t*>(const_cast<char*>(block));
+      end_ = start_ + length;
+      if (more == 0) state_ = kLastBuffer;
+      return;
+    }
+    if (more == 0) return;  // an empty last block
+    if (++empty == kMaxEmptyHostBlocks) {
+      ReportStuckHost(sourceName_);
+      return;
+    }
+  }
 }
 
 }  // namespace qs

@@ -11,6 +11,7 @@
 
 #include "foundation/engine_services.h"
 #include "foundation/entity_storage.h"
+#include "foundation/stream.h"
 #include "recording_sink.h"
 
 namespace qs {
@@ -92,6 +93,8 @@ TEST_F(TextSourcesTest, ProcedureTexts) {
     int calls;
   } cases[] = {
       {{"<doc>", "te", "", "xt</doc>"}, false, "<doc>text</doc>", 5},
+      // Empty blocks in a row are no end either.
+      {{"", "", "<a>", "", "", "</a>"}, false, "<a></a>", 7},
       {{}, false, "", 1},                    // null at the first call: an empty text
       {{"<a/>", "never"}, true, "<a/>", 1},  // the first block was the last
   };
@@ -108,6 +111,28 @@ TEST_F(TextSourcesTest, ProcedureTexts) {
   ScopedTextSource source(SourceKind::kDocument, nullptr, &Deliver, reinterpret_cast<QsWord>(&bad));
   EXPECT_FALSE(source.entered());
   EXPECT_EQ(ReadSource(source.name()), "<none>");
+}
+
+// A host that answers nothing but empty blocks would be called forever: after
+// a thousand in a row the text is refused, and the user is told.
+TEST_F(TextSourcesTest, AHostStuckOnEmptyBlocksIsRefused) {
+  struct Stuck {
+    int calls = 0;
+    static const char* Proc(QsWord data, std::int32_t* length, std::int32_t*) {
+      auto* s = reinterpret_cast<Stuck*>(data);
+      // A runaway host still stops somewhere, so the test ends either way.
+      if (++s->calls > 100000) return nullptr;
+      *length = 0;
+      return "";
+    }
+  } stuck;
+  ScopedTextSource source(SourceKind::kDocument, "QV-PROC:\\stuck.sgm", &Stuck::Proc,
+                          reinterpret_cast<QsWord>(&stuck));
+  EXPECT_FALSE(source.entered());
+  EXPECT_EQ(stuck.calls, kMaxEmptyHostBlocks);
+  EXPECT_EQ(ReadSource("QV-PROC:\\stuck.sgm"), "<none>");
+  ASSERT_EQ(sink_.messages().size(), 1u);
+  EXPECT_EQ(sink_.messages()[0].text, "Can't open 'QV-PROC:\\stuck.sgm'");
 }
 
 TEST_F(TextSourcesTest, ASecondSourceOfTheSameNameLeavesTheFirst) {

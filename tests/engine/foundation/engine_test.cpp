@@ -11,6 +11,7 @@
 #include "foundation/handle_table.h"
 #include "foundation/history.h"
 #include "recording_sink.h"
+#include "sgml/external_id.h"
 
 namespace qs {
 namespace {
@@ -241,10 +242,15 @@ TEST_F(EngineTest, ArgumentsOfInitializeWinAndJoinHome) {
 
 // ---- History ------------------------------------------------------------
 
-// Distinct identifiers; the history only compares them.
+// Distinct identifiers, by public identifier; made at first use, released
+// after each test.
+ExternalId* g_ids[8];
 ExternalId* Id(int n) {
-  static char ids[8];
-  return reinterpret_cast<ExternalId*>(&ids[n]);
+  if (!g_ids[n]) {
+    std::string publicId = "-//Test//DOC Manual " + std::to_string(n) + "//EN";
+    g_ids[n] = new ExternalId(nullptr, nullptr, publicId.c_str());
+  }
+  return g_ids[n];
 }
 
 class HistoryTest : public EngineTest {
@@ -252,6 +258,13 @@ class HistoryTest : public EngineTest {
   void SetUp() override {
     EngineTest::SetUp();
     ASSERT_TRUE(RegisterCallback(0, kEventHistoryChanged, Record, 0));
+  }
+  void TearDown() override {
+    for (ExternalId*& id : g_ids) {
+      if (id) id->Release();
+      id = nullptr;
+    }
+    EngineTest::TearDown();
   }
   std::vector<std::intptr_t> StatesRaised() {
     std::vector<std::intptr_t> states;
@@ -322,6 +335,29 @@ TEST_F(HistoryTest, KeepsAtMost51Entries) {
   std::int32_t position;
   ASSERT_TRUE(h->CursorPlace(&id, &position));
   EXPECT_EQ(position, 60 - History::kMaxCount);  // the oldest kept
+}
+
+// Entries hold their identifiers: the caller's may go, and an equal one
+// names the same place.
+TEST_F(HistoryTest, EntriesHoldTheirIdentifiersAndCompareThemByValue) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  History* h = engine.history();
+  auto* first = new ExternalId(nullptr, nullptr, "-//Test//DOC  Guide//EN");
+  h->Add(first, 10);
+  EXPECT_EQ(first->UseCount(), 2u);
+  first->Release();  // the history's use keeps it
+  auto* again = new ExternalId(nullptr, nullptr, "-//test//doc guide//en");
+  h->Add(again, 10);  // another object for the same document: the same place
+  EXPECT_EQ(h->count(), 1);
+  h->Add(again, 11);
+  EXPECT_EQ(h->count(), 2);
+  again->Release();
+  ASSERT_EQ(h->Back(nullptr, 0), 1);
+  ExternalId* id = nullptr;
+  std::int32_t position = 0;
+  ASSERT_TRUE(h->CursorPlace(&id, &position));
+  EXPECT_EQ(position, 10);
+  EXPECT_STREQ(id->PublicId(), "-//TEST//DOC GUIDE//EN");
 }
 
 // A history whose documents are all loaded, to see what it shows.

@@ -11,6 +11,7 @@
 #include "foundation/callbacks.h"
 #include "foundation/engine.h"
 #include "foundation/handle_table.h"
+#include "recording_sink.h"
 #include "sgml/document.h"
 #include "sgml/external_id.h"
 #include "view/host_documents.h"
@@ -119,12 +120,13 @@ const char* Feed(std::intptr_t data, std::int32_t* length, std::int32_t* more) {
 }
 
 TEST(MemoryReader, ReadsTheBlocksAndGivesThemBackOnce) {
-  Blocks blocks{{"ab", "", "cd"}};
+  Blocks blocks{{"ab", "", "", "cd"}};
   auto* reader = new MemoryReader(&Feed, reinterpret_cast<std::intptr_t>(&blocks), "mem");
   std::string read;
   for (int c; (c = reader->GetChar()) != 0;) read += static_cast<char>(c);
-  // An empty block ends the data like a null one.
-  EXPECT_EQ(read, "ab");
+  // Empty blocks are no end: only null or the last-block flag is.
+  EXPECT_EQ(read, "abcd");
+  EXPECT_EQ(blocks.next, 4u);
   EXPECT_EQ(blocks.doneCalls, 0);
   reader->Release();
   EXPECT_EQ(blocks.doneCalls, 1);
@@ -137,6 +139,35 @@ TEST(MemoryReader, ReadsTheBlocksAndGivesThemBackOnce) {
   EXPECT_EQ(whole.next, 2u);
   reader->Release();
   EXPECT_EQ(whole.doneCalls, 1);
+
+  // An empty last block ends the data.
+  Blocks emptyLast{{"xy", ""}};
+  reader = new MemoryReader(&Feed, reinterpret_cast<std::intptr_t>(&emptyLast), "mem");
+  read.clear();
+  for (int c; (c = reader->GetChar()) != 0;) read += static_cast<char>(c);
+  EXPECT_EQ(read, "xy");
+  EXPECT_EQ(emptyLast.next, 2u);
+  reader->Release();
+}
+
+// A host that answers only empty blocks: the read ends after a thousand in a
+// row, with an error that names the source.
+TEST(MemoryReader, AHostStuckOnEmptyBlocksEndsTheRead) {
+  test::RecordingSink sink;
+  HostedEngine engine(0, "C:\\Home\\", "T", nullptr);
+  EngineBase* previous = SetEngine(&engine);
+  Blocks stuck{std::vector<std::string>(5000, "x")};
+  for (std::string& part : stuck.parts) part.clear();
+  stuck.parts[0] = "ab";
+  auto* reader = new MemoryReader(&Feed, reinterpret_cast<std::intptr_t>(&stuck), "mem");
+  std::string read;
+  for (int c; (c = reader->GetChar()) != 0;) read += static_cast<char>(c);
+  EXPECT_EQ(read, "ab");
+  EXPECT_EQ(stuck.next, 1u + kMaxEmptyHostBlocks);
+  ASSERT_EQ(sink.messages().size(), 1u);
+  EXPECT_EQ(sink.messages()[0].text, "Can't open 'mem'");
+  reader->Release();
+  SetEngine(previous);
 }
 
 }  // namespace
