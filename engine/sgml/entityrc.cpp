@@ -460,7 +460,12 @@ EntityrcResource* EntityrcFile::AddResource(const char* publicId, const char* ti
   resource->Release();
   if (append) entry->resources.Append(ref);
   else entry->resources.Prepend(ref);
-  if (!WriteEntityrcFile(writer)) return nullptr;
+  if (!WriteEntityrcFile(writer)) {
+    // The file still holds what it held: so do the entries.
+    entry->resources.Unlink(ref);
+    delete ref;
+    return nullptr;
+  }
   return resource;
 }
 

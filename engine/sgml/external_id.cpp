@@ -5,6 +5,7 @@
 #include "foundation/engine.h"
 #include "foundation/names.h"
 #include "foundation/strings.h"
+#include "foundation/text_writer.h"
 #include "sgml/catalog.h"
 #include "sgml/config_paths.h"
 
@@ -188,6 +189,18 @@ Stream* ExternalId::OpenRead(std::int32_t* encoding) {
   EngineBase* engine = GetEngine();
   if (!engine) return nullptr;
   return engine->OpenEntity(this, nullptr, encoding);
+}
+
+TextWriter* ExternalId::OpenWrite(bool crlf) {
+  char* path = GetFilePath();
+  if (!path) return nullptr;
+  auto* writer = new TextWriter(path, crlf);
+  MemFree(path);
+  if (!writer->ok()) {
+    delete writer;
+    return nullptr;
+  }
+  return writer;
 }
 
 // ---- ResourceCache --------------------------------------------------------------

@@ -13,6 +13,7 @@ namespace qs {
 class EntityResolver;
 class InternedName;
 class Stream;
+class TextWriter;
 
 // Normalises a public identifier in place: upper case through the engine's
 // character table, leading and trailing white space dropped, inner runs of
@@ -101,6 +102,10 @@ class ExternalId : public EngineObject {
   char* GetFilePath() const;
   // A readable stream of the data (its encoding into `encoding`), or null.
   Stream* OpenRead(std::int32_t* encoding);
+  // A writer of the identifier's file (deleted by the caller; its Close puts
+  // the whole text in place), or null when the identifier is unresolved or
+  // the file cannot be made. `crlf` as the writer's.
+  TextWriter* OpenWrite(bool crlf);
 
  private:
   void Resolve(EntityResolver* resolver, const InternedName* baseDir, int kind);

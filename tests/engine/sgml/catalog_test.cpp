@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "sgml/external_id.h"
 #include "sgml/resolver_stack.h"
 #include "sgml/setup_file.h"
+#include "foundation/text_writer.h"
 #include "../foundation/temp_folder.h"
 
 namespace qs {
@@ -211,8 +213,16 @@ TEST_F(ResolverTest, CatalogListSharesAndEvicts) {
   EXPECT_LT(GetCatalogList().Count(), 7u);
 }
 
-std::intptr_t HostResolves(WindowHandle, int event, std::intptr_t a, std::intptr_t b,
-                           std::intptr_t data) {
+// A host that, asked for a public identifier, pushes a catalog of its own
+// and leaves the answer to it.
+struct HostPush {
+  std::string catalog;
+  int asked = 0;
+};
+std::intptr_t HostResolves(WindowHandle, int, std::intptr_t, std::intptr_t, std::intptr_t data) {
+  auto* host = reinterpret_cast<HostPush*>(data);
+  ++host->asked;
+  PushCatalog(host->catalog.c_str());
   return 0;
 }
 
@@ -227,7 +237,142 @@ TEST_F(ResolverTest, FallbackToTheCurrentResolver) {
   EXPECT_EQ(Resolved(main->ResolvePublicId("B", 0)), "(none)");
   EXPECT_EQ(Resolved(main->ResolvePublicId("A", 1)), Dir() + "a.dtd");
   SetCurrentResolver(nullptr);
-  (void)HostResolves;
+}
+
+TEST_F(ResolverTest, AResolverTheHostPushesWhileAskedAnswers) {
+  Write("main", "PUBLIC A a.dtd\n");
+  Write("hosts", "PUBLIC B host-b.dtd\n");
+  HostPush host{Path("hosts")};
+  HostedEngine hosted(0, Dir().c_str(), "H", DispatchEvent);
+  SetEngine(&hosted);
+  ASSERT_TRUE(RegisterCallback(0, kEventResolvePublicId, HostResolves,
+                               reinterpret_cast<std::intptr_t>(&host)));
+  Catalog* main = CreateCatalog(Path("main").c_str());
+  EXPECT_EQ(Resolved(main->ResolvePublicId("A", 1)), Dir() + "a.dtd");
+  EXPECT_EQ(host.asked, 0);  // the catalog knew it
+  EXPECT_EQ(Resolved(main->ResolvePublicId("B", 1)), Dir() + "host-b.dtd");
+  EXPECT_EQ(host.asked, 1);
+  PopCatalog();
+  EXPECT_EQ(GetCurrentResolver(), nullptr);
+  FreeAllCallbacks();
+  SetEngine(&engine_);
+}
+
+TEST_F(ResolverTest, CatalogAndEntityrcListsUpdateAndEvict) {
+  Write("cat", "PUBLIC A a.dtd\n");
+  Catalog* catalog = CreateCatalog(Path("cat").c_str());
+  Write("cat", "PUBLIC A b.dtd\n");
+  EXPECT_EQ(Resolved(catalog->ResolvePublicId("A", 0)), Dir() + "a.dtd");
+  GetCatalogList().Update();  // read anew, in place
+  EXPECT_EQ(Resolved(catalog->ResolvePublicId("A", 0)), Dir() + "b.dtd");
+
+  auto title = [](EntityrcFile* rc) {
+    InternedName* atom = g_nameTable->Intern("-//E//EN");
+    const char* t = rc->GetDocTitle(atom);
+    atom->Release();
+    return std::string(t ? t : "(none)");
+  };
+  for (int i = 0; i < 7; ++i) Write("e" + std::to_string(i), "PUBLIC \"-//E//EN\" DOCTITLE \"v1\"\n");
+  EntityrcFile* held = CreateEntityrc(nullptr, Path("e0").c_str());
+  held->AdjustUse(1, 0);
+  CreateEntityrc(nullptr, Path("e1").c_str());  // loaded, in no one's use
+  Write("e0", "PUBLIC \"-//E//EN\" DOCTITLE \"v2\"\n");
+  Write("e1", "PUBLIC \"-//E//EN\" DOCTITLE \"v2\"\n");
+  for (int i = 2; i < 7; ++i) CreateEntityrc(nullptr, Path("e" + std::to_string(i)).c_str());
+  // Past four files the oldest unused one went, and comes back read anew;
+  // the one in use stays as it was loaded.
+  EXPECT_EQ(CreateEntityrc(nullptr, Path("e0").c_str()), held);
+  EXPECT_EQ(title(held), "v1");
+  EXPECT_EQ(title(CreateEntityrc(nullptr, Path("e1").c_str())), "v2");
+  GetEntityrcList().Update();
+  EXPECT_EQ(title(held), "v2");
+  held->AdjustUse(2, 0);
+  EXPECT_TRUE(Messages().empty());
+}
+
+// An ENTITYRC file that cannot be written keeps its entries as they were.
+TEST_F(ResolverTest, AddResourceToAnUnwritableFileChangesNothing) {
+  ExternalId doc(nullptr, nullptr, nullptr, Path("doc.sgm").c_str(), "-//A//EN", 0);
+  auto resources = [&doc](EntityrcFile* rc) {
+    ListHead out;
+    rc->GetResources(&doc, out, false);
+    std::size_t n = 0;
+    for (ListNode* node = out.First(); node; node = node->Next()) ++n;
+    out.DeleteAll();
+    return n;
+  };
+  // Its folder is gone: the file cannot even be made.
+  std::filesystem::create_directories(Path("gone"));
+  Write("gone/entityrc", "PUBLIC \"-//A//EN\" STYLESPEC \"One\" \"one.ssh\"\n");
+  EntityrcFile* rc = CreateEntityrc(nullptr, Path("gone/entityrc").c_str());
+  ASSERT_EQ(resources(rc), 1u);
+  std::filesystem::remove_all(Path("gone"));
+  EXPECT_EQ(rc->AddResource("-//A//EN", "Two", (Dir() + "two.ssh").c_str(), 0, true), nullptr);
+  EXPECT_EQ(resources(rc), 1u);
+
+  // The text is written but cannot replace the file (a folder stands there).
+  Write("blocked", "PUBLIC \"-//A//EN\" STYLESPEC \"One\" \"one.ssh\"\n");
+  EntityrcFile* blocked = CreateEntityrc(nullptr, Path("blocked").c_str());
+  ASSERT_EQ(resources(blocked), 1u);
+  std::filesystem::remove(Path("blocked"));
+  std::filesystem::create_directories(Path("blocked"));
+  Write("blocked/keep", "x");
+  EXPECT_EQ(blocked->AddResource("-//A//EN", "Two", (Dir() + "two.ssh").c_str(), 0, true), nullptr);
+  EXPECT_EQ(resources(blocked), 1u);
+  EXPECT_FALSE(test::TempFolder::Exists(Path("blocked~")));  // no scratch file left
+}
+
+// A cache of loaded resources: a found item moves to the front, and only a
+// new identifier makes an item.
+TEST_F(ResolverTest, ResourceCacheFindOrAddMovesToTheFront) {
+  struct Cache : ResourceCache {
+    int created = 0;
+    ~Cache() override { items_.DeleteAll(); }
+    ResourceCacheItem* Create(ExternalId* id) override {
+      ++created;
+      return new ResourceCacheItem(id);
+    }
+  } cache;
+  auto* a = new ExternalId(nullptr, nullptr, nullptr, nullptr, "-//A//EN", 0);
+  auto* b = new ExternalId(nullptr, nullptr, nullptr, Path("b.sgm").c_str(), nullptr, 0);
+  auto* sameAsA = new ExternalId(nullptr, nullptr, nullptr, Path("other.sgm").c_str(), "-//a//en", 0);
+  ResourceCacheItem* itemA = cache.FindOrAdd(a);
+  ResourceCacheItem* itemB = cache.FindOrAdd(b);
+  ASSERT_NE(itemA, nullptr);
+  ASSERT_NE(itemB, nullptr);
+  EXPECT_EQ(cache.First(), itemB);
+  EXPECT_EQ(cache.FindOrAdd(sameAsA), itemA);
+  EXPECT_EQ(cache.First(), itemA);
+  EXPECT_EQ(cache.Next(itemA), itemB);
+  EXPECT_EQ(cache.created, 2);
+  // No identifier is an item of its own, found again as such.
+  ResourceCacheItem* none = cache.FindOrAdd(nullptr);
+  EXPECT_EQ(none->Id(), nullptr);
+  EXPECT_EQ(cache.FindOrAdd(nullptr), none);
+  EXPECT_EQ(cache.created, 3);
+  EXPECT_EQ(cache.Find(sameAsA), itemA);
+  // Items hold their identifiers.
+  for (ExternalId* id : {a, b, sameAsA}) id->Release();
+  EXPECT_STREQ(itemA->Id()->PublicId(), "-//A//EN");
+}
+
+// The writers of style sheets, navigators and webs write an identifier's
+// file whole or not at all.
+TEST_F(ResolverTest, OpenWriteWritesTheIdentifiersFile) {
+  ExternalId unresolved(nullptr, nullptr, nullptr, nullptr, nullptr, 0);
+  EXPECT_EQ(unresolved.OpenWrite(false), nullptr);
+  Write("web.web", "old");
+  ExternalId id(nullptr, nullptr, nullptr, Path("web.web").c_str(), nullptr, 0);
+  TextWriter* writer = id.OpenWrite(true);
+  ASSERT_NE(writer, nullptr);
+  writer->PutString("<web>\n</web>\n");
+  EXPECT_EQ(test::TempFolder::ReadAll(Path("web.web")), "old");
+  EXPECT_TRUE(writer->Close());
+  delete writer;
+  EXPECT_EQ(test::TempFolder::ReadAll(Path("web.web")), "<web>\r\n</web>\r\n");
+  ExternalId nowhere(nullptr, nullptr, nullptr, Path("no-such-folder/x.web").c_str(), nullptr, 0);
+  EXPECT_EQ(nowhere.OpenWrite(false), nullptr);
+  EXPECT_FALSE(test::TempFolder::Exists(Path("no-such-folder")));
 }
 
 TEST_F(ResolverTest, SetupFile) {
