@@ -128,16 +128,31 @@ void OpenFile() {
   LoadItems(g_listDialog, g_openName, FileForm::kSaveFile);
 }
 
+// A file that could not be written is named to the user: the list is still
+// there to be saved elsewhere.
+void ReportWriteFailure(const char* path) {
+  char text[kNameSize + 64];
+  wsprintfA(text, "Could not write the file '%s'.", path);
+  char title[64];
+  if (!LoadStringA(g_instance, IDS_TITLE, title, sizeof title))
+    lstrcpynA(title, "CorvaOrder 1.0", sizeof title);
+  MessageBoxA(g_mainWindow, text, title, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void SaveFile() {
   if (!ChooseFile(g_mainWindow, true, "Save File", kSaveFilter, "psr", g_saveName)) return;
-  SaveItems(ListView(), g_saveName);
+  if (!SaveItems(ListView(), g_saveName)) ReportWriteFailure(g_saveName);
 }
 
 // The order goes out only when its file was written; otherwise the program
 // stays with its list, so nothing is lost.
 void ProcessOrder() {
   if (!ChooseFile(g_mainWindow, true, "Save File", kOrderFilter, "ord", g_orderName)) return;
-  if (SaveItems(ListView(), g_orderName)) SendMessageA(g_mainWindow, WM_CLOSE, 0, 0);
+  if (SaveItems(ListView(), g_orderName)) {
+    SendMessageA(g_mainWindow, WM_CLOSE, 0, 0);
+  } else {
+    ReportWriteFailure(g_orderName);
+  }
 }
 
 // ---- Dialogs ------------------------------------------------------------------
@@ -175,6 +190,7 @@ INT_PTR CALLBACK ItemDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
               char* field = ItemField(item, k);
               GetDlgItemTextA(dialog, kItemEdits[k].id, field, static_cast<int>(FieldSize(k)));
               field[FieldSize(k) - 1] = '\0';
+              CleanField(field);
             }
           }
           EndDialog(dialog, reinterpret_cast<INT_PTR>(item));

@@ -13,6 +13,9 @@ constexpr std::size_t kCommandLineSize = 256;
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
+// What ends a field or a line of a save file.
+bool IsSeparator(char c) { return c == '*' || IsLineEnd(c); }
+
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualNoCase(const char* a, std::size_t aLength, const char* b, std::size_t bLength) {
@@ -35,6 +38,7 @@ OrderItem* MakeItem(const char* text, std::size_t length, char fieldEnd) {
     if (text[i] != fieldEnd) continue;
     int target = k < kFieldCount - 1 ? k : kFieldCount - 1;
     CopyField(ItemField(item, target), FieldSize(target), text + start, i - start);
+    CleanField(ItemField(item, target));
     ++k;
     start = i + 1;
   }
@@ -64,6 +68,13 @@ std::size_t FieldSize(int k) {
       sizeof(OrderItem::model), sizeof(OrderItem::reference), sizeof(OrderItem::part),
       sizeof(OrderItem::spec),  sizeof(OrderItem::quantity),  sizeof(OrderItem::remarks)};
   return (k >= 0 && k < kFieldCount) ? kSizes[k] : 0;
+}
+
+void CleanField(char* field) {
+  if (!field) return;
+  for (; *field; ++field) {
+    if (IsSeparator(*field)) *field = ' ';
+  }
 }
 
 OrderItem* NewItem() { return static_cast<OrderItem*>(std::calloc(1, sizeof(OrderItem))); }
@@ -107,7 +118,8 @@ std::string FormatItemLine(const OrderItem& item) {
   std::string line;
   for (int k = 0; k < kFieldCount; ++k) {
     const char* field = ItemField(&item, k);
-    line.append(field, strnlen(field, FieldSize(k)));
+    std::size_t n = strnlen(field, FieldSize(k));
+    for (std::size_t i = 0; i < n; ++i) line += IsSeparator(field[i]) ? ' ' : field[i];
     line += '*';
   }
   line += "\r\n";

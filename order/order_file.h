@@ -35,6 +35,11 @@ void FreeItem(OrderItem* item);
 // a field of `size` bytes, cut to size - 1, always terminated.
 void CopyField(char* field, std::size_t size, const char* text, std::size_t length);
 
+// Save and order files have no escaping: a '*' or a line break inside a
+// field would split it when read, so no field ever holds one. Text taken from
+// the form or a hand-off has each of them replaced by a blank.
+void CleanField(char* field);
+
 enum class FileForm { kExchange = 0, kSaveFile = 1 };
 
 // Receives each record made; the receiver owns it.
@@ -43,12 +48,14 @@ using ItemReceiver = void (*)(void* context, OrderItem* item);
 // Splits file contents into records. A record without its end (ETX, or CR or
 // LF for save files) is dropped; in save files, blank lines make nothing.
 // Fields past the fifth all go to the remarks (the last one wins); text after
-// the last field end is ignored. Returns the number of records handed on.
+// the last field end is ignored. Every field is cleaned (CleanField). Returns
+// the number of records handed on.
 std::size_t ParseItems(const char* text, std::size_t length, FileForm form,
                        ItemReceiver receiver, void* context);
 
 // One line of a save or order file: the six fields, each followed by '*',
-// then CR LF.
+// then CR LF. A '*' or line break in a field is written as a blank, so the
+// line always reads back to the same item.
 std::string FormatItemLine(const OrderItem& item);
 
 // The order file named on the command line: the text from one character

@@ -16,6 +16,24 @@ void Check(void*, qs::order::OrderItem* item) {
   }
   std::string line = qs::order::FormatItemLine(*item);
   if (line.size() < 8) std::abort();
+  // A saved line reads back to exactly the same item.
+  struct Back {
+    const qs::order::OrderItem* original;
+    int count = 0;
+  } back{item};
+  qs::order::ParseItems(line.data(), line.size(), qs::order::FileForm::kSaveFile,
+                        [](void* context, qs::order::OrderItem* again) {
+                          auto* b = static_cast<Back*>(context);
+                          ++b->count;
+                          for (int k = 0; k < qs::order::kFieldCount; ++k) {
+                            if (std::strcmp(qs::order::ItemField(again, k),
+                                            qs::order::ItemField(b->original, k)) != 0)
+                              std::abort();
+                          }
+                          qs::order::FreeItem(again);
+                        },
+                        &back);
+  if (back.count != 1) std::abort();
   qs::order::FreeItem(item);
 }
 

@@ -108,12 +108,45 @@ TEST(OrderFile, ExchangeRecords) {
        {{std::string(15, 'm'), std::string(11, 'r'), std::string(15, 'p'),
          std::string(25, 's'), "123", std::string(31, 'd')}}},
       {"a record without ETX is dropped", Exchange({"M", "R"}) + "M\x02R\x02", {{"M", "R", "", "", "", ""}}},
-      {"line breaks are field text", "M\r\n\x02R\x02\x03", {{"M\r\n", "R", "", "", "", ""}}},
+      // A save file could not hold them: they become blanks.
+      {"line breaks become blanks", "M\r\n\x02R\x02\x03", {{"M  ", "R", "", "", "", ""}}},
+      {"stars become blanks", Exchange({"M", "R", "P", "Bolt M6*20", "1", "*"}),
+       {{"M", "R", "P", "Bolt M6 20", "1", " "}}},
       {"a zero byte ends a field's text", std::string("M\0X\x02R\x02\x03", 7),
        {{"M", "R", "", "", "", ""}}},
       {"an empty record is an empty row", "\x03", {{"", "", "", "", "", ""}}},
   };
   for (const Case& c : cases) EXPECT_EQ(Parse(c.text, FileForm::kExchange), c.rows) << c.name;
+}
+
+// Whatever a record holds, its saved line reads back to the same item: one
+// line, six fields, no field split or joined.
+TEST(OrderFile, ASavedLineAlwaysReadsBackToTheSameItem) {
+  const Fields given[] = {
+      {"MX-100", "11", "P-2231", "Bolt M6*20", "1", ""},
+      {"M", "R\r\nX", "P\nQ", "S\rT", "*", "***"},
+      {"", "", "", "", "", ""},
+  };
+  const Fields cleaned[] = {
+      {"MX-100", "11", "P-2231", "Bolt M6 20", "1", ""},
+      {"M", "R  X", "P Q", "S T", " ", "   "},
+      {"", "", "", "", "", ""},
+  };
+  std::string file;
+  for (const Fields& fields : given) {
+    OrderItem* item = NewItem();
+    ASSERT_NE(item, nullptr);
+    for (int k = 0; k < kFieldCount; ++k)
+      CopyField(ItemField(item, k), FieldSize(k), fields[k].c_str(), fields[k].size());
+    file += FormatItemLine(*item);
+    FreeItem(item);
+  }
+  EXPECT_EQ(Parse(file, FileForm::kSaveFile), std::vector<Fields>(std::begin(cleaned), std::end(cleaned)));
+
+  char field[32] = "a*b\r\nc";
+  CleanField(field);
+  EXPECT_STREQ(field, "a b  c");
+  CleanField(nullptr);
 }
 
 TEST(OrderFile, CopyFieldCutsAndTerminates) {

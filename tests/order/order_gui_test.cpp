@@ -41,6 +41,21 @@ std::string WithoutSlash(std::string folder) {
   return folder;
 }
 
+// The texts of a dialog's static controls, joined: what a message box says.
+std::string StaticTexts(HWND dialog) {
+  std::string texts;
+  EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM param) -> BOOL {
+        char cls[32] = "";
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0) *reinterpret_cast<std::string*>(param) += WindowText(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
 class OrderProgram : public testing::Test {
  protected:
   void SetUp() override {
@@ -100,6 +115,19 @@ class OrderProgram : public testing::Test {
     HWND box = WaitForWindow(program_.id(), "#32770", "Version");
     ASSERT_NE(box, nullptr) << "the program did not come back to its main loop; its windows:\n"
                             << DescribeWindows(program_.id());
+    ASSERT_TRUE(PressButton(box, IDOK));
+    ASSERT_TRUE(WaitForWindowGone(box));
+  }
+
+  // A failed write is told to the user with the file's name; the box is
+  // closed.
+  void ExpectWriteFailureNamed(const std::string& name) {
+    HWND box = WaitForWindow(program_.id(), "#32770", "CorvaOrder 1.0");
+    ASSERT_NE(box, nullptr) << "no message about the failed write; the program's windows:\n"
+                            << DescribeWindows(program_.id());
+    std::string text;
+    EXPECT_TRUE(WaitUntil([&] { return (text = StaticTexts(box)).find(name) != std::string::npos; }))
+        << text;
     ASSERT_TRUE(PressButton(box, IDOK));
     ASSERT_TRUE(WaitForWindowGone(box));
   }
@@ -202,6 +230,12 @@ TEST_F(OrderProgram, FailedOrderWriteKeepsTheProgramAndItsList) {
   // The file exists: the dialog asks before replacing it.
   ASSERT_TRUE(AnswerMessageBox(program_.id(), "Save File", IDYES))
       << DescribeWindows(program_.id());
+  ASSERT_NO_FATAL_FAILURE(ExpectWriteFailureNamed("held.ord"));
+  // A failed Save is told the same way.
+  ChooseFile(IDM_SAVE, "Save File", held);
+  ASSERT_TRUE(AnswerMessageBox(program_.id(), "Save File", IDYES))
+      << DescribeWindows(program_.id());
+  ASSERT_NO_FATAL_FAILURE(ExpectWriteFailureNamed("held.ord"));
   // The lock is held until the program has tried its write and gone back to
   // its list.
   ASSERT_TRUE(WaitUntil([&] { return WaitForFileDialog(program_.id(), "Save File", 0) == nullptr; }));
@@ -315,6 +349,47 @@ TEST_F(OrderProgram, AddedItemIsCutToItsFields) {
   EXPECT_EQ(ListViewCount(list_), 1);
   PostCommand(main_, IDM_QUIT);
   ExpectExit();
+}
+
+// The files have no escaping: a '*' handed over or typed into a field is a
+// blank, so "Bolt M6*20" with quantity 1 stays one item of quantity 1.
+TEST_F(OrderProgram, SeparatorsInFieldsBecomeBlanks) {
+  StartWithExchange(Exchange({"MX-100", "11", "P-1", "Bolt M6*20", "1", "*"}));
+  ASSERT_TRUE(WaitForCount(1));
+  PostCommand(main_, IDM_ADD);
+  HWND dialog = WaitForWindow(program_.id(), "#32770", "Insert Item");
+  ASSERT_NE(dialog, nullptr);
+  const std::vector<std::pair<int, std::string>> edits = {
+      {IDC_MODEL, "MX*7"}, {IDC_REFERENCE, "2"}, {IDC_PART, "P-2"},
+      {IDC_SPEC, "Nut M6*1"}, {IDC_QUANTITY, "3"}, {IDC_REMARKS, "a*b*c"}};
+  for (const auto& [id, text] : edits) ASSERT_TRUE(SetWindowTextRemote(GetDlgItem(dialog, id), text));
+  ASSERT_TRUE(PressButton(dialog, IDOK));
+  ASSERT_TRUE(WaitForCount(2));
+  const Rows rows = {{"MX-100", "11", "P-1", "Bolt M6 20", "1", " "},
+                     {"MX 7", "2", "P-2", "Nut M6 1", "3", "a b c"}};
+  EXPECT_EQ(ListRows(), rows);
+  ChooseFile(IDM_PROCESS, "Save File", work_ + "blanks.ord");
+  ExpectExit();
+  EXPECT_EQ(ReadFileBytes(work_ + "blanks.ord"), SaveLine(rows[0]) + SaveLine(rows[1]));
+}
+
+// The menu texts as the program has them, read from its own resources.
+TEST(OrderResources, FileMenuTexts) {
+  HMODULE module = LoadLibraryExA((ProgramFolder() + "corvaoe.exe").c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(IDM_MAIN));
+  ASSERT_NE(menu, nullptr);
+  auto text = [&](int id) {
+    char buffer[64] = "";
+    GetMenuStringA(menu, static_cast<UINT>(id), buffer, sizeof buffer, MF_BYCOMMAND);
+    return std::string(buffer);
+  };
+  EXPECT_EQ(text(IDM_OPEN), "&Open");
+  EXPECT_EQ(text(IDM_SAVE), "&Save");
+  EXPECT_EQ(text(IDM_QUIT), "&Quit");
+  DestroyMenu(menu);
+  FreeLibrary(module);
 }
 
 TEST_F(OrderProgram, DoubleClickEditsTheSelectedRow) {
