@@ -12,6 +12,7 @@ struct RecordedMessage {
   std::string text;
   std::string caption;
   unsigned flags;
+  std::intptr_t owner = 0;
 };
 
 class RecordingSink {

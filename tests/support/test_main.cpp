@@ -10,10 +10,10 @@ namespace qs::test {
 RecordingSink::RecordingSink() { previous_ = platform::SetMessageSink(&Record, this); }
 RecordingSink::~RecordingSink() { platform::SetMessageSink(previous_.sink, previous_.context); }
 
-int RecordingSink::Record(void* context, std::intptr_t, const char* text, const char* caption,
-                          unsigned flags) {
+int RecordingSink::Record(void* context, std::intptr_t owner, const char* text,
+                          const char* caption, unsigned flags) {
   auto* self = static_cast<RecordingSink*>(context);
-  self->messages_.push_back({text, caption, flags});
+  self->messages_.push_back({text, caption, flags, owner});
   return self->answer_;
 }
 

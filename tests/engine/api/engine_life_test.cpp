@@ -128,7 +128,9 @@ TEST_F(EngineLife, Paths) {
   EXPECT_EQ(std::string(buffer), ExeFolder().substr(0, 3));
 }
 
-TEST_F(EngineLife, SettingsTakeEffectQuietly) {
+// Through the library: the setting exports are bound and answer without a box;
+// what each one changes is seen in-process (api_native).
+TEST_F(EngineLife, SettingExportsAreBoundAndShowNothing) {
   ASSERT_NE(Start(), 0);
   QS_BIND(QsSetEngineParam)(0);
   QS_BIND(QsSetEngineParam)(2);

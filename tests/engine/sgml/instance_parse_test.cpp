@@ -96,6 +96,18 @@ INSTANTIATE_TEST_SUITE_P(
                               "\xEF\xBF\xBDx\xEF\xBF\xBDy\xEF\xBF\xBD", ""},
                       RefCase{"<d>\xC3\xA9t\xC3\xA9</d>", "\xC3\xA9t\xC3\xA9", ""}));
 
+// &#RS; is a line break: a record-end mark on its one byte of text, where
+// &#RE; leaves nothing and &#SPACE; is a plain blank without a mark.
+TEST(Instance, RecordStartReferenceIsALineBreakMark) {
+  EngineScope scope;
+  ParsedText parsed(WithDtd("<d>a&#RS;b&#RE;c&#SPACE;d</d>"));
+  ASSERT_EQ(parsed.Messages(), "");
+  ASSERT_EQ(DocumentText(*parsed.document), "a bc d");
+  std::vector<std::pair<int, std::uint32_t>> marks;
+  for (Mark* m = parsed.document->FirstMark(); m; m = m->next) marks.push_back({m->Kind(), m->Start()});
+  EXPECT_EQ(marks, (std::vector<std::pair<int, std::uint32_t>>{{kMarkRecordEnd, 1}}));
+}
+
 TEST(Instance, UndeclaredEntityAttributeAndDuplicateIdWarnInOrder) {
   EngineScope scope;
   ParsedText parsed(

@@ -12,6 +12,7 @@
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
 #include "sgml/model_names.h"
+#include "parser_support.h"
 
 namespace qs {
 namespace {
@@ -467,21 +468,28 @@ TEST(Dtds, DocumentTypeCopiesDeclarationsAndSharesModels) {
   type->Release();
 }
 
-TEST(ContentModels, DeclaredContentAndExceptions) {
-  auto* any = new ContentModel(new ContentModelName("#ANY"));
-  EXPECT_TRUE(any->IsDeclared("#any"));
-  EXPECT_FALSE(any->IsModelGroup());
-  InternedName* names[] = {InternName("FOOTNOTE"), InternName("FIG")};
-  any->SetFirstList(NameList::New(names, 2));
-  InternedName* fig = InternName("FIG");
-  EXPECT_TRUE(any->FirstList()->Contains(fig));
-  EXPECT_EQ(any->SecondList(), nullptr);
-  ReleaseName(fig);
-  any->Release();
-  auto* group = new ContentModel(nullptr);
-  EXPECT_TRUE(group->IsModelGroup());
-  EXPECT_EQ(group->NameText(), nullptr);
-  group->Release();
+// One ELEMENT declaration gives its element types one shared content model;
+// a later declaration of a type keeps the first; a document type's copy of a
+// type takes a further use of the same object, and gives it back.
+TEST(ContentModels, SharedByTheTypesOfOneDeclaration) {
+  test::RecordingParser parser;
+  test::ParseText(parser, "<!ELEMENT (a|b) - - ANY -(x) +(y)><!ELEMENT a - - EMPTY>"
+                          "<!ELEMENT c - - (#PCDATA)>");
+  ASSERT_TRUE(parser.messages.empty()) << test::Describe(parser.messages);
+  Dtd* dtd = parser.GetDtd();
+  ContentModel* model = dtd->FindElement("A")->Model();
+  ASSERT_NE(model, nullptr);
+  EXPECT_EQ(dtd->FindElement("B")->Model(), model);
+  EXPECT_TRUE(model->IsDeclared("#any"));
+  EXPECT_EQ(model->UseCount(), 2u);  // one for each type, none for the parser
+  EXPECT_TRUE(dtd->FindElement("C")->Model()->IsModelGroup());
+  EXPECT_FALSE(dtd->FindElement("C")->Model()->IsDeclared("#ANY"));
+
+  auto* type = new DocumentType(nullptr, *dtd, nullptr);
+  EXPECT_EQ(type->Elements().Find("A")->Model(), model);
+  EXPECT_EQ(model->UseCount(), 4u);
+  type->Release();
+  EXPECT_EQ(model->UseCount(), 2u);
 }
 
 TEST(LinkRules, ElementRulesThenAttributeRules) {

@@ -16,17 +16,60 @@
 namespace qs::test {
 namespace {
 
+// The record as a host reads it: nine fields at the fixed offsets of the
+// 64-bit layout (pointer-sized entity and arguments, 32-bit numbers), read
+// from a real report's bytes rather than through the structure.
+struct RawReport {
+  std::int32_t kind = 0, severity = 0, line = 0, number = 0, offset = 0;
+  std::string entity, argument1;
+  std::intptr_t argument2 = -1, argument3 = -1;
+  std::size_t reports = 0;
+  static std::int32_t Proc(const void* record, std::intptr_t data) {
+    auto* raw = reinterpret_cast<RawReport*>(data);
+    const auto* bytes = static_cast<const unsigned char*>(record);
+    auto int32At = [bytes](std::size_t at) {
+      std::int32_t v;
+      std::memcpy(&v, bytes + at, sizeof v);
+      return v;
+    };
+    auto wordAt = [bytes](std::size_t at) {
+      std::intptr_t v;
+      std::memcpy(&v, bytes + at, sizeof v);
+      return v;
+    };
+    ++raw->reports;
+    if ((int32At(0) & 2) == 0) return 1;  // progress: not the message
+    raw->kind = int32At(0);
+    raw->entity = reinterpret_cast<const char*>(wordAt(8));
+    raw->severity = int32At(16);
+    raw->line = int32At(20);
+    raw->number = int32At(24);
+    raw->argument1 = reinterpret_cast<const char*>(wordAt(32));
+    raw->argument2 = wordAt(40);
+    raw->argument3 = wordAt(48);
+    raw->offset = int32At(56);
+    return 1;
+  }
+};
+
 TEST(ParserReport, RecordLayoutIsNineFieldsInOrder) {
-  QsParseReport r{};
-  EXPECT_LT(offsetof(QsParseReport, kind), offsetof(QsParseReport, entity));
-  EXPECT_LT(offsetof(QsParseReport, entity), offsetof(QsParseReport, severity));
-  EXPECT_LT(offsetof(QsParseReport, severity), offsetof(QsParseReport, line));
-  EXPECT_LT(offsetof(QsParseReport, line), offsetof(QsParseReport, number));
-  EXPECT_LT(offsetof(QsParseReport, number), offsetof(QsParseReport, argument1));
-  EXPECT_LT(offsetof(QsParseReport, argument3), offsetof(QsParseReport, offset));
-  EXPECT_EQ(sizeof r.argument1, sizeof(void*));
-  EXPECT_EQ(sizeof r.entity, sizeof(void*));
-  EXPECT_EQ(sizeof r.offset, 4u);
+  static_assert(sizeof(void*) == 8, "the offsets below are the 64-bit layout");
+  EXPECT_EQ(sizeof(QsParseReport), 64u);
+  EngineScope scope;
+  RawReport raw;
+  ReportingParser parser(&RawReport::Proc, reinterpret_cast<std::intptr_t>(&raw), nullptr,
+                         nullptr, nullptr, nullptr);
+  ParseText(parser, "<!ELEMENT a - - ANY>\n<!ELEMENT b - - BOGUS>");
+  ASSERT_GE(raw.reports, 1u);
+  EXPECT_EQ(raw.kind, 3);
+  EXPECT_EQ(raw.entity, "#TEXTENTITY");
+  EXPECT_EQ(raw.severity, 1);
+  EXPECT_EQ(raw.line, 2);
+  EXPECT_EQ(raw.number, 26);
+  EXPECT_EQ(raw.argument1, "BOGUS");
+  EXPECT_EQ(raw.argument2, 0);
+  EXPECT_EQ(raw.argument3, 0);
+  EXPECT_EQ(raw.offset, -1);
 }
 
 TEST(ParserReport, MessagesInTheDtdCarryThePrologBit) {

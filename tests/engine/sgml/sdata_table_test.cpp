@@ -110,14 +110,19 @@ TEST_F(SdataFile, FirstRecordOfANameWinsAndLookupIsCaseSensitive) {
   EXPECT_EQ(Find(table, "c"), "(none)");
 }
 
+// An offset of 0 means an empty bucket, never a bucket at the start of the
+// file. Read from there, the header "SDATA01" (ended by the zero first byte
+// of bucket 0's offset) would be found as a record named "SDATA01".
 TEST_F(SdataFile, EmptyBucketIsNotSearched) {
+  ASSERT_NE(SdataBucket("SDATA01"), SdataBucket("a"));
   std::string bytes = MakeSdataFile({{"a", "x"}});
-  const std::size_t slot = 7 + 3 * SdataBucket("a");
-  bytes[slot] = bytes[slot + 1] = bytes[slot + 2] = '\0';
+  ASSERT_EQ(bytes[7], '\0');
+  ASSERT_EQ(bytes.substr(7 + 3 * SdataBucket("SDATA01"), 3), std::string(3, '\0'));
   WriteBytes(path_, bytes);
   SdataTable table(path_.c_str());
   EXPECT_TRUE(table.IsLoaded());
-  EXPECT_EQ(Find(table, "a"), "(none)");
+  EXPECT_EQ(Find(table, "a"), "x");
+  EXPECT_EQ(Find(table, "SDATA01"), "(none)");
 }
 
 TEST_F(SdataFile, DamagedBucketsEndAtTheEndOfTheFile) {

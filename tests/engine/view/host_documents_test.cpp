@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,13 +31,25 @@ std::intptr_t OnLoad(WindowHandle, int, std::intptr_t a, std::intptr_t, std::int
   return host->answer;
 }
 
+// Counts what the engine opens to read.
+class CountingEngine : public HostedEngine {
+ public:
+  using HostedEngine::HostedEngine;
+  Stream* OpenEntity(ExternalId* externalId, const char* systemPath,
+                     std::int32_t* outNumber) override {
+    ++opens;
+    return HostedEngine::OpenEntity(externalId, systemPath, outNumber);
+  }
+  int opens = 0;
+};
+
 class HostDocuments : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = std::filesystem::temp_directory_path() /
-           ("qs-hostdocs-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+           ("qs-hostdocs-" + std::to_string(std::random_device{}()));  // apart from parallel runs
     std::filesystem::create_directories(dir_);
-    engine_ = new HostedEngine(0, (dir_.string() + "/").c_str(), nullptr, &DispatchEvent);
+    engine_ = new CountingEngine(0, (dir_.string() + "/").c_str(), nullptr, &DispatchEvent);
     previous_ = SetEngine(engine_);
     RegisterCallback(0, kEventLoadDocument, &OnLoad, reinterpret_cast<std::intptr_t>(&host_));
     path_ = (dir_ / "doc.sgm").string();
@@ -52,7 +65,7 @@ class HostDocuments : public testing::Test {
     std::filesystem::remove_all(dir_);
   }
   Host host_;
-  HostedEngine* engine_ = nullptr;
+  CountingEngine* engine_ = nullptr;
   EngineBase* previous_ = nullptr;
   std::filesystem::path dir_;
   std::string path_;
@@ -66,6 +79,7 @@ TEST_F(HostDocuments, ZeroLeavesTheLoadToTheEngineAndGetParsesOnce) {
   ASSERT_EQ(host_.paths.size(), 1u);
   EXPECT_EQ(host_.paths[0], path_);
   ASSERT_NE(first->Root(), nullptr);
+  EXPECT_GE(engine_->opens, 1);  // the engine read the file itself
   EXPECT_EQ(first->UseCount(), 2u);  // the caller's and the cache's
   Document* again = cache.Get(id_);
   EXPECT_EQ(again, first);
@@ -75,12 +89,20 @@ TEST_F(HostDocuments, ZeroLeavesTheLoadToTheEngineAndGetParsesOnce) {
   again->Release();
 }
 
+// The file is there and would parse: only the refusal keeps the document
+// away, and the engine never opens the file.
 TEST_F(HostDocuments, MinusOneRefusesWithoutReadingTheFile) {
   host_.answer = -1;
-  std::filesystem::remove(path_);
   HostedDocumentCache cache;
   EXPECT_EQ(cache.Get(id_), nullptr);
   EXPECT_EQ(host_.paths.size(), 1u);
+  EXPECT_EQ(engine_->opens, 0);
+  // The same file, left to the engine, is read and parsed.
+  host_.answer = 0;
+  Document* parsed = cache.Get(id_);
+  ASSERT_NE(parsed, nullptr);
+  EXPECT_GE(engine_->opens, 1);
+  parsed->Release();
 }
 
 TEST_F(HostDocuments, AHandleAnswerGivesThatDocument) {
