@@ -12,8 +12,8 @@ namespace qs {
 
 namespace {
 constexpr std::size_t kTitleBytes = 40;
-constexpr std::size_t kPoolChunk = 16384;
-constexpr std::size_t kPoolAlign = 16;
+constexpr std::size_t kMaxPoolChunk = 1u << 20;
+constexpr std::size_t kPoolAlign = 8;  // what pointers and 32-bit fields need
 const char kNoIdText[] = "@ID";
 
 bool NameEquals(const char* name, const char* item, std::size_t len) {
@@ -58,9 +58,10 @@ void* DocumentPool::Alloc(std::size_t size) {
   if (size == 0) size = kPoolAlign;
   constexpr std::size_t header = (sizeof(Chunk) + kPoolAlign - 1) & ~(kPoolAlign - 1);
   if (size > room_ - used_ || !chunks_) {
-    std::size_t bytes = size > kPoolChunk - header ? size + header : kPoolChunk;
+    std::size_t bytes = size > nextChunk_ - header ? size + header : nextChunk_;
     auto* chunk = static_cast<Chunk*>(MemAlloc(bytes));
     if (!chunk) return nullptr;
+    if (bytes == nextChunk_ && nextChunk_ < kMaxPoolChunk) nextChunk_ *= 2;
     chunk->next = chunks_;
     chunk->size = bytes;
     chunks_ = chunk;

@@ -40,6 +40,9 @@ class DocumentPool {
   Chunk* chunks_ = nullptr;
   std::size_t used_ = 0;
   std::size_t room_ = 0;
+  // Chunks double from 16 KB up to 1 MB: a small document stays small, a
+  // large one asks the system for memory a few dozen times, not thousands.
+  std::size_t nextChunk_ = 16384;
 };
 
 // The allocation of pool items: `new (pool) T(...)` gives null when the pool
