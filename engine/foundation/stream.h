@@ -63,6 +63,17 @@ class Stream : public EngineObject {
 
   // The next byte, 0 at the end.
   int GetChar() { return cur_ < end_ ? *cur_++ : GetCharSlow(); }
+  // The bytes buffered from the read position on, without a refill (empty
+  // when the buffer is used up): a scanner takes runs of them in place and
+  // consumes them with Skip.
+  const std::uint8_t* Buffered(std::size_t* length) const {
+    *length = static_cast<std::size_t>(end_ - cur_);
+    return cur_;
+  }
+  void Skip(std::size_t count) { cur_ += count; }
+  // Whether Tell moves by one for each byte read (not so for a decoder,
+  // whose bytes stand for source characters of other sizes).
+  bool TellCountsBytes() const { return tellCountsBytes_; }
   // Copies up to `count` bytes; returns how many came.
   std::size_t Read(void* destination, std::size_t count);
   // Bytes up to and including a NUL, at most kStringCapacity - 1 of them
@@ -92,6 +103,7 @@ class Stream : public EngineObject {
   std::uint8_t* end_ = nullptr;
   std::int32_t bufferPos_ = 0;  // stream offset of start_
   std::uint8_t state_ = kMore;
+  bool tellCountsBytes_ = true;
 
  private:
   int GetCharSlow();

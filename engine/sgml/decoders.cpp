@@ -10,6 +10,7 @@ namespace qs {
 
 Decoder::Decoder(Stream* source, int encoding)
     : source_(source), encoding_(encoding), consumed_(source->Tell()) {
+  tellCountsBytes_ = false;
   sourceAt_[0] = consumed_;
 }
 

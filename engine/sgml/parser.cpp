@@ -22,19 +22,6 @@
 
 namespace qs {
 
-struct Parser::InputFrame : public EngineObject {
-  InputFrame* next = nullptr;
-  Stream* stream = nullptr;
-  ExternalId* id = nullptr;      // one use; null for internal text
-  const char* text = nullptr;    // the internal entity's text being read
-  std::int32_t line = 1;
-  int encoding = 0;
-  // Bytes given back, last in first out. The stream's own buffer cannot
-  // give back across a refill, so the parser keeps them itself.
-  std::uint8_t pushed[8];
-  int pushedCount = 0;
-};
-
 namespace {
 
 // Hears the decoder's report of an unknown encoding for the parser.
@@ -60,8 +47,9 @@ Parser::Parser(EntityResolver* resolver, EntityrcFile* entityrc, Dtd* dtd, Docum
       dtd_(dtd ? dtd->AddRef() : new Dtd()),
       document_(document ? document->AddRef() : new Document()),
       encoding_(GetEngineServices().GetLoadEncoding()),
-      fold_(GetParserTables().upperNames),
-      names_(GetParserTables().names) {
+      tables_(&GetParserTables()),
+      fold_(tables_->upperNames),
+      names_(tables_->names) {
   token_[0] = 0;
 }
 
@@ -320,7 +308,7 @@ void Parser::MarkVerbatim(const char* text) {
 
 // ---- Scanner -------------------------------------------------------------------
 
-int Parser::NextRawChar() {
+int Parser::NextRawCharSlow() {
   if (stop_ && !top_) return current_ = 0;
   while (top_) {
     InputFrame* frame = top_;
@@ -353,10 +341,10 @@ void Parser::UngetChar() {
   if (current_ == '\n' && frame->line > 1) --frame->line;
 }
 
-int Parser::NextChar() {
+int Parser::ScannerChar(int c) {
   char name[kParameterNameLimit + 1];
-  for (;;) {
-    int c = NextRawChar();
+  for (bool first = true;; first = false) {
+    if (!first) c = NextRawChar();
     if (TokenClassOf(c) != kTcScanner || stop_) return c;
     if (c == 0x0D) {
       int d = NextRawChar();
@@ -411,6 +399,34 @@ int Parser::NextChar() {
 }
 
 int Parser::SkipSeparators() {
+  // Blanks and record ends in the buffer go at once, and so does the
+  // character after them when the scanner has nothing to do with it; the
+  // rest the usual way.
+  if (InputFrame* frame = top_; frame && frame->pushedCount == 0) {
+    std::size_t n;
+    const std::uint8_t* p = frame->stream->Buffered(&n);
+    std::size_t k = 0;
+    std::int32_t lines = 0;
+    for (; k < n; ++k) {
+      std::uint8_t b = p[k];
+      if (b == '\n') {
+        ++lines;
+      } else if (b != ' ' && b != '\t' && b != 0x1A) {
+        break;
+      }
+    }
+    if (k < n && p[k] != 0 && TokenClassOf(p[k]) != kTcScanner) {
+      frame->stream->Skip(k + 1);
+      frame->line += lines;
+      current_ = p[k];
+      return p[k];
+    }
+    if (k > 0) {
+      frame->stream->Skip(k);
+      frame->line += lines;
+      current_ = p[k - 1];
+    }
+  }
   for (;;) {
     int c = NextChar();
     if (stop_ || endOfInput_ || !IsSeparator(c)) return c;
@@ -436,6 +452,38 @@ void Parser::ReadName() {
 
 void Parser::ReadFoldedName() {
   tokenLength_ = 0;
+  // A name that ends inside the input's buffer (after at most the one byte
+  // given back before it) is taken at once; the byte that ends it stays
+  // unread, as if read and given back (the same place for CurrentOffset
+  // where the stream counts bytes).
+  InputFrame* frame = top_;
+  if (!stop_ && frame && frame->pushedCount <= 1 && frame->stream->TellCountsBytes()) {
+    std::size_t i = 0;
+    if (frame->pushedCount == 1) {
+      std::uint8_t b = frame->pushed[0];
+      std::uint8_t f = fold_[b];
+      if (f == 0 && b != 0) {
+        token_[0] = 0;
+        current_ = b;
+        return;
+      }
+      token_[0] = static_cast<char>(f);
+      i = f != 0 ? 1 : kTokenCapacity;  // a given-back NUL goes the long way
+    }
+    std::size_t n;
+    const std::uint8_t* p = frame->stream->Buffered(&n);
+    std::size_t limit = i + n < kTokenCapacity ? i + n : kTokenCapacity;
+    std::size_t j = i;
+    for (std::uint8_t f; j < limit && (f = fold_[p[j - i]]) != 0; ++j) token_[j] = static_cast<char>(f);
+    if (j < limit && p[j - i] != 0) {
+      frame->pushedCount = 0;
+      frame->stream->Skip(j - i);
+      tokenLength_ = j;
+      token_[j] = 0;
+      current_ = p[j - i];
+      return;
+    }
+  }
   for (;;) {
     int c = NextRawChar();
     std::uint8_t f = fold_[c & 0xFF];
@@ -565,10 +613,33 @@ void Parser::ReadLiteral(int delimiter, LiteralKind kind) {
     n += count;
   };
   static const char kReplacement[3] = {'\xEF', '\xBF', '\xBD'};
+  // The bytes a literal keeps as they are, whatever kind it is: printable
+  // ASCII but both quotes, '&', '%' and '-'.
+  static const struct Plain {
+    bool byte[256] = {};
+    Plain() {
+      for (int b = 0x20; b < 0x7F; ++b) {
+        byte[b] = b != '"' && b != '\'' && b != '&' && b != '%' && b != '-';
+      }
+    }
+  } plain;
   // A delimiter inside the text of an entity entered within the literal
   // does not end it.
   const int startDepth = depth_;
   for (;;) {
+    if (InputFrame* frame = top_; frame && frame->pushedCount == 0 && !tooLong) {
+      std::size_t avail;
+      const std::uint8_t* p = frame->stream->Buffered(&avail);
+      // Short of the size limit: the byte past it takes the usual way.
+      if (avail > kMaxLiteral - n) avail = kMaxLiteral - n;
+      std::size_t k = 0;
+      while (k < avail && plain.byte[p[k]]) ++k;
+      if (k > 0) {
+        frame->stream->Skip(k);
+        current_ = p[k - 1];
+        put(reinterpret_cast<const char*>(p), k);
+      }
+    }
     int c = NextChar();
     if (stop_ || endOfInput_ || tooLong) break;
     if (c == delimiter && depth_ <= startDepth) break;

@@ -9,6 +9,7 @@
 
 #include "foundation/containers.h"
 #include "foundation/memory.h"
+#include "foundation/stream.h"
 #include "sgml/attributes.h"
 
 namespace qs {
@@ -241,8 +242,36 @@ class Parser : public EngineObject {
   Stream* OpenIdentifier(ExternalId* id, std::int32_t* encoding);
 
   // ---- Scanner
-  int NextRawChar();
-  int NextChar();
+  // The next byte of the innermost input, leaving finished inputs; 0 at the
+  // end of all input.
+  int NextRawChar() {
+    InputFrame* frame = top_;
+    if (frame && frame->pushedCount == 0) {
+      // The common case: a byte buffered in the stream (a 0 byte takes the
+      // full path, which tells it from the end).
+      std::size_t n;
+      const std::uint8_t* p = frame->stream->Buffered(&n);
+      if (n > 0 && *p != 0) {
+        frame->stream->Skip(1);
+        if (*p == '\n') ++frame->line;
+        current_ = *p;
+        return *p;
+      }
+    }
+    return NextRawCharSlow();
+  }
+  int NextRawCharSlow();
+  // The next character after record-end folding, comments and parameter
+  // references (where these are on).
+  int NextChar() {
+    int c = NextRawChar();
+    if (tables_->tokenClasses[c & 0xFF] != kTcScanner || stop_) return c;
+    return ScannerChar(c);
+  }
+  int ScannerChar(int c);
+  // Takes a run of plain data bytes (those `plain` marks) from the
+  // innermost input's buffer into the document text; how many it took.
+  std::size_t TakeDataRun(const std::uint8_t* plain);
   void UngetChar();
   int SkipSeparators();
   void SkipSeparatorsAndUnget();
@@ -271,9 +300,9 @@ class Parser : public EngineObject {
   ExternalId* InnermostBase() const;
   void SkipTextDeclaration();
   void MarkVerbatim(const char* text);
-  bool IsSeparator(int c) const { return GetParserTables().separators[c & 0xFF] != 0; }
+  bool IsSeparator(int c) const { return tables_->separators[c & 0xFF] != 0; }
   bool IsNameChar(int c) const { return names_[c & 0xFF] != 0; }
-  int TokenClassOf(int c) const { return GetParserTables().tokenClasses[c & 0xFF]; }
+  int TokenClassOf(int c) const { return tables_->tokenClasses[c & 0xFF]; }
   // The replacement of an SDATA entity's text, null when the table has
   // none. Each text is looked up in the table once per parse; `first` (when
   // given) tells whether this is that once.
@@ -315,7 +344,18 @@ class Parser : public EngineObject {
   // Text for a message argument from the token buffer.
   const char* Token() const { return token_; }
 
-  struct InputFrame;
+  struct InputFrame : public EngineObject {
+    InputFrame* next = nullptr;
+    Stream* stream = nullptr;
+    ExternalId* id = nullptr;    // one use; null for internal text
+    const char* text = nullptr;  // the internal entity's text being read
+    std::int32_t line = 1;
+    int encoding = 0;
+    // Bytes given back, last in first out. The stream's own buffer cannot
+    // give back across a refill, so the parser keeps them itself.
+    std::uint8_t pushed[8];
+    int pushedCount = 0;
+  };
   EntityResolver* resolver_;
   EntityrcFile* entityrc_;
   Dtd* dtd_;
@@ -341,6 +381,7 @@ class Parser : public EngineObject {
   // What SDATA texts the table was asked for, with its answers.
   HashTable sdataCache_{32, true};
 
+  const ParserTables* tables_;
   const std::uint8_t* fold_;
   const std::uint8_t* names_;
   // Names and keywords are read into the fixed buffer; literals into one

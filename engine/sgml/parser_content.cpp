@@ -376,10 +376,13 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     if (v) values[count++] = v;
   };
   auto testSpecial = [&](AttributeDecl* decl, const char* value) {
-    if (EqualsNoCase(decl->NameText(), "QUENDA-AF") && EqualsNoCase(value, "HOTSPOT")) {
+    // Most names differ at the first letter already.
+    const char* name = decl->NameText();
+    std::uint8_t first = name ? FoldCase(static_cast<unsigned char>(name[0])) : 0;
+    if (first == 'Q' && EqualsNoCase(name, "QUENDA-AF") && EqualsNoCase(value, "HOTSPOT")) {
       *flags |= 0x04;
     }
-    if (EqualsNoCase(decl->NameText(), "XML:SPACE") && EqualsNoCase(value, "PRESERVE")) {
+    if (first == 'X' && EqualsNoCase(name, "XML:SPACE") && EqualsNoCase(value, "PRESERVE")) {
       *flags |= 0x20;
     }
   };
@@ -510,39 +513,31 @@ AttributeDecl* Parser::ReadAttributeSpec(AttributeDeclSet& sets, InternedName** 
     Error(kMsgBadTagOpen);
     return nullptr;
   }
-  char* name = DuplicateString(token_);
+  // A copy: the token buffer is read into again before the name's last use.
+  char name[kTokenCapacity + 1];
+  std::memcpy(name, token_, tokenLength_ + 1);
   AttributeDecl* decl = sets.Find(name);
   if (!decl) {
     if (AttributeDecl* byToken = sets.FindByToken(name)) {
       *value = InternName(name);
-      MemFree(name);
       return byToken;
     }
     if (!xml_) Warning(kMsgUndeclaredAttribute, name);
-    if (stop_) {
-      MemFree(name);
-      return nullptr;
-    }
+    if (stop_) return nullptr;
     decl = DtdAddUndeclaredAttribute(dtd_->AttributeDefs(), sets, name);
   }
   int c = SkipSeparators();
-  if (stop_) {
-    MemFree(name);
-    return nullptr;
-  }
+  if (stop_) return nullptr;
   if (c != '=') {
     if (!endOfInput_) UngetChar();
     AttributeDecl* byToken = sets.FindByToken(name);
     if (byToken) {
       *value = InternName(name);
-      MemFree(name);
       return byToken;
     }
-    MemFree(name);
     Error(kMsgExpectedEquals);
     return nullptr;
   }
-  MemFree(name);
   c = SkipSeparators();
   if (stop_) return nullptr;
   if (TokenClassOf(c) == kTcLiteral) {

@@ -6,6 +6,7 @@
 
 #include "foundation/stream.h"
 #include "foundation/strings.h"
+#include "foundation/utf8.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
@@ -74,6 +75,62 @@ void Parser::PutDataBytes(const char* bytes, std::size_t n) {
     bytes += take;
     n -= take;
     if (textBuffered_ == kTextBufferSize) FlushText();
+  }
+}
+
+std::size_t Parser::TakeDataRun(const std::uint8_t* plain) {
+  InputFrame* frame = top_;
+  if (!frame || frame->pushedCount != 0 || textFull_) return 0;
+  std::size_t n;
+  const std::uint8_t* p = frame->stream->Buffered(&n);
+  // Text that would pass the offsets' limit is left to the byte-by-byte
+  // path, which ends the parse at the character it always has.
+  std::size_t room = kMaxDocumentText - TextOffset();
+  if (n > room) n = room;
+  auto isBlank = [](std::uint8_t b) { return b == ' ' || b == '\t' || b == '\n'; };
+  std::size_t taken = 0;  // bytes consumed from the buffer
+  std::size_t run = 0;
+  for (;;) {
+    while (run < n) {
+      std::uint8_t b = p[run];
+      if (plain[b]) {
+        ++run;
+        continue;
+      }
+      // A whole, well-formed UTF-8 sequence is copied as it stands, as the
+      // character-by-character copy does; anything else goes that way.
+      if (b < 0xC0) break;
+      std::size_t length = static_cast<std::size_t>(Utf8SequenceLength(b));
+      if (length > 4 || length > n - run) break;
+      std::size_t k = 1;
+      while (k < length && (p[run + k] & 0xC0) == 0x80) ++k;
+      if (k != length) break;
+      if (xml_ && IsNonCharacter(reinterpret_cast<const char*>(p + run), length)) break;
+      run += length;
+    }
+    // Blanks and record ends between two pieces of data, where they are no
+    // data themselves, are one space in mixed content and nothing elsewhere,
+    // as they are one by one.
+    std::size_t next = run;
+    std::int32_t lines = 0;
+    if (preserve_ == 0) {
+      while (next < n && isBlank(p[next])) lines += p[next++] == '\n';
+    }
+    bool blanks = next > run && next < n && plain[p[next]];
+    if (run > taken) {
+      frame->stream->Skip(run - taken);
+      current_ = p[run - 1];
+      PutDataBytes(reinterpret_cast<const char*>(p + taken), run - taken);
+      taken = run;
+      if (stop_) return taken;
+    }
+    if (!blanks) return taken;
+    frame->stream->Skip(next - run);
+    frame->line += lines;
+    current_ = p[next - 1];
+    if (mixed_) PutDataBytes(" ", 1);
+    taken = run = next;
+    if (stop_) return taken;
   }
 }
 
@@ -369,7 +426,29 @@ ElementTypeDecl* Parser::FindOrDeclareElement(const char* name) {
   return stop_ ? nullptr : type;
 }
 
+namespace {
+
+// The bytes a run of data may hold without a look at each: printable ASCII
+// that is no content delimiter, none the scanner acts on (comment dash,
+// parameter reference), no end of a null end tag or a marked section.
+const std::uint8_t* PlainDataBytes() {
+  static const struct Table {
+    std::uint8_t plain[256] = {};
+    Table() {
+      const ParserTables& t = GetParserTables();
+      for (int b = 0x20; b < 0x80; ++b) {
+        plain[b] = t.contentDelimiters[b] == 0 && t.tokenClasses[b] != kTcScanner && b != '/' &&
+                   b != ']';
+      }
+    }
+  } table;
+  return table.plain;
+}
+
+}  // namespace
+
 void Parser::ContentLoop() {
+  const std::uint8_t* plain = PlainDataBytes();
   const std::uint8_t* delimiters = GetParserTables().contentDelimiters;
   auto isDelimiter = [&](int c) {
     return delimiters[c & 0xFF] != 0 || (c == ']' && msDepth_ > 0);
@@ -394,6 +473,7 @@ void Parser::ContentLoop() {
           ReportControlCharacter(c);
           PutDataBytes("\xEF\xBF\xBD", 3);
         }
+        if (TakeDataRun(plain) && stop_) return;
         c = NextChar();
         if (stop_ || endOfInput_) return;
         if (isDelimiter(c) || (nullEnd && c == '/')) break;
