@@ -1,0 +1,240 @@
+// The viewer's library in this test's own process: the text conversions,
+// the engine binding's queue and wrappers without an engine, the registry
+// reads, and the message window's lines and source excerpts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine.h"
+#include "message_text.h"
+#include "ui.h"
+#include "viewer.h"
+
+namespace qs::viewer {
+namespace {
+
+std::string Bytes(const char* text) {
+  std::string out;
+  char hex[4];
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    std::snprintf(hex, sizeof hex, "%02X ", *p);
+    out += hex;
+  }
+  return out;
+}
+
+TEST(Conversion, NullAndAsciiComeBackAsThemselves) {
+  EXPECT_EQ(ToEngineString(nullptr), nullptr);
+  EXPECT_EQ(FromEngineString(nullptr), nullptr);
+  const char* ascii = "C:\\docs\\manual.sgm";
+  EXPECT_EQ(ToEngineString(ascii), ascii);
+  EXPECT_EQ(FromEngineString(ascii), ascii);
+}
+
+TEST(Conversion, AnsiTextBecomesUtf8AndBack) {
+  if (GetACP() != 1252) GTEST_SKIP() << "code page " << GetACP();
+  const char cafe[] = "caf\xE9";
+  char* utf8 = ToEngineString(cafe);
+  ASSERT_NE(utf8, cafe);
+  EXPECT_EQ(Bytes(utf8), "63 61 66 C3 A9 ");
+  char* back = FromEngineString(utf8);
+  EXPECT_STREQ(back, cafe);
+  std::free(back);
+  std::free(utf8);
+  // U+1F600 has no place in code page 1252: the default character.
+  // (A surrogate pair may give one default character a unit.)
+  char* smiley = FromEngineString("a\xF0\x9F\x98\x80z");
+  std::string shown = smiley;
+  EXPECT_TRUE(shown == "a?z" || shown == "a??z") << shown;
+  std::free(smiley);
+}
+
+TEST(Conversion, BadUtf8BecomesReplacementCharacters) {
+  std::vector<wchar_t> out(16);
+  struct Case {
+    const char* utf8;
+    std::wstring wide;
+  } cases[] = {
+      {"\xC3\xA9", L"\u00E9"},
+      {"\xC3\x41", L"\uFFFDA"},         // a lead byte without its continuation
+      {"\x80z", L"\uFFFDz"},            // a continuation byte alone
+      {"\xED\xA0\x80", L"\uFFFD"},      // an encoded surrogate
+      {"\xF4\x90\x80\x80", L"\uFFFD"},  // beyond U+10FFFF
+      {"\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
+      {"\xE2\x82", L"\uFFFD"},          // cut by the terminator
+  };
+  for (const Case& c : cases) {
+    std::size_t n = Utf8ToUtf16(c.utf8, out.data());
+    EXPECT_EQ(std::wstring(out.data(), n), c.wide) << Bytes(c.utf8);
+  }
+}
+
+TEST(Conversion, LoneSurrogatesBecomeReplacementCharacters) {
+  char out[32];
+  const wchar_t high[] = {L'a', 0xD800, L'b'};
+  Utf16ToUtf8(high, 3, out);
+  EXPECT_EQ(Bytes(out), "61 EF BF BD 62 ");
+  const wchar_t low[] = {0xDC00};
+  Utf16ToUtf8(low, 1, out);
+  EXPECT_EQ(Bytes(out), "EF BF BD ");
+  const wchar_t pair[] = {0xD83D, 0xDE00};
+  Utf16ToUtf8(pair, 2, out);
+  EXPECT_EQ(Bytes(out), "F0 9F 98 80 ");
+}
+
+TEST(Conversion, NeverReadsPastTheTerminator) {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  DWORD page = info.dwPageSize;
+  auto* memory = static_cast<char*>(
+      VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(memory, nullptr);
+  DWORD old;
+  ASSERT_TRUE(VirtualProtect(memory + page, page, PAGE_NOACCESS, &old));
+  // "E2 82" and the terminator end right before the guard page.
+  char* text = memory + page - 3;
+  text[0] = '\xE2';
+  text[1] = '\x82';
+  text[2] = 0;
+  char* local = FromEngineString(text);
+  ASSERT_NE(local, nullptr);
+  EXPECT_LE(std::strlen(local), 2u);
+  std::free(local);
+  VirtualFree(memory, 0, MEM_RELEASE);
+}
+
+std::intptr_t ProcA(QsWindow, std::int32_t, QsWord, QsWord, QsWord) { return 1; }
+std::intptr_t ProcB(QsWindow, std::int32_t, QsWord, QsWord, QsWord) { return 2; }
+
+TEST(Binding, WithoutAnEngineWrappersAnswerZeroAndRegistrationsWait) {
+  ASSERT_FALSE(engine::Bound());
+  EXPECT_EQ(engine::QsGetVersion(), 0);
+  char buffer[16] = "unchanged";
+  EXPECT_EQ(engine::QsGetCatalogFile(buffer, std::int32_t{16}), nullptr);
+  EXPECT_STREQ(buffer, "unchanged");
+  int before = engine::PendingCallbackCount();
+  engine::QsSetCallback(QsWindow{0}, std::int32_t{7}, ProcA, QsWord{1});
+  engine::QsSetCallback(QsWindow{0}, std::int32_t{7}, ProcB, QsWord{2});  // replaces
+  engine::QsSetCallback(QsWindow{5}, std::int32_t{7}, ProcA, QsWord{0});
+  EXPECT_EQ(engine::PendingCallbackCount(), before + 2);
+  // Without an engine the default window procedure answers.
+  EXPECT_EQ(engine::QsDefWindowProc(QsWindow{0}, std::uint32_t{WM_NULL}, QsWord{0}, QsWord{0}), 0);
+  engine::QsTerminate();  // nothing to stop
+}
+
+TEST(Binding, TheTableHasEveryNumberedExportInOrder) {
+  ASSERT_EQ(engine::kSlotCount, 296);
+  EXPECT_EQ(engine::kBindings[0].number, 0x11de08u);
+  EXPECT_EQ(engine::kBindings[5].number, 0x11160u);
+  EXPECT_EQ(engine::kBindings[5].bytes, 28u);
+  EXPECT_EQ(engine::kBindings[292].number, 0xfeb7cu);
+  EXPECT_EQ(engine::kBindings[295].number, 0x2407ec0u);
+}
+
+TEST(Registry, LongValuesCountAsMissingAndBuffersAreTerminated) {
+  const char* key = "Software\\Tarkwell\\ViewerLibTest";
+  std::string longValue(300, 'v');
+  RegWriteString(HKEY_CURRENT_USER, key, "Long", longValue.c_str());
+  std::string exact(250, 'e');
+  RegWriteString(HKEY_CURRENT_USER, key, "Exact", exact.c_str());
+  char buffer[kRegistryValueMax + 1] = "default";
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, key, "Long", buffer), 1);
+  EXPECT_STREQ(buffer, "default");
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, key, "Exact", buffer), 1);
+  EXPECT_EQ(std::string(buffer), exact);
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, key, "Missing", buffer), 1);
+  EXPECT_EQ(std::string(buffer), exact);
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, "Software\\Tarkwell\\NoSuchKey", "x", buffer), 0);
+  RegDeleteTreeA(HKEY_CURRENT_USER, key);
+}
+
+class MessageWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MessageWndProc;
+    wc.cbWndExtra = sizeof(void*);
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Qs:PMsgWndCls";
+    RegisterClassA(&wc);
+    window_ = CreateWindowA("Qs:PMsgWndCls", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                            wc.hInstance, nullptr);
+    ASSERT_NE(window_, nullptr);
+    SetMessageWindow(window_);
+    list_ = GetDlgItem(window_, 100);
+  }
+  void TearDown() override {
+    DestroyWindow(window_);
+    SetMessageWindow(nullptr);
+  }
+  std::string Line(int index) {
+    char text[512] = "";
+    SendMessageA(list_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  void Report(int kind, const char* entity, int number, int severity = 1) {
+    QsParseReport report = {};
+    report.kind = kind;
+    report.entity = entity;
+    report.severity = severity;
+    report.number = number;
+    report.offset = 10;
+    EXPECT_EQ(EngineMessageCallback(&report, 0), 1);
+  }
+  HWND window_ = nullptr;
+  HWND list_ = nullptr;
+};
+
+TEST_F(MessageWindowTest, ListsLinesAndStopsAtOneHundred) {
+  Report(QS_REPORT_MESSAGE, "C:\\docs\\bad.sgm", 8);
+  Report(QS_REPORT_MESSAGE, "bad.sgm", 3, 0);
+  Report(QS_REPORT_ENTERED, "C:\\docs\\bad.sgm", 53);  // no line for an opened file
+  EXPECT_EQ(Line(0), "Error: Syntax error (bad.sgm)");
+  EXPECT_EQ(Line(1), "Warning: Undefined entity: ''");
+  for (int i = 2; i < 105; ++i) Report(QS_REPORT_MESSAGE, "x.sgm", 8);
+  EXPECT_EQ(SendMessageA(list_, LB_GETCOUNT, 0, 0), 101);
+  EXPECT_EQ(Line(100), kTooManyMessages);
+  EXPECT_EQ(SendMessageA(list_, LB_GETITEMDATA, 100, 0), 0);
+  // The timer the first message armed keeps them through a clear; once it
+  // has shown the window, a clear empties the list.
+  MSG message;
+  DWORD end = GetTickCount() + 2000;
+  while (GetTickCount() < end && SendMessageA(list_, LB_GETCURSEL, 0, 0) == LB_ERR) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(5);
+  }
+  ClearMessages();
+  EXPECT_EQ(SendMessageA(list_, LB_GETCOUNT, 0, 0), 0);
+}
+
+TEST(SourceExcerpt, ShowsTheTextAroundTheOffset) {
+  char folder[MAX_PATH];
+  GetTempPathA(sizeof folder, folder);
+  std::string path = std::string(folder) + "viewer_excerpt.sgm";
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "line " + std::to_string(i) + " of the document\n";
+  FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fclose(out);
+  std::string shown;
+  int caret = 0;
+  ASSERT_TRUE(SourceExcerpt(path, 100, 0, &shown, &caret));
+  EXPECT_EQ(caret, 103);
+  EXPECT_EQ(shown.substr(0, 12), "...line 0 of");
+  EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+  ASSERT_TRUE(SourceExcerpt(path, 700, 0, &shown, &caret));
+  EXPECT_EQ(caret, 515);
+  EXPECT_EQ(shown, "..." + text.substr(188, 1024) + "...");
+  // An offset of -1 (a DTD) means the start of the reported line.
+  ASSERT_TRUE(SourceExcerpt(path, -1, 3, &shown, &caret));
+  EXPECT_EQ(shown.substr(caret, 6), "line 2");
+  EXPECT_FALSE(SourceExcerpt(path + ".none", 0, 0, &shown, &caret));
+  EXPECT_EQ(shown, "Can't open file \"" + path + ".none\"");
+  DeleteFileA(path.c_str());
+}
+
+}  // namespace
+}  // namespace qs::viewer

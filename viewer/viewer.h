@@ -1,0 +1,114 @@
+// The viewer's main program: its settings, main window with panes, toolbar
+// and status bar, message window and picture windows. One instance per
+// process, on the user-interface thread.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "api/exports.h"
+#include "api/parse_report.h"
+
+namespace qs::viewer {
+
+inline constexpr char kTitle[] = "Corvina+ 3.0 for Windows";
+inline constexpr char kRegistryRoot[] = "Software\\Tarkwell\\Corvina3.0ep";
+inline constexpr int kRegistryValueMax = 250;
+
+// ---- Settings ----------------------------------------------------------------
+// 1 when the key could be opened; the buffer (at least 251 bytes) then holds
+// the value, or stays as it was when the value is missing, not text, or
+// longer than 250 bytes. Always terminated.
+int RegReadString(HKEY root, const char* keyPath, const char* name, char* buffer);
+void RegWriteString(HKEY root, const char* keyPath, const char* name, const char* text);
+// A value below the viewer's key: `sub` is e.g. "\\Misc".
+std::string ReadSetting(const char* sub, const char* name, const char* fallback = "");
+void WriteSetting(const char* sub, const char* name, const std::string& text);
+
+struct Settings {
+  std::string proxy;
+  bool savePrompt = false;
+  bool alwaysSave = false;
+  bool showCvaDialog = false;
+  bool windowMaximize = false;
+  int x = 0, y = 0, cx = 0, cy = 0;
+};
+Settings& CurrentSettings();
+void LoadProxySetting();
+void LoadMiscSettings();
+void SaveMiscSettings();
+// The engine's home folder: Main-Location, or the program folder when it is
+// missing or empty.
+std::string MainLocation();
+
+// The command of a notation's LAUNCH line in "<home>\setup" (empty: none).
+std::string LoadSetupLaunchLine(const char* notation);
+// Rewrites it (".bak" copy first, then a new file renamed over the old);
+// 1 done, 0 nothing changed.
+int SaveSetupLaunchLine(const char* notation, const char* program);
+
+INT_PTR CALLBACK OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SaveFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+bool DeleteDirTree(const std::string& folder);
+
+// ---- Main window -------------------------------------------------------------
+int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show);
+HWND MainWindow();
+HINSTANCE Instance();
+const std::string& ProgramFolder();
+void EnableCommand(int id, bool on);
+INT_PTR RunDialog(HWND owner, const char* name, DLGPROC procedure);
+void ShowLowerPane(HWND window, int nn, int nd, int ln, int ld, bool flash);
+void SetLowerPane(HWND window);
+HWND LowerPane();
+void ShowNavigatorPane(bool on);
+void ShowMainViewPane(bool on);
+void RunExternalApp(const char* file);
+void NotImplementedBox();
+void LayoutPanes();
+void SetTearOff(int share, bool store);
+int TearOffShare();
+// View flags of the main view, navigator flags and zoom flags as the options
+// dialog shows and toggles them.
+unsigned ViewFlags();
+unsigned NavigatorFlags();
+unsigned ZoomFlags();
+bool OverviewOn();
+void ToggleViewFlag(unsigned bit);
+void ToggleNavigatorFlag(unsigned bit);
+void ToggleZoomFlag(unsigned bit);
+void ToggleOverview();
+// Opens a document: the document views take it over once they exist.
+void OpenDocument(const char* path);
+
+// ---- Message window ----------------------------------------------------------
+LRESULT CALLBACK MessageWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+std::int32_t EngineMessageCallback(const void* report, QsWord data);
+void ClearMessages();
+HWND MessageWindow();
+void SetMessageWindow(HWND window);
+int EditFileItemCount();
+// The source around entry `index` of the list, as the edit control shows
+// it: "..." + up to 1,024 bytes + "...", and the caret position.
+bool SourceExcerpt(const std::string& file, long offset, long line, std::string* text,
+                   int* caret);
+
+// ---- Toolbar, status bar, picture windows ------------------------------------
+void CreateChromeObjects(HINSTANCE instance);
+void DeleteChromeObjects();
+int StatusHeight();
+inline constexpr int kToolbarHeight = 30;
+void PaintFrame(HDC dc);
+bool SetToolbarButton(int id, bool enabled);
+bool ToolbarMouseDown(int x, int y);
+bool ToolbarMouseMove(int x, int y);
+bool ToolbarMouseUp(int x, int y);
+void SetStatusFileName(const char* text);
+void SetStatusHits(const char* text);
+void SetStatusDownloading(const char* url);
+HWND ShowSplash(HWND owner, bool timed);
+HWND ShowAbout(HWND owner, bool timed);
+LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+HFONT MessageFont();
+
+}  // namespace qs::viewer
