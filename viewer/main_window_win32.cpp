@@ -756,6 +756,11 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
                              256, g.figure, nullptr, instance, nullptr);
   g.messages = child("Qs:PMsgWndCls", WS_CHILD, g.main);
   if (g.mainViewShown && g.mainView) ShowWindow(g.mainView, SW_SHOW);
+  RECT client;
+  GetClientRect(g.main, &client);
+  g.width = client.right;
+  g.height = client.bottom;
+  LayoutPanes();
   const std::pair<int, QsEventProc> events[] = {
       {7, ShowLinkTarget},       {9, ShowViewWindow},        {10, PlaySoundEntity},
       {26, UpdateHistoryCommands}, {24, UpdateSelectionCommands}, {0, UpdateDocumentCommands},

@@ -1,0 +1,438 @@
+// corvina.exe driven from outside: with stand-ins for QSENGINE.DLL (none, a
+// wrong compatibility text, none at all, one export missing, and one that
+// records the calls of the viewer's start and end), with the real engine,
+// and read as a data file for its menus and keys. The registry and the ini
+// file are this prefix's: each case starts from an empty settings key.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gui_harness.h"
+#include "resources/resource.h"
+
+namespace qs::test::gui {
+namespace {
+
+constexpr char kTitle[] = "Corvina+ 3.0 for Windows";
+constexpr char kKey[] = "Software\\Tarkwell\\Corvina3.0ep";
+
+std::string Bin() { return ProgramFolder(); }
+std::string UnixPath(const std::string& path) {
+  std::string unix = path.substr(2);
+  for (char& c : unix) {
+    if (c == '\\') c = '/';
+  }
+  return unix;
+}
+std::string StandinFolder(const std::string& variant) {
+  return CurrentFolder() + "standin\\" + variant + "\\";
+}
+
+void SetValue(const char* sub, const char* name, const std::string& value) {
+  HKEY key;
+  std::string path = std::string(kKey) + sub;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+std::string GetValue(const char* sub, const char* name) {
+  char buffer[1024] = "";
+  DWORD size = sizeof buffer;
+  std::string path = std::string(kKey) + sub;
+  if (RegGetValueA(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+      ERROR_SUCCESS)
+    return "<missing>";
+  return buffer;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+class Viewer : public ::testing::Test {
+ protected:
+  void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kKey); }
+  void TearDown() override {
+    if (process_.Running()) process_.Kill();
+  }
+  // Starts corvina.exe from `folder` (a copy of it is put there).
+  void Start(const std::string& folder, const std::string& arguments = "") {
+    std::string program = folder + "corvina.exe";
+    if (folder != Bin()) {
+      CreateDirectoryA(folder.c_str(), nullptr);
+      ASSERT_TRUE(CopyFileA((Bin() + "corvina.exe").c_str(), program.c_str(), FALSE));
+    }
+    ASSERT_TRUE(process_.Start(program, "\"" + program + "\" " + arguments, SW_SHOWNORMAL, folder));
+  }
+  HWND WaitMain() {
+    HWND main = WaitForWindow(process_.id(), "Qs:MainAppWndCls", kTitle);
+    EXPECT_NE(main, nullptr) << DescribeWindows(process_.id());
+    return main;
+  }
+  void ExitAndExpectZero(HWND main) {
+    PostCommand(main, IDM_EXIT);
+    DWORD code = 99;
+    ASSERT_TRUE(process_.WaitForExit(&code)) << DescribeWindows(process_.id());
+    EXPECT_EQ(code, 0u);
+  }
+  // Checks a message box's text and closes it.
+  void ExpectBox(const char* caption, const char* text) {
+    HWND box = WaitForWindow(process_.id(), "#32770", caption);
+    ASSERT_NE(box, nullptr) << caption << "\n" << DescribeWindows(process_.id());
+    EXPECT_NE(FindDescendant(box, "Static", text), nullptr) << text;
+    PressButton(box, IDOK);
+    WaitForWindowGone(box);
+  }
+  Process process_;
+};
+
+TEST_F(Viewer, LoadFailuresShowTheirBoxAndTheViewerRunsOn) {
+  struct Case {
+    const char* variant;
+    const char* caption;  // null: no box
+    const char* text;
+  } cases[] = {
+      {"none", "Scrivox Load Error", "Can't load \"QSENGINE.DLL\""},
+      {"wrongver", "Scrivox Load Error", "Scrivox DLL version mismatch"},
+      {"nocmptl", "Scrivox Load Error", "Scrivox DLL version mismatch"},
+      {"noslot", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variant);
+    Start(StandinFolder(c.variant));
+    if (c.caption) ExpectBox(c.caption, c.text);
+    HWND main = WaitMain();
+    ASSERT_NE(main, nullptr);
+    if (!c.caption) {
+      EXPECT_EQ(FindWindowA("#32770", "Scrivox Load Error"), nullptr);
+      // The stand-in was refused: nothing reached it.
+      EXPECT_FALSE(FileExists(StandinFolder(c.variant) + "calls.log"));
+    }
+    ExitAndExpectZero(main);
+  }
+}
+
+TEST_F(Viewer, StartAndEndCallTheEngineInOrder) {
+  std::string folder = StandinFolder("record");
+  DeleteFileA((folder + "calls.log").c_str());
+  std::string home = folder.substr(0, folder.size() - 1);
+  SetValue("\\Misc", "DocCharset", "3");
+  // A value over 250 bytes counts as missing: the home is the program folder.
+  SetValue("\\Path", "Main-Location", std::string(300, 'x'));
+  Start(folder);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  ExitAndExpectZero(main);
+  std::vector<std::string> calls = Lines(ReadFileBytes(folder + "calls.log"));
+  std::vector<std::string> expected = {
+      "QsSetCallback|0|48|0",
+      "QsInitialize|Corvina+ 3.0 for Windows|" + home + "\\catalog\\catalog|" + home +
+          "\\entityrc\\entityrc|" + home + "\\setup|" + home + "\\tmp|" + home,
+      "QsSetCharset|3"};
+  for (const char* n : {"JPG|JPG", "GIF|GIF", "BMP|BMP", "CGM|CGM-CHAR", "CGM|CGM-BINARY",
+                        "CGM|CGM-CLEAR", "CGM|CGM", "RGR|GROUP4", "RGR|CCITT4", "RGR|CCITTG4",
+                        "RGR|GROUP3", "RGR|CCITT3", "RGR|CCITTG3"})
+    expected.push_back(std::string("QsRegisterNotation|") + n + "|1|1");
+  expected.push_back("QsSetMainWindow|window");
+  for (const char* e : {"0|7", "0|9", "0|10", "0|26", "window|24", "window|0", "0|5", "0|44",
+                        "0|49", "0|3", "0|16", "0|47"})
+    expected.push_back(std::string("QsSetCallback|") + e + "|0");
+  expected.push_back("QsTerminate");
+  EXPECT_EQ(calls, expected);
+  EXPECT_EQ(GetValue("\\Path", "Start-Location") + "\\", folder);
+}
+
+TEST_F(Viewer, WindowPlacementIsRestoredAndStored) {
+  std::string folder = StandinFolder("record");
+  SetValue("\\Misc", "SavePrompt", "yes");  // lower case: off
+  SetValue("\\Misc", "WindowPosX", "40");
+  SetValue("\\Misc", "WindowPosY", "50");
+  SetValue("\\Misc", "WindowPosCX", "600");
+  SetValue("\\Misc", "WindowPosCY", "400");
+  Start(folder);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  RECT r;
+  GetWindowRect(main, &r);
+  EXPECT_EQ(r.left, 40);
+  EXPECT_EQ(r.top, 50);
+  EXPECT_EQ(r.right - r.left, 600);
+  EXPECT_EQ(r.bottom - r.top, 400);
+  // Closed while minimised: the normal rectangle is stored.
+  ShowWindow(main, SW_MINIMIZE);
+  WaitUntil([&] { return IsIconic(main) != 0; }, 5000);
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\Misc", "SavePrompt"), "No");
+  EXPECT_EQ(GetValue("\\Misc", "WindowPosX"), "40");
+  EXPECT_EQ(GetValue("\\Misc", "WindowPosCX"), "600");
+  EXPECT_EQ(GetValue("\\Misc", "WindowMaximize"), "No");
+
+  // Maximised: shown so, and the stored rectangle stays.
+  SetValue("\\Misc", "WindowMaximize", "Yes");
+  Start(folder);
+  main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) != 0; }, 5000));
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\Misc", "WindowMaximize"), "Yes");
+  EXPECT_EQ(GetValue("\\Misc", "WindowPosX"), "40");
+  EXPECT_EQ(GetValue("\\Misc", "WindowPosCY"), "400");
+}
+
+class OptionsTest : public Viewer {
+ protected:
+  void SetUp() override {
+    Viewer::SetUp();
+    home_ = CurrentFolder() + "options_home";
+    CreateDirectoryA(home_.c_str(), nullptr);
+    DeleteFileA((home_ + "\\setup.bak").c_str());
+    SetValue("\\Path", "Main-Location", home_);
+  }
+  // Opens the options dialog, lets `fill` set it, presses OK.
+  HWND RunOptions(HWND main) {
+    PostCommand(main, IDM_SETTINGS);
+    HWND dialog = WaitForWindow(process_.id(), "#32770", "User Settings");
+    EXPECT_NE(dialog, nullptr) << DescribeWindows(process_.id());
+    return dialog;
+  }
+  void Check(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_SETCHECK, BST_CHECKED, 0);
+  }
+  std::string home_;
+};
+
+TEST_F(OptionsTest, ProxySaveFlagsAndPdfViewerAreStored) {
+  std::string setup = "-- setup --\nENTITY PDF\n  LAUNCH \"C:\\Long\\Path\\reader.exe \\file\"\n"
+                      "ENTITY GIF LAUNCH \"g.exe \\file\"\nrest of the file\n";
+  ASSERT_TRUE(WriteFileBytes(home_ + "\\setup", setup));
+  Start(StandinFolder("record"));
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND dialog = RunOptions(main);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OPT_PDF)), "C:\\Long\\Path\\reader.exe");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OPT_HOME)), "Use Default Settings");
+  SetWindowTextRemote(GetDlgItem(dialog, IDC_OPT_PROXY), "proxy");
+  SetWindowTextRemote(GetDlgItem(dialog, IDC_OPT_PORT), "8080");
+  Check(dialog, IDC_OPT_SAVE_PROMPT);
+  Check(dialog, IDC_OPT_ALWAYS_SAVE);
+  SetWindowTextRemote(GetDlgItem(dialog, IDC_OPT_PDF), "C:\\x\\a.exe");
+  PressButton(dialog, IDOK);
+  ExpectBox("Re-start Application!", "Re-start the application for the change to take effect.");
+  EXPECT_TRUE(WaitForWindowGone(dialog));
+  EXPECT_EQ(GetValue("\\Proxy", "ProxyServer"), "proxy:8080");
+  EXPECT_EQ(GetValue("\\Misc", "SavePrompt"), "No");
+  EXPECT_EQ(GetValue("\\Misc", "AlwaysSave"), "Yes");
+  EXPECT_EQ(ReadFileBytes(home_ + "\\setup.bak"), setup);
+  // A shorter command: the rest of the file byte for byte.
+  EXPECT_EQ(ReadFileBytes(home_ + "\\setup"),
+            "-- setup --\nENTITY PDF\n  LAUNCH \"C:\\x\\a.exe \\file\"\n"
+            "ENTITY GIF LAUNCH \"g.exe \\file\"\nrest of the file\n");
+  ExitAndExpectZero(main);
+}
+
+TEST_F(OptionsTest, APdfViewerWithoutALineIsAppendedAndCancelChangesNothing) {
+  ASSERT_TRUE(WriteFileBytes(home_ + "\\setup", "ENTITY GIF LAUNCH \"g.exe \\file\""));
+  Start(StandinFolder("record"));
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND dialog = RunOptions(main);
+  ASSERT_NE(dialog, nullptr);
+  SetWindowTextRemote(GetDlgItem(dialog, IDC_OPT_PROXY), "ignored");
+  PressButton(dialog, IDCANCEL);
+  EXPECT_TRUE(WaitForWindowGone(dialog));
+  EXPECT_EQ(GetValue("\\Proxy", "ProxyServer"), "<missing>");
+
+  dialog = RunOptions(main);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OPT_PDF)), "");
+  SetWindowTextRemote(GetDlgItem(dialog, IDC_OPT_PDF), "C:\\x\\a.exe");
+  SetWindowTextRemote(GetDlgItem(dialog, IDC_OPT_HOME), "");  // empty: nothing written
+  PressButton(dialog, IDOK);
+  ExpectBox("Re-start Application!", "Re-start the application for the change to take effect.");
+  EXPECT_EQ(ReadFileBytes(home_ + "\\setup"),
+            "ENTITY GIF LAUNCH \"g.exe \\file\"\nENTITY PDF\n  LAUNCH \"C:\\x\\a.exe \\file\"\n");
+  EXPECT_EQ(GetValue("\\Path", "Main-Location"), home_);
+  EXPECT_EQ(GetValue("\\Proxy", "ProxyServer"), "");
+  ExitAndExpectZero(main);
+}
+
+LRESULT CALLBACK AcceleratorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, 1);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(Viewer, EditCatalogRunsTheEditorAndCloseCancelsTheAccelerator) {
+  std::string recorder = Bin() + "arg_recorder.exe";
+  DeleteFileA((Bin() + "recorded.txt").c_str());
+  WritePrivateProfileStringA("External Apps", "EDIT", (recorder + " %s %d").c_str(), "CV20CP.INI");
+  std::string folder = StandinFolder("record");
+  Start(folder);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  PostCommand(main, IDM_EDIT_CATALOG);
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(Bin() + "recorded.txt"); }));
+  Sleep(200);
+  EXPECT_EQ(ReadFileBytes(Bin() + "recorded.txt"),
+            recorder + " " + folder.substr(0, folder.size() - 1) + "\\catalog\\catalog %d");
+
+  WritePrivateProfileStringA("External Apps", "EDIT", "C:\\no\\such\\editor.exe %s", "CV20CP.INI");
+  PostCommand(main, IDM_EDIT_CATALOG);
+  HWND box = WaitForWindow(process_.id(), "#32770", "Can't Execute");
+  ASSERT_NE(box, nullptr) << DescribeWindows(process_.id());
+  EXPECT_NE(FindDescendant(box, "Static", nullptr), nullptr);
+  PressButton(box, IDOK);
+  WaitForWindowGone(box);
+  WritePrivateProfileStringA("External Apps", nullptr, nullptr, "CV20CP.INI");
+
+  // A running accelerator gets a cancel when the viewer closes.
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = AcceleratorProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "FakeAcceleratorCls";
+  RegisterClassA(&wc);
+  HWND accelerator = CreateWindowA("FakeAcceleratorCls", "CV-Accelerator", WS_OVERLAPPED, 0, 0,
+                                   100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(accelerator, nullptr);
+  PostCommand(main, IDM_EXIT);
+  bool cancelled = WaitUntil([&] {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    return GetWindowLongPtrA(accelerator, GWLP_USERDATA) == 1;
+  });
+  EXPECT_TRUE(cancelled);
+  DWORD code = 99;
+  EXPECT_TRUE(process_.WaitForExit(&code));
+  EXPECT_EQ(code, 0u);
+  DestroyWindow(accelerator);
+}
+
+TEST_F(Viewer, ToolbarPressesSendOnlyEnabledCommandsReleasedOnTheButton) {
+  std::string folder = StandinFolder("record");
+  DeleteFileA((folder + "calls.log").c_str());
+  Start(folder);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  auto click = [&](int x, int upX) {
+    PostMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 12));
+    PostMessageA(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(upX, 12));
+    PostMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(upX, 12));
+  };
+  auto dialogCalls = [&] {
+    int n = 0;
+    for (const std::string& line : Lines(ReadFileBytes(folder + "calls.log")))
+      n += line == "QsOpenFileDialog";
+    return n;
+  };
+  click(14, 14);  // Open: its command asks the engine's open dialog
+  EXPECT_TRUE(WaitUntil([&] { return dialogCalls() == 1; }, 5000));
+  click(14, 300);  // released off the button: nothing
+  click(68, 68);   // Reload is greyed: nothing
+  Sleep(500);
+  EXPECT_EQ(dialogCalls(), 1);
+  EXPECT_EQ(FindWindowA("#32770", nullptr), nullptr);
+  ExitAndExpectZero(main);
+}
+
+TEST_F(Viewer, WithTheRealEngineTheWindowsStandAndF4ShowsTheAbout) {
+  Start(Bin(), "");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(WindowText(main), kTitle);
+  HWND figure = FindWindowExA(main, nullptr, "Qs:FigWndCls", nullptr);
+  ASSERT_NE(figure, nullptr);
+  HWND overview = FindWindowExA(figure, nullptr, "Qs:OvwWndCls", nullptr);
+  ASSERT_NE(overview, nullptr);
+  RECT r;
+  GetWindowRect(overview, &r);
+  EXPECT_EQ(r.right - r.left, 256);
+  EXPECT_EQ(r.bottom - r.top, 256);
+  int views = 0;
+  for (HWND w = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr); w;
+       w = FindWindowExA(main, w, "Qs:DocWndCls", nullptr))
+    ++views;
+  EXPECT_EQ(views, 3);
+  EXPECT_NE(FindWindowExA(main, nullptr, "Qs:PMsgWndCls", nullptr), nullptr);
+  Sleep(500);
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_main_window.png");
+
+  PostMessageA(main, WM_KEYDOWN, VK_F4, 0);
+  PostMessageA(main, WM_KEYUP, VK_F4, 0);
+  HWND about = WaitForWindow(process_.id(), "Qs:SplashWndCls", nullptr);
+  ASSERT_NE(about, nullptr) << DescribeWindows(process_.id());
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_about.png");
+  PostMessageA(about, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_TRUE(WaitForWindowGone(about));
+  ExitAndExpectZero(main);
+}
+
+TEST(Resources, MenusAndKeysStandWhereTheCodeExpectsThem) {
+  HMODULE exe = LoadLibraryExA((Bin() + "corvina.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  HMENU menu = LoadMenuA(exe, "menuMain");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(GetMenuItemCount(menu), 9);
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 0)), FILE_MENU_FIXED_ITEMS);
+  EXPECT_EQ(GetMenuItemID(GetSubMenu(menu, 0), 0), static_cast<UINT>(IDM_OPEN_FILE));
+  EXPECT_EQ(GetMenuItemID(GetSubMenu(menu, 0), 9), static_cast<UINT>(IDM_EXIT));
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 1)), EDIT_MENU_FIXED_ITEMS);
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 3)), VIEW_MENU_FIXED_ITEMS);
+  EXPECT_EQ(GetMenuItemID(GetSubMenu(menu, 4), 0), static_cast<UINT>(IDM_NAV_NONE));
+  HMENU web = GetSubMenu(menu, 6);
+  EXPECT_EQ(GetMenuItemCount(web), WEB_MENU_FIXED_ITEMS);
+  char text[64] = "";
+  GetMenuStringA(web, 1, text, sizeof text, MF_BYPOSITION);
+  EXPECT_STREQ(text, "C&lose");
+  EXPECT_EQ(GetMenuItemID(GetSubMenu(web, 1), 0), static_cast<UINT>(IDM_WEB_CLOSE_ALL));
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 7)), 1);
+  EXPECT_EQ(GetMenuItemID(GetSubMenu(menu, 7), 0), static_cast<UINT>(IDM_BOOKMARKS));
+  GetMenuStringA(GetSubMenu(menu, 5), IDM_SUPPRESS_ZOOM, text, sizeof text, MF_BYCOMMAND);
+  EXPECT_STREQ(text, "&Supress Zoom");
+  DestroyMenu(menu);
+
+  HACCEL keys = LoadAcceleratorsA(exe, "AccKeys");
+  ASSERT_NE(keys, nullptr);
+  ACCEL table[32];
+  int count = CopyAcceleratorTableA(keys, table, 32);
+  ASSERT_EQ(count, 13);
+  struct Key {
+    WORD key;
+    bool virtualKey;
+    WORD command;
+  } expected[] = {{15, false, IDM_OPEN_FILE}, {21, false, IDM_OPEN_URL},   {24, false, IDM_CLOSE},
+                  {18, false, IDM_RELOAD},    {3, false, IDM_COPY},        {2, false, IDM_BACK},
+                  {6, false, IDM_FORWARD},    {23, false, IDM_CLEAR_LOWER}, {19, false, IDM_TEXT_SEARCH},
+                  {VK_F1, true, IDM_HELP},    {VK_F2, true, IDM_HIT_PREVIOUS}, {VK_F3, true, IDM_HIT_NEXT},
+                  {VK_F4, true, IDM_ABOUT}};
+  for (int i = 0; i < count; ++i) {
+    EXPECT_EQ(table[i].key, expected[i].key) << i;
+    EXPECT_EQ((table[i].fVirt & FVIRTKEY) != 0, expected[i].virtualKey) << i;
+    EXPECT_EQ(table[i].cmd, expected[i].command) << i;
+  }
+  EXPECT_NE(FindResourceA(exe, "IDD_VIEWPROP", reinterpret_cast<LPCSTR>(RT_DIALOG)), nullptr);
+  EXPECT_NE(FindResourceA(exe, "DLGSAVEFILES", reinterpret_cast<LPCSTR>(RT_DIALOG)), nullptr);
+  EXPECT_NE(FindResourceA(exe, "bmpToolbar", reinterpret_cast<LPCSTR>(RT_BITMAP)), nullptr);
+  // No template of the engine's own: a host's would take its place.
+  EXPECT_EQ(FindResourceA(exe, "DlgInput", reinterpret_cast<LPCSTR>(RT_DIALOG)), nullptr);
+  FreeLibrary(exe);
+}
+
+}  // namespace
+}  // namespace qs::test::gui
