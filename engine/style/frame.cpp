@@ -326,6 +326,17 @@ void FrameNode::ReapplyNavigator(NavigatorDef* navigator) {
           [navigator](FrameNode* f) { return !navigator || f->GetNavigator() == navigator; });
 }
 
+void FrameNode::ReapplyDocumentType(const void* definition) {
+  Reapply(definition, [definition](FrameNode* f) {
+    return !definition || (f->GetDocument() && f->GetDocument()->GetDtd() == definition);
+  });
+}
+
+void FrameNode::CloseDocumentViews(Document* document) {
+  for (auto* f = FirstFrame(); f; f = static_cast<FrameNode*>(f->NextSibling()))
+    if (!document || f->GetDocument() == document) f->RefreshViews();
+}
+
 FrameTreeNode* FrameNode::FindDocumentRange(Document* document, std::int32_t start,
                                             std::int32_t length) {
   for (auto* f = FirstFrame(); f; f = static_cast<FrameNode*>(f->NextSibling()))

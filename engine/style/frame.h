@@ -197,6 +197,10 @@ class FrameNode : public FrameTreeNode {
   // that uses the sheet (every one when null), views told before and after.
   static void ReapplyStyleSheet(StyleSheet* sheet);
   static void ReapplyNavigator(NavigatorDef* navigator);
+  // The same for the frames whose document was parsed with the definition.
+  static void ReapplyDocumentType(const void* definition);
+  // Refreshes the views of every frame showing the document (all when null).
+  static void CloseDocumentViews(Document* document);
   // The first frame that shows the document, then its FindByRange.
   static FrameTreeNode* FindDocumentRange(Document* document, std::int32_t start,
                                           std::int32_t length);

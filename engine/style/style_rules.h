@@ -53,6 +53,20 @@ class StyleProps : public OwnedNode {
   static void SetBits(std::uint8_t* field, std::uint8_t mask, std::uint8_t value) {
     *field = static_cast<std::uint8_t>((*field & ~mask) | (value & mask));
   }
+  // Readers of the packed fields: the masked bits, unshifted (JUSTIFY
+  // answers 0x10, 0x20 or 0x30).
+  std::uint8_t FontSlant() const { return fontByte & kSlantMask; }
+  std::uint8_t FontWeight() const { return fontByte & kWeightMask; }
+  std::uint8_t FontOffset() const { return layout & kOffsetMask; }
+  std::uint8_t Justify() const { return layout & kJustifyMask; }
+  std::uint8_t Visible() const { return layout & kVisibleMask; }
+  std::uint8_t ChangeBar() const { return fontByte & kChangeBar; }
+  std::uint8_t LinkSourceMode() const { return linkByte & kLinkSrcMask; }
+  std::uint8_t LinkTargetMode() const { return linkByte & kLinkDstMask; }
+  std::uint8_t LineMode() const { return linkByte & kLineMask; }
+  std::uint16_t IndentMode() const { return spaceIndent & kLengthKindMask; }
+  std::int32_t IndentValue() const { return LengthValue(spaceIndent); }
+
   // Each property set in the source replaces this one's (see the file).
   void MergeFrom(const StyleProps& source);
 

@@ -136,10 +136,18 @@ TEST_F(Frames, ReapplyingASheetSkipsPrintFrames) {
   EXPECT_EQ(screenB->rebuilds, 1);
   EXPECT_EQ(printA->rebuilds, 0);
   EXPECT_EQ(printA->clears, 0);
+  test::DocBuilder other;
+  other.Build("<X>y</X>");
+  auto* elsewhere = new CountingFrame(other.Doc(), &sheetB, 2);
+  FrameNode::ReapplyDocumentType(&b.GetDtd());
+  EXPECT_EQ(screenA->rebuilds, 3);
+  EXPECT_EQ(screenB->rebuilds, 2);
+  EXPECT_EQ(elsewhere->rebuilds, 0);
   for (FrameNode* f : {static_cast<FrameNode*>(screenA), static_cast<FrameNode*>(printA),
-                       static_cast<FrameNode*>(screenB)})
+                       static_cast<FrameNode*>(screenB), static_cast<FrameNode*>(elsewhere)})
     f->Release();
   EXPECT_EQ(sheetA.UseCount(), 1);
+  EXPECT_EQ(sheetB.UseCount(), 1);
   sheetA.ClearRules();
 }
 
