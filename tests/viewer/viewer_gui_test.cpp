@@ -271,6 +271,45 @@ TEST_F(OptionsTest, APdfViewerWithoutALineIsAppendedAndCancelChangesNothing) {
   ExitAndExpectZero(main);
 }
 
+TEST_F(OptionsTest, ASetupFileThatCannotBeReplacedStaysAsItWas) {
+  std::string setup = "ENTITY PDF LAUNCH \"old.exe \\file\"\n";
+  std::string path = home_ + "\\setup";
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_TRUE(WriteFileBytes(path, setup));
+  // A folder where the new file would go: the write fails.
+  CreateDirectoryA((path + ".new").c_str(), nullptr);
+  Start(StandinFolder("record"));
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND dialog = RunOptions(main);
+  ASSERT_NE(dialog, nullptr);
+  SetWindowTextRemote(GetDlgItem(dialog, IDC_OPT_PDF), "C:\\x\\a.exe");
+  PressButton(dialog, IDOK);
+  EXPECT_TRUE(WaitForWindowGone(dialog));
+  Sleep(300);
+  EXPECT_EQ(FindWindowA("#32770", "Re-start Application!"), nullptr);
+  EXPECT_EQ(ReadFileBytes(path), setup);
+  ExitAndExpectZero(main);
+  RemoveDirectoryA((path + ".new").c_str());
+}
+
+TEST_F(OptionsTest, TheRunFolderGoesAtTheEndUnlessFilesWereKept) {
+  CreateDirectoryA((home_ + "\\tmp").c_str(), nullptr);
+  std::string other = home_ + "\\tmp\\other";
+  CreateDirectoryA(other.c_str(), nullptr);
+  Start(StandinFolder("record"));
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  std::string cache = GetValue("\\Path", "Cache");
+  ASSERT_EQ(cache.rfind(home_ + "\\tmp\\", 0), 0u) << cache;
+  EXPECT_NE(GetFileAttributesA(cache.c_str()), INVALID_FILE_ATTRIBUTES);
+  ExitAndExpectZero(main);
+  // Nothing was downloaded: this run's folder goes, the others stay.
+  EXPECT_EQ(GetFileAttributesA(cache.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(other.c_str()), INVALID_FILE_ATTRIBUTES);
+  RemoveDirectoryA(other.c_str());
+}
+
 LRESULT CALLBACK AcceleratorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
     SetWindowLongPtrA(window, GWLP_USERDATA, 1);

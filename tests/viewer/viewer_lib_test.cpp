@@ -238,3 +238,61 @@ TEST(SourceExcerpt, ShowsTheTextAroundTheOffset) {
 
 }  // namespace
 }  // namespace qs::viewer
+
+namespace qs::viewer {
+namespace {
+
+// Answers the "Save Files" dialog from a second thread: ticks "Do not show
+// this message in the future" when asked, then presses the button given.
+struct SaveFilesAnswer {
+  int button;
+  bool tick;
+};
+
+DWORD WINAPI AnswerSaveFiles(LPVOID parameter) {
+  auto* answer = static_cast<SaveFilesAnswer*>(parameter);
+  for (int i = 0; i < 500; ++i) {
+    HWND dialog = FindWindowA("#32770", "Save Files");
+    if (dialog) {
+      if (answer->tick) SendDlgItemMessageA(dialog, 1002, BM_SETCHECK, BST_CHECKED, 0);
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(answer->button, BN_CLICKED), 0);
+      return 0;
+    }
+    Sleep(20);
+  }
+  return 1;
+}
+
+TEST(SaveFilesDialog, DeleteRemovesTheRunFolderAndTheBoxSetsThePrompt) {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  struct Case {
+    int button;
+    bool tick;
+    bool folderStays;
+    bool promptAfter;
+  } cases[] = {{2, false, false, true}, {1, true, true, false}};
+  for (const Case& c : cases) {
+    std::string folder = std::string(temp) + "viewer_run_folder\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "sub").c_str(), nullptr);
+    FILE* out = std::fopen((folder + "sub\\file.sgm").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("<doc>", out);
+    std::fclose(out);
+    CurrentSettings().savePrompt = !c.promptAfter;
+    SaveFilesAnswer answer{c.button, c.tick};
+    HANDLE thread = CreateThread(nullptr, 0, AnswerSaveFiles, &answer, 0, nullptr);
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), "DLGSAVEFILES", nullptr,
+                                     SaveFilesDlgProc, reinterpret_cast<LPARAM>(&folder));
+    WaitForSingleObject(thread, 15000);
+    CloseHandle(thread);
+    EXPECT_EQ(result, c.button);
+    EXPECT_EQ(GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES, c.folderStays);
+    EXPECT_EQ(CurrentSettings().savePrompt, c.promptAfter);
+    DeleteDirTree(folder);
+  }
+}
+
+}  // namespace
+}  // namespace qs::viewer
