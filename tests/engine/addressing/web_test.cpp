@@ -298,12 +298,17 @@ TEST_F(WebTest, EditingAnchorsOfANewWeb) {
   EXPECT_TRUE(first->SetHead(head.c_str()));
   char name[kAnchorHeadLength + 1];
   EXPECT_EQ(std::string(first->GetName(name)), head.substr(0, 30));
+  std::string cut = std::string(29, 'h') + "\xC3\xA9";  // the 30th byte starts a character
+  EXPECT_TRUE(first->SetHead(cut.c_str()));
+  EXPECT_EQ(std::string(first->GetName(name)), std::string(29, 'h'));
+  EXPECT_TRUE(first->SetHead("ab"));
   std::string longNote = std::string(2047, 'n') + "\xC3\xA9" + std::string(950, 'x');
   EXPECT_TRUE(first->SetNote(longNote.c_str()));
   char note[kAnchorNoteLength + 1];
   EXPECT_TRUE(first->GetNote(note));
   EXPECT_EQ(std::string(note), std::string(2047, 'n'));
-  // A longer head does not run into the note stored after it.
+  // A head longer than the one stored does not run into the note stored
+  // after it.
   EXPECT_TRUE(first->SetHead(std::string(30, 'H').c_str()));
   EXPECT_TRUE(first->GetNote(note));
   EXPECT_EQ(std::string(note), std::string(2047, 'n'));
@@ -387,6 +392,35 @@ TEST_F(WebTest, FollowingTheOneLinkShowsTheOtherEnd) {
   EXPECT_TRUE(asked);
   delete web;
   document->Release();
+}
+
+TEST_F(WebTest, IconEntitiesAreWrittenBackWithTheirMasksAndDataAttributes) {
+  std::string path = Write(
+      "icons.web",
+      "<!DOCTYPE WEB PUBLIC \"-//Quenda//DTD Web v2.00//EN\" [\n"
+      "<!NOTATION BMP SYSTEM \"bmp\">\n"
+      "<!ATTLIST #NOTATION BMP mask ENTITY #IMPLIED title CDATA #IMPLIED>\n"
+      "<!ENTITY NoteMask SYSTEM \"notemask.bmp\" NDATA BMP>\n"
+      "<!ENTITY NoteIcon SYSTEM \"note.bmp\" NDATA BMP [mask=NoteMask title='say \"hi\"']>\n"
+      "]>\n<web><webname>I</webname></web>");
+  Web* web = test::ReadWebFile(path);
+  ASSERT_TRUE(web->Write(nullptr));
+  std::string first = Lf(test::Slurp(path));
+  EXPECT_NE(first.find("\n<!NOTATION BMP SYSTEM \"bmp\">\n<!ATTLIST #NOTATION BMP"),
+            std::string::npos)
+      << first;
+  // The mask before its icon; a double quote of a value as a character
+  // reference, which reads back while the internal subset is read.
+  EXPECT_NE(first.find("\n<!ENTITY NoteMask SYSTEM \"notemask.bmp\" NDATA BMP>\n<!ENTITY NoteIcon "
+                       "SYSTEM \"note.bmp\" NDATA BMP [MASK=\"NoteMask\" TITLE=\"say &#34;hi&#34;\"]>"),
+            std::string::npos)
+      << first;
+  delete web;
+  web = test::ReadWebFile(path);
+  ASSERT_TRUE(web->Write(nullptr));
+  EXPECT_EQ(Lf(test::Slurp(path)), first);
+  EXPECT_TRUE(engine_.errors.empty());
+  delete web;
 }
 
 #ifndef _WIN32

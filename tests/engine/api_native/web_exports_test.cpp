@@ -343,5 +343,31 @@ TEST_F(WebExports, WebsDocumentsNameOpenOnceAndMarkTheirAnchors) {
   QsReleaseHandle(sec2);
 }
 
+TEST_F(WebExports, ABrokenWebADocumentNamesIsNeverWrittenOver) {
+  const std::string broken =
+      "<!DOCTYPE WEB PUBLIC \"-//Quenda//DTD Web v2.00//EN\"><WEB><webname a=1 !></WEB>";
+  std::string webPath = Write("broken.web", broken);
+  std::string doc = Write("d.sgm", "<?DOCWEB \"broken.web\">\n" + std::string(kDocument));
+  QsHandle d = QsParseDocument(doc.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(d, 0u);
+  ASSERT_FALSE(sink_.messages().empty());
+  EXPECT_EQ(sink_.messages().back().text, "Web file contained errors...");
+  std::vector<QsHandle> webs;
+  QsEnumWebs(Keep, reinterpret_cast<QsWord>(&webs));
+  ASSERT_EQ(webs.size(), 1u);
+  QsHandle web = webs[0];
+  QsBeginWebEdit(web);
+  QsSetWebName(web, "changed");
+  EXPECT_EQ(QsSaveWebIfChanged(web), 0);
+  // A save that fails does not close the web: its changes are still there.
+  EXPECT_EQ(QsSaveWeb(web), 0);
+  EXPECT_EQ(QsGetHandleType(web), 5u);
+  EXPECT_EQ(Slurp(webPath), broken);
+  // Saved under another name it is written whole.
+  std::string copy = temp_.File("copy.web");
+  EXPECT_EQ(QsSaveWebAs(web, copy.c_str()), 1);
+  EXPECT_NE(Slurp(copy).find("<webname>changed</webname>"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qs
