@@ -324,7 +324,9 @@ void Command(int id) {
     case IDM_HELP: OpenDocument((g.mainLocation + "\\Manual\\manuale.sgm").c_str()); break;
     case IDM_ABOUT: ShowAbout(g.main, false); break;
     case IDM_PRINTER_SETUP: eng::QsPrinterSetupDialog(W(g.main)); break;
-    case IDM_SETTINGS: RunDialog(g.main, "IDD_VIEWPROP", OptionsDlgProc); break;
+    case IDM_SETTINGS:
+      if (RunDialog(g.main, "IDD_VIEWPROP", OptionsDlgProc) == 1) RefreshDownloadHost();
+      break;
     case IDM_STOP_DOWNLOAD: StopDownloadFlag() = 1; break;
     default: break;  // the commands of the document views come with them
   }
@@ -523,7 +525,9 @@ void EnableStop(void*, bool enable) { EnableCommand(IDM_STOP_DOWNLOAD, enable); 
 void ShowDownloadStatus(void*, const char* text) { SetStatusDownloading(text); }
 void OpenDownloaded(void*, const char* path) { OpenDocument(path); }
 
-void FillDownloadHost() {
+}  // namespace
+
+void RefreshDownloadHost() {
   DownloadHost host;
   host.instance = g.instance;
   host.mainWindow = g.main;
@@ -536,6 +540,8 @@ void FillDownloadHost() {
   host.openDocument = OpenDownloaded;
   SetDownloadHost(host);
 }
+
+namespace {
 
 void OpenCommandLine(const char* commandLine) {
   std::string line = commandLine ? commandLine : "";
@@ -788,7 +794,7 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
   CheckItem(IDM_ZOOM_HOTSPOTS, (g.zoomFlags & 0x10) != 0);
   CheckItem(IDM_IGNORE_HOTSPOTS, !(g.zoomFlags & 0x200));
   CreatePalettes();
-  FillDownloadHost();
+  RefreshDownloadHost();
   OpenCommandLine(commandLine);
   g.wheelMessage = RegisterWindowMessageA("MSWHEEL_ROLLMSG");
   MSG message;

@@ -78,6 +78,9 @@ void ToggleViewFlag(unsigned bit);
 void ToggleNavigatorFlag(unsigned bit);
 void ToggleZoomFlag(unsigned bit);
 void ToggleOverview();
+// Hands the current settings to the download module (after the options
+// dialog changed them).
+void RefreshDownloadHost();
 // Opens a document: the document views take it over once they exist.
 void OpenDocument(const char* path);
 

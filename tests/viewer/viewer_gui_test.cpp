@@ -408,6 +408,19 @@ TEST_F(Viewer, WithTheRealEngineTheWindowsStandAndF4ShowsTheAbout) {
        w = FindWindowExA(main, w, "Qs:DocWndCls", nullptr))
     ++views;
   EXPECT_EQ(views, 3);
+  // Without a navigator or a lower pane the main view fills the area
+  // between toolbar (30 pixels) and status bar, 4 pixels from the left.
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  RECT client, view;
+  GetClientRect(main, &client);
+  GetWindowRect(mainView, &view);
+  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&view), 2);
+  EXPECT_EQ(view.left, 4);
+  EXPECT_EQ(view.top, 30);
+  EXPECT_EQ(view.right - view.left, client.right - 9);
+  EXPECT_GT(view.bottom, 30);
+  EXPECT_LT(view.bottom, client.bottom - 8);
+  EXPECT_TRUE(IsWindowVisible(mainView));
   EXPECT_NE(FindWindowExA(main, nullptr, "Qs:PMsgWndCls", nullptr), nullptr);
   Sleep(500);
   Screenshot(UnixPath(CurrentFolder()) + "viewer_main_window.png");
