@@ -104,6 +104,9 @@ class TextLine : public SListNode {
   explicit TextLine(InternedName* text) : text(text) {}  // takes the use
   ~TextLine() override;
   InternedName* text;
+  // Whether the text shows the page count: 0 not looked at yet, 1 it does,
+  // 2 it does not (generated-text items look once).
+  std::uint8_t pageCountScan = 0;
 };
 
 // Generated text before or after an element, with its own font.

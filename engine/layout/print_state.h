@@ -1,0 +1,26 @@
+// What a print run tells the layout objects, process-wide and used on the
+// caller's thread: the paged view and the print page layout set it around
+// the formatting of each page, the layout objects read it while they make
+// boxes.
+#pragma once
+#include <cstdint>
+
+namespace qs {
+
+struct PrintState {
+  // Non-zero while a print run (or a pagination pass) is in progress; runs
+  // may nest. Anchor markers are not made then.
+  std::int32_t nesting = 0;
+  // Set while a printed page is formatted.
+  bool formattingForPrint = false;
+  // Set by generated text that shows the page count, read and cleared by
+  // the print page layout (which then runs a counting pass first).
+  bool pageCountNeeded = false;
+  std::int32_t currentPageNumber = 1;
+  std::int32_t pageCount = 1;
+};
+
+PrintState& GetPrintState();
+inline bool PrintingInProgress() { return GetPrintState().nesting != 0; }
+
+}  // namespace qs
