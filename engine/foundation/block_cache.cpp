@@ -328,7 +328,21 @@ void CachedStream::FinishWriting() {
 
 void CachedStream::Write(const void* data, std::size_t n) {
   auto* p = static_cast<const std::uint8_t*>(data);
-  for (std::size_t i = 0; i < n; ++i) PutChar(p[i]);
+  while (n > 0) {
+    // What fits in the block being written goes at once; the byte that
+    // finds it full goes through PutChar, which starts the next one.
+    std::size_t room = static_cast<std::size_t>(end_ - cur_);
+    if (room == 0) {
+      PutChar(*p++);
+      --n;
+      continue;
+    }
+    std::size_t take = n < room ? n : room;
+    std::memcpy(cur_, p, take);
+    cur_ += take;
+    p += take;
+    n -= take;
+  }
 }
 
 std::int32_t CachedStream::Size() {

@@ -474,7 +474,15 @@ void Parser::ReadFoldedName() {
     const std::uint8_t* p = frame->stream->Buffered(&n);
     std::size_t limit = i + n < kTokenCapacity ? i + n : kTokenCapacity;
     std::size_t j = i;
-    for (std::uint8_t f; j < limit && (f = fold_[p[j - i]]) != 0; ++j) token_[j] = static_cast<char>(f);
+    // Locals: a store through the token could otherwise be taken to change
+    // the members themselves.
+    char* token = token_;
+    const std::uint8_t* fold = fold_;
+    for (; j < limit; ++j) {
+      std::uint8_t f = fold[p[j - i]];
+      if (f == 0) break;
+      token[j] = static_cast<char>(f);
+    }
     if (j < limit && p[j - i] != 0) {
       frame->pushedCount = 0;
       frame->stream->Skip(j - i);

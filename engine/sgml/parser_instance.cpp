@@ -117,6 +117,11 @@ std::size_t Parser::TakeDataRun(const std::uint8_t* plain) {
       while (next < n && isBlank(p[next])) lines += p[next++] == '\n';
     }
     bool blanks = next > run && next < n && plain[p[next]];
+    if (blanks && mixed_ && next == run + 1 && p[run] == ' ') {
+      // One blank between words is the space it becomes: the run goes on.
+      run = next;
+      continue;
+    }
     if (run > taken) {
       frame->stream->Skip(run - taken);
       current_ = p[run - 1];
