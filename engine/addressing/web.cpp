@@ -19,6 +19,7 @@
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
 #include "sgml/parser.h"
+#include "sgml/parser_report.h"
 #include "view/host_documents.h"
 
 namespace qs {
@@ -165,8 +166,15 @@ Web::Web(Document* parsed, ExternalId* source) : source_(source ? source->AddRef
 }
 
 Web::Web(ExternalId* source) : source_(source ? source->AddRef() : nullptr) {
-  DocumentCache* documents = EngineDocuments();
-  Document* parsed = documents && source ? documents->ParseDocument(source) : nullptr;
+  // Parsed as the opening exports parse webs: through the engine's catalog
+  // and ENTITYRC file, whose VERBATIM entry keeps the line ends of notes.
+  Document* parsed = nullptr;
+  if (source) {
+    auto* parser = new ReportingParser(nullptr, 0, nullptr, nullptr);
+    parser->ParseSource(source, false);
+    if (!parser->Stopped() && parser->GetDocument()) parsed = parser->GetDocument()->AddRef();
+    delete parser;
+  }
   if (!parsed) {
     ReportError(35);
     unreadable_ = true;

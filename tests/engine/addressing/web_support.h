@@ -1,6 +1,7 @@
 // A hosted engine that records what webs ask of it: engine errors with
 // their arguments, host events and the places it is asked to show; with the
-// shipped catalog, so that web files find their document type.
+// shipped catalog and ENTITYRC file, so that web files find their document
+// type and notes keep their line ends.
 #pragma once
 #include <cstdlib>
 #include <fstream>
@@ -55,7 +56,8 @@ class RecordingEngine : public HostedEngine {
     current_ = this;
     previous_ = SetEngine(this);
     std::string catalog = SourceDir() + "/samples/home/catalog/catalog";
-    Initialize(catalog.c_str(), nullptr, nullptr, temp.c_str(), nullptr);
+    std::string entityrc = SourceDir() + "/samples/home/entityrc/entityrc";
+    Initialize(catalog.c_str(), entityrc.c_str(), nullptr, temp.c_str(), nullptr);
     if (!g_nameTable) g_nameTable = new NameTable();
   }
   ~RecordingEngine() override {
