@@ -3,6 +3,7 @@
 // or from the host's read procedure.
 #include <cstring>
 
+#include "addressing/web.h"
 #include "api/exports.h"
 #include "api/interface.h"
 #include "api/wrappers.h"
@@ -102,6 +103,8 @@ QsHandle OpenCompiled(Stream* in, const char* name, const char* publicId) {
     document = ReadQsb(*in, name, publicId);
     in->Release();
     if (!document) return 0;
+    // The webs it names open with it, and the open webs mark their anchors.
+    OpenDocumentWebs(document);
   }
   open->Put(document);
   QsHandle handle = handles->RegisterDocument(document);

@@ -343,6 +343,36 @@ TEST_F(WebExports, WebsDocumentsNameOpenOnceAndMarkTheirAnchors) {
   QsReleaseHandle(sec2);
 }
 
+TEST_F(WebExports, ACompiledDocumentOpensTheWebsItNames) {
+  const std::string doc = "<?DOCWEB \"notes.web\">\n" + std::string(kDocument);
+  std::string a = Write("a.sgm", doc);
+  Write("notes.web",
+        "<!DOCTYPE WEB PUBLIC \"-//Quenda//DTD Web v2.00//EN\" [\n"
+        "<!ENTITY A SYSTEM \"a.sgm\" NDATA SGML>]>\n<web><webname>Notes</webname>\n"
+        "<doc><title>a</title><anchor id=X linkend=XN><loc><nameloc id=XN><nmlist "
+        "nametype=entity>A</nmlist></nameloc></loc><head>On a</head></anchor></doc>\n</web>");
+  QsHandle parsed = QsParseDocument(a.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(parsed, 0u);
+  std::string qsb = temp_.File("a.qsb");
+  ASSERT_EQ(QsSaveDocumentBinary(parsed, qsb.c_str()), 1);
+  QsReleaseHandle(parsed);
+  // A fresh engine: no web is open until the compiled document names it.
+  TearDown();
+  SetUp();
+  QsHandle loaded = QsOpenBinaryDocument(qsb.c_str(), 0, a.c_str(), nullptr);
+  ASSERT_NE(loaded, 0u);
+  std::vector<QsHandle> webs;
+  QsEnumWebs(Collect, reinterpret_cast<QsWord>(&webs));
+  EXPECT_EQ(webs.size(), 1u);
+  std::vector<QsHandle> anchors;
+  QsEnumDocAnchors(loaded, 1, Keep, reinterpret_cast<QsWord>(&anchors));
+  ASSERT_EQ(anchors.size(), 1u);
+  char name[32];
+  EXPECT_STREQ(QsGetAnchorName(anchors[0], name, sizeof name), "On a");
+  QsReleaseHandle(anchors[0]);
+  QsReleaseHandle(loaded);
+}
+
 TEST_F(WebExports, ABrokenWebADocumentNamesIsNeverWrittenOver) {
   const std::string broken =
       "<!DOCTYPE WEB PUBLIC \"-//Quenda//DTD Web v2.00//EN\"><WEB><webname a=1 !></WEB>";
