@@ -12,6 +12,8 @@
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
+#include "style/navigator.h"
+#include "style/style_sheet.h"
 
 using namespace qs;
 
@@ -24,6 +26,8 @@ ExternalId* IdentityOf(HandleType type, void* object) {
     case HandleType::kDtd: return static_cast<DocumentType*>(object)->Source();
     case HandleType::kDocument: return static_cast<Document*>(object)->Source();
     case HandleType::kEntity: return static_cast<EntityRef*>(object)->Identity();
+    case HandleType::kStyleSheet: return static_cast<StyleSheet*>(object)->Id();
+    case HandleType::kNavigator: return static_cast<NavigatorDef*>(object)->Id();
     default: return nullptr;
   }
 }

@@ -269,16 +269,16 @@ QsHandle QsOpenStyleSheet(const char* systemId, const char* publicId, QsMessageP
 QsHandle QsOpenStyleSheetText(const char* text, const char* name, const char* publicId,
                               QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(SourceKind::kDocument, name, publicId, false);
-  source.EnterText(SourceKind::kDocument, text);
+  HostSource source(SourceKind::kStyleSheet, name, publicId, false);
+  source.EnterText(SourceKind::kStyleSheet, text);
   return LoadStyleSheet(source.Id(), messages, data);
 }
 
 QsHandle QsOpenStyleSheetProc(QsTextProc procedure, QsWord procedureData, const char* name,
                               const char* publicId, QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(SourceKind::kDocument, name, publicId, true);
-  source.EnterProcedure(SourceKind::kDocument, procedure, procedureData);
+  HostSource source(SourceKind::kStyleSheet, name, publicId, true);
+  source.EnterProcedure(SourceKind::kStyleSheet, procedure, procedureData);
   return LoadStyleSheet(source.Id(), messages, data);
 }
 
@@ -309,16 +309,16 @@ QsHandle QsOpenNavigator(const char* systemId, const char* publicId, QsMessagePr
 QsHandle QsOpenNavigatorText(const char* text, const char* name, const char* publicId,
                              QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(SourceKind::kDocument, name, publicId, false);
-  source.EnterText(SourceKind::kDocument, text);
+  HostSource source(SourceKind::kNavigator, name, publicId, false);
+  source.EnterText(SourceKind::kNavigator, text);
   return LoadNavigator(source.Id(), messages, data);
 }
 
 QsHandle QsOpenNavigatorProc(QsTextProc procedure, QsWord procedureData, const char* name,
                              const char* publicId, QsMessageProc messages, QsWord data) {
   if (!GetEngine()) return 0;
-  HostSource source(SourceKind::kDocument, name, publicId, true);
-  source.EnterProcedure(SourceKind::kDocument, procedure, procedureData);
+  HostSource source(SourceKind::kNavigator, name, publicId, true);
+  source.EnterProcedure(SourceKind::kNavigator, procedure, procedureData);
   return LoadNavigator(source.Id(), messages, data);
 }
 

@@ -540,3 +540,48 @@ TEST_F(SheetFiles, CreatingOverALoadedSheetReadsItAgain) {
 
 }  // namespace
 }  // namespace qs
+
+namespace qs {
+namespace {
+
+struct Blocks {
+  std::vector<std::string> parts;
+  std::size_t next = 0;
+};
+const char* NextBlock(QsWord data, std::int32_t* length, std::int32_t* more) {
+  auto* blocks = reinterpret_cast<Blocks*>(data);
+  if (blocks->next >= blocks->parts.size()) return nullptr;
+  const std::string& part = blocks->parts[blocks->next++];
+  *length = static_cast<std::int32_t>(part.size());
+  if (blocks->next == blocks->parts.size()) *more = 0;
+  return part.data();
+}
+
+// Texts handed over block by block; generated names of their own kind.
+TEST_F(SheetFiles, ProcedureTexts) {
+  Blocks sheet{{kHead, "<STYLESHEET NAME=Proc><STYLE TAG=P>", "<FONT-SIZE V=11></STYLE></STYLESHEET>"}};
+  QsHandle s = QsOpenStyleSheetProc(NextBlock, reinterpret_cast<QsWord>(&sheet), nullptr, nullptr,
+                                    Count, reinterpret_cast<QsWord>(&log_));
+  ASSERT_NE(s, 0u);
+  EXPECT_TRUE(log_.empty());
+  auto* loaded = static_cast<StyleSheet*>(Handles()->LookupStyleSheet(s));
+  EXPECT_STREQ(loaded->Name(), "Proc");
+  EXPECT_EQ(loaded->FindTag("P")->First()->fontSize, 11);
+  EXPECT_EQ(std::string(QsGetSystemId(s)).rfind("QV-PROC:\\SSH", 0), 0u);
+  Blocks nav{{"<!DOCTYPE TOC-DEF PUBLIC \"-//Quenda//DTD Navigator v2.00//EN\">",
+              "<TOC-DEF NAME=P><TOC BODY=SEC TITLE=T></TOC-DEF>"}};
+  QsHandle n = QsOpenNavigatorProc(NextBlock, reinterpret_cast<QsWord>(&nav), nullptr, nullptr,
+                                   Count, reinterpret_cast<QsWord>(&log_));
+  ASSERT_NE(n, 0u);
+  EXPECT_TRUE(log_.empty());
+  EXPECT_EQ(std::string(QsGetSystemId(n)).rfind("QV-PROC:\\NAV", 0), 0u);
+  EXPECT_STREQ(static_cast<NavigatorDef*>(Handles()->LookupNavigator(n))->Name(), "P");
+  // An empty text is no sheet.
+  Blocks none;
+  EXPECT_EQ(QsOpenStyleSheetProc(NextBlock, reinterpret_cast<QsWord>(&none), nullptr, nullptr,
+                                 nullptr, 0),
+            0u);
+}
+
+}  // namespace
+}  // namespace qs
