@@ -7,6 +7,7 @@
 #include "foundation/engine.h"
 #include "foundation/module.h"
 #include "foundation/strings.h"
+#include "view/window_map.h"
 
 using namespace qs;
 
@@ -39,6 +40,9 @@ QsWord QsInitialize(QsWord instance, const char* title, const char* catalog, con
 void QsTerminate() {
   EngineBase* engine = GetEngine();
   if (!engine) return;
+  // Every window device first: each tells its view while the engine is
+  // still there.
+  WindowMap::DestroyAll();
   // With handles still held, the engine offers event 49 (or warns) and the
   // handle table writes its leak log, all while the engine is current.
   delete engine;

@@ -9,6 +9,7 @@
 #include "foundation/history.h"
 #include "foundation/module.h"
 #include "foundation/platform.h"
+#include "view/window_map.h"
 #include "foundation/strings.h"
 #include "addressing/web.h"
 #include "sgml/unicode_tables.h"
@@ -354,10 +355,13 @@ int Engine::HandleMessage(WindowHandle window, unsigned message, std::intptr_t w
       return 1;
     }
   }
-  // Palette changes and everything else go to the window devices of the
-  // views, which register themselves in the window registry.
-  if (result) *result = 0;
-  return 0;
+  // Everything else goes to the window's device, when it has one. The
+  // device may delete itself (WM_DESTROY): nothing touches it after.
+  std::intptr_t answer = 0;
+  const int handled = DispatchWindowMessage(window, message, static_cast<std::uintptr_t>(wParam),
+                                            lParam, &answer) == 0;
+  if (result) *result = handled ? answer : 0;
+  return handled ? 1 : 0;
 }
 
 void Engine::ShowAboutBox(WindowHandle owner) { ::qs::ShowAboutBox(owner); }

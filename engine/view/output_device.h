@@ -175,6 +175,21 @@ class ViewWindow : public EngineObject {
   ViewWindow& operator=(const ViewWindow&) = delete;
 
   virtual void OnSize() {}
+  // Events of the window device; coordinates are window pixels.
+  virtual void OnPaint() {}
+  virtual void OnMouseMove(int x, int y) { (void)x, (void)y; }
+  virtual void OnLButtonDown(int x, int y, int shift) { (void)x, (void)y, (void)shift; }
+  virtual void OnLButtonUp(int x, int y) { (void)x, (void)y; }
+  virtual void OnLButtonDblClk(int x, int y) { (void)x, (void)y; }
+  virtual void OnRButtonDown(int x, int y) { (void)x, (void)y; }
+  virtual void OnRButtonUp(int x, int y) { (void)x, (void)y; }
+  virtual void OnKeyDown(int virtualKey) { (void)virtualKey; }
+  // `code`: 0 page back, 1 line back, 2 line forward, 3 page forward, 4 to
+  // `position`.
+  virtual void OnScroll(int horizontal, int code, int position) { (void)horizontal, (void)code, (void)position; }
+  virtual void OnTimer() {}
+  virtual void OnMouseWheel(int lines, int control, int x, int y) { (void)lines, (void)control, (void)x, (void)y; }
+  virtual void OnPan(int dx, int dy) { (void)dx, (void)dy; }
   virtual void OnRendererAttached(GraphicRenderer* renderer) { (void)renderer; }
   virtual void OnRendererDetached(GraphicRenderer* renderer) { (void)renderer; }
   // The device goes: forget it.
