@@ -1,11 +1,326 @@
+// The GDI form of the host window device: drawing with GDI fonts, pens
+// and brushes, the system's scroll bars, capture, timers and cursors.
+#include <windows.h>
+
+#include <cstring>
+
+#include "foundation/engine.h"
+#include "foundation/memory.h"
+#include "foundation/module.h"
 #include "view/window_device.h"
+#include "view/window_gdi.h"
 #include "view/window_map.h"
 
 namespace qs {
 
-// Until the GDI device stands, host windows get the bookkeeping device.
+namespace {
+
+COLORREF PaletteColor(const DeviceColor* c) {
+  // Palette-relative, so the shared palette applies when one is selected.
+  return c ? (0x02000000u | RGB(c->red, c->green, c->blue)) : 0x02000000u;
+}
+
+HCURSOR LoadNamedCursor(const char* name) {
+  HCURSOR cursor = nullptr;
+  if (EngineBase* engine = GetEngine())
+    if (Engine* e = engine->AsHosted())
+      if (e->hostInstance())
+        cursor = LoadCursorA(reinterpret_cast<HINSTANCE>(e->hostInstance()), name);
+  if (!cursor && GetResourceInstance())
+    cursor = LoadCursorA(reinterpret_cast<HINSTANCE>(GetResourceInstance()), name);
+  return cursor;
+}
+
+class GdiWindowDevice : public HostWindowDevice {
+ public:
+  GdiWindowDevice(WindowHandle window, int palette) : HostWindowDevice(window, palette), fonts_(this) {
+    RECT r{};
+    if (window && GetClientRect(Hwnd(), &r)) {
+      width = pendingWidth = static_cast<std::int16_t>(r.right - r.left);
+      height = pendingHeight = static_cast<std::int16_t>(r.bottom - r.top);
+    }
+  }
+
+  HWND Hwnd() const { return reinterpret_cast<HWND>(window_); }
+  HDC Dc() const { return dc_; }
+
+  // ---- Drawing --------------------------------------------------------------------
+  void SelectFont(Font* f) override {
+    if (dc_ && f) SelectObject(dc_, static_cast<GdiFont*>(f)->Handle());
+  }
+  void SelectColor(DeviceColor* c) override {
+    if (!dc_) return;
+    HPEN pen = CreatePen(PS_SOLID, 0, PaletteColor(c));
+    if (!pen) return;
+    HGDIOBJ old = SelectObject(dc_, pen);
+    if (pen_ && old == pen_) DeleteObject(pen_);
+    pen_ = pen;
+    SetTextColor(dc_, PaletteColor(c));
+  }
+  void BeginDraw() override { OutputDevice::BeginDraw(); }
+  void EndDraw() override {
+    ReleasePen();
+    OutputDevice::EndDraw();
+  }
+  Font* GetFont(const char* face, std::uint16_t size, bool italic, bool bold) override {
+    return static_cast<Font*>(fonts_.LookupOrAdd(face, size, italic, bold));
+  }
+  void Show(bool visible) override {
+    if (window_) ShowWindow(Hwnd(), visible ? SW_SHOW : SW_HIDE);
+  }
+  void Invalidate() override {
+    if (window_) InvalidateRect(Hwnd(), nullptr, FALSE);
+  }
+  void Activate() override {
+    if (window_) SetFocus(Hwnd());
+  }
+  void DrawLine(int x1, int y1, int x2, int y2) override {
+    if (!dc_) return;
+    MoveToEx(dc_, x1, y1, nullptr);
+    LineTo(dc_, x2, y2);
+  }
+  void FrameRect(int l, int t, int r, int b) override {
+    if (!dc_) return;
+    HGDIOBJ oldBrush = SelectObject(dc_, GetStockObject(NULL_BRUSH));
+    Rectangle(dc_, l, t, r, b);
+    SelectObject(dc_, oldBrush);
+  }
+  void InvertRect(int l, int t, int r, int b) override {
+    if (!dc_) return;
+    RECT rc{l, t, r, b};
+    ::InvertRect(dc_, &rc);
+  }
+  void XorFrameRect(int l, int t, int r, int b) override {
+    if (!dc_) return;
+    const int oldRop = SetROP2(dc_, R2_NOT);
+    FrameRect(l, t, r, b);
+    SetROP2(dc_, oldRop);
+  }
+  void DrawFocusRect(int x1, int y1, int x2, int y2) override {
+    if (!dc_ || x1 == x2 || y1 == y2) return;
+    RECT rc{x1 < x2 ? x1 : x2, y1 < y2 ? y1 : y2, x1 < x2 ? x2 : x1, y1 < y2 ? y2 : y1};
+    ::DrawFocusRect(dc_, &rc);
+  }
+  void FillRect(int l, int t, int r, int b, DeviceColor* c) override {
+    if (!dc_) return;
+    HBRUSH brush = CreateSolidBrush(PaletteColor(c));
+    if (!brush) return;
+    RECT rc{l, t, r, b};
+    ::FillRect(dc_, &rc, brush);
+    DeleteObject(brush);
+  }
+  void FillBackground(int l, int t, int r, int b) override {
+    FillRect(l, t, r, b, GetStockColor(inverse ? 2 : 0));
+  }
+  void DrawText(int x, int y, const char* text, std::size_t length) override {
+    if (!dc_ || !text || length == 0) return;
+    if (IsPlainAscii(text, length)) {
+      DrawWithShadow(x, y, [&](int px, int py) {
+        TextOutA(dc_, px, py, text, static_cast<int>(length));
+      });
+      return;
+    }
+    // Decoded within the given length: never more UTF-16 units than bytes.
+    auto* wide = static_cast<std::uint16_t*>(MemAlloc(length * sizeof(std::uint16_t)));
+    if (!wide) return;
+    const std::size_t count = Utf8ToUtf16(text, length, wide, length);
+    DrawTextW(x, y, wide, count);
+    MemFree(wide);
+  }
+  void DrawTextW(int x, int y, const std::uint16_t* text, std::size_t count) override {
+    if (!dc_ || !text || count == 0) return;
+    DrawWithShadow(x, y, [&](int px, int py) {
+      TextOutW(dc_, px, py, reinterpret_cast<const wchar_t*>(text), static_cast<int>(count));
+    });
+  }
+  void DrawIcon(int index, int x, int y, int look) override {
+    if (!dc_ || index < 0 || index >= kIconCount) return;
+    HBITMAP bitmap = IconBitmap(index);
+    if (bitmap) DrawTwoLayerBitmap(dc_, bitmap, x, y, look);
+  }
+  void TileImage(void* image) override {
+    (void)image;
+    // Images give no device bitmap until the graphics readers stand.
+    FillBackground(0, 0, width, height);
+  }
+
+  void SetDc(HDC dc) { dc_ = dc; }
+  Font* Measure() { return font; }
+
+ protected:
+  ~GdiWindowDevice() override {
+    if (pen_) DeleteObject(pen_);
+  }
+
+  // ---- The system's part ----------------------------------------------------------
+  void PlatformScrollInfo(Bar bar, int position, int page, int maximum) override {
+    if (!window_) return;
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    si.nMin = 0;
+    si.nMax = maximum;
+    si.nPage = static_cast<UINT>(page < 0 ? 0 : page);
+    si.nPos = position;
+    SetScrollInfo(Hwnd(), bar == kVert ? SB_VERT : SB_HORZ, &si, TRUE);
+  }
+  void PlatformScrollRange(Bar bar, int maximum, bool redraw) override {
+    if (window_) SetScrollRange(Hwnd(), bar == kVert ? SB_VERT : SB_HORZ, 0, maximum, redraw);
+  }
+  void PlatformScrollPosition(Bar bar, int position) override {
+    if (window_) SetScrollPos(Hwnd(), bar == kVert ? SB_VERT : SB_HORZ, position, TRUE);
+  }
+  void PlatformCapture(bool on) override {
+    if (!window_) return;
+    if (on)
+      SetCapture(Hwnd());
+    else if (GetCapture() == Hwnd())
+      ReleaseCapture();
+  }
+  void PlatformTimer(std::uintptr_t id, bool on) override {
+    if (!window_) return;
+    if (on)
+      SetTimer(Hwnd(), id, 100, nullptr);
+    else
+      KillTimer(Hwnd(), id);
+  }
+  void PlatformCursor(const char* name, int wheel) override {
+    HCURSOR cursor = nullptr;
+    if (wheel >= 0 && wheel < kWheelCursorCount)
+      cursor = reinterpret_cast<HCURSOR>(Module().wheelCursors[wheel]);
+    else if (name)
+      cursor = LoadNamedCursor(name);
+    if (!cursor) cursor = LoadCursor(nullptr, IDC_ARROW);
+    SetCursor(cursor);
+  }
+  void PlatformScreenToClient(int* x, int* y) override {
+    if (!window_) return;
+    POINT p{*x, *y};
+    ScreenToClient(Hwnd(), &p);
+    *x = p.x, *y = p.y;
+  }
+  void PlatformValidate() override {
+    PAINTSTRUCT ps;
+    BeginPaint(Hwnd(), &ps);
+    EndPaint(Hwnd(), &ps);
+  }
+  void PlatformPaint() override {
+    PAINTSTRUCT ps;
+    HDC paintDc = BeginPaint(Hwnd(), &ps);
+    if (!paintDc) return;
+    HDC memory = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ oldBitmap = nullptr;
+    if (mode & kOffscreen) {
+      memory = CreateCompatibleDC(paintDc);
+      bitmap = memory ? CreateCompatibleBitmap(paintDc, width, height) : nullptr;
+      if (bitmap) {
+        oldBitmap = SelectObject(memory, bitmap);
+      } else if (memory) {
+        DeleteDC(memory);
+        memory = nullptr;
+      }
+    }
+    dc_ = memory ? memory : paintDc;
+    ++paintDepth;
+    OutputDevice::BeginDraw();
+    SetBkMode(dc_, TRANSPARENT);
+    if (mode & kFillFirst) PatBlt(dc_, 0, 0, width, height, PATCOPY);
+    if (view) view->OnPaint();
+    if (Panning()) PlatformDrawPanMark();
+    if (memory) {
+      BitBlt(paintDc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, oldBitmap);
+      DeleteObject(bitmap);
+      DeleteDC(memory);
+    }
+    ReleasePen();
+    EndPaint(Hwnd(), &ps);
+    dc_ = nullptr;
+    --paintDepth;
+    OutputDevice::EndDraw();
+  }
+  void PlatformDrawPanMark() override {
+    auto origin = reinterpret_cast<HBITMAP>(Module().originBitmap);
+    if (!origin || !window_) return;
+    BITMAP info{};
+    GetObject(origin, sizeof info, &info);
+    HDC dc = dc_ ? dc_ : GetDC(Hwnd());
+    if (!dc) return;
+    DrawTwoLayerBitmap(dc, origin, panOriginX_ - info.bmWidth / 4, panOriginY_ - info.bmHeight / 4, 1);
+    if (!dc_) ReleaseDC(Hwnd(), dc);
+  }
+
+ private:
+  template <typename Draw>
+  void DrawWithShadow(int x, int y, Draw draw) {
+    const int ascent = font ? font->ascent : 0;
+    if (shadowOffset && font) {
+      const int h = font->Height();
+      const int dx = ((shadowOffset >> 4) - 8) * h / 56;
+      const int dy = ((shadowOffset & 15) - 8) * h / 56;
+      SetTextColor(dc_, PaletteColor(shadowColor));
+      draw(x + dx, y - ascent + dy);
+      SetTextColor(dc_, PaletteColor(color));
+    }
+    draw(x, y - ascent);
+  }
+  HBITMAP IconBitmap(int index) const {
+    if (EngineBase* engine = GetEngine())
+      if (Engine* e = engine->AsHosted())
+        if (e->icons[index]) return reinterpret_cast<HBITMAP>(e->icons[index]);
+    return reinterpret_cast<HBITMAP>(Module().sharedBitmaps[index]);
+  }
+  void ReleasePen() {
+    if (pen_) {
+      if (dc_) SelectObject(dc_, GetStockObject(BLACK_PEN));
+      DeleteObject(pen_);
+      pen_ = nullptr;
+    }
+  }
+
+  class Fonts : public FontTable {
+   public:
+    explicit Fonts(GdiWindowDevice* owner) : owner_(owner) {}
+    FontEntry* MakeEntry(const char* face, std::uint16_t size, bool italic, bool bold) override {
+      return MakeGdiFont(face, size, italic, bold, owner_->dpiY, [this] { return owner_->Dc(); });
+    }
+
+   private:
+    GdiWindowDevice* owner_;
+  };
+
+  HDC dc_ = nullptr;
+  HPEN pen_ = nullptr;
+  Fonts fonts_;
+};
+
+}  // namespace
+
+void DrawTwoLayerBitmap(HDC target, HBITMAP bitmap, int x, int y, int look) {
+  BITMAP info{};
+  if (!GetObject(bitmap, sizeof info, &info)) return;
+  const int w = info.bmWidth / 2, h = info.bmHeight / 2;
+  HDC memory = CreateCompatibleDC(target);
+  if (!memory) return;
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  // 1 (the normal look) is the left state.
+  const int column = look ? 0 : w;
+  BitBlt(target, x, y, w, h, memory, column, h, SRCPAINT);
+  BitBlt(target, x, y, w, h, memory, column, 0, SRCAND);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+}
+
 HostWindowDevice* CreateHostWindowDevice(WindowHandle window, int paletteMode) {
-  return new HostWindowDevice(window, paletteMode);
+  return new GdiWindowDevice(window, paletteMode);
+}
+
+HDC WindowDeviceDc(WindowDevice* device) {
+  return device ? static_cast<GdiWindowDevice*>(device)->Dc() : nullptr;
+}
+void SetWindowDeviceDc(WindowDevice* device, HDC dc) {
+  if (device) static_cast<GdiWindowDevice*>(device)->SetDc(dc);
 }
 
 }  // namespace qs

@@ -1,0 +1,110 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "view/window_gdi.h"
+
+namespace qs {
+
+namespace {
+
+struct FaceSearch {
+  const char* wanted;
+  char* out;
+  bool found;
+};
+
+int CALLBACK MatchFace(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPARAM data) {
+  auto* search = reinterpret_cast<FaceSearch*>(data);
+  if (lstrcmpiA(font->lfFaceName, search->wanted) == 0) {
+    lstrcpynA(search->out, font->lfFaceName, LF_FACESIZE);
+    search->found = true;
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+bool FindInstalledFace(const char* face, char* out) {
+  if (!face || !*face) return false;
+  HDC screen = GetDC(nullptr);
+  if (!screen) return false;
+  FaceSearch search{face, out, false};
+  LOGFONTA query{};
+  query.lfCharSet = DEFAULT_CHARSET;
+  EnumFontFamiliesExA(screen, &query, MatchFace, reinterpret_cast<LPARAM>(&search), 0);
+  ReleaseDC(nullptr, screen);
+  return search.found;
+}
+
+int FontHeightForSize(std::uint16_t size, int dpiY) {
+  return -static_cast<int>(static_cast<long>(size) * dpiY / 7200);
+}
+
+GdiFont* MakeGdiFont(const char* face, std::uint16_t size, bool italic, bool bold, int dpiY,
+                     std::function<HDC()> drawingDc) {
+  LOGFONTA lf{};
+  lf.lfHeight = FontHeightForSize(size, dpiY);
+  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = italic ? 1 : 0;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  lf.lfQuality = DEFAULT_QUALITY;
+  char installed[LF_FACESIZE];
+  lstrcpynA(lf.lfFaceName, FindInstalledFace(face, installed) ? installed : (face ? face : ""),
+            LF_FACESIZE);
+  HFONT handle = CreateFontIndirectA(&lf);
+  if (!handle) return nullptr;
+  return new GdiFont(face ? face : "", size, italic, bold, handle, std::move(drawingDc));
+}
+
+GdiFont::GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
+                 std::function<HDC()> drawingDc)
+    : Font(face, size, italic, bold), handle_(handle), drawingDc_(std::move(drawingDc)) {
+  WithDc([this](HDC dc) {
+    TEXTMETRICA tm{};
+    if (GetTextMetricsA(dc, &tm)) {
+      ascent = static_cast<std::int16_t>(tm.tmAscent);
+      descent = static_cast<std::int16_t>(tm.tmDescent);
+    }
+    return 0;
+  });
+}
+
+GdiFont::~GdiFont() {
+  if (handle_) DeleteObject(handle_);
+}
+
+int GdiFont::WithDc(const std::function<int(HDC)>& measure) {
+  HDC dc = drawingDc_ ? drawingDc_() : nullptr;
+  bool own = false;
+  if (!dc) {
+    dc = GetDC(nullptr);
+    own = true;
+  }
+  if (!dc) return 0;
+  HGDIOBJ old = SelectObject(dc, handle_);
+  const int result = measure(dc);
+  SelectObject(dc, old);
+  if (own) ReleaseDC(nullptr, dc);
+  return result;
+}
+
+int GdiFont::Extent8(const char* text, std::size_t length) {
+  return WithDc([&](HDC dc) {
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text, static_cast<int>(length), &size);
+    return static_cast<int>(size.cx);
+  });
+}
+
+int GdiFont::Extent16(const std::uint16_t* text, std::size_t count) {
+  return WithDc([&](HDC dc) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text), static_cast<int>(count), &size);
+    return static_cast<int>(size.cx);
+  });
+}
+
+}  // namespace qs

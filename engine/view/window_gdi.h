@@ -1,0 +1,50 @@
+// GDI pieces of the window device that its tests and the printer device
+// share: fonts, the two-layer icon copy, the drawing DC.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "view/output_device.h"
+
+namespace qs {
+
+class WindowDevice;
+
+class GdiFont : public Font {
+ public:
+  GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
+          std::function<HDC()> drawingDc);
+  ~GdiFont() override;
+  HFONT Handle() const { return handle_; }
+
+ protected:
+  int Extent8(const char* text, std::size_t length) override;
+  int Extent16(const std::uint16_t* text, std::size_t count) override;
+
+ private:
+  int WithDc(const std::function<int(HDC)>& measure);
+  HFONT handle_;
+  std::function<HDC()> drawingDc_;
+};
+
+// The installed face whose name matches `face` without regard to case
+// (into `out`, LF_FACESIZE bytes); false when none does.
+bool FindInstalledFace(const char* face, char* out);
+// A font of `size` hundredths of a point at `dpiY`: height -(size * dpiY /
+// 7200); null when the system gives none.
+GdiFont* MakeGdiFont(const char* face, std::uint16_t size, bool italic, bool bold, int dpiY,
+                     std::function<HDC()> drawingDc);
+int FontHeightForSize(std::uint16_t size, int dpiY);
+
+// Draws the `look` state (1 the left, 0 the right) of a two-state,
+// two-layer bitmap: the lower layer or-ed, then the upper and-ed.
+void DrawTwoLayerBitmap(HDC target, HBITMAP bitmap, int x, int y, int look);
+
+// The DC a window device draws into (null outside drawing); a test or an
+// export may lend it one.
+HDC WindowDeviceDc(WindowDevice* device);
+void SetWindowDeviceDc(WindowDevice* device, HDC dc);
+
+}  // namespace qs
