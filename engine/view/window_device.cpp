@@ -72,12 +72,16 @@ int WindowDevice::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
     }
     return 0;
   }
+  if (message == wm::kDestroy) {
+    // Even without a view the device goes with its window: a registry entry
+    // left behind would answer for the next window given that handle.
+    const bool hadView = view != nullptr;
+    OnDestroy();  // deletes this device
+    return hadView ? 0 : 1;
+  }
   if (!view) return 1;
   const int x = LowWord(lParam), y = HighWord(lParam);
   switch (message) {
-    case wm::kDestroy:
-      OnDestroy();  // deletes this device
-      return 0;
     case wm::kEraseBackground:
       *result = 1;
       return 0;

@@ -178,7 +178,10 @@ TEST_F(WindowDeviceTest, MessagesBecomeViewEvents) {
   EXPECT_EQ(device->HandleMessage(wm::kSize, 0, Point(300, 200), nullptr), 0);
   EXPECT_EQ(device->width, 300);
   EXPECT_EQ(device->height, 200);
-  device->OnDestroy();
+  // The device still goes with its window, and the host's default runs.
+  ASSERT_TRUE(WindowMap::Add(device));
+  EXPECT_EQ(device->HandleMessage(wm::kDestroy, 0, 0, nullptr), 1);
+  EXPECT_EQ(WindowMap::Find(0x1234567890), nullptr);
 }
 
 TEST_F(WindowDeviceTest, VerticalBarIsRescaledAndWaitsForTheEndOfAScroll) {
