@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "foundation/arena.h"
 #include "foundation/containers.h"
+#include "style/frame.h"
 #include "view/hit_context.h"
 #include "view/output_device.h"
 
@@ -19,14 +19,13 @@ namespace qs {
 
 class DocumentNode;
 class DocumentView;
-class FrameTreeNode;
 class TextFormat;
 
 class LayoutItem : public ListNode {
  public:
-  // Items live in a pool: made with `new (pool) Item(...)`.
-  static void* operator new(std::size_t size, GlobalArena& pool) { return pool.Allocate(size); }
-  static void operator delete(void*, GlobalArena&) {}
+  // Items live in their frame's pool: made with `new (pool) Item(...)`.
+  static void* operator new(std::size_t size, Pool& pool) { return PoolAlloc(size, pool); }
+  static void operator delete(void*, Pool&) {}
   // The pool is freed whole: deleting an item gives nothing back.
   static void operator delete(void*) {}
 

@@ -306,6 +306,30 @@ void PaletteSet::AddColour(const char* text) {
     AddRgb(entry->red, entry->green, entry->blue);
 }
 
+void PaletteSet::AddFrame(const FrameTreeNode* frame) {
+  if (!frame) return;
+  if (frame->pageColor) AddColour(frame->pageColor->Text());
+  for (const FrameTreeNode* child = frame->FirstChildFrame(); child; child = child->NextFrame())
+    AddFrame(child);
+}
+
+Palette* PaletteSet::MakePalette() const {
+  if (count_ == 0) return nullptr;
+  auto* palette = static_cast<Palette*>(MemAlloc(sizeof(Palette) - 1 + std::size_t{3} * count_));
+  if (!palette) return nullptr;
+  palette->count = count_;
+  auto* out = &palette->rgb[0][0];
+  for (std::uint32_t i = 0; i < 3 * count_; ++i) out[i] = rgb_[i];
+  return palette;
+}
+
+Palette* BuildPalette(const FrameTreeNode* frame) {
+  PaletteSet set;
+  if (FormatCache* cache = CurrentFormatCache()) set.AddCache(*cache);
+  set.AddFrame(frame);
+  return set.MakePalette();
+}
+
 void PaletteSet::AddCache(const FormatCache& cache) {
   if (cache.ColourCount() == 0) return;
   cache.ForEach([this](const TextFormat* format) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "foundation/memory.h"
+#include "style/frame.h"
 
 namespace qs {
 
@@ -16,7 +17,7 @@ class Font;
 class InternedName;
 class StyleProps;
 
-class TextFormat : public EngineObject {
+class TextFormat : public RefObject {
  public:
   enum : std::uint16_t {
     kItalic = 0x01, kBold = 0x02,
@@ -26,17 +27,9 @@ class TextFormat : public EngineObject {
   };
 
   // A copy of `base` (or the default: 10 pt, black, nothing else) with
-  // `style` merged into it; one reference, held by the caller.
+  // `style` merged into it; one reference, held by the caller, who lets go
+  // with Release.
   TextFormat(const StyleProps* style, const TextFormat* base);
-  TextFormat(const TextFormat&) = delete;
-  TextFormat& operator=(const TextFormat&) = delete;
-
-  void AddRef() { ++count_; }
-  // Deletes the format with its last reference.
-  void Release() {
-    if (--count_ == 0) delete this;
-  }
-  std::uint16_t UseCount() const { return count_; }
 
   void ApplyStyle(const StyleProps& style);
 
@@ -68,8 +61,7 @@ class TextFormat : public EngineObject {
   std::int16_t rightIndent = 0;
 
  private:
-  virtual ~TextFormat();
-  std::uint16_t count_ = 1;
+  ~TextFormat() override;
   Font* font_ = nullptr;
   ColorEntry* textColor_ = nullptr;
   ColorEntry* shadowColorValue_ = nullptr;
@@ -140,6 +132,8 @@ FormatCache* SetFormatCache(FormatCache* cache);
 
 // ---- Palettes -------------------------------------------------------------------------
 
+class FrameTreeNode;
+
 // Distinct RGB triples in the order first added.
 class PaletteSet {
  public:
@@ -154,6 +148,10 @@ class PaletteSet {
   void AddRgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
   // The colours of every format of the cache that has any.
   void AddCache(const FormatCache& cache);
+  // The page colour of the frame, then of its child frames in order.
+  void AddFrame(const FrameTreeNode* frame);
+  // The colours as a palette block (MemFree), or null when there are none.
+  Palette* MakePalette() const;
   std::uint32_t Count() const { return count_; }
   const std::uint8_t* Rgb(std::uint32_t index) const { return rgb_ + 3 * index; }
 
@@ -162,5 +160,9 @@ class PaletteSet {
   std::uint8_t* rgb_ = nullptr;
   std::uint32_t count_ = 0, capacity_ = 0;
 };
+
+// The distinct colours of the formats of the running format cache and of
+// the frame's page colours, or null when none is used.
+Palette* BuildPalette(const FrameTreeNode* frame);
 
 }  // namespace qs

@@ -1,6 +1,8 @@
 #include "view/document_view.h"
 
 #include "foundation/engine.h"
+#include "layout/layout_item.h"
+#include "style/frame.h"
 #include "view/current_view.h"
 #include "view/view_line.h"
 
@@ -11,8 +13,16 @@ DocumentView::DocumentView(FrameTreeNode* frame, OutputDevice* device, std::uint
 
 DocumentView::~DocumentView() = default;
 
-Document* DocumentView::GetDocument() { return nullptr; }
-StyleSheet* DocumentView::GetStyleSheet() { return nullptr; }
+Document* DocumentView::GetDocument() {
+  FrameNode* top = frame_ ? frame_->GetFrame() : nullptr;
+  return top ? top->GetDocument() : nullptr;
+}
+
+StyleSheet* DocumentView::GetStyleSheet() { return frame_ ? frame_->GetStyleSheet() : nullptr; }
+
+LayoutItem* DocumentView::FirstFrameItem() const {
+  return frame_ ? static_cast<LayoutItem*>(frame_->items.First()) : nullptr;
+}
 
 ViewLine* DocumentView::FirstLine() const {
   return firstShown ? firstShown : static_cast<ViewLine*>(lines.First());

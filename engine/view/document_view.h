@@ -16,6 +16,7 @@ class Document;
 class DocumentNode;
 class EntityDecl;
 class FrameTreeNode;
+class LayoutItem;
 class StyleSheet;
 class TextFormat;
 class ViewLine;
@@ -37,14 +38,21 @@ class DocumentView : public ViewWindow {
 
   int GetKind() const override { return 1; }
 
-  // What layout objects ask of the view they are in.
+  // What layout objects ask of the view they are in. The document and the
+  // sheet are those of the shown frame, none without one.
   virtual Document* GetDocument();
   virtual StyleSheet* GetStyleSheet();
+  // The first item of the shown frame, or none.
+  LayoutItem* FirstFrameItem() const;
   std::uint32_t GetFlags() const { return flags_; }
   virtual void Refresh() {}
   // Inverts the text of [start, end) on the visible lines; twice restores.
   virtual void InvertRange(std::int32_t start, std::int32_t end);
+  // Both fill with the view's background colour, else the device's.
   virtual void FillBackground(int x1, int y1, int x2, int y2);
+  void EraseRect(int left, int top, int right, int bottom) { FillBackground(left, top, right, bottom); }
+  virtual void SetHighlight(void* object, void* region) { (void)object, (void)region; }
+  virtual void Reformat() {}
   // A picture of the graphic for the format, or none.
   virtual void* TakePicture(void* graphic, TextFormat* format) { (void)graphic, (void)format; return nullptr; }
   virtual void ReturnPicture(void* picture, TextFormat* format) { (void)picture, (void)format; }

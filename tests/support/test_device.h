@@ -177,7 +177,7 @@ class SpecItems {
   }
   ~SpecItems() { list.DeleteAll(); }
   SpecItem* First() const { return static_cast<SpecItem*>(list.First()); }
-  GlobalArena pool;
+  Pool pool;
   ListHead list;
 };
 

@@ -18,7 +18,7 @@ using test::BoxSpec;
 using test::SpecItems;
 
 TEST(LayoutItems, TextCopiesAndMetricsInDeviceUnits) {
-  GlobalArena pool;
+  Pool pool;
   StyleProps style;
   style.spaceLeft = StyleProps::MakeLength(10, StyleProps::kAbsolute);
   style.spaceIndent = StyleProps::MakeLength(4, StyleProps::kAbsolute);

@@ -8,6 +8,7 @@
 #include "error_recorder.h"
 #include "foundation/engine.h"
 #include "foundation/names.h"
+#include "style/frame.h"
 #include "style/style_rules.h"
 #include "test_device.h"
 
@@ -164,6 +165,43 @@ TEST_F(TextFormats, CacheSharesOneFormatPerPair) {
   // red, grey (808080, also the shadow of two), 800000 once for both names.
   EXPECT_EQ(palette.Count(), 3u);
   for (TextFormat* f : {base, a, a, other, d, m}) f->Release();
+}
+
+// The running cache's colours and the frames' page colours, each once.
+TEST_F(TextFormats, BuildPaletteListsEachColourOnce) {
+  test::ErrorRecorder host;
+  EXPECT_EQ(BuildPalette(nullptr), nullptr);  // no cache, no frame: no colour
+  ElementStyle cream, red, plain;
+  cream.SetPageColor("cream");
+  red.SetPageColor("RED");
+  red.SetFontColor("red");
+  FrameTreeNode frame(nullptr, nullptr, 0), child(nullptr, nullptr, 0), grandchild(nullptr, nullptr, 0);
+  frame.pageColor = cream.pageColor->AddRef();
+  grandchild.pageColor = red.pageColor->AddRef();
+  child.AppendChild(&grandchild);
+  frame.AppendChild(&child);
+  EXPECT_EQ(BuildPalette(&child), nullptr);  // needs the engine's colour table
+  {
+    ColorTable colours;
+    PaletteSet set(&colours);
+    FormatCache cache;
+    TextFormat* f = cache.Get(&red, nullptr);
+    TextFormat* g = cache.Get(&plain, f);
+    set.AddCache(cache);
+    set.AddFrame(&frame);
+    Palette* palette = set.MakePalette();
+    ASSERT_NE(palette, nullptr);
+    ASSERT_EQ(palette->count, 2u);  // red once, then cream
+    EXPECT_EQ(palette->rgb[0][0], 0xFF);
+    EXPECT_EQ(palette->rgb[1][0], 0xFF);
+    EXPECT_EQ(palette->rgb[1][1], 0xFB);
+    EXPECT_EQ(palette->rgb[1][2], 0xF0);
+    MemFree(palette);
+    f->Release();
+    g->Release();
+  }
+  child.Unlink();
+  grandchild.Unlink();
 }
 
 TEST_F(TextFormats, FontsAndColoursComeFromTheCurrentDevice) {

@@ -1,0 +1,138 @@
+// format_dump: the style of every element of a document under a style
+// sheet, and the text format it resolves to.
+//   format_dump [-c CATALOG] DOCUMENT SHEET
+// For each element in document order: its name and range, the rule found
+// for it (its tag list and occurrence) or "no rule", each qualified style
+// of that rule whose qualifier holds, and the format made by merging the
+// rule and those styles into the enclosing element's format: family, sizes
+// (requested/displayed, hundredths of a point), colours, flags, shadow,
+// leading, baseline offset and the three indents. Parser messages of
+// either file go to standard error.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "api/exports.h"
+#include "api/interface.h"
+#include "api/parse_report.h"
+#include "foundation/names.h"
+#include "sgml/document.h"
+#include "sgml/parser_report.h"
+#include "style/style_rules.h"
+#include "style/style_sheet.h"
+#include "style/text_format.h"
+
+namespace {
+
+std::int32_t PrintReport(const void* record, QsWord) {
+  const auto* r = static_cast<const QsParseReport*>(record);
+  if (!(r->kind & QS_REPORT_MESSAGE)) return 1;
+  char text[512];
+  const char* argument = reinterpret_cast<const char*>(r->argument1);
+  qs::FormatParserMessage(r->number, argument, text, sizeof text);
+  std::fprintf(stderr, "REPORT %s %d line=%d entity=%s: %s\n", r->severity ? "error" : "warning",
+               static_cast<int>(r->number), static_cast<int>(r->line), r->entity ? r->entity : "",
+               text);
+  return 1;
+}
+
+class Dumper {
+ public:
+  Dumper(qs::Document* document, qs::StyleSheet* sheet) : document_(document), sheet_(sheet) {}
+
+  void Element(qs::DocumentNode* element, qs::TextFormat* enclosing, int depth) {
+    std::printf("%*s%s [%u,%u)", depth * 2, "", element->GetNameText(), element->start, element->end);
+    qs::StyleRule* rule = sheet_->FindElementRule(element);
+    qs::ElementStyle computed;
+    if (rule) {
+      char* tags = qs::JoinTagList(rule->Tag(), rule->Context());
+      const char* occurrence = qs::OccurrenceName(rule->Occurrence());
+      std::printf(" rule=%s%s%s\n", tags ? tags : rule->Tag(), occurrence ? " " : "",
+                  occurrence ? occurrence : "");
+      qs::MemFree(tags);
+      computed.MergeFrom(*rule);
+      for (qs::QualStyle* q = rule->FirstQual(); q; q = qs::StyleRule::NextQual(q)) {
+        if (!q->Qualifier() || !q->Qualifier()->Match(document_, element, nullptr)) continue;
+        std::printf("%*s  qualified \"%s\"\n", depth * 2, "", q->Text());
+        computed.MergeFrom(*q);
+      }
+    } else {
+      std::printf(" no rule\n");
+    }
+    // A FONT-SCALE style scales everything inside it.
+    qs::PushScale(computed.fontScale);
+    auto* format = new qs::TextFormat(&computed, enclosing);
+    Print(*format, depth);
+    for (qs::DocumentNode* child = element->First(); child; child = child->Next())
+      Element(child, format, depth + 1);
+    format->Release();
+    qs::PopScale(computed.fontScale);
+  }
+
+ private:
+  static void Print(const qs::TextFormat& f, int depth) {
+    static const char* const kLines[] = {"", " over", " through", " below"};
+    static const char* const kJustify[] = {"left", "center", "right", "?"};
+    std::printf("%*s  format family=%s size=%u/%u color=%s shadow-color=%s %s%s%s %s%s%s%s",
+                depth * 2, "", f.FamilyText(), f.requestedSize, f.displayedSize, f.ColorText(),
+                f.ShadowColorText(), (f.flags & qs::TextFormat::kItalic) ? "italic" : "roman",
+                (f.flags & qs::TextFormat::kBold) ? " bold" : "", kLines[(f.flags >> 2) & 3],
+                kJustify[(f.flags >> 4) & 3], f.LinkSourceHidden() ? " no-sources" : "",
+                f.LinkTargetHidden() ? " no-targets" : "", f.ChangeBar() ? " change-bar" : "");
+    std::printf(" shadow=%02X leading=%d offset=%d indents=%d/%d/%d\n", f.shadow, f.leading,
+                f.baselineOffset, f.leftIndent, f.firstIndent, f.rightIndent);
+  }
+
+  qs::Document* document_;
+  qs::StyleSheet* sheet_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* catalog = nullptr;
+  const char* files[2] = {};
+  int count = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc)
+      catalog = argv[++i];
+    else if (count < 2)
+      files[count++] = argv[i];
+  }
+  if (count != 2) {
+    std::fprintf(stderr, "usage: format_dump [-c CATALOG] DOCUMENT SHEET\n");
+    return 2;
+  }
+  // The library's entry makes the name table; linked in, the program does.
+  if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
+  // The engine reads relative names from its home: these are the caller's.
+  std::error_code error;
+  auto absolute = [&error](const char* f) -> std::string {
+    const bool rooted = f[0] == '/' || f[0] == '\\' || std::strchr(f, ':');
+    return rooted ? f : std::filesystem::absolute(f, error).string();
+  };
+  std::string temp = std::filesystem::temp_directory_path(error).string();
+  const std::string catalogPath = catalog ? absolute(catalog) : std::string();
+  if (!QsInitialize(0, "format_dump", catalog ? catalogPath.c_str() : nullptr, nullptr, nullptr,
+                    temp.empty() ? nullptr : temp.c_str(), nullptr)) {
+    std::fprintf(stderr, "format_dump: the engine did not start\n");
+    return 1;
+  }
+  const std::string paths[2] = {absolute(files[0]), absolute(files[1])};
+  int result = 0;
+  QsHandle doc = QsParseDocument(paths[0].c_str(), nullptr, 0, PrintReport, 0);
+  QsHandle sheet = QsOpenStyleSheet(paths[1].c_str(), nullptr, PrintReport, 0);
+  auto* document = doc ? static_cast<qs::Document*>(qs::Handles()->LookupDocument(doc)) : nullptr;
+  auto* styles = sheet ? static_cast<qs::StyleSheet*>(qs::Handles()->LookupStyleSheet(sheet)) : nullptr;
+  if (!document || !styles) {
+    std::fprintf(stderr, "format_dump: cannot read %s\n", document ? files[1] : files[0]);
+    result = 1;
+  } else if (document->Root()) {
+    Dumper(document, styles).Element(document->Root(), nullptr, 0);
+  }
+  if (sheet) QsReleaseHandle(sheet);
+  if (doc) QsReleaseHandle(doc);
+  QsTerminate();
+  return result;
+}
