@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/arena.h"
 #include "foundation/containers.h"
 #include "style/frame.h"
 #include "view/hit_context.h"
@@ -23,9 +24,12 @@ class TextFormat;
 
 class LayoutItem : public ListNode {
  public:
-  // Items live in their frame's pool: made with `new (pool) Item(...)`.
+  // Items live in their frame's pool, or an arena of their maker's: made
+  // with `new (pool) Item(...)`.
   static void* operator new(std::size_t size, Pool& pool) { return PoolAlloc(size, pool); }
   static void operator delete(void*, Pool&) {}
+  static void* operator new(std::size_t size, GlobalArena& arena) { return arena.Allocate(size); }
+  static void operator delete(void*, GlobalArena&) {}
   // The pool is freed whole: deleting an item gives nothing back.
   static void operator delete(void*) {}
 
