@@ -9,6 +9,7 @@
 #include "foundation/history.h"
 #include "foundation/module.h"
 #include "foundation/platform.h"
+#include "view/engine_icons.h"
 #include "view/window_map.h"
 #include "foundation/strings.h"
 #include "addressing/web.h"
@@ -296,8 +297,8 @@ void Engine::InitSettings() {
   CreateMembers();
 }
 
-void Engine::LoadIcons() {}
-void Engine::FreeIcons() {}
+void Engine::LoadIcons() { LoadEngineIcons(*this); }
+void Engine::FreeIcons() { FreeEngineIcons(*this); }
 
 View* Engine::ShowPosition(WindowHandle, View*, FrameNode*, std::int32_t, int) {
   // No view shows any frame until the views exist.

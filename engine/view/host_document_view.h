@@ -1,0 +1,58 @@
+// The document view the engine interface puts into a host's window: the
+// host's option word sets the view's modes and scroll bars, and what
+// belongs to the host is asked of it (host events) before the engine's
+// default runs.
+#pragma once
+#include <cstdint>
+
+#include "foundation/callbacks.h"
+#include "view/document_view.h"
+
+namespace qs {
+
+class HostDocumentView : public DocumentView {
+ public:
+  // Host option bits.
+  enum : std::uint32_t {
+    kOptOverviewStrip = 0x0001, kOptSecondFormat = 0x0002, kOptHorzBar = 0x0004,
+    kOptVertBar = 0x0008, kOptDisplay = 0x0010, kOptHistory = 0x0080,
+    kOptMouseSelection = 0x0100, kOptClickClears = 0x0200, kOptHostVertBar = 0x0400,
+    kOptHostHorzBar = 0x0800, kOptShareMarks = 0x2000, kOptReportExtent = 0x4000,
+    kOptNoHostHook = 0x8000,
+  };
+
+  // Attaches (or reuses) the window's device; the view shows `frame`.
+  HostDocumentView(WindowHandle window, std::uint32_t options, FrameTreeNode* frame = nullptr);
+
+  // Stores the option word and applies it to the view's flags; the bar
+  // bits only while a document is shown.
+  void SetMode(std::uint32_t options);
+  std::uint32_t GetOptions() const { return hostOptions_; }
+  // The document-view flags an option word asks for (bars excluded).
+  static std::uint32_t FlagsForOptions(std::uint32_t options);
+
+  // ---- Host requests (each asks the host first) ---------------------------------
+  // Event 27 with the new extent, only with option 0x4000.
+  void OnExtentChanged(int width, int height);
+  // Whether the host hooks run at all (not with option 0x8000).
+  bool HostHooksAllowed() const { return !(hostOptions_ & kOptNoHostHook); }
+  // Queries 28 (the window) and 29 (the linked window); 0 for others.
+  WindowHandle HostQuery(int what) const;
+
+  WindowHandle window() const;
+  WindowHandle linkedWindow = 0;
+  std::int32_t lastTop = -1;
+  std::int32_t lastSecond = 0;
+  std::int32_t syncPosition = -1;
+  std::uint8_t selectionState = 0;
+
+ protected:
+  ~HostDocumentView() override = default;
+
+ private:
+  std::uint32_t hostOptions_ = 0;
+};
+
+inline constexpr int kEventViewExtent = 27;
+
+}  // namespace qs
