@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/engine.h"
+#include "view/engine_icons.h"
 #include "view/window_device.h"
 #include "view/window_gdi.h"
 #include "view/window_map.h"
@@ -291,6 +292,56 @@ TEST_F(GuiTest, WindowPaintsScrollsAndTakesMessages) {
   DestroyWindow(window);
   EXPECT_EQ(WindowMap::Find(handle), nullptr);
   view->Release();
+}
+
+std::intptr_t g_cursorAnswer = 0;
+std::intptr_t AnswerCursor(WindowHandle, int event, std::intptr_t, std::intptr_t) {
+  return event == kEventHitCursor ? g_cursorAnswer : 0;
+}
+
+TEST_F(GuiTest, HostIconsAndHitCursorsComeFirst) {
+  HostedEngine host(reinterpret_cast<ModuleHandle>(GetModuleHandleA(nullptr)), "C:\\Home\\", "T",
+                    &AnswerCursor);
+  host.CreateMembers();
+  SetEngine(&host);
+  LoadEngineIcons(host);
+  const int note = 10;  // "iconNote", which this program carries
+  ASSERT_NE(host.icons[note], 0);
+  BITMAP info{};
+  ASSERT_TRUE(GetObject(reinterpret_cast<HBITMAP>(host.icons[note]), sizeof info, &info));
+  EXPECT_EQ(host.iconHalfWidth[note], info.bmWidth / 2);
+  EXPECT_EQ(host.iconHalfHeight[note], info.bmHeight / 2);
+  EXPECT_EQ(host.iconEighthHeight[note], info.bmHeight / 8);
+  EXPECT_EQ(host.icons[0], 0);  // neither the host's nor, without the library, shared
+
+  WindowDevice* device = AttachWindowDevice(reinterpret_cast<WindowHandle>(MakeWindow()), 0x2A, 1);
+  ASSERT_NE(device, nullptr);
+  Canvas drawn(40, 40), expected(40, 40);
+  drawn.Fill(0);
+  expected.Fill(0);
+  SetWindowDeviceDc(device, drawn.dc);
+  device->DrawIcon(note, 2, 3, 0);
+  SetWindowDeviceDc(device, nullptr);
+  DrawTwoLayerBitmap(expected.dc, reinterpret_cast<HBITMAP>(host.icons[note]), 2, 3, 0);
+  EXPECT_EQ(drawn.Pixels(), expected.Pixels());
+  EXPECT_NE(drawn.Ink(), 40 * 40);  // something was drawn
+
+  HCURSOR zoom = LoadCursorA(GetModuleHandleA(nullptr), "cursZoom");
+  ASSERT_NE(zoom, nullptr);
+  SetCursor(LoadCursor(nullptr, IDC_ARROW));
+  g_cursorAnswer = 1;  // the host sets its own
+  device->SetCursorForHit(1, 2, 0, 15, 0);
+  EXPECT_NE(GetCursor(), zoom);
+  g_cursorAnswer = 0;
+  device->SetCursorForHit(1, 2, 0, 15, 0);
+  EXPECT_EQ(GetCursor(), zoom);
+  device->SetCursorForHit(1, 2, 0, 0, 0);
+  EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW));
+
+  DestroyWindow(reinterpret_cast<HWND>(device->window()));
+  FreeEngineIcons(host);
+  EXPECT_EQ(host.icons[note], 0);
+  SetEngine(&engine_);
 }
 
 }  // namespace
