@@ -101,11 +101,23 @@ void SetupFile::ReadSetupFile(Stream* stream) {
   for (;;) {
     int code = tokens.Next();
     if (code == ConfigTokenizer::kEnd) break;
-    if (code != kPublic && code != kEntity && code != kLaunch) continue;  // FONTMAP: no action
+    if (code != kPublic && code != kEntity && code != kLaunch && code != kFontMap) continue;
     int arg = tokens.Next();
     if (arg != ConfigTokenizer::kString && arg != ConfigTokenizer::kWord) {
       tokens.SetError();
       break;
+    }
+    if (code == kFontMap) {
+      // FONTMAP face replacement: quoted texts keep their case.
+      char face[ConfigTokenizer::kMaxToken + 1];
+      CopyStringMax(face, tokens.Text(), sizeof face);
+      arg = tokens.Next();
+      if (arg != ConfigTokenizer::kString && arg != ConfigTokenizer::kWord) {
+        tokens.SetError();
+        break;
+      }
+      AddFontMap(face, tokens.Text());
+      continue;
     }
     if (code == kLaunch) {
       if (current) current->SetAction(SetupEntry::kLaunch, tokens.Text());

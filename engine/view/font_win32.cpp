@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "foundation/engine.h"
+#include "sgml/setup_file.h"
 #include "view/window_gdi.h"
 
 namespace qs {
@@ -51,9 +53,17 @@ GdiFont* MakeGdiFont(const char* face, std::uint16_t size, bool italic, bool bol
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
+  // The installed face of that name, else the one the setup file maps it
+  // to, else "Arial".
   char installed[LF_FACESIZE];
-  lstrcpynA(lf.lfFaceName, FindInstalledFace(face, installed) ? installed : (face ? face : ""),
-            LF_FACESIZE);
+  bool found = FindInstalledFace(face, installed);
+  if (!found) {
+    EngineBase* engine = GetEngine();
+    SetupFile* setup = engine ? engine->setup.get() : nullptr;
+    const char* mapped = setup ? setup->FindFontMap(face) : nullptr;
+    found = mapped && FindInstalledFace(mapped, installed);
+  }
+  lstrcpynA(lf.lfFaceName, found ? installed : "Arial", LF_FACESIZE);
   HFONT handle = CreateFontIndirectA(&lf);
   if (!handle) return nullptr;
   return new GdiFont(face ? face : "", size, italic, bold, handle, std::move(drawingDc));

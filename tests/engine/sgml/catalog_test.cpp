@@ -382,8 +382,12 @@ TEST_F(ResolverTest, SetupFile) {
         "entity \"cgm\" launch 'cgm.exe \\file'\n"
         "PUBLIC \"-//acme//NOTATION x//en\" LAUNCH a.exe\n"
         "PUBLIC \"-//ACME//NOTATION X//EN\" LAUNCH b.exe\n"
-        "FONTMAP Arial Helvetica\n");
+        "FONTMAP Arial Helvetica\n"
+        "FONTMAP \"Helvetica Narrow\" \"DejaVu Sans\"\n");
   SetupFile setup(Path("setup").c_str());
+  EXPECT_STREQ(setup.FindFontMap("ARIAL"), "HELVETICA");
+  EXPECT_STREQ(setup.FindFontMap("Helvetica Narrow"), "DejaVu Sans");
+  EXPECT_EQ(setup.FindFontMap("Courier"), nullptr);
   ASSERT_NE(setup.FindEntity("PDF"), nullptr);
   EXPECT_EQ(setup.FindEntity("pdf"), nullptr);
   EXPECT_STREQ(setup.FindEntity("PDF")->ActionText(), "x.exe \\file");
@@ -397,6 +401,10 @@ TEST_F(ResolverTest, SetupFile) {
   Write("only-public", "PUBLIC");
   SetupFile bad(Path("only-public").c_str());
   EXPECT_EQ(Messages(), std::vector<std::string>{"Error in SETUP"});
+  Write("half-fontmap", "FONTMAP \"Times\"");
+  SetupFile half(Path("half-fontmap").c_str());
+  EXPECT_EQ(half.FindFontMap("Times"), nullptr);
+  EXPECT_EQ(Messages().size(), 2u);
   SetupFile missing(Path("missing").c_str());
   EXPECT_EQ(missing.FindEntity("PDF"), nullptr);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/engine.h"
+#include "sgml/setup_file.h"
 #include "view/engine_icons.h"
 #include "view/window_device.h"
 #include "view/window_gdi.h"
@@ -342,6 +343,36 @@ TEST_F(GuiTest, HostIconsAndHitCursorsComeFirst) {
   FreeEngineIcons(host);
   EXPECT_EQ(host.icons[note], 0);
   SetEngine(&engine_);
+}
+
+TEST_F(GuiTest, AbsentFacesGoThroughTheFontMapElseArial) {
+  auto* setup = new SetupFile(nullptr);
+  setup->AddFontMap("No Such Face", "tahoma");
+  engine_.setup.Set(setup);
+  WindowDevice* device = AttachWindowDevice(reinterpret_cast<WindowHandle>(MakeWindow()), 0x2A, 1);
+  ASSERT_NE(device, nullptr);
+  auto faceOf = [](Font* font, char* logical) {
+    LOGFONTA lf{};
+    GetObjectA(static_cast<GdiFont*>(font)->Handle(), sizeof lf, &lf);
+    lstrcpynA(logical, lf.lfFaceName, LF_FACESIZE);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, static_cast<GdiFont*>(font)->Handle());
+    char face[LF_FACESIZE] = {};
+    GetTextFaceA(dc, sizeof face, face);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return std::string(face);
+  };
+  char logical[LF_FACESIZE];
+  Font* mapped = device->GetFont("No Such Face", 1000, false, false);
+  ASSERT_NE(mapped, nullptr);
+  EXPECT_EQ(faceOf(mapped, logical), "Tahoma");
+  EXPECT_STREQ(mapped->Face(), "No Such Face");  // keyed by the face asked for
+  Font* unmapped = device->GetFont("Another Absent Face", 1000, false, false);
+  ASSERT_NE(unmapped, nullptr);
+  faceOf(unmapped, logical);
+  EXPECT_STREQ(logical, "Arial");
+  DestroyWindow(reinterpret_cast<HWND>(device->window()));
 }
 
 }  // namespace
