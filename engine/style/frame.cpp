@@ -7,6 +7,7 @@
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "sgml/model_names.h"
+#include "style/formatter.h"
 #include "style/navigator.h"
 #include "style/style_sheet.h"
 
@@ -26,11 +27,8 @@ void Pool::FreeAll() {
   taken_ = 0;
 }
 
-// ---- Formatter globals ---------------------------------------------------------
 
-void AcquireFormatterGlobals() {}
 
-void ReleaseFormatterGlobals(FrameNode*) {}
 
 // ---- Views -----------------------------------------------------------------------
 
@@ -270,7 +268,8 @@ void FrameNode::Clear(bool) {
 
 Formatter* FrameNode::MakeFormatter(FrameTreeNode* view, FrameTreeNode* list, Document* document,
                                     const void* baseFormat, DocumentNode* rootElement) {
-  return new Formatter(view, list, document, baseFormat, rootElement);
+  return new DocumentFormatter(view, list, document,
+                               static_cast<TextFormat*>(const_cast<void*>(baseFormat)), rootElement);
 }
 
 void FrameNode::Rebuild() {

@@ -59,6 +59,8 @@ class Pool {
   // `size` raised to a multiple of 4; null when the arena refuses.
   void* AllocAligned(std::size_t size);
   void FreeAll();
+  // Items are made in the arena itself (layout items' own operator new).
+  GlobalArena& Arena() { return arena_; }
   // Bytes handed out since the pool was last emptied.
   std::size_t Taken() const { return taken_; }
   static std::size_t RoundedSize(std::size_t size) { return (size + 3) & ~std::size_t{3}; }

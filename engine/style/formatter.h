@@ -1,0 +1,162 @@
+// The formatter: walks the elements of a frame's range in document order,
+// resolves each element's style from the sheet's rules and the qualified
+// styles that hold, and appends layout items for text, marks, generated
+// text and numbers to the frame's item list. Variants (tables, navigators,
+// print pages) derive from it and replace the virtual operations.
+#pragma once
+#include <cstdint>
+
+#include "foundation/arena.h"
+#include "style/frame.h"
+
+namespace qs {
+
+class ElementStyle;
+class LayoutItem;
+class Mark;
+class StyleRule;
+class TextBlockStyle;
+class TextFormat;
+
+// Merged styles of a (style, qualified style) pair, made once per run.
+class MergedStyleCache : public EngineObject {
+ public:
+  static constexpr int kBuckets = 511;
+  MergedStyleCache() = default;
+  MergedStyleCache(const MergedStyleCache&) = delete;
+  MergedStyleCache& operator=(const MergedStyleCache&) = delete;
+  ~MergedStyleCache();
+  // Null only when memory is exhausted.
+  ElementStyle* Get(const ElementStyle* style, const ElementStyle* qualified);
+  int Count() const { return count_; }
+
+ private:
+  struct Entry {
+    const ElementStyle* style;
+    const ElementStyle* qualified;
+    ElementStyle* merged;
+    Entry* next;
+  };
+  Entry* buckets_[kBuckets] = {};
+  int count_ = 0;
+};
+
+// The merged-style cache of the running formatting run, or null.
+MergedStyleCache* CurrentMergedStyleCache();
+// How many cache pairs the nested runs have saved (at most 8).
+int FormatterGlobalsDepth();
+inline constexpr int kFormatterGlobalsDepth = 8;
+
+class DocumentFormatter : public Formatter {
+ public:
+  static constexpr int kStyleDepth = 96;  // entries 1..96 of 97
+  static constexpr int kShowDepth = 48;   // entries 1..48 of 49
+  static constexpr int kNumberCells = 97;
+
+  // `baseFormat` may only be given while the formatter globals are held.
+  DocumentFormatter(FrameTreeNode* view, FrameTreeNode* items, Document* document,
+                    TextFormat* baseFormat, DocumentNode* root);
+  ~DocumentFormatter() override;
+
+  void Run(bool withBreaks) override;
+
+  virtual int EnterElement(DocumentNode* element);
+  virtual int DataRange(DocumentNode* element, std::uint32_t from, std::uint32_t to);
+  virtual void LeaveElement(DocumentNode* element);
+  virtual int StartElement(DocumentNode* element);
+  virtual int EndElement(DocumentNode* element);
+  virtual void AppendItem(LayoutItem* item);
+  // Emits what the mark stands for; returns where text resumes.
+  virtual std::uint32_t Content(DocumentNode* element, Mark* mark);
+  // Slots of the variants: here tables and display objects format as text,
+  // and rulers, markers and icons emit nothing.
+  virtual int MakeDisplayObject(DocumentNode*, ElementStyle*) { return 0; }
+  virtual int StartTable(DocumentNode*, ElementStyle*) { return 0; }
+  virtual void AddRulerBefore(std::int32_t, int) {}
+  virtual void AddRulerAfter(std::int32_t, int) {}
+  virtual void AddStartMarker(DocumentNode*) {}
+  virtual void AddElementIcon(DocumentNode*, FrameTreeNode*, const char*) {}
+  virtual void AddLinkTargetMarker(DocumentNode*) {}
+  virtual void AddEmptyLinkSourceMarker(DocumentNode*) {}
+  virtual void AddLinkSourceEndMarker(DocumentNode*) {}
+  virtual void AddEndMarker(DocumentNode*) {}
+  virtual void AddProcInstrItem(Mark*, TextFormat*, bool) {}
+
+  ElementStyle* GetCurrentStyle() const { return styles_[styleDepth_]; }
+  TextFormat* GetCurrentFormat() const { return formats_[formatDepth_]; }
+  bool IsContentShown() const { return items && show_[showDepth_] == 1; }
+  void AddPendingBreak(int space);
+  void ResetNumbers();
+
+  // The ancestors' styles of a root below the document's root element.
+  void ResolveStyleTo(DocumentNode* element);
+  void UnwindStyleTo(DocumentNode* element);
+  // The frame's page colour from the root's style.
+  void ResolveStyle();
+
+  int StyleDepth() const { return styleDepth_; }
+  int FormatDepth() const { return formatDepth_; }
+  int ShowDepth() const { return showDepth_; }
+  int NumberingLevel() const { return level_; }
+
+ protected:
+  // Items come from the frame's pool.
+  GlobalArena& ItemPool() { return *pool_; }
+  bool PushStyle(ElementStyle* style);
+  void PushFormat(const ElementStyle* style);
+  void PopFormat(const ElementStyle* style);
+  void PushBlockFormat(const TextBlockStyle* block);
+  void PopBlockFormat(const TextBlockStyle* block);
+  // The rule with the qualified styles that hold merged in; none for none.
+  ElementStyle* MergeQualified(StyleRule* rule, DocumentNode* element);
+  // 1 applied, 0 applied and the subtree is to be skipped, -1 past the stack.
+  int ApplyElementStyle(StyleRule* rule, DocumentNode* element);
+  void PopElementStyle();
+  void PushShow(std::uint8_t shown);
+  void PopBlockFormatScale(std::uint16_t scale);
+  void NumberingItems(ElementStyle* style, std::int32_t position);
+  void EmitBlockLines(const TextBlockStyle* block, std::int32_t position, DocumentNode* element);
+  void AdvanceMarkTo(std::uint32_t position);
+  void NextMark();
+  void OpenLinkLevel(DocumentNode* element);
+  void CloseLinkLevel(DocumentNode* element);
+  void NoteLinkContent();
+  bool OwnMarkers(DocumentNode* element) const;
+  bool OwnText(DocumentNode* element) const;
+
+ private:
+  friend class FormatterWalk;
+  GlobalArena* pool_;
+  ElementStyle* styles_[kStyleDepth + 1] = {};
+  // Pushes past the stack: counted, their pops do nothing.
+  int styleDepth_ = 0;
+  int styleOverflow_ = 0;
+  TextFormat* formats_[kStyleDepth * 2 + 2] = {};
+  int formatDepth_ = 0;
+  int formatOverflow_ = 0;
+  int linkDepth_ = 0;
+  Mark* mark_ = nullptr;
+  std::uint32_t markPosition_ = 2147483647u;
+  std::int64_t lastRecordEnd_ = -2;
+  bool pendingBreak_ = false;
+  int pendingSpace_ = 0;
+  std::uint8_t show_[kShowDepth + 1] = {1};
+  int showDepth_ = 0;
+  int showOverflow_ = 0;
+  bool rootHasAncestors_ = false;
+  std::uint8_t levels_[kShowDepth + 1] = {0};
+  int levelDepth_ = 0;
+  std::uint16_t cells_[kNumberCells] = {};
+  int level_ = 0;
+  std::uint8_t linkContent_[kShowDepth + 1] = {};
+  bool showTags_ = false;
+  bool showInstructions_ = false;
+  // Whether each style level pushed a show flag, a format and a level.
+  std::uint8_t pushedShow_[kStyleDepth + 1] = {};
+  std::uint8_t pushedLevel_[kStyleDepth + 1] = {};
+};
+
+// The subtrees whose end is being skipped (hidden and left by the host).
+int FormatterSkipCount();
+
+}  // namespace qs
