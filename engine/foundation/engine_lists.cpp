@@ -85,8 +85,14 @@ ColorEntry* ColorTable::Define(const char* text, std::uint8_t red, std::uint8_t 
 std::size_t FontEntry::MakeKey(const char* face, std::uint16_t number, bool flagA, bool flagB,
                                char* out) {
   std::size_t n = 0;
-  if (face)
-    while (n < 255 && face[n]) out[n] = face[n], ++n;
+  if (face) {
+    while (n < kFaceMax && face[n]) ++n;
+    // The key's length is one byte: a longer face is cut, before the
+    // character that would not fit whole.
+    if (face[n])
+      while (n > 0 && (static_cast<std::uint8_t>(face[n]) & 0xC0) == 0x80) --n;
+    for (std::size_t i = 0; i < n; ++i) out[i] = face[i];
+  }
   out[n++] = 0;
   out[n++] = static_cast<char>(number >> 8);
   out[n++] = static_cast<char>(number & 0xFF);

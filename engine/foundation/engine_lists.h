@@ -102,7 +102,9 @@ class FontEntry : public HashItem {
   }
   std::uint16_t Uses() const { return uses_; }
   // Writes the key of (face, number, flags) into `out` (kFontKeyMax bytes);
-  // returns its length. Faces are cut to 255 bytes.
+  // returns its length. Faces are cut to 251 bytes at a character boundary,
+  // so that the key's length fits one byte.
+  static constexpr std::size_t kFaceMax = 251;
   static constexpr std::size_t kFontKeyMax = 256 + 3;
   static std::size_t MakeKey(const char* face, std::uint16_t number, bool flagA, bool flagB,
                              char* out);

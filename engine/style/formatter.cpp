@@ -10,6 +10,7 @@
 #include "layout/generated_text.h"
 #include "layout/layout_item.h"
 #include "layout/mark_items.h"
+#include "layout/tag_items.h"
 #include "layout/text_item.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
@@ -529,6 +530,21 @@ int DocumentFormatter::EndElement(DocumentNode* element) {
   }
   if (after) PopBlockFormat(after);
   return 0;
+}
+
+void DocumentFormatter::AddStartMarker(DocumentNode* element) {
+  AppendItem(MakeItem<StartTagItem>(*pool_, element, GetCurrentFormat()));
+}
+
+void DocumentFormatter::AddEndMarker(DocumentNode* element) {
+  AppendItem(MakeItem<EndTagItem>(*pool_, element, GetCurrentFormat()));
+}
+
+void DocumentFormatter::AddProcInstrItem(Mark* mark, TextFormat* format, bool shown) {
+  if (shown)
+    AppendItem(MakeItem<ProcInstrItem>(*pool_, mark, format));
+  else
+    AppendItem(MakeItem<HiddenProcInstrItem>(*pool_, mark, format));
 }
 
 // ---- Text and marks -----------------------------------------------------------------------

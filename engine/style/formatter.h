@@ -69,18 +69,19 @@ class DocumentFormatter : public Formatter {
   // Emits what the mark stands for; returns where text resumes.
   virtual std::uint32_t Content(DocumentNode* element, Mark* mark);
   // Slots of the variants: here tables and display objects format as text,
-  // and rulers, markers and icons emit nothing.
+  // rulers, link markers and icons emit nothing; tags and instructions
+  // become tag items.
   virtual int MakeDisplayObject(DocumentNode*, ElementStyle*) { return 0; }
   virtual int StartTable(DocumentNode*, ElementStyle*) { return 0; }
   virtual void AddRulerBefore(std::int32_t, int) {}
   virtual void AddRulerAfter(std::int32_t, int) {}
-  virtual void AddStartMarker(DocumentNode*) {}
+  virtual void AddStartMarker(DocumentNode* element);
   virtual void AddElementIcon(DocumentNode*, FrameTreeNode*, const char*) {}
   virtual void AddLinkTargetMarker(DocumentNode*) {}
   virtual void AddEmptyLinkSourceMarker(DocumentNode*) {}
   virtual void AddLinkSourceEndMarker(DocumentNode*) {}
-  virtual void AddEndMarker(DocumentNode*) {}
-  virtual void AddProcInstrItem(Mark*, TextFormat*, bool) {}
+  virtual void AddEndMarker(DocumentNode* element);
+  virtual void AddProcInstrItem(Mark* mark, TextFormat* format, bool shown);
 
   ElementStyle* GetCurrentStyle() const { return styles_[styleDepth_]; }
   TextFormat* GetCurrentFormat() const { return formats_[formatDepth_]; }

@@ -12,6 +12,7 @@
 #include "layout/counters.h"
 #include "layout/generated_text.h"
 #include "layout/mark_items.h"
+#include "layout/tag_items.h"
 #include "layout/text_item.h"
 #include "recording_sink.h"
 #include "sgml/mark_kinds.h"
@@ -25,7 +26,8 @@ namespace {
 
 // The items of a frame, one a line: "B@pos+space", "T from-to", "E@pos"
 // (record end), "TAB@pos", "S 'text'" (generated text), "L 'text'" (the
-// same in a link), "N label" (list number), "C n" (counter); " *" marks a
+// same in a link), "<NAME" and "</NAME" (tags), "PI@pos" and "HPI@pos"
+// (shown and hidden instructions), "N label" (list number), "C n" (counter); " *" marks a
 // text run inside a link and "/b" a bold format.
 std::string Dump(FrameTreeNode* frame) {
   std::string out;
@@ -49,6 +51,14 @@ std::string Dump(FrameTreeNode* frame) {
       line = std::string("N ") + label;
     } else if (auto* c = dynamic_cast<CounterItem*>(item)) {
       line = "C " + std::to_string(c->Value() & 0x1FFF);
+    } else if (auto* st = dynamic_cast<StartTagItem*>(item)) {
+      line = std::string("<") + st->GetElement()->GetNameText();
+    } else if (auto* et = dynamic_cast<EndTagItem*>(item)) {
+      line = std::string("</") + et->GetElement()->GetNameText();
+    } else if (dynamic_cast<ProcInstrItem*>(item)) {
+      line = "PI@" + std::to_string(item->Position());
+    } else if (dynamic_cast<HiddenProcInstrItem*>(item)) {
+      line = "HPI@" + std::to_string(item->Position());
     } else {
       line = "?";
     }
@@ -212,6 +222,22 @@ TEST_F(Formatting, TextInsideALinkSourceCarriesTheLinkFlag) {
   built = true;
   doc.Doc()->Root()->First()->flags |= 0x02;
   EXPECT_EQ(Format(nullptr), "B@0+0\nB@0+0\nT 0-1\nB@1+0\nT 1-2 *\nB@2+0\nT 2-3\nB@3+0\n");
+}
+
+TEST_F(Formatting, TagsAndInstructionsByTheFrameFlags) {
+  doc.Build("<R><P>abcd</P>ef</R>");
+  built = true;
+  auto& pool = doc.Doc()->Pool();
+  AddMark(new (pool) MarkupMark(kMarkProcessingInstruction, 0, 2));  // at P's start
+  AddMark(new (pool) MarkupMark(kMarkProcessingInstruction, 3, 4));  // inside
+  // Without flags only the instruction at an element's start makes an
+  // item, and a hidden one.
+  EXPECT_EQ(Format(nullptr), "B@0+0\nB@0+0\nHPI@0\nT 2-3\nB@4+0\nT 4-6\nB@6+0\n");
+  EXPECT_EQ(Format(nullptr, 2),
+            "B@0+0\nB@0+0\nPI@0\nT 2-3\nPI@3\nB@4+0\nT 4-6\nB@6+0\n");
+  // Tags: each start after the break its element owes, each end before.
+  EXPECT_EQ(Format(nullptr, 1),
+            "B@0+0\nB@0+0\n<R\nB@0+0\n<P\nHPI@0\nT 2-3\n</P\nB@4+0\nT 4-6\n</R\nB@6+0\n");
 }
 
 TEST_F(Formatting, ANinthNestedAcquireIsRefusedAndLeavesTheOuterCaches) {
