@@ -78,7 +78,8 @@ int AppendLimited(char* buffer, const char* text, int position, bool* truncated)
   }
   const std::size_t length = std::strlen(text);
   if (static_cast<std::size_t>(position) + length >= 255) {
-    const std::size_t fits = static_cast<std::size_t>(254 - position);
+    std::size_t fits = static_cast<std::size_t>(254 - position);
+    if (fits > length) fits = length;
     std::memcpy(buffer + position, text, fits);
     *truncated = true;
     return 255;
