@@ -375,5 +375,43 @@ TEST_F(GuiTest, AbsentFacesGoThroughTheFontMapElseArial) {
   DestroyWindow(reinterpret_cast<HWND>(device->window()));
 }
 
+TEST_F(GuiTest, ShadowOffsetsScaleWithTheFont) {
+  WindowDevice* device = AttachWindowDevice(reinterpret_cast<WindowHandle>(MakeWindow()), 0x2A, 1);
+  ASSERT_NE(device, nullptr);
+  Canvas canvas(160, 60);
+  SetWindowDeviceDc(device, canvas.dc);
+  device->BeginDraw();
+  SetBkMode(canvas.dc, TRANSPARENT);
+  device->UseFont(device->GetFont("DejaVu Sans", 2400, false, false));
+  device->SetColor(device->GetColor("black"));
+  device->DrawText(5, 40, "Shade", 5);
+  const auto plain = canvas.Pixels();
+  auto shadowed = [&](std::uint8_t offset) {
+    canvas.Fill(0x00FFFFFF);
+    device->shadowOffset = offset;
+    device->shadowColor = device->GetColor("red");
+    device->DrawText(5, 40, "Shade", 5);
+    device->shadowOffset = 0;
+    int red = 0;
+    for (auto p : canvas.Pixels())
+      if ((p & 0xFFFFFF) == 0xFF0000) ++red;
+    return red;
+  };
+  // 0x88 puts the shadow exactly under the text: only the text shows.
+  EXPECT_EQ(shadowed(0x88), 0);
+  auto inked = [](const std::vector<std::uint32_t>& pixels) {
+    std::vector<bool> ink;
+    for (auto p : pixels) ink.push_back((p & 0xFFFFFF) != 0xFFFFFF);
+    return ink;
+  };
+  EXPECT_EQ(inked(canvas.Pixels()), inked(plain));
+  // 0xFF: 7/56 of the font's height right and down.
+  EXPECT_GT(shadowed(0xFF), 10);
+  EXPECT_EQ(shadowed(0x00), 0);
+  device->EndDraw();
+  SetWindowDeviceDc(device, nullptr);
+  DestroyWindow(reinterpret_cast<HWND>(device->window()));
+}
+
 }  // namespace
 }  // namespace qs
