@@ -6,8 +6,10 @@
 // of that rule whose qualifier holds, and the format made by merging the
 // rule and those styles into the enclosing element's format: family, sizes
 // (requested/displayed, hundredths of a point), colours, flags, shadow,
-// leading, baseline offset and the three indents. Parser messages of
-// either file go to standard error.
+// leading, baseline offset and the three indents. Then "ITEMS" and the
+// layout items the formatter makes of the document for a frame, one a
+// line: kind, position (and end of a text run) and the format's family and
+// displayed size. Parser messages of either file go to standard error.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,12 @@
 #include "foundation/names.h"
 #include "sgml/document.h"
 #include "sgml/parser_report.h"
+#include "layout/counters.h"
+#include "layout/generated_text.h"
+#include "layout/mark_items.h"
+#include "layout/tag_items.h"
+#include "layout/text_item.h"
+#include "style/frame.h"
 #include "style/style_rules.h"
 #include "style/style_sheet.h"
 #include "style/text_format.h"
@@ -88,6 +96,44 @@ class Dumper {
   qs::StyleSheet* sheet_;
 };
 
+void PrintItems(qs::Document* document, qs::StyleSheet* sheet) {
+  auto* frame = new qs::FrameNode(document, sheet, 0, nullptr);
+  frame->Rebuild();
+  std::printf("ITEMS\n");
+  for (auto* n = frame->items.First(); n; n = n->Next()) {
+    auto* item = static_cast<qs::LayoutItem*>(n);
+    const char* kind = "Item";
+    std::string extra;
+    if (dynamic_cast<qs::BreakItem*>(item)) {
+      kind = "Break";
+    } else if (auto* t = dynamic_cast<qs::TextItem*>(item)) {
+      kind = "Text";
+      extra = "-" + std::to_string(t->End());
+    } else if (dynamic_cast<qs::RecordEndItem*>(item)) {
+      kind = "RecordEnd";
+    } else if (dynamic_cast<qs::TabItem*>(item)) {
+      kind = "Tab";
+    } else if (auto* g = dynamic_cast<qs::StyleTextItem*>(item)) {
+      kind = "StyleText";
+      extra = std::string(" \"") + g->TemplateText() + "\"";
+    } else if (dynamic_cast<qs::ListNumberItem*>(item)) {
+      kind = "ListNumber";
+    } else if (dynamic_cast<qs::CounterItem*>(item)) {
+      kind = "Counter";
+    } else if (dynamic_cast<qs::StartTagItem*>(item)) {
+      kind = "StartTag";
+    } else if (dynamic_cast<qs::EndTagItem*>(item)) {
+      kind = "EndTag";
+    } else if (dynamic_cast<qs::ProcInstrItem*>(item) || dynamic_cast<qs::HiddenProcInstrItem*>(item)) {
+      kind = "ProcInstr";
+    }
+    qs::TextFormat* f = item->Format();
+    std::printf("ITEM %s %d%s family=%s size=%u\n", kind, static_cast<int>(item->Position()),
+                extra.c_str(), f ? f->FamilyText() : "-", f ? f->displayedSize : 0u);
+  }
+  frame->Release();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,6 +176,7 @@ int main(int argc, char** argv) {
     result = 1;
   } else if (document->Root()) {
     Dumper(document, styles).Element(document->Root(), nullptr, 0);
+    PrintItems(document, styles);
   }
   if (sheet) QsReleaseHandle(sheet);
   if (doc) QsReleaseHandle(doc);
