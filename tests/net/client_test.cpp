@@ -18,6 +18,12 @@
 namespace qs::net {
 namespace {
 
+// The stalled server holds its answer for 8 s; a download that ends well
+// before that was ended by the cancel, not by the server. The margin
+// leaves room for a loaded machine.
+constexpr DWORD kEndedWell = 5000;
+
+
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
@@ -184,7 +190,7 @@ TEST_F(Client, CancelAndStopEndAStalledRead) {
   });
   EXPECT_EQ(Download(python_ + "/stall.bin"), 0);
   canceller.join();
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_LT(GetTickCount() - start, kEndedWell);
   EXPECT_FALSE(FileExists(path_));
   // A cancelled request does nothing more.
   EXPECT_EQ(Download(nginx_ + "/dir/"), 0);
@@ -203,7 +209,7 @@ TEST_F(Client, CancelAndStopEndAStalledRead) {
   });
   EXPECT_EQ(Download(python_ + "/stall.bin"), 0);
   stopper.join();
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_LT(GetTickCount() - start, kEndedWell);
   EXPECT_FALSE(FileExists(path_));
   EXPECT_EQ(stop.load(), 0);  // the reader cleared it
 }

@@ -18,6 +18,12 @@
 namespace qs::test::gui {
 namespace {
 
+// The stalled server holds its answer for 8 s; a download that ends well
+// before that was ended by the cancel, not by the server. The margin
+// leaves room for a loaded machine.
+constexpr DWORD kEndedWell = 5000;
+
+
 using viewer::DownloadUrl;
 
 std::string Env(const char* name) {
@@ -274,7 +280,7 @@ TEST_F(Downloads, StopFlagAndQuitEndAStalledDownload) {
   });
   EXPECT_EQ(DownloadUrl(path_, (python_ + "/stall.bin").c_str(), 0), -1);
   stopper.join();
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_LT(GetTickCount() - start, kEndedWell);
   EXPECT_FALSE(FileExists(path_));
   EXPECT_EQ(viewer::StopDownloadFlag().load(), 0);
 
@@ -283,7 +289,7 @@ TEST_F(Downloads, StopFlagAndQuitEndAStalledDownload) {
   PostQuitMessage(7);
   start = GetTickCount();
   EXPECT_EQ(DownloadUrl(path_, (python_ + "/stall2.bin").c_str(), 0), -1);
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_LT(GetTickCount() - start, kEndedWell);
   MSG m;
   ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(m.wParam, 7u);
@@ -292,7 +298,7 @@ TEST_F(Downloads, StopFlagAndQuitEndAStalledDownload) {
   DestroyWindow(main_);
   start = GetTickCount();
   EXPECT_EQ(DownloadUrl(path_, (python_ + "/stall3.bin").c_str(), 0), -1);
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_LT(GetTickCount() - start, kEndedWell);
   EXPECT_FALSE(FileExists(path_));
 }
 
