@@ -52,10 +52,7 @@ class CompiledThroughDll : public EngineDll {
   void SetUp() override {
     EngineDll::SetUp();
     if (HasFatalFailure()) return;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    dir_ = std::string(temp) + "qsqsb";
-    CreateDirectoryA(dir_.c_str(), nullptr);
+    dir_ = MakeTempFolder("qsqsb");
     QS_BIND(QsSetCallback)(0, 16, &Errors::Proc, reinterpret_cast<QsWord>(&errors_));
     ASSERT_NE(QS_BIND(QsInitialize)(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Qsb",
                                     nullptr, nullptr, nullptr, dir_.c_str(), nullptr),

@@ -54,6 +54,16 @@ class EngineDll : public testing::Test {
     return nullptr;
   }
 
+  // A folder of the test's own under the system's temporary folder, made if
+  // missing; the name ends without a separator.
+  static std::string MakeTempFolder(const char* name) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+  }
+
   HMODULE module_ = nullptr;
   std::vector<BoundExport> exports_;
 

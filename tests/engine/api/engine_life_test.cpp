@@ -31,10 +31,7 @@ class EngineLife : public EngineDll {
   void SetUp() override {
     EngineDll::SetUp();
     if (HasFatalFailure()) return;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    tempDir_ = std::string(temp) + "qsapi";
-    CreateDirectoryA(tempDir_.c_str(), nullptr);
+    tempDir_ = MakeTempFolder("qsapi");
   }
   void TearDown() override {
     if (started_) QS_BIND(QsTerminate)();

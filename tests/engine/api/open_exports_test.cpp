@@ -29,10 +29,7 @@ class OpenThroughDll : public EngineDll {
   void SetUp() override {
     EngineDll::SetUp();
     if (HasFatalFailure()) return;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    dir_ = std::string(temp) + "qsopen";
-    CreateDirectoryA(dir_.c_str(), nullptr);
+    dir_ = MakeTempFolder("qsopen");
     ASSERT_NE(QS_BIND(QsInitialize)(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Open",
                                     nullptr, nullptr, nullptr, dir_.c_str(), nullptr),
               0);

@@ -29,10 +29,7 @@ class SheetsThroughDll : public EngineDll {
   void SetUp() override {
     EngineDll::SetUp();
     if (HasFatalFailure()) return;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    dir_ = std::string(temp) + "qssheets";
-    CreateDirectoryA(dir_.c_str(), nullptr);
+    dir_ = MakeTempFolder("qssheets");
     // The source tree's engine home, as a path of the drive Wine maps to /.
     const char* source = std::getenv("QS_SOURCE_DIR");
     std::string home = std::string("Z:") + (source ? source : "") + "/samples/home/";

@@ -50,10 +50,7 @@ class WebsThroughDll : public EngineDll {
   void SetUp() override {
     EngineDll::SetUp();
     if (HasFatalFailure()) return;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    dir_ = std::string(temp) + "qswebs";
-    CreateDirectoryA(dir_.c_str(), nullptr);
+    dir_ = MakeTempFolder("qswebs");
     const char* source = std::getenv("QS_SOURCE_DIR");
     std::string catalog = std::string(source ? source : ".") + "/samples/home/catalog/catalog";
     g_events.clear();
