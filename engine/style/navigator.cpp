@@ -335,17 +335,9 @@ void NavigatorDef::WriteText(TextBuffer& out) {
 }
 
 bool NavigatorDef::Write(const char* path) {
-  char* own = nullptr;
-  if (!path && Id()) path = own = Id()->GetFilePath();
-  bool ok = false;
-  if (path) {
-    TextBuffer text;
-    WriteText(text);
-    ok = text.WriteFile(path);
-  }
-  MemFree(own);
-  if (!ok) ReportEngineError(kErrCantSaveNavigator);
-  return ok;
+  TextBuffer text;
+  WriteText(text);
+  return WriteObjectText(*this, path, text, kErrCantSaveNavigator);
 }
 
 }  // namespace qs

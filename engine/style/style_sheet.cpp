@@ -952,18 +952,20 @@ void StyleSheet::WriteText(TextBuffer& out) {
   out.Put("\n\n</STYLESHEET>\n");
 }
 
-bool StyleSheet::Write(const char* path) {
+bool WriteObjectText(const LoadedObject& object, const char* path, const TextBuffer& text,
+                     int error) {
   char* own = nullptr;
-  if (!path && Id()) path = own = Id()->GetFilePath();
-  bool ok = false;
-  if (path) {
-    TextBuffer text;
-    WriteText(text);
-    ok = text.WriteFile(path);
-  }
+  if (!path && object.Id()) path = own = object.Id()->GetFilePath();
+  bool ok = text.WriteFile(path);
   MemFree(own);
-  if (!ok) ReportEngineError(kErrCantSaveStyleSheet);
+  if (!ok) ReportEngineError(error);
   return ok;
+}
+
+bool StyleSheet::Write(const char* path) {
+  TextBuffer text;
+  WriteText(text);
+  return WriteObjectText(*this, path, text, kErrCantSaveStyleSheet);
 }
 
 }  // namespace qs

@@ -72,6 +72,11 @@ class TextBuffer {
   bool failed_ = false;
 };
 
+// Writes an object's text to the path, or to the object's own file when none
+// is given; a failed write reports the error and leaves the file as it was.
+bool WriteObjectText(const LoadedObject& object, const char* path, const TextBuffer& text,
+                     int error);
+
 class StyleSheet : public LoadedObject {
  public:
   static constexpr std::int32_t kMarginUnset = -31000;
