@@ -196,7 +196,11 @@ TEST(ParserReport, LongPathsAreCutTo95AndDots) {
 class ReportFiles : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::absolute("parser-report-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    // ctest runs each case in its own process, often in the same second,
+    // so the seed alone does not keep two cases out of each other's folder.
+    dir_ = std::filesystem::absolute(
+        "parser-report-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+        "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     // Folders long enough that the file's full path passes 150 characters.
     deep_ = dir_ / std::string(60, 'd') / std::string(60, 'e');
     std::filesystem::create_directories(deep_);
