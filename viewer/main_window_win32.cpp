@@ -136,7 +136,7 @@ void EndDrag(int value) {
   int at = ClampDrag(value);
   if (g.drag == 1) {
     if (at == 0) {
-      ShowNavigatorPane(false);
+      SelectNoNavigator();
     } else if (g.width > 0) {
       g.navNum = at - g.dragOffset;
       g.navDen = g.width;
@@ -273,7 +273,7 @@ void CloseMainWindow() {
 }
 
 void Command(int id) {
-  if (id >= IDM_RECENT_FIRST && id < IDM_RECENT_FIRST + RECENT_FILE_COUNT) return;
+  if (DocumentCommand(id)) return;
   if (id >= IDM_EDIT_FILE_FIRST && id < IDM_EDIT_FILE_FIRST + EDIT_FILE_MAX) {
     EditListedFile(id - IDM_EDIT_FILE_FIRST);
     return;
@@ -291,7 +291,6 @@ void Command(int id) {
       EnableCommand(IDM_STOP_DOWNLOAD, false);
       break;
     }
-    case IDM_CLEAR_LOWER: SetLowerPane(nullptr); break;
     case IDM_PRINT: {
       QsHandle tags = eng::QsGetViewTagSet(W(g.navigatorView));
       eng::QsMarkTagSetInView(W(g.main), W(g.mainView), tags);
@@ -315,7 +314,6 @@ void Command(int id) {
     case IDM_TEAROFF_30: SetTearOff(30, true); break;
     case IDM_TEAROFF_70: SetTearOff(70, true); break;
     case IDM_TEAROFF_FULL: SetTearOff(100, true); break;
-    case IDM_NAV_NONE: ShowNavigatorPane(false); break;
     case IDM_OVERVIEW: ToggleOverview(); break;
     case IDM_CENTER_ZOOM: ToggleZoomFlag(0x20); break;
     case IDM_SUPPRESS_ZOOM: ToggleZoomFlag(0x40); break;
@@ -328,7 +326,7 @@ void Command(int id) {
       if (RunDialog(g.main, "IDD_VIEWPROP", OptionsDlgProc) == 1) RefreshDownloadHost();
       break;
     case IDM_STOP_DOWNLOAD: StopDownloadFlag() = 1; break;
-    default: break;  // the commands of the document views come with them
+    default: break;
   }
 }
 
@@ -439,7 +437,7 @@ void RegisterClasses(HINSTANCE instance) {
   const ClassSpec classes[] = {
       {"Qs:MainAppWndCls", MainWndProc, CS_HREDRAW | CS_VREDRAW, true, LTGRAY_BRUSH, 0},
       {"Qs:PMsgWndCls", MessageWndProc, 0, true, LTGRAY_BRUSH, sizeof(void*)},
-      {"Qs:DocWndCls", ViewWndProc, CS_DBLCLKS, false, WHITE_BRUSH, 0},
+      {"Qs:DocWndCls", DocWndProc, CS_DBLCLKS, false, WHITE_BRUSH, 0},
       {"Qs:FigWndCls", ViewWndProc, CS_HREDRAW | CS_VREDRAW, false, LTGRAY_BRUSH, 0},
       {"Qs:OvwWndCls", ViewWndProc, 0, false, WHITE_BRUSH, 0},
       {"Qs:SplashWndCls", SplashWndProc, 0, true, WHITE_BRUSH, 0},
@@ -458,25 +456,6 @@ void RegisterClasses(HINSTANCE instance) {
   }
 }
 
-// The engine's events the viewer answers; until the document views and
-// their handlers are built, each leaves the engine its default.
-std::intptr_t EngineDefault(QsWindow, std::int32_t, QsWord, QsWord, QsWord) { return 0; }
-#define QS_VIEWER_EVENT(name) \
-  std::intptr_t name(QsWindow w, std::int32_t e, QsWord a, QsWord b, QsWord d) { \
-    return EngineDefault(w, e, a, b, d);                                          \
-  }
-QS_VIEWER_EVENT(ShowLinkTarget)
-QS_VIEWER_EVENT(ShowViewWindow)
-QS_VIEWER_EVENT(PlaySoundEntity)
-QS_VIEWER_EVENT(UpdateHistoryCommands)
-QS_VIEWER_EVENT(UpdateSelectionCommands)
-QS_VIEWER_EVENT(UpdateDocumentCommands)
-QS_VIEWER_EVENT(LoadDocumentForEngine)
-QS_VIEWER_EVENT(FormatRadixNumber)
-QS_VIEWER_EVENT(AllowLockedObjects)
-QS_VIEWER_EVENT(ResolveSystemId)
-QS_VIEWER_EVENT(ReportEngineError)
-QS_VIEWER_EVENT(CheckPdfLaunch)
 
 void StartEngine(HINSTANCE instance) {
   g.mainLocation = MainLocation();
@@ -517,6 +496,20 @@ void MakeRunFolderForRun() {
 }
 
 void LoadViewSettings() {
+  struct Flag {
+    const char* name;
+    unsigned bit;
+    bool navigator;
+  } const flags[] = {{"OCCDENSITY", 0x1, false}, {"TAGS", 0x4, false}, {"HOTSPOTS", 0x10, false},
+                     {"AUTOSHRINK", 0x2, false}, {"NAVHITS", 0x2000, true}};
+  for (const Flag& f : flags) {
+    if (_stricmp(ReadSetting("\\View", f.name).c_str(), "Yes") != 0) continue;
+    if (f.navigator) {
+      ToggleNavigatorFlag(f.bit);
+    } else {
+      ToggleViewFlag(f.bit);
+    }
+  }
   int share = std::atoi(ReadSetting("\\View", "TEAROFF", "70").c_str());
   SetTearOff(share < 31 ? 30 : share >= 100 ? 100 : 70, false);
 }
@@ -535,6 +528,7 @@ void RefreshDownloadHost() {
   host.proxySetting = CurrentSettings().proxy;
   host.showAcceleratorDialog = CurrentSettings().showCvaDialog;
   host.programFolder = g.programFolder;
+  host.urlHistory = UrlHistory();
   host.enableStopCommand = EnableStop;
   host.showStatus = ShowDownloadStatus;
   host.openDocument = OpenDownloaded;
@@ -571,6 +565,19 @@ HWND MainWindow() { return g.main; }
 HINSTANCE Instance() { return g.instance; }
 const std::string& ProgramFolder() { return g.programFolder; }
 HWND LowerPane() { return g.lower; }
+HWND MainView() { return g.mainView; }
+HWND SecondView() { return g.secondView; }
+HWND NavigatorView() { return g.navigatorView; }
+HWND FigureWindow() { return g.figure; }
+HMENU MainMenu() { return g.menu; }
+void CheckCommand(int id, bool on) { CheckItem(id, on); }
+void SetWheelTarget(HWND window) { g.wheelTarget = window; }
+void SecondViewPainted() {
+  if (g.flash == 1) {
+    g.flash = 0;
+    if (g.main) KillTimer(g.main, kFlashTimer);
+  }
+}
 HWND MessageWindow() { return g.messages; }
 void SetMessageWindow(HWND window) { g.messages = window; }
 int TearOffShare() { return g.tearOff; }
@@ -720,12 +727,6 @@ void NotImplementedBox() {
   ShowMessageBox(g.main, "Not Implemented (yet)", kTitle, MB_OK | MB_ICONSTOP);
 }
 
-void OpenDocument(const char* path) {
-  // Document loading arrives with the document views; until then the path
-  // is only shown.
-  ClearMessages();
-  if (path && *path) SetStatusFileName(path);
-}
 
 int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show) {
   g.instance = instance;
@@ -789,6 +790,8 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
     EnableCommand(id, false);
   LoadProxySetting();
   LoadViewSettings();
+  LoadMruList();
+  LoadUrlHistory();
   CheckItem(IDM_OVERVIEW, g.overviewOn);
   CheckItem(IDM_CENTER_ZOOM, (g.zoomFlags & 0x20) != 0);
   CheckItem(IDM_ZOOM_HOTSPOTS, (g.zoomFlags & 0x10) != 0);
@@ -803,6 +806,9 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  SaveViewSettings();
+  SaveMruList();
+  SaveUrlHistory();
   SaveMiscSettings();
   for (HPALETTE& p : g.palettes) {
     if (p) DeleteObject(p);

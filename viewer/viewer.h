@@ -4,7 +4,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "api/exports.h"
 #include "api/parse_report.h"
@@ -81,8 +83,60 @@ void ToggleOverview();
 // Hands the current settings to the download module (after the options
 // dialog changed them).
 void RefreshDownloadHost();
-// Opens a document: the document views take it over once they exist.
+// The document windows and the picture window, the menu bar.
+HWND MainView();
+HWND SecondView();
+HWND NavigatorView();
+HWND FigureWindow();
+HMENU MainMenu();
+void CheckCommand(int id, bool on);
+// The window that wheel messages go to.
+void SetWheelTarget(HWND window);
+// A pending last flash of the lower pane ends when the second view paints.
+void SecondViewPainted();
+
+// ---- Documents ---------------------------------------------------------------
+// Opens a document file into the views, with its first style sheet and
+// navigator; a failure leaves the main view hidden and the parse's messages
+// in the message window.
 void OpenDocument(const char* path);
+// Each answers a handle the caller releases, or 0.
+QsHandle LoadDocument(const char* path, const char* publicId);
+QsHandle LoadStyleSheet(QsHandle document, int index);
+QsHandle LoadNavigator(QsHandle document, int index);
+QsHandle OpenWebFile(const char* path);
+void RebuildDocumentMenus(QsHandle document);
+void UpdateViewMenu();
+void SelectStyleSheet(int n);
+// -1 the SGML tree (at `node` when given), n >= 1 navigator n.
+void SelectNavigator(int choice, QsHandle node);
+void SelectNoNavigator();
+void RecordHistories(QsHandle newDocument, QsHandle oldDocument);
+const std::vector<std::string>& RecentFiles();
+const std::vector<std::string>& UrlHistory();
+void LoadMruList();
+void SaveMruList();
+void LoadUrlHistory();
+void SaveUrlHistory();
+void SaveViewSettings();
+// The document commands of the main window; false for any other id.
+bool DocumentCommand(int id);
+bool MainViewHasSelection();
+LRESULT CALLBACK DocWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The engine's events the viewer answers.
+std::intptr_t UpdateDocumentCommands(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t ResolveSystemId(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t LoadDocumentForEngine(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t ShowLinkTarget(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t ShowViewWindow(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t PlaySoundEntity(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t ReportEngineError(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t UpdateSelectionCommands(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t UpdateHistoryCommands(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t FormatRadixNumber(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t CheckPdfLaunch(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t AllowLockedObjects(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
 
 // ---- Message window ----------------------------------------------------------
 LRESULT CALLBACK MessageWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -294,5 +294,65 @@ TEST(SaveFilesDialog, DeleteRemovesTheRunFolderAndTheBoxSetsThePrompt) {
   }
 }
 
+// The engine's events the viewer answers without a document view.
+TEST(EngineEvents, RadixNumbersAreWrittenOnlyForTheirThreeRadixes) {
+  struct Case {
+    std::uint32_t value;
+    const char* text;  // null: nothing written, result 0
+  } cases[] = {{0x3000001F, "1F"}, {0x10000005, "101"}, {0x20000000, "0"}, {0x40000005, nullptr}};
+  for (const Case& c : cases) {
+    char buffer[40] = "untouched";
+    std::intptr_t result = FormatRadixNumber(0, 44, QsWord(c.value), reinterpret_cast<QsWord>(buffer), 0);
+    EXPECT_EQ(result, c.text ? 1 : 0) << std::hex << c.value;
+    EXPECT_STREQ(buffer, c.text ? c.text : "untouched");
+  }
+  EXPECT_EQ(FormatRadixNumber(0, 44, QsWord(0x3000001F), 0, 0), 0);  // no buffer
+}
+
+TEST(EngineEvents, SystemIdsOfPicturesAndPdfFilesComeBackAsFiles) {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  std::string folder = std::string(temp) + "EngineEvents_" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string pdf = folder + "\\a long manual name.pdf";
+  FILE* out = std::fopen(pdf.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fputs("%PDF-1.4", out);
+  std::fclose(out);
+  char shortName[MAX_PATH] = "";
+  ASSERT_GT(GetShortPathNameA(pdf.c_str(), shortName, sizeof shortName), 0u);
+  struct Case {
+    std::string path;
+    const char* answer;  // null: 0 and the flags untouched
+  } cases[] = {{"c:\\docs\\pic.gif", "c:\\docs\\pic.gif"},
+               {"c:\\docs\\part.sgm", nullptr},
+               {pdf, shortName},
+               {folder + "\\missing.pdf", nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::int32_t flags = 0x10000;
+    std::intptr_t result = ResolveSystemId(0, 3, reinterpret_cast<QsWord>(c.path.c_str()),
+                                           reinterpret_cast<QsWord>(&flags), 0);
+    if (!c.answer) {
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(flags, 0x10000);
+      continue;
+    }
+    ASSERT_NE(result, 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(result), c.answer);
+    EXPECT_NE(reinterpret_cast<const char*>(result), c.path.c_str());  // a copy the engine frees
+    EXPECT_EQ(flags, 0x10006);
+    FreeHostMemory(0, 48, result, 0, 0);
+  }
+  DeleteFileA(pdf.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+TEST(EngineEvents, LockedObjectsMayGoAndHistoryBitsAnswerOne) {
+  EXPECT_EQ(AllowLockedObjects(0, 49, 0, 0, 0), 1);
+  EXPECT_EQ(UpdateHistoryCommands(0, 26, 3, 0, 0), 1);
+  EXPECT_EQ(ReportEngineError(0, 16, 49, 0, 0), 0);  // no PDF launch pending: the engine's own box
+}
+
 }  // namespace
 }  // namespace qs::viewer

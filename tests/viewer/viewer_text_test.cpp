@@ -1,9 +1,13 @@
 // The viewer's platform-free text code: the LAUNCH line of the engine's setup
-// file, the "<url>" file scan and the message window's lines.
+// file, the "<url>" file scan, the message window's lines, and the rules of
+// opening documents (path split, entity files, radix numbers, histories).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "document_text.h"
 #include "message_text.h"
 #include "setup_text.h"
 
@@ -86,6 +90,82 @@ TEST(MessageText, FillsArgumentsAndNamesTheFile) {
   EXPECT_EQ(MessageLine("bad.sgm", 1, "Syntax error"), "Error: Syntax error");
   EXPECT_EQ(MessageLine("name\\", 1, "t"), "Error: t");  // a separator last names nothing
   EXPECT_EQ(MessageLine("", 0, "t"), "Warning: t");
+}
+
+TEST(DocumentPath, SplitsFolderAndExtensionFromTheEnd) {
+  struct Case {
+    const char* path;
+    std::size_t folder;
+    const char* compiled;
+  } cases[] = {
+      {"C:\\docs\\manual.sgm", 8, "C:\\docs\\manual.qsb"},
+      {"/home/u/manual.sgm", 8, "/home/u/manual.qsb"},
+      {"C:manual.sgm", 2, "C:manual.qsb"},                           // a drive's current folder
+      {"C:\\v1.2\\manual", 8, "C:\\v1.2\\manual.qsb"},          // a dot in a folder is no extension
+      {"C:\\docs\\a.b.sgm", 8, "C:\\docs\\a.b.qsb"},            // the last dot counts
+      {"manual.sgm", 0, "manual.qsb"},                               // no folder
+      {"manual", 0, "manual.qsb"},
+      {".profile", 0, ".profile.qsb"},                               // the first character is not scanned
+      {"\\x", 0, "\\x.qsb"},
+      {"a\\", 2, "a\\.qsb"},
+      {"", 0, ".qsb"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(SplitDocumentPath(c.path).folderLength, c.folder);
+    EXPECT_EQ(CompiledPathOf(c.path), c.compiled);
+  }
+}
+
+TEST(EntityFiles, PicturesAndPdfGoBackOthersToTheEngine) {
+  EXPECT_EQ(ClassifyEntityFile("c:\\docs\\pic.gif"), EntityFileKind::kPicture);
+  EXPECT_EQ(ClassifyEntityFile("c:\\docs\\x.xpm"), EntityFileKind::kPicture);
+  EXPECT_EQ(ClassifyEntityFile("c:\\docs\\part.sgm"), EntityFileKind::kEngine);
+  EXPECT_EQ(ClassifyEntityFile("c:\\docs\\PIC.GIF"), EntityFileKind::kEngine);  // case counts
+  EXPECT_EQ(ClassifyEntityFile("c:\\docs\\manual.pdf"), EntityFileKind::kPdf);
+  EXPECT_EQ(ClassifyEntityFile("c:\\a.gif.pdf"), EntityFileKind::kPicture);  // pictures first
+}
+
+TEST(RadixNumber, WritesDigitsOfTheSelectedRadix) {
+  struct Case {
+    std::uint32_t value;
+    const char* text;  // null: refused
+  } cases[] = {
+      {0x3000001F, "1F"},       {0x10000005, "101"},  {0x2000000F, "17"},
+      {0x10000000, "0"},        {0x30000000, "0"},    {0x3FFFFFFF, "FFFFFFF"},
+      {0x1FFFFFFF, "1111111111111111111111111111"},   {0x40000001, nullptr},
+      {0x00000005, nullptr},    {0xF0000001, nullptr},
+  };
+  for (const Case& c : cases) {
+    char out[40];
+    std::memset(out, 'x', sizeof out);
+    bool written = FormatRadixNumber(c.value, out);
+    EXPECT_EQ(written, c.text != nullptr) << std::hex << c.value;
+    if (c.text) {
+      EXPECT_STREQ(out, c.text);
+    } else {
+      EXPECT_EQ(out[0], 'x');  // nothing written
+    }
+  }
+}
+
+TEST(Histories, NewEntriesGoFirstAndTheOldestDrops) {
+  std::vector<std::string> list;
+  for (const char* name : {"a", "b", "c", "d", "e", "f"}) AddToFront(list, name, 6);
+  EXPECT_EQ(list, (std::vector<std::string>{"f", "e", "d", "c", "b", "a"}));
+  AddToFront(list, "g", 6);  // a seventh drops the oldest
+  EXPECT_EQ(list, (std::vector<std::string>{"g", "f", "e", "d", "c", "b"}));
+  AddToFront(list, "d", 6);  // an entry already there only moves
+  EXPECT_EQ(list, (std::vector<std::string>{"d", "g", "f", "e", "c", "b"}));
+  AddToFront(list, "D", 6);  // case counts
+  EXPECT_EQ(list.front(), "D");
+  EXPECT_EQ(list.size(), 6u);
+  RemoveEntry(list, "f");
+  EXPECT_EQ(list, (std::vector<std::string>{"D", "d", "g", "e", "c"}));
+  RemoveEntry(list, "zz");
+  EXPECT_EQ(list.size(), 5u);
+  EXPECT_TRUE(IsLocalName("C:\\docs\\a.sgm"));
+  EXPECT_FALSE(IsLocalName("C:\\tmp\\1\\http#srv#80\\a.sgm"));
 }
 
 }  // namespace

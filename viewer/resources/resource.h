@@ -95,6 +95,26 @@
 // Toolbar only.
 #define IDM_SEND_ORDER 2401
 
+// The document windows' context menu (its commands go to the window).
+#define IDM_CTX_ATTRIBUTES 2101
+#define IDM_CTX_ADD_TO_PRINTOUT 2102
+#define IDM_CTX_BEGIN_LINK_OLD 2103
+#define IDM_CTX_STRING_SEARCH 2104
+#define IDM_CTX_PARTS_SEARCH 2105
+#define IDM_CTX_LOCATE_NAVIGATOR 2108
+#define IDM_CTX_LOCATE_TREE 2109
+#define IDM_CTX_LOCATE_MAIN 2110
+#define IDM_CTX_EDIT_STYLESHEET 2111
+#define IDM_CTX_EDIT_NAVIGATOR 2112
+#define IDM_CTX_TEAR_OFF 2113
+#define IDM_CTX_REMOVE_ANCHOR 2114
+#define IDM_CTX_ANCHOR_NOTIFY 2115
+#define IDM_CTX_BEGIN_LINK 2116
+#define IDM_CTX_CONNECT_LINK 2117
+#define IDM_CTX_RELOAD_ENTITY 2119
+#define IDM_CTX_ADD_TO_SELECTION 2122
+#define IDM_CTX_ANNOTATION 3333
+
 // Blocks the program numbers itself, kept clear of the fixed ids above.
 #define IDM_RECENT_FIRST 5001     // recent file i has 5001 + i
 #define IDM_EDIT_FILE_FIRST 5101  // "Edit %s" item n has 5101 + n
