@@ -18,6 +18,8 @@ struct PrintState {
   bool pageCountNeeded = false;
   std::int32_t currentPageNumber = 1;
   std::int32_t pageCount = 1;
+  // Pictures taller than the page room are shrunk to it (a print option).
+  bool fitGraphicsToPage = false;
 };
 
 PrintState& GetPrintState();

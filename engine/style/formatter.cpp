@@ -7,19 +7,24 @@
 #include "foundation/errors.h"
 #include "foundation/names.h"
 #include "layout/counters.h"
+#include "layout/entity_items.h"
 #include "layout/generated_text.h"
 #include "layout/layout_item.h"
 #include "layout/mark_items.h"
 #include "layout/tag_items.h"
 #include "layout/text_item.h"
+#include "sgml/attributes.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
+#include "sgml/entities.h"
+#include "sgml/model_names.h"
 #include "sgml/mark_kinds.h"
 #include "style/style_rules.h"
 #include "style/style_sheet.h"
 #include "style/text_format.h"
 #include "view/current_view.h"
 #include "view/document_view.h"
+#include "view/graphic_services.h"
 
 namespace qs {
 
@@ -96,7 +101,9 @@ void AcquireFormatterGlobals() {
 }
 
 void ReleaseFormatterGlobals(FrameNode* frame) {
-  (void)frame;
+  // The colours the run used become the frame's palette, also after a
+  // refused acquire (the run then used the outer caches).
+  if (frame) frame->SetPalette(BuildPalette(frame));
   if (g_refused) {
     --g_refused;
     return;
@@ -478,6 +485,7 @@ int DocumentFormatter::StartElement(DocumentNode* element) {
       NumberingItems(style, position);
       PopBlockFormat(before);
     }
+    if (StartSpecialElement(element, style)) return 1;
     if (style->math && MakeDisplayObject(element, style)) return 1;
     if ((style->table >= 1 && style->table <= 3) && StartTable(element, style)) return 1;
   }
@@ -485,6 +493,7 @@ int DocumentFormatter::StartElement(DocumentNode* element) {
     if (!shown) {
       if ((element->flags & 0x08) && !element->First()) return 1;
     } else {
+      if ((element->flags & 0x40) && StartNotationWidget(element)) return 1;
       if ((element->flags & 0x01) && !GetCurrentFormat()->LinkTargetHidden())
         AddLinkTargetMarker(element);
       // A data node's content is its text and marks, formatted here in one
@@ -547,6 +556,140 @@ void DocumentFormatter::AddProcInstrItem(Mark* mark, TextFormat* format, bool sh
     AppendItem(MakeItem<HiddenProcInstrItem>(*pool_, mark, format));
 }
 
+// ---- Icons, entities and widgets ---------------------------------------------------------
+
+bool DocumentFormatter::StartSpecialElement(DocumentNode* element, ElementStyle* style) {
+  if (style->icon && element != root) {
+    EntityDecl* entity = element->GetEntity();
+    if (!entity) {
+      if (view) AddElementIcon(element, view, style->icon->Text());
+      return true;
+    }
+    auto position = element->start;
+    AdvanceMarkTo(position);
+    if (mark_ && markPosition_ == position && mark_->Kind() == kMarkEntityRef &&
+        mark_->GetEntity() == entity) {
+      AddEntityRef(element, static_cast<EntityRefMark*>(mark_), style->icon->Text());
+    } else {
+      ReportEngineError(kErrInternal, kFaultIconMark);
+    }
+    return true;
+  }
+  if (style->widget) {
+    AppendItem(MakeItem<WidgetItem>(*pool_, element, style->widget->AddRef(), GetCurrentFormat()));
+    return true;
+  }
+  return false;
+}
+
+bool DocumentFormatter::StartNotationWidget(DocumentNode* element) {
+  Attribute* const* values = element->GetAttributeValues();
+  Dtd* dtd = document ? document->GetDtd() : nullptr;
+  if (!values || !dtd) return false;
+  for (; *values; ++values) {
+    const Attribute* value = *values;
+    if (!value->decl || value->decl->DeclaredValue() != kDeclaredNotation || !value->Value())
+      continue;
+    NotationDecl* notation = dtd->FindNotation(value->Value());
+    if (!notation || !notation->handler) return false;
+    InternedName* name = InternName(notation->Name());
+    if (!name) return false;
+    AppendItem(MakeItem<WidgetItem>(*pool_, element, name, GetCurrentFormat()));
+    return true;
+  }
+  return false;
+}
+
+bool DocumentFormatter::IsStyledEntity(DocumentNode* element, EntityDecl* entity) {
+  NotationDecl* notation = entity ? entity->GetNotation() : nullptr;
+  StyleSheet* sheet = view ? view->GetStyleSheet() : nullptr;
+  if (!notation || !notation->Name() || !sheet || !element) return false;
+  return sheet->FindRule(element, notation->Name()) != nullptr;
+}
+
+void DocumentFormatter::AddEntityRef(DocumentNode* element, EntityRefMark* mark,
+                                     const char* icon) {
+  GraphicServices& graphics = GetGraphicServices();
+  GraphicObject* image = icon && view ? graphics.GetIconGraphic(view->GetStyleSheet(), icon)
+                                      : nullptr;
+  const bool inLink = linkDepth_ != 0;
+  AppendItem(MakeItem<EntityRefItem>(*pool_, element, mark, GetCurrentFormat(), image, inLink));
+  if (image) graphics.Release(image);  // the item holds its own use
+  if (inLink) NoteLinkContent();
+}
+
+void DocumentFormatter::EmitPieceLines(const TextBlockStyle* block, std::int32_t position,
+                                       Mark* mark, DocumentNode* element) {
+  for (TextLine* line = block->FirstLine(); line; line = static_cast<TextLine*>(line->Next())) {
+    if (!line->text)
+      AppendItem(MakeItem<RecordEndItem>(*pool_, position, GetCurrentFormat()));
+    else
+      AppendItem(MakeItem<TextPieceItem>(*pool_, position, line, GetCurrentFormat(), mark, element));
+    if (line->Next()) AddPendingBreak(0);
+  }
+}
+
+bool DocumentFormatter::StartEntityStyle(DocumentNode* element, EntityRefMark* mark) {
+  NotationDecl* notation = mark->GetEntity()->GetNotation();
+  StyleSheet* sheet = view ? view->GetStyleSheet() : nullptr;
+  StyleRule* rule = sheet && notation ? sheet->FindRule(element, notation->Name()) : nullptr;
+  const bool wasShown = IsContentShown();
+  int applied = ApplyElementStyle(rule, element);
+  if (applied < 0) {
+    if (wasShown) AddPendingBreak(0);
+    return false;
+  }
+  if (applied == 0) return true;  // the host hides it: nothing is emitted
+  ElementStyle* style = GetCurrentStyle();
+  if (!style) {
+    if (IsContentShown()) AddPendingBreak(0);
+    return true;
+  }
+  if (!IsContentShown()) return true;
+  auto position = static_cast<std::int32_t>(mark->Start());
+  bool breakBefore = style->fontByte & StyleProps::kBreakBefore;
+  if (TextBlockStyle* before = style->before) {
+    PushBlockFormat(before);
+    if (breakBefore) {
+      if (before->ruler) {
+        AddPendingBreak(0);
+        AddRulerBefore(position, before->ruler);
+      }
+      AddPendingBreak(style->spaceAbove);
+    }
+    EmitPieceLines(before, position, mark, element);
+    NumberingItems(style, position);
+    PopBlockFormat(before);
+  } else {
+    if (breakBefore) AddPendingBreak(style->spaceAbove);
+    NumberingItems(style, position);
+  }
+  return true;
+}
+
+void DocumentFormatter::EndEntityStyle(DocumentNode* element, EntityRefMark* mark, bool pushed) {
+  ElementStyle* style = pushed ? GetCurrentStyle() : nullptr;
+  if (!style) {
+    if (IsContentShown()) AddPendingBreak(0);
+  } else if (IsContentShown()) {
+    auto position = static_cast<std::int32_t>(mark->GetEnd());
+    TextBlockStyle* after = style->after;
+    if (after) {
+      PushBlockFormat(after);
+      EmitPieceLines(after, position, mark, element);
+    }
+    if (style->fontByte & StyleProps::kBreakAfter) {
+      AddPendingBreak(style->spaceBelow);
+      if (after && after->ruler) {
+        AddRulerAfter(position, after->ruler);
+        AddPendingBreak(0);
+      }
+    }
+    if (after) PopBlockFormat(after);
+  }
+  if (pushed) PopElementStyle();
+}
+
 // ---- Text and marks -----------------------------------------------------------------------
 
 void DocumentFormatter::NextMark() {
@@ -602,10 +745,23 @@ std::uint32_t DocumentFormatter::Content(DocumentNode* element, Mark* mark) {
       return at + 1;
     case kMarkResume:
       return clamp(static_cast<std::uint32_t>(static_cast<NotationMark*>(mark)->object));
-    case kMarkEntityRef:
-      // Entity items come with the entity boxes; until then the reference
-      // takes its one position and shows nothing.
+    case kMarkEntityRef: {
+      auto* ref = static_cast<EntityRefMark*>(mark);
+      EntityDecl* entity = ref->GetEntity();
+      if (entity && IsContentShown()) {
+        if (element->GetEntity() == entity || !IsStyledEntity(element, entity)) {
+          AddEntityRef(element, ref, nullptr);
+        } else {
+          bool pushed = StartEntityStyle(element, ref);
+          if (IsContentShown()) {
+            ElementStyle* style = pushed ? GetCurrentStyle() : nullptr;
+            AddEntityRef(element, ref, style && style->icon ? style->icon->Text() : nullptr);
+          }
+          EndEntityStyle(element, ref, pushed);
+        }
+      }
       return at + 1;
+    }
     case kMarkStyledText: {
       std::uint32_t end = clamp(mark->GetEnd());
       auto* props = reinterpret_cast<const StyleProps*>(static_cast<RecordMark*>(mark)->record);

@@ -12,6 +12,8 @@
 namespace qs {
 
 class ElementStyle;
+class EntityDecl;
+class EntityRefMark;
 class LayoutItem;
 class Mark;
 class StyleRule;
@@ -88,6 +90,9 @@ class DocumentFormatter : public Formatter {
   bool IsContentShown() const { return items && show_[showDepth_] == 1; }
   void AddPendingBreak(int space);
   void ResetNumbers();
+  // Whether the sheet styles references to the entity inside the element:
+  // a "#NOTATION" rule for the entity's notation name holds there.
+  bool IsStyledEntity(DocumentNode* element, EntityDecl* entity);
 
   // The ancestors' styles of a root below the document's root element.
   void ResolveStyleTo(DocumentNode* element);
@@ -123,6 +128,19 @@ class DocumentFormatter : public Formatter {
   void CloseLinkLevel(DocumentNode* element);
   void NoteLinkContent();
   bool OwnMarkers(DocumentNode* element) const;
+  // An entity reference item at the mark, holding the icon's image.
+  void AddEntityRef(DocumentNode* element, EntityRefMark* mark, const char* icon);
+  // The style of a reference whose entity the sheet styles: applied with
+  // its generated text before (StartEntityStyle, which answers whether a
+  // style level was pushed) and after (EndEntityStyle, which pops it).
+  bool StartEntityStyle(DocumentNode* element, EntityRefMark* mark);
+  void EndEntityStyle(DocumentNode* element, EntityRefMark* mark, bool pushed);
+  void EmitPieceLines(const TextBlockStyle* block, std::int32_t position, Mark* mark,
+                      DocumentNode* element);
+  // The element's own start steps that make a single item of it (icon,
+  // entity, widget); true when it did.
+  bool StartSpecialElement(DocumentNode* element, ElementStyle* style);
+  bool StartNotationWidget(DocumentNode* element);
   bool OwnText(DocumentNode* element) const;
 
  private:

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,16 +12,19 @@
 #include "doc_builder.h"
 #include "error_recorder.h"
 #include "layout/counters.h"
+#include "layout/entity_items.h"
 #include "layout/generated_text.h"
 #include "layout/mark_items.h"
 #include "layout/tag_items.h"
 #include "layout/text_item.h"
 #include "recording_sink.h"
+#include "sgml/external_id.h"
 #include "sgml/mark_kinds.h"
 #include "style/style_sheet.h"
 #include "style/text_format.h"
 #include "test_device.h"
 #include "view/current_view.h"
+#include "view/graphic_services.h"
 
 namespace qs {
 namespace {
@@ -59,6 +64,13 @@ std::string Dump(FrameTreeNode* frame) {
       line = "PI@" + std::to_string(item->Position());
     } else if (dynamic_cast<HiddenProcInstrItem*>(item)) {
       line = "HPI@" + std::to_string(item->Position());
+    } else if (auto* e = dynamic_cast<EntityRefItem*>(item)) {
+      line = "ENT@" + std::to_string(e->Position()) + " " + e->Entity()->GetName() +
+             (e->Icon() ? " icon" : "") + (e->InLink() ? " *" : "");
+    } else if (auto* tp = dynamic_cast<TextPieceItem*>(item)) {
+      line = std::string("P '") + tp->TemplateText() + "'";
+    } else if (auto* w = dynamic_cast<WidgetItem*>(item)) {
+      line = std::string("W ") + w->WidgetName();
     } else {
       line = "?";
     }
@@ -259,6 +271,134 @@ TEST_F(Formatting, ANinthNestedAcquireIsRefusedAndLeavesTheOuterCaches) {
   }
   EXPECT_EQ(CurrentFormatCache(), nullptr);
   EXPECT_EQ(CurrentMergedStyleCache(), nullptr);
+}
+
+
+// ---- Entity references, icons and widgets ----------------------------------------------
+
+// Icon images by name, each a token object whose uses are counted.
+class IconGraphics : public GraphicServices {
+ public:
+  IconGraphics() { previous_ = SetGraphicServices(this); }
+  ~IconGraphics() override { SetGraphicServices(previous_); }
+  GraphicObject* GetIconGraphic(StyleSheet*, const char* name) override {
+    asked.push_back(name);
+    ++uses;
+    return reinterpret_cast<GraphicObject*>(&token);
+  }
+  void AddRef(GraphicObject*) override { ++uses; }
+  void Release(GraphicObject*) override { --uses; }
+  std::vector<std::string> asked;
+  int uses = 0;
+  int token = 0;
+
+ private:
+  GraphicServices* previous_;
+};
+
+class EntityFormatting : public Formatting {
+ protected:
+  // A GIF data entity of the document.
+  EntityDecl* AddGif(const char* name) {
+    if (!gif) {
+      gif = new NotationDecl("GIF");
+      doc.GetDtd().AddNotation(gif);
+    }
+    auto* entity = new ExternalEntityDecl(name, new ExternalId(name, "fig.gif", nullptr),
+                                          kEntityNdata, gif);
+    doc.Doc()->AddEntity(entity);
+    return entity;
+  }
+  // The reference mark of `entity` at `at`, with the entity node over the
+  // blank that stands for it.
+  void Reference(EntityDecl* entity, std::uint32_t at) {
+    AddMark(new (doc.Doc()->Pool()) EntityRefMark(at, entity));
+  }
+  // Builds the markup; its entity nodes take their element type's style.
+  void BuildWithEntities(const char* markup) {
+    doc.Build(markup);
+    built = true;
+    doc.Doc()->NoteTypeUse(doc.GetDtd().FindOrDeclareElementType("#ENTITY"));
+  }
+  StyleRule* Inline(const char* tag) {
+    StyleRule* rule = Rule(tag);
+    StyleProps::SetBits(&rule->fontByte, StyleProps::kBreakBefore | StyleProps::kBreakAfter, 0);
+    return rule;
+  }
+  NotationDecl* gif = nullptr;
+};
+
+TEST_F(EntityFormatting, AReferenceBecomesAnEntityItemInItsElement) {
+  EntityDecl* fig = AddGif("fig");
+  Inline("#ENTITY");
+  BuildWithEntities("<R>a&fig; b</R>");
+  // The entity node covers the blank the reference stands on.
+  doc.Doc()->Root()->First()->end = 2;
+  Reference(fig, 1);
+  EXPECT_EQ(Format(nullptr), "B@0+0\nB@0+0\nT 0-1\nENT@1 fig\nT 2-3\nB@3+0\n");
+  // Inside a link source the item carries the link flag and counts as the
+  // link's content (no empty-link marker is owed).
+  doc.Doc()->Root()->flags |= 0x02;
+  EXPECT_EQ(Format(nullptr), "B@0+0\nB@0+0\nT 0-1 *\nENT@1 fig *\nT 2-3 *\nB@3+0\n");
+}
+
+TEST_F(EntityFormatting, AStyledNotationGetsItsTextPiecesAroundTheReference) {
+  EntityDecl* fig = AddGif("fig");
+  StyleRule* style = Inline("#GIF");
+  style->EnsureBefore()->SetText("see ");
+  style->EnsureAfter()->SetText(" (figure)");
+  style->SetIcon("photo");
+  IconGraphics icons;
+  // An ENTITY attribute's reference: the mark stands in the element itself.
+  doc.Build("<R><P>a b</P></R>");
+  built = true;
+  Reference(fig, 1);
+  EXPECT_EQ(Format(nullptr),
+            "B@0+0\nB@0+0\nT 0-1\nP 'see '\nENT@1 fig icon\nP ' (figure)'\nT 2-3\nB@3+0\n");
+  EXPECT_EQ(icons.asked, std::vector<std::string>{"photo"});
+  EXPECT_EQ(icons.uses, 1);  // held by the item alone
+  frame->Clear(true);
+  EXPECT_EQ(icons.uses, 0);
+}
+
+TEST_F(EntityFormatting, AnIconElementShowsItsEntityOnlyWithItsMark) {
+  EntityDecl* fig = AddGif("fig");
+  StyleRule* style = Inline("#ENTITY");
+  style->SetIcon("photo");
+  IconGraphics icons;
+  BuildWithEntities("<R>a&fig; b</R>");
+  doc.Doc()->Root()->First()->end = 2;
+  {
+    test::ErrorRecorder errors;  // no mark: internal error 2, no item
+    EXPECT_EQ(Format(nullptr), "B@0+0\nB@0+0\nT 0-1\nT 2-3\nB@3+0\n");
+    EXPECT_EQ(errors.errors, std::vector<int>{0});
+    EXPECT_EQ(errors.arguments, std::vector<std::intptr_t>{2});
+  }
+  Reference(fig, 1);
+  test::ErrorRecorder errors;
+  EXPECT_EQ(Format(nullptr), "B@0+0\nB@0+0\nT 0-1\nENT@1 fig icon\nT 2-3\nB@3+0\n");
+  EXPECT_TRUE(errors.errors.empty());
+}
+
+TEST_F(EntityFormatting, AWidgetElementIsOneItemWithoutItsContent) {
+  Inline("W")->SetWidget("clock");
+  EXPECT_EQ(Format("<R>a<W>bc<X>d</X></W>e</R>"), "B@0+0\nB@0+0\nT 0-1\nW clock\nT 4-5\nB@5+0\n");
+}
+
+TEST_F(EntityFormatting, TheRunsColoursBecomeTheFramesPalette) {
+  Rule("R")->SetFontColor("maroon");
+  Rule("P")->SetFontColor("aqua");
+  Format("<R>a<P>b</P></R>");
+  Palette* palette = frame->GetPalette();
+  ASSERT_NE(palette, nullptr);
+  std::set<std::string> colours;
+  for (std::uint32_t i = 0; i < palette->count; ++i) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X", palette->rgb[i][0], palette->rgb[i][1],
+                  palette->rgb[i][2]);
+    colours.insert(hex);
+  }
+  EXPECT_EQ(colours, (std::set<std::string>{"800000", "00FFFF"}));
 }
 
 }  // namespace
