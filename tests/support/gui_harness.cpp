@@ -465,4 +465,24 @@ bool Screenshot(const std::string& unixPath) {
   return done;
 }
 
+int ListBoxCount(HWND listBox) {
+  return static_cast<int>(SendMessageW(listBox, LB_GETCOUNT, 0, 0));
+}
+
+std::string ListBoxText(HWND listBox, int row) {
+  LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, row, 0);
+  if (length == LB_ERR || length < 0) return std::string();
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  LRESULT got = SendMessageW(listBox, LB_GETTEXT, row, reinterpret_cast<LPARAM>(&text[0]));
+  if (got == LB_ERR || got < 0) return std::string();
+  text.resize(static_cast<std::size_t>(got));
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                  nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], bytes,
+                        nullptr, nullptr);
+  return out;
+}
+
 }  // namespace qs::test::gui

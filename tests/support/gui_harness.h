@@ -94,6 +94,16 @@ bool ChoosePopupMenuItem(DWORD pid, char mnemonic, DWORD timeoutMs = kWaitMs);
 // Clicks the header of column k (button down and up at its centre).
 bool ClickColumnHeader(HWND listView, int column);
 
+// ---- List boxes and pixels of another process ---------------------------------
+int ListBoxCount(HWND listBox);
+// Item `row`'s text (through SendMessageW, converted to UTF-8).
+std::string ListBoxText(HWND listBox, int row);
+// The window's pixels as the screen shows them: the number of separate
+// bands of rows that hold a dark pixel (text lines, rules), and the height
+// of each band, top to bottom. Empty when the window cannot be read.
+// (In gui_pixels.cpp, which links gdi32.)
+std::vector<int> DarkBands(HWND window);
+
 // ---- Common file dialogs -----------------------------------------------------
 // Waits for the open or save dialog with this title of process `pid`, puts
 // `path` into its file-name control and presses OK. False when the dialog

@@ -1,11 +1,17 @@
 # corvina.exe from outside: stand-ins for QSENGINE.DLL built from
 # export_table.h, each in a folder of its own ("none" has none), a stand-in
-# for the external editor, and the harness program.
+# for the external editor, and the harness program. The "docs" stand-in
+# also keeps documents and views (standin_engine.cpp says how).
 set(standin_special QsInitialize QsTerminate QsSetCharset QsRegisterNotation QsSetCallback
     QsSetMainWindow QsOpenFileDialog QsGetCatalogFile QsDefWindowProc)
+set(standin_documents QsParseDocument QsOpenBinaryDocument QsPushCatalog QsPopCatalog
+    QsPushEntityrc QsPopEntityrc QsGetFileName QsGetDocStyleSheetTitle QsGetDocNavigatorTitle
+    QsLoadStyleSheet QsLoadNavigator QsDisplay QsGetViewDocument QsGetViewStyleSheet
+    QsGetViewNavigator QsDetachWindowView QsCloseDocument QsIsSameObject QsViewCommand
+    QsGetNodeDocument QsGetWindowKind QsNodeAtPoint QsCreateTreeView)
 file(STRINGS ${CMAKE_SOURCE_DIR}/engine/api/export_table.h standin_lines REGEX "^QS_EXPORT")
 set(standin_targets)
-foreach(variant record wrongver nocmptl noslot)
+foreach(variant record wrongver nocmptl noslot docs)
   set(def "LIBRARY QSENGINE.dll\nEXPORTS\n")
   foreach(line IN LISTS standin_lines)
     if(line MATCHES "^QS_EXPORT\\(0[xX]([0-9A-Fa-f]+), *([0-9]+), *([A-Za-z0-9_]+)[,)]")
@@ -18,6 +24,8 @@ foreach(variant record wrongver nocmptl noslot)
         continue()
       endif()
       if(function IN_LIST standin_special)
+        set(internal ${function})
+      elseif(variant STREQUAL "docs" AND function IN_LIST standin_documents)
         set(internal ${function})
       else()
         set(internal Standin_${function})
@@ -34,11 +42,15 @@ foreach(variant record wrongver nocmptl noslot)
   file(WRITE ${def_file}.new "${def}")
   file(COPY_FILE ${def_file}.new ${def_file} ONLY_IF_DIFFERENT)
   add_library(standin_${variant} SHARED standin_engine.cpp ${def_file})
+  target_link_libraries(standin_${variant} PRIVATE gdi32 user32)
   target_include_directories(standin_${variant} PRIVATE ${CMAKE_SOURCE_DIR}/engine)
   if(variant STREQUAL "wrongver")
     target_compile_definitions(standin_${variant} PRIVATE STANDIN_COMPATIBILITY="980702")
   elseif(variant STREQUAL "nocmptl")
     target_compile_definitions(standin_${variant} PRIVATE STANDIN_NO_COMPATIBILITY)
+  elseif(variant STREQUAL "docs")
+    target_compile_definitions(standin_${variant} PRIVATE STANDIN_COMPATIBILITY="980701"
+                               STANDIN_DOCUMENTS)
   else()
     target_compile_definitions(standin_${variant} PRIVATE STANDIN_COMPATIBILITY="980701")
   endif()
@@ -49,10 +61,11 @@ foreach(variant record wrongver nocmptl noslot)
 endforeach()
 
 add_executable(arg_recorder WIN32 arg_recorder.cpp)
-add_executable(viewer_gui_test viewer_gui_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/gui_harness.cpp)
+add_executable(viewer_gui_test viewer_gui_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/gui_harness.cpp
+               ${CMAKE_SOURCE_DIR}/tests/support/gui_pixels.cpp)
 target_include_directories(viewer_gui_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/support
                            ${CMAKE_SOURCE_DIR}/viewer)
-target_link_libraries(viewer_gui_test PRIVATE gtest_main ${QS_GTEST_LIBS} comctl32 user32 advapi32)
+target_link_libraries(viewer_gui_test PRIVATE gtest_main ${QS_GTEST_LIBS} comctl32 user32 gdi32 advapi32)
 add_dependencies(viewer_gui_test corvina arg_recorder ${standin_targets})
 qs_add_gui_test(viewer_gui COMMAND ${CMAKE_SOURCE_DIR}/tests/support/wine-desktop viewer 1024x768
   corvina.exe viewer_gui_test.exe -- /usr/lib/wine/wine64 $<TARGET_FILE:viewer_gui_test>)

@@ -486,5 +486,221 @@ TEST(Resources, MenusAndKeysStandWhereTheCodeExpectsThem) {
   FreeLibrary(exe);
 }
 
+// Opening documents with the "docs" stand-in, which keeps documents and
+// views and logs every call: the histories, Back through event 7, the style
+// sheet and navigator menus, the panes and the context menu.
+class Documents : public Viewer {
+ protected:
+  void SetUp() override {
+    Viewer::SetUp();
+    engine_ = StandinFolder("docs");
+    DeleteFileA((engine_ + "calls.log").c_str());
+    DeleteFileA((engine_ + "dialog.txt").c_str());
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    docs_ = CurrentFolder() + "docs_" + info->name() + "_" + std::to_string(GetCurrentProcessId()) +
+            "\\";
+    CreateDirectoryA(docs_.c_str(), nullptr);
+  }
+  std::string Document(const std::string& name, const std::string& text = "<doc>text</doc>\n") {
+    std::string path = docs_ + name;
+    EXPECT_TRUE(WriteFileBytes(path, text));
+    return path;
+  }
+  std::string Log() { return ReadFileBytes(engine_ + "calls.log"); }
+  bool WaitForLog(const std::string& text) {
+    bool found = WaitUntil([&] { return Log().find(text) != std::string::npos; }, 10000);
+    EXPECT_TRUE(found) << text << "\n" << Log();
+    return found;
+  }
+  // Opens `path` through File Open (the stand-in's dialog answers it).
+  void OpenThroughDialog(HWND main, const std::string& path, std::string opened = "") {
+    ASSERT_TRUE(WriteFileBytes(engine_ + "dialog.txt", path));
+    PostCommand(main, IDM_OPEN_FILE);
+    WaitForLog(opened.empty() ? "QsParseDocument|" + path + "|" : opened);
+  }
+  HWND View(HWND main, int n) {
+    HWND w = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+    for (int i = 0; i < n && w; ++i) w = FindWindowExA(main, w, "Qs:DocWndCls", nullptr);
+    return w;
+  }
+  RECT ClientRectIn(HWND main, HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+  std::vector<std::string> History() {
+    std::vector<std::string> list;
+    for (int i = 0; i < 6; ++i) list.push_back(GetValue("\\MRU", ("HIST" + std::to_string(i)).c_str()));
+    return list;
+  }
+  std::string engine_, docs_;
+};
+
+TEST_F(Documents, RecentFilesFollowOpeningClosingAndExit) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 7; ++i) files.push_back(Document("f" + std::to_string(i) + ".sgm"));
+  for (int i = 0; i < 6; ++i) SetValue("\\MRU", ("HIST" + std::to_string(i)).c_str(), files[i]);
+  Start(engine_);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  PostCommand(main, IDM_RECENT_FIRST + 3);  // the fourth
+  WaitForLog("QsParseDocument|" + files[3] + "|ok");
+  ExitAndExpectZero(main);
+  EXPECT_EQ(History(), (std::vector<std::string>{files[3], files[0], files[1], files[2], files[4],
+                                                 files[5]}));
+
+  // A seventh opened through Open drops the oldest.
+  Start(engine_, "\"" + files[3] + "\"");
+  main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  WaitForLog("QsParseDocument|" + files[3] + "|ok");
+  OpenThroughDialog(main, files[6]);
+  ExitAndExpectZero(main);
+  EXPECT_EQ(History(), (std::vector<std::string>{files[6], files[3], files[0], files[1], files[2],
+                                                 files[4]}));
+
+  // Close puts the open document first; the next one opened comes before it
+  // only at exit.
+  Start(engine_, "\"" + files[2] + "\"");
+  main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  WaitForLog("QsParseDocument|" + files[2] + "|ok");
+  PostCommand(main, IDM_CLOSE);
+  WaitForLog("QsCloseDocument|f2.sgm");
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(View(main, 0)); }, 5000));
+  OpenThroughDialog(main, files[5]);
+  ExitAndExpectZero(main);
+  EXPECT_EQ(History(), (std::vector<std::string>{files[5], files[2], files[6], files[3], files[0],
+                                                 files[1]}));
+}
+
+TEST_F(Documents, BackToAnotherDocumentGoesThroughEvent7) {
+  std::string a = Document("a.sgm", "<?NAVIGATOR \"Contents\" \"a.nav\"><doc>a</doc>\n");
+  std::string b = Document("b.sgm");
+  Start(engine_, "\"" + a + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  WaitForLog("QsDisplay|other|a.sgm|sheet -|navigator 0|linked main|2");
+  OpenThroughDialog(main, b);
+  WaitForLog("QsDisplay|main|b.sgm|");
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(View(main, 2)); }, 5000));  // b has no navigator
+  PostCommand(main, IDM_BACK);
+  // The viewer answers with the main view and its flags, having shown a's
+  // navigator again.
+  WaitForLog("Event7|main|380");
+  std::string log = Log();
+  EXPECT_NE(log.find("QsDisplay|other|a.sgm|sheet -|navigator 0|linked main|2",
+                     log.find("QsViewCommand|10")),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(View(main, 2)) != 0; }, 5000));
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\MRU", "HIST0"), a);
+  EXPECT_EQ(GetValue("\\MRU", "HIST1"), b);
+}
+
+TEST_F(Documents, StyleSheetsAndNavigatorsComeFromTheDocumentsMenus) {
+  std::string doc = Document("two.sgm",
+                             "<?STYLESPEC \"Screen\" \"s.ssh\"><?STYLESPEC \"Print\" \"p.ssh\">"
+                             "<?NAVIGATOR \"Contents\" \"c.nav\"><doc>text</doc>\n");
+  Start(engine_, "\"" + doc + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  WaitForLog("QsDisplay|main|two.sgm|sheet 0|navigator -|linked 0|380");
+  WaitForLog("QsDisplay|other|two.sgm|sheet 0|navigator 0|linked main|2");
+  HWND mainView = View(main, 0), navigator = View(main, 2);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(navigator) != 0; }, 5000));
+  RECT client, nav = ClientRectIn(main, navigator), view = ClientRectIn(main, mainView);
+  GetClientRect(main, &client);
+  int n = client.right / 4;
+  EXPECT_EQ(nav.left, 4);
+  EXPECT_EQ(nav.top, 30);
+  EXPECT_EQ(nav.right - nav.left, n);
+  EXPECT_EQ(view.left, n + 9);
+  EXPECT_EQ(view.right - view.left, client.right - n - 14);
+  Sleep(300);
+  std::vector<int> before = DarkBands(mainView);
+  EXPECT_GE(before.size(), 2u);  // the stand-in's lines of sheet 1
+  EXPECT_GE(DarkBands(navigator).size(), 2u);
+
+  PostCommand(main, IDM_STYLESHEET_FIRST + 1);  // "Print"
+  WaitForLog("QsDisplay|main|two.sgm|sheet 1|navigator -|linked 0|380");
+  WaitForLog("QsDisplay|other|two.sgm|sheet 1|navigator 0|linked main|2");
+  EXPECT_TRUE(WaitUntil([&] { return DarkBands(mainView).size() > before.size(); }, 5000));
+
+  PostCommand(main, IDM_NAV_NONE);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(navigator); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return ClientRectIn(main, mainView).left == 4; }, 5000));
+  PostCommand(main, IDM_NAVIGATOR_FIRST);  // "Contents" again
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(navigator) != 0; }, 5000));
+  ExitAndExpectZero(main);
+}
+
+TEST_F(Documents, TheDocumentsFolderLendsItsCatalogUnlessACompiledFileIsThere) {
+  std::string doc = Document("cat.sgm");
+  std::string compiled = Document("bin.sgm");
+  Document("bin.qsb", "compiled");
+  Start(engine_, "\"" + doc + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  WaitForLog("QsParseDocument|" + doc + "|ok");
+  OpenThroughDialog(main, compiled, "QsOpenBinaryDocument|");
+  ExitAndExpectZero(main);
+  std::vector<std::string> calls;
+  for (const std::string& line : Lines(Log())) {
+    if (line.rfind("QsPush", 0) == 0 || line.rfind("QsPop", 0) == 0 ||
+        line.rfind("QsParseDocument", 0) == 0 || line.rfind("QsOpenBinary", 0) == 0)
+      calls.push_back(line);
+  }
+  EXPECT_EQ(calls, (std::vector<std::string>{
+                       "QsPushCatalog|" + docs_ + "catalog", "QsPushEntityrc|" + docs_ + "entityrc",
+                       "QsParseDocument|" + doc + "|ok", "QsPopEntityrc", "QsPopCatalog",
+                       // Open's dialog wrote bin.sgm: its compiled file is opened instead.
+                       "QsOpenBinaryDocument|" + docs_ + "bin.qsb|" + compiled}));
+}
+
+TEST_F(Documents, HelpOpensTheManualAndAFailedOpenHidesTheMainView) {
+  std::string manual = engine_ + "Manual";
+  CreateDirectoryA(manual.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA((Bin() + "Manual\\manuale.sgm").c_str(), (manual + "\\manuale.sgm").c_str(),
+                        FALSE));
+  Start(engine_);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  PostCommand(main, IDM_HELP);
+  WaitForLog("QsParseDocument|" + manual + "\\manuale.sgm|ok");
+  HWND mainView = View(main, 0);
+  EXPECT_TRUE(IsWindowVisible(mainView));
+  OpenThroughDialog(main, docs_ + "missing.sgm");
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(mainView); }, 5000));
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\MRU", "HIST0"), manual + "\\manuale.sgm");
+}
+
+TEST_F(Documents, TheContextMenuNeedsADocumentAndUnbuiltCommandsSaySo) {
+  std::string doc = Document("menu.sgm");
+  Start(engine_);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = View(main, 0);
+  PostMessageA(mainView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 40));
+  Sleep(700);
+  EXPECT_EQ(FindWindowA("#32768", nullptr), nullptr);  // no document, no menu
+  OpenThroughDialog(main, doc);
+  WaitForLog("QsDisplay|main|menu.sgm|");
+  PostMessageA(mainView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 40));
+  HWND menu = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr &&
+                                     IsWindowVisible(menu); }, 5000));
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_context_menu.png");
+  PostMessageA(mainView, WM_CANCELMODE, 0, 0);
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(WaitUntil([&] { HWND m = FindWindowA("#32768", nullptr); return !m || !IsWindowVisible(m); }, 5000));
+  PostMessageA(mainView, WM_COMMAND, IDM_CTX_BEGIN_LINK, 0);
+  ExpectBox(kTitle, "Not Implemented (yet)");
+  ExitAndExpectZero(main);
+}
+
 }  // namespace
 }  // namespace qs::test::gui
