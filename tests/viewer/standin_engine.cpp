@@ -12,7 +12,8 @@
 // navigator number, and raises event 0 for its window when it changes; Back
 // (view command 10) on the main view asks the viewer through event 7 for a
 // window to show the document shown before. The open dialog answers the
-// path in "dialog.txt" beside the DLL (once). Every call is logged.
+// path in "dialog.txt" beside the DLL (once). A document that holds the
+// text WARNING-HERE gets one warning there. Every call is logged.
 #include <windows.h>
 
 #include <cstdint>
@@ -21,6 +22,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "api/parse_report.h"
 
 namespace {
 
@@ -189,7 +192,7 @@ std::vector<std::string> Titles(const std::string& text, const std::string& name
   return titles;
 }
 
-std::uint32_t OpenDocumentFile(const std::string& path) {
+std::uint32_t OpenDocumentFile(const std::string& path, std::string* read = nullptr) {
   FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) return 0;
   std::string text;
@@ -197,6 +200,7 @@ std::uint32_t OpenDocumentFile(const std::string& path) {
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
   std::fclose(in);
+  if (read) *read = text;
   for (std::size_t i = 0; i < g_documents.size(); ++i) {
     if (g_documents[i].open && g_documents[i].path == path) return kDocumentBase + i;
   }
@@ -246,9 +250,21 @@ bool PaintView(HWND window) {
 
 extern "C" {
 
-W QsParseDocument(W systemId, W, W, W, W) {
-  std::string path = Text(systemId);
-  std::uint32_t handle = OpenDocumentFile(path);
+W QsParseDocument(W systemId, W, W, W messages, W data) {
+  std::string path = Text(systemId), text;
+  std::uint32_t handle = OpenDocumentFile(path, &text);
+  // A document may ask for a warning where it says so.
+  std::size_t at = text.find("WARNING-HERE");
+  if (at != std::string::npos && messages) {
+    QsParseReport report = {};
+    report.kind = QS_REPORT_MESSAGE;
+    report.entity = path.c_str();
+    report.severity = 0;
+    report.number = 16;
+    report.argument1 = reinterpret_cast<std::intptr_t>("WARNING-HERE");
+    report.offset = static_cast<std::int32_t>(at);
+    reinterpret_cast<std::int32_t (*)(const void*, W)>(messages)(&report, data);
+  }
   Log("QsParseDocument|" + path + "|" + (handle ? "ok" : "failed"));
   return handle;
 }

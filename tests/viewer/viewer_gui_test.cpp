@@ -702,5 +702,111 @@ TEST_F(Documents, TheContextMenuNeedsADocumentAndUnbuiltCommandsSaySo) {
   ExitAndExpectZero(main);
 }
 
+TEST_F(Documents, AWarningBringsTheMessageWindowIntoTheLowerPane) {
+  std::string doc = Document("warn.sgm", "<?NAVIGATOR \"Contents\" \"c.nav\"><doc>WARNING-HERE</doc>\n");
+  Start(engine_, "\"" + doc + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  // A client area of 800 x 600.
+  RECT outer, inner;
+  GetWindowRect(main, &outer);
+  GetClientRect(main, &inner);
+  SetWindowPos(main, nullptr, 0, 0, 800 + (outer.right - outer.left) - inner.right,
+               600 + (outer.bottom - outer.top) - inner.bottom, SWP_NOMOVE | SWP_NOZORDER);
+  HWND messages = FindWindowExA(main, nullptr, "Qs:PMsgWndCls", nullptr);
+  ASSERT_NE(messages, nullptr);
+  HWND mainView = View(main, 0), navigator = View(main, 2);
+  ASSERT_TRUE(WaitUntil([&] {
+    GetClientRect(main, &inner);
+    return IsWindowVisible(messages) && IsWindowVisible(navigator) && inner.right == 800 &&
+           inner.bottom == 600;
+  }, 10000)) << DescribeWindows(process_.id());
+  Sleep(300);
+  RECT lower = ClientRectIn(main, messages), view = ClientRectIn(main, mainView);
+  int s = 600 - lower.bottom;  // the status bar
+  EXPECT_GT(s, 10);
+  EXPECT_EQ(lower.bottom - lower.top, (600 - 30 - s) / 3);
+  EXPECT_EQ(view.bottom + 5, lower.top);
+  EXPECT_EQ(lower.left, view.left);
+  HWND list = FindWindowExA(messages, nullptr, "ListBox", nullptr);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(ListBoxText(list, 0), "Warning: Undeclared element: 'WARNING-HERE' (warn.sgm)");
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_warning.png");
+
+  // The vertical splitter dropped left of x 15 hides the navigator.
+  int n = 800 / 4;
+  PostMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(n + 7, 200));
+  PostMessageA(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 200));
+  PostMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(10, 200));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(navigator); }, 5000));
+  // The horizontal one dropped at the bottom empties the lower pane.
+  int y = lower.top - 2;
+  PostMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, y));
+  PostMessageA(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(400, 599));
+  PostMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(400, 599));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(messages); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return ClientRectIn(main, mainView).bottom == 600 - s; }, 5000));
+  ExitAndExpectZero(main);
+}
+
+// The real engine's parse reports: the message window lists them, shows the
+// source around one, offers the file to the editor, and stops at 100.
+TEST_F(Viewer, WithTheRealEngineParseErrorsFillTheMessageWindow) {
+  std::string folder = CurrentFolder() + "messages_" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string prolog = "<!DOCTYPE doc [<!ELEMENT doc - - (p)*><!ELEMENT p - - (#PCDATA)>]>\n";
+  std::string text = prolog + "<doc><p>one</p></doc>junk\n";
+  std::string bad = folder + "bad.sgm";
+  ASSERT_TRUE(WriteFileBytes(bad, text));
+  std::string recorder = Bin() + "arg_recorder.exe";
+  DeleteFileA((Bin() + "recorded.txt").c_str());
+  WritePrivateProfileStringA("External Apps", "EDIT", (recorder + " %s").c_str(), "CV20CP.INI");
+  Start(Bin(), "\"" + bad + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND messages = FindWindowExA(main, nullptr, "Qs:PMsgWndCls", nullptr);
+  ASSERT_NE(messages, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(messages) != 0; }));
+  HWND list = FindWindowExA(messages, nullptr, "ListBox", nullptr);
+  HWND edit = FindWindowExA(messages, nullptr, "Edit", nullptr);
+  ASSERT_NE(list, nullptr);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(ListBoxText(list, 0), "Error: Syntax error (bad.sgm)");
+  // The first message's source is shown with the caret at its offset.
+  ASSERT_TRUE(WaitUntil([&] { return !WindowText(edit).empty(); }, 5000));
+  EXPECT_EQ(WindowText(edit).substr(0, 3), "...");
+  EXPECT_NE(WindowText(edit).find("junk"), std::string::npos);
+  DWORD start = 0, end = 0;
+  SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, end);
+  // The parser reports the offset past the byte it stopped at; the caret
+  // goes there, behind the three leading dots.
+  EXPECT_EQ(start, text.find("junk") + 1 + 3);
+  // "Edit <file>" runs the editor on the document.
+  PostCommand(main, IDM_EDIT_FILE_FIRST);
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(Bin() + "recorded.txt"); }));
+  Sleep(200);
+  EXPECT_EQ(ReadFileBytes(Bin() + "recorded.txt"), recorder + " " + bad);
+  WritePrivateProfileStringA("External Apps", nullptr, nullptr, "CV20CP.INI");
+
+  // 105 warnings: 100 lines and one that says there were too many.
+  std::string many = prolog + "<doc><p>";
+  for (int i = 0; i < 105; ++i) many += "&e" + std::to_string(i) + ";";
+  many += "</p></doc>\n";
+  std::string warnings = folder + "many.sgm";
+  ASSERT_TRUE(WriteFileBytes(warnings, many));
+  ExitAndExpectZero(main);
+  Start(Bin(), "\"" + warnings + "\"");
+  main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  messages = FindWindowExA(main, nullptr, "Qs:PMsgWndCls", nullptr);
+  list = FindWindowExA(messages, nullptr, "ListBox", nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(messages) && ListBoxCount(list) == 101; }))
+      << ListBoxCount(list);
+  EXPECT_EQ(ListBoxText(list, 100), "To many warnings/errors");
+  EXPECT_EQ(ListBoxText(list, 0), "Warning: Undefined entity: 'e0' (many.sgm)");
+  ExitAndExpectZero(main);
+}
+
 }  // namespace
 }  // namespace qs::test::gui
