@@ -1,6 +1,7 @@
 #include "sgml/document.h"
 
 #include <cstring>
+#include <new>
 
 #include "foundation/strings.h"
 #include "sgml/dtd.h"
@@ -37,6 +38,68 @@ bool MatchUpwards(const DocumentNode* node, const char* context) {
   return true;
 }
 }  // namespace
+
+namespace {
+
+std::size_t MixPointer(std::size_t h, const void* p) {
+  h ^= reinterpret_cast<std::uintptr_t>(p) >> 3;
+  h *= 0x9E3779B97F4A7C15ull;
+  return h ^ (h >> 29);
+}
+
+std::size_t HashRecord(AttributeDecl* decl, InternedName* value) {
+  return MixPointer(MixPointer(0, decl), value);
+}
+
+std::size_t HashArray(Attribute* const* values, std::size_t count) {
+  std::size_t h = count;
+  for (std::size_t i = 0; i < count; ++i) h = MixPointer(h, values[i]);
+  return h;
+}
+
+// Pointers by open addressing: a power-of-two number of slots, at most
+// three quarters full.
+struct PointerSet {
+  void** slots = nullptr;
+  std::size_t mask = 0;
+  std::size_t count = 0;
+
+  ~PointerSet() { MemFree(slots); }
+  // Room for one more item; false when memory ran out.
+  template <typename HashOf>
+  bool Reserve(HashOf hashOf) {
+    if (slots && (count + 1) * 4 <= (mask + 1) * 3) return true;
+    std::size_t size = slots ? (mask + 1) * 2 : 64;
+    auto** grown = static_cast<void**>(MemAlloc(size * sizeof(void*)));
+    if (!grown) return false;
+    std::memset(grown, 0, size * sizeof(void*));
+    for (std::size_t i = 0; slots && i <= mask; ++i) {
+      if (!slots[i]) continue;
+      std::size_t j = hashOf(slots[i]) & (size - 1);
+      while (grown[j]) j = (j + 1) & (size - 1);
+      grown[j] = slots[i];
+    }
+    MemFree(slots);
+    slots = grown;
+    mask = size - 1;
+    return true;
+  }
+  // The slot holding an item `equal` accepts, else the free slot where it
+  // goes (call Reserve first).
+  template <typename Equal>
+  void** Probe(std::size_t hash, Equal equal) {
+    std::size_t i = hash & mask;
+    while (slots[i] && !equal(slots[i])) i = (i + 1) & mask;
+    return &slots[i];
+  }
+};
+
+}  // namespace
+
+struct Document::SharedAttributes {
+  PointerSet records;
+  PointerSet arrays;
+};
 
 // ---- Pool ------------------------------------------------------------------------------
 
@@ -225,24 +288,22 @@ AttributedNode::AttributedNode(ElementTypeDecl* decl, std::uint32_t start, std::
                                Attribute** values)
     : DocumentNode(decl, start, end), values_(values) {}
 
-AttributedNode::~AttributedNode() {
-  if (!values_) return;
-  for (Attribute** v = values_; *v; ++v) {
-    if ((*v)->decl) (*v)->decl->Release();
-    ReleaseName((*v)->value);
-  }
-}
+// The values are the document's records; they go with it.
+AttributedNode::~AttributedNode() = default;
 
 Attribute** AttributedNode::CopyValues(Document& target) const {
   if (!values_) return nullptr;
   std::size_t n = 0;
   while (values_[n]) ++n;
-  Attribute** copy = target.NewAttributeArray(n);
+  Attribute* local[16];
+  Attribute** copy = n <= 16 ? local : static_cast<Attribute**>(MemAlloc(n * sizeof(Attribute*)));
   if (!copy) return nullptr;
   std::size_t out = 0;
   for (std::size_t i = 0; i < n; ++i)
     if (Attribute* v = target.NewAttribute(values_[i]->decl, values_[i]->value)) copy[out++] = v;
-  return copy;
+  Attribute** shared = target.ShareAttributeArray(copy, out);
+  if (copy != local) MemFree(copy);
+  return shared;
 }
 
 DocumentNode* AttributedNode::CloneSelf(Document& target, ElementTypeDecl* decl,
@@ -419,6 +480,18 @@ Document::~Document() {
   delete ids_;
   ids_ = nullptr;
   DeleteTree();
+  if (sharedAttributes_) {
+    PointerSet& records = sharedAttributes_->records;
+    for (std::size_t i = 0; records.slots && i <= records.mask; ++i) {
+      auto* v = static_cast<Attribute*>(records.slots[i]);
+      if (!v) continue;
+      if (v->decl) v->decl->Release();
+      ReleaseName(v->value);
+    }
+    sharedAttributes_->~SharedAttributes();
+    MemFree(sharedAttributes_);
+    sharedAttributes_ = nullptr;
+  }
   if (text_) text_->Release();
   MemFree(title_);
   for (std::size_t i = ownedCount_; i-- > 0;) owned_[i].destroy(owned_[i].object);
@@ -454,12 +527,61 @@ Attribute** Document::NewAttributeArray(std::size_t count) {
   return static_cast<Attribute**>(pool_.Alloc((count + 1) * sizeof(Attribute*)));
 }
 
+
 Attribute* Document::NewAttribute(AttributeDecl* decl, InternedName* value) {
+  if (!sharedAttributes_) {
+    sharedAttributes_ = static_cast<SharedAttributes*>(MemAlloc(sizeof(SharedAttributes)));
+    if (!sharedAttributes_) return nullptr;
+    new (sharedAttributes_) SharedAttributes();
+  }
+  PointerSet& set = sharedAttributes_->records;
+  auto hashOf = [](void* p) {
+    auto* a = static_cast<Attribute*>(p);
+    return HashRecord(a->decl, a->value);
+  };
+  if (!set.Reserve(hashOf)) return nullptr;
+  void** slot = set.Probe(HashRecord(decl, value), [&](void* p) {
+    auto* a = static_cast<Attribute*>(p);
+    return a->decl == decl && a->value == value;
+  });
+  if (*slot) return static_cast<Attribute*>(*slot);
   auto* v = static_cast<Attribute*>(pool_.Alloc(sizeof(Attribute)));
   if (!v) return nullptr;
   v->decl = decl ? decl->AddRef() : nullptr;
   v->value = AddNameUse(value);
+  *slot = v;
+  ++set.count;
   return v;
+}
+
+Attribute** Document::ShareAttributeArray(Attribute* const* values, std::size_t count) {
+  if (count > (std::size_t(1) << 20)) return nullptr;
+  if (!sharedAttributes_) {
+    sharedAttributes_ = static_cast<SharedAttributes*>(MemAlloc(sizeof(SharedAttributes)));
+    if (!sharedAttributes_) return nullptr;
+    new (sharedAttributes_) SharedAttributes();
+  }
+  PointerSet& set = sharedAttributes_->arrays;
+  auto hashOf = [](void* p) {
+    auto* array = static_cast<Attribute**>(p);
+    std::size_t n = 0;
+    while (array[n]) ++n;
+    return HashArray(array, n);
+  };
+  if (!set.Reserve(hashOf)) return nullptr;
+  void** slot = set.Probe(HashArray(values, count), [&](void* p) {
+    auto* array = static_cast<Attribute**>(p);
+    for (std::size_t i = 0; i < count; ++i)
+      if (array[i] != values[i]) return false;
+    return array[count] == nullptr;
+  });
+  if (*slot) return static_cast<Attribute**>(*slot);
+  Attribute** array = NewAttributeArray(count);
+  if (!array) return nullptr;
+  for (std::size_t i = 0; i < count; ++i) array[i] = values[i];
+  *slot = array;
+  ++set.count;
+  return array;
 }
 
 void Document::SetSource(ExternalId* source) {

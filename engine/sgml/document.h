@@ -344,8 +344,14 @@ class Document : public EngineObject {
   DocumentPool& Pool() { return pool_; }
   // A null-terminated array of `count` values in the pool (all null yet).
   Attribute** NewAttributeArray(std::size_t count);
-  // A value in the pool holding a use of the declaration and of the value.
+  // A value in the pool holding a use of the declaration and of the value
+  // until the document goes. Equal pairs give the same record: records are
+  // never changed once made, and a node going gives back nothing.
   Attribute* NewAttribute(AttributeDecl* decl, InternedName* value);
+  // A null-terminated array in the pool holding the `count` values in
+  // order; equal arrays are one array, so it is never changed once made.
+  // Null when memory ran out.
+  Attribute** ShareAttributeArray(Attribute* const* values, std::size_t count);
 
   // ---- Entities (the document's own table)
   virtual EntityDecl* FindEntityOrDefault(const char* name) {
@@ -494,6 +500,10 @@ class Document : public EngineObject {
   std::size_t typeCount_ = 0;
   std::size_t typeCapacity_ = 0;
   GraphicEntry* graphics_ = nullptr;
+  // The attribute records and arrays handed out, so that equal ones are
+  // made once (many elements carry the same few values).
+  struct SharedAttributes;
+  SharedAttributes* sharedAttributes_ = nullptr;
   HashTable names_;
   struct Owned {
     EngineObject* object;

@@ -434,19 +434,11 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     testSpecial(decl, NameText(value));
     ReleaseName(value);
   }
-  // Values that no node or entity takes give back their uses (pool records
-  // are not freed singly, but what they hold must be).
+  // Values that no entity takes give back their uses; the document's
+  // records stay with the document, which may share them.
   auto discard = [&]() {
-    for (std::size_t i = 0; i < count; ++i) {
-      if (inPool) {
-        if (values[i]->decl) values[i]->decl->Release();
-        ReleaseName(values[i]->value);
-        values[i]->decl = nullptr;
-        values[i]->value = nullptr;
-      } else {
-        FreeAttributeValue(values[i]);
-      }
-    }
+    if (inPool) return;
+    for (std::size_t i = 0; i < count; ++i) FreeAttributeValue(values[i]);
   };
   if (stop_) {
     discard();
@@ -488,12 +480,8 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     return nullptr;
   }
   if (count == 0) return nullptr;
-  Attribute** array;
-  if (inPool) {
-    array = document_->NewAttributeArray(count);
-  } else {
-    array = static_cast<Attribute**>(MemAlloc((count + 1) * sizeof(Attribute*)));
-  }
+  if (inPool) return document_->ShareAttributeArray(values, count);
+  auto** array = static_cast<Attribute**>(MemAlloc((count + 1) * sizeof(Attribute*)));
   if (!array) {
     discard();
     return nullptr;

@@ -366,26 +366,19 @@ bool Reader::ReadAttributeList(bool inPool, Attribute*** out) {
   unsigned n = Byte();
   if (bad_) return false;
   if (n == 0) return true;
+  // A node's values are the document's records (kept by the document even
+  // when the list fails), gathered here and then shared as one array.
+  Attribute* local[256] = {};
   Attribute** values;
   if (inPool) {
-    values = doc_->NewAttributeArray(n);
+    values = local;
   } else {
     values = static_cast<Attribute**>(MemAlloc((n + 1) * sizeof(Attribute*)));
     if (values) std::memset(values, 0, (n + 1) * sizeof(Attribute*));
   }
   if (!values) return Fault();
   if (!inPool) *out = values;  // freed by the caller even when a value fails
-  // Pool values belong to no node yet: their uses go back here.
-  auto fail = [&]() {
-    if (inPool) {
-      for (Attribute** v = values; *v; ++v) {
-        (*v)->decl->Release();
-        ReleaseName((*v)->value);
-        *v = nullptr;
-      }
-    }
-    return Fault();
-  };
+  auto fail = [&]() { return Fault(); };
   for (unsigned i = 0; i < n; ++i) {
     unsigned index = U16();
     if (bad_ || index >= attributes_.Count()) return fail();
@@ -398,6 +391,10 @@ bool Reader::ReadAttributeList(bool inPool, Attribute*** out) {
     ReleaseName(value);
     if (!v) return fail();
     values[i] = v;
+  }
+  if (inPool) {
+    values = doc_->ShareAttributeArray(local, n);
+    if (!values) return Fault();
   }
   *out = values;
   return true;

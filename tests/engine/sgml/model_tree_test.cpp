@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/names.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
@@ -398,6 +399,69 @@ TEST(DocumentIds, FindByIdAndCloneGivesNoIdElementsTheMarker) {
   EXPECT_STREQ(c1->Next()->GetId(), "@ID");
   EXPECT_EQ(target->FindElementById("@ID"), copy);  // the first copy without ID
   target->Release();
+}
+
+// Elements carrying the same attribute values share one record per value
+// and one array per list of values; the document holds one use of each
+// declaration and value until it goes, whatever the number of elements.
+TEST(DocumentAttributes, EqualValuesAndListsAreMadeOnce) {
+  Dtd* dtd = new Dtd;
+  Document* doc = new Document;
+  AttributeDecl* type = dtd->AttributeDefs().Intern(InternName("TYPE"), kDeclaredCdata,
+                                                    kDefaultImplied, 0, nullptr, nullptr);
+  AttributeDecl* lang = dtd->AttributeDefs().Intern(InternName("LANG"), kDeclaredCdata,
+                                                    kDefaultImplied, 0, nullptr, nullptr);
+  type->AddRef();  // kept beyond the document, to read its count after
+  lang->AddRef();
+  InternedName* ucs = InternName("ucs-shared-value");
+  InternedName* jis = InternName("jis-shared-value");
+  const std::uint16_t typeUses = type->UseCount();
+  const std::uint16_t ucsUses = ucs->UseCount();
+
+  Attribute* a = doc->NewAttribute(type, ucs);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(doc->NewAttribute(type, ucs), a);
+  Attribute* b = doc->NewAttribute(type, jis);
+  Attribute* c = doc->NewAttribute(lang, ucs);
+  EXPECT_NE(b, a);
+  EXPECT_NE(c, a);
+  EXPECT_NE(c, b);
+  EXPECT_STREQ(a->Value(), "ucs-shared-value");
+  EXPECT_EQ(type->UseCount(), typeUses + 2);  // held by a and by b
+  EXPECT_EQ(ucs->UseCount(), ucsUses + 2);  // held by a and by c
+
+  // Thousands of lists, enough to make the tables grow several times.
+  std::vector<Attribute**> arrays;
+  for (int i = 0; i < 5000; ++i) {
+    std::string text = "v" + std::to_string(i % 1000);
+    InternedName* value = InternName(text.c_str());
+    Attribute* list[3] = {a, doc->NewAttribute(lang, value), b};
+    ReleaseName(value);
+    arrays.push_back(doc->ShareAttributeArray(list, 3));
+    ASSERT_NE(arrays.back(), nullptr);
+    EXPECT_EQ(arrays.back()[0], a);
+    EXPECT_EQ(arrays.back()[2], b);
+    EXPECT_EQ(arrays.back()[3], nullptr);
+  }
+  for (int i = 1000; i < 5000; ++i) EXPECT_EQ(arrays[i], arrays[i % 1000]) << i;
+  EXPECT_NE(arrays[0], arrays[1]);
+  Attribute* one[1] = {a};
+  Attribute* two[2] = {a, b};
+  Attribute** shortList = doc->ShareAttributeArray(one, 1);
+  ASSERT_NE(shortList, nullptr);
+  EXPECT_EQ(shortList[1], nullptr);
+  EXPECT_NE(doc->ShareAttributeArray(two, 2), shortList);
+  EXPECT_EQ(doc->ShareAttributeArray(one, 1), shortList);
+  EXPECT_EQ(type->UseCount(), typeUses + 2);  // held by a and by b
+
+  doc->Release();
+  EXPECT_EQ(type->UseCount(), typeUses);
+  EXPECT_EQ(ucs->UseCount(), ucsUses);
+  ReleaseName(ucs);
+  ReleaseName(jis);
+  type->Release();
+  lang->Release();
+  dtd->Release();
 }
 
 TEST(UseCounts, SixteenBitCountsSaturate) {
