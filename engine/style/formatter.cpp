@@ -134,7 +134,8 @@ DocumentFormatter::DocumentFormatter(FrameTreeNode* view, FrameTreeNode* items, 
                                      TextFormat* baseFormat, DocumentNode* root)
     : Formatter(view, items, document, baseFormat,
                 root ? root : (document ? document->Root() : nullptr)),
-      pool_(&view->GetFrame()->ItemPool().Arena()) {
+      pool_(&view->GetFrame()->ItemPool().Arena()),
+      target_(items ? &items->items : nullptr) {
   ResetNumbers();
   FormatCache* cache = CurrentFormatCache();
   if (baseFormat && cache) {
@@ -164,15 +165,15 @@ void DocumentFormatter::AddPendingBreak(int space) {
 }
 
 void DocumentFormatter::AppendItem(LayoutItem* item) {
-  if (!item || !items) return;
+  if (!item || !target_) return;
   if (pendingBreak_) {
     if (auto* b = MakeItem<BreakItem>(*pool_, item->Position(), GetCurrentFormat(),
                                       static_cast<std::int16_t>(pendingSpace_)))
-      items->items.Append(b);
+      target_->Append(b);
     pendingBreak_ = false;
     pendingSpace_ = 0;
   }
-  items->items.Append(item);
+  target_->Append(item);
 }
 
 void DocumentFormatter::Run(bool withBreaks) {

@@ -87,7 +87,7 @@ class DocumentFormatter : public Formatter {
 
   ElementStyle* GetCurrentStyle() const { return styles_[styleDepth_]; }
   TextFormat* GetCurrentFormat() const { return formats_[formatDepth_]; }
-  bool IsContentShown() const { return items && show_[showDepth_] == 1; }
+  bool IsContentShown() const { return target_ && show_[showDepth_] == 1; }
   void AddPendingBreak(int space);
   void ResetNumbers();
   // Whether the sheet styles references to the entity inside the element:
@@ -108,6 +108,12 @@ class DocumentFormatter : public Formatter {
  protected:
   // Items come from the frame's pool.
   GlobalArena& ItemPool() { return *pool_; }
+  // Where AppendItem puts items: the item list's, or another list (a
+  // variant's), or none, which keeps everything from making items.
+  ListHead* OutputTarget() const { return target_; }
+  void SetOutputTarget(ListHead* list) { target_ = list; }
+  // The shown state of the current level, whatever the target.
+  bool LevelShown() const { return show_[showDepth_] == 1; }
   bool PushStyle(ElementStyle* style);
   void PushFormat(const ElementStyle* style);
   void PopFormat(const ElementStyle* style);
@@ -146,6 +152,7 @@ class DocumentFormatter : public Formatter {
  private:
   friend class FormatterWalk;
   GlobalArena* pool_;
+  ListHead* target_;
   ElementStyle* styles_[kStyleDepth + 1] = {};
   // Pushes past the stack: counted, their pops do nothing.
   int styleDepth_ = 0;
