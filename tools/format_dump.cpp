@@ -10,6 +10,12 @@
 // layout items the formatter makes of the document for a frame, one a
 // line: kind, position (and end of a text run) and the format's family and
 // displayed size. Parser messages of either file go to standard error.
+//   format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]
+// Instead: "NAVIGATOR" and the visible nodes of the document's navigator
+// under that definition (titles formatted with the sheet, when given),
+// one a line: two blanks a level, the level, the marker icon, the hit
+// count when there is one and each title line in double quotes. With -e
+// every node is opened first, so every entry is listed.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -26,10 +32,15 @@
 #include "layout/mark_items.h"
 #include "layout/tag_items.h"
 #include "layout/text_item.h"
+#include "navigator_dump.h"
 #include "style/frame.h"
+#include "style/navigator.h"
+#include "style/navigator_view.h"
 #include "style/style_rules.h"
 #include "style/style_sheet.h"
 #include "style/text_format.h"
+#include "test_device.h"
+#include "view/current_view.h"
 
 namespace {
 
@@ -134,20 +145,49 @@ void PrintItems(qs::Document* document, qs::StyleSheet* sheet) {
   frame->Release();
 }
 
+// Titles are laid out on one very wide line each.
+void PrintNavigator(qs::Document* document, qs::StyleSheet* sheet, qs::NavigatorDef* definition,
+                    bool expandAll) {
+  qs::test::TestDevice device(72, 30000, 400);
+  auto* view = new qs::test::TestView(&device);
+  auto* navigator = new qs::NavigatorView(document, sheet, definition, nullptr);
+  view->SetFrameNode(navigator);
+  qs::PushCurrentView(view, false);
+  navigator->Rebuild();
+  // Opening a node splices its children in after it: the walk meets them.
+  if (expandAll)
+    for (auto* item = static_cast<qs::LayoutItem*>(navigator->items.First()); item;
+         item = item->NextItem())
+      item->HandleMessage(0, 0, qs::kNavOpen, reinterpret_cast<std::intptr_t>(item->GetElement()));
+  std::printf("NAVIGATOR\n%s", qs::test::NavigatorDump(navigator).c_str());
+  qs::PopCurrentView();
+  view->SetFrameNode(nullptr);
+  view->Release();
+  navigator->Release();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* catalog = nullptr;
+  const char* navigatorFile = nullptr;
+  bool expandAll = false;
   const char* files[2] = {};
   int count = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc)
       catalog = argv[++i];
+    else if (std::strcmp(argv[i], "-n") == 0 && i + 1 < argc)
+      navigatorFile = argv[++i];
+    else if (std::strcmp(argv[i], "-e") == 0)
+      expandAll = true;
     else if (count < 2)
       files[count++] = argv[i];
   }
-  if (count != 2) {
-    std::fprintf(stderr, "usage: format_dump [-c CATALOG] DOCUMENT SHEET\n");
+  if (count != 2 && !(navigatorFile && count == 1)) {
+    std::fprintf(stderr,
+                 "usage: format_dump [-c CATALOG] DOCUMENT SHEET\n"
+                 "       format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]\n");
     return 2;
   }
   // The library's entry makes the name table; linked in, the program does.
@@ -165,19 +205,28 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "format_dump: the engine did not start\n");
     return 1;
   }
-  const std::string paths[2] = {absolute(files[0]), absolute(files[1])};
+  const std::string paths[2] = {absolute(files[0]), files[1] ? absolute(files[1]) : std::string()};
   int result = 0;
   QsHandle doc = QsParseDocument(paths[0].c_str(), nullptr, 0, PrintReport, 0);
-  QsHandle sheet = QsOpenStyleSheet(paths[1].c_str(), nullptr, PrintReport, 0);
+  QsHandle sheet = files[1] ? QsOpenStyleSheet(paths[1].c_str(), nullptr, PrintReport, 0) : 0;
+  QsHandle nav = 0;
+  if (navigatorFile)
+    nav = QsOpenNavigator(absolute(navigatorFile).c_str(), nullptr, PrintReport, 0);
   auto* document = doc ? static_cast<qs::Document*>(qs::Handles()->LookupDocument(doc)) : nullptr;
   auto* styles = sheet ? static_cast<qs::StyleSheet*>(qs::Handles()->LookupStyleSheet(sheet)) : nullptr;
-  if (!document || !styles) {
-    std::fprintf(stderr, "format_dump: cannot read %s\n", document ? files[1] : files[0]);
+  auto* definition =
+      nav ? static_cast<qs::NavigatorDef*>(qs::Handles()->LookupNavigator(nav)) : nullptr;
+  if (!document || (files[1] && !styles) || (navigatorFile && !definition)) {
+    std::fprintf(stderr, "format_dump: cannot read %s\n",
+                 !document ? files[0] : (files[1] && !styles ? files[1] : navigatorFile));
     result = 1;
+  } else if (navigatorFile) {
+    PrintNavigator(document, styles, definition, expandAll);
   } else if (document->Root()) {
     Dumper(document, styles).Element(document->Root(), nullptr, 0);
     PrintItems(document, styles);
   }
+  if (nav) QsReleaseHandle(nav);
   if (sheet) QsReleaseHandle(sheet);
   if (doc) QsReleaseHandle(doc);
   QsTerminate();
