@@ -451,6 +451,13 @@ bool Screenshot(const std::string& unixPath) {
   // arguments reach it split at spaces, unquoted: the path must have none.
   if (unixPath.find(' ') != std::string::npos) return false;
   std::string line = "/usr/bin/import -window root " + unixPath;
+  {
+    std::string stale = "Z:" + unixPath;
+    for (char& c : stale) {
+      if (c == '/') c = '\\';
+    }
+    DeleteFileA(stale.c_str());
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -460,9 +467,24 @@ bool Screenshot(const std::string& unixPath) {
                       &startup, &info))
     return false;
   CloseHandle(info.hThread);
-  bool done = WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
+  WaitForSingleObject(info.hProcess, kWaitMs);
   CloseHandle(info.hProcess);
-  return done;
+  // The wait on a Unix program may end before it has written its file: the
+  // picture is there once its size holds still.
+  std::string windowsPath = "Z:" + unixPath;
+  for (char& c : windowsPath) {
+    if (c == '/') c = '\\';
+  }
+  long long last = -1;
+  return WaitUntil([&] {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(windowsPath.c_str(), GetFileExInfoStandard, &data)) return false;
+    long long size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    bool still = size > 0 && size == last;
+    last = size;
+    if (!still) Sleep(200);
+    return still;
+  }, 10000);
 }
 
 int ListBoxCount(HWND listBox) {

@@ -1,7 +1,10 @@
 // scripts/run without a display: starts corvina.exe on a document, waits
-// (bounded) for its main window, leaves a screenshot, closes the viewer.
+// (bounded) for its main window and for its main view to show the document,
+// leaves a screenshot, closes the viewer.
 //   run_harness CORVINA.EXE DOCUMENT PNG-PATH
-// Exit code 0 when the main window came up and the viewer ended.
+// Exit code 0 when the main window came up and the viewer ended; a main view
+// that shows no text within the bound is reported, not failed (an engine
+// without its document views draws nothing).
 #include <cstdio>
 #include <string>
 
@@ -29,7 +32,18 @@ int main(int argc, char** argv) {
     viewer.Kill();
     return 1;
   }
-  Sleep(1000);  // let it paint
+  // The main view is the first document window; it shows the document
+  // once the engine has formatted and painted it.
+  HWND view = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  std::size_t bands = 0;
+  DWORD start = GetTickCount();
+  bool shown = view && WaitUntil([&] {
+    bands = IsWindowVisible(view) ? DarkBands(view).size() : 0;
+    return bands >= 2;
+  }, 15000);
+  std::printf("run: main view %s after %lu ms (%zu text bands)\n",
+              shown ? "shows the document" : "shows no text", GetTickCount() - start, bands);
+  Sleep(500);  // let the other panes paint
   if (!Screenshot(argv[3])) std::fprintf(stderr, "run: no screenshot\n");
   PostMessageA(main, WM_CLOSE, 0, 0);
   DWORD code = 0;

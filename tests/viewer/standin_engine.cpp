@@ -362,6 +362,10 @@ W QsCloseDocument(W document) {
   return 1;
 }
 W QsIsSameObject(W a, W b) { return a == b; }
+W QsReleaseHandle(W handle) {
+  Log("QsReleaseHandle|" + std::to_string(handle));
+  return 0;
+}
 W QsGetNodeDocument(W node) {
   return node >= kNodeBase && DocumentOf(static_cast<std::uint32_t>(node - kNodeBase + kDocumentBase))
              ? node - kNodeBase + kDocumentBase

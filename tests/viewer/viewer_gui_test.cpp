@@ -594,6 +594,8 @@ TEST_F(Documents, BackToAnotherDocumentGoesThroughEvent7) {
                      log.find("QsViewCommand|10")),
             std::string::npos)
       << log;
+  // The navigator it loaded for a is released again.
+  EXPECT_NE(log.find("QsReleaseHandle|2000", log.find("QsViewCommand|10")), std::string::npos) << log;
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(View(main, 2)) != 0; }, 5000));
   ExitAndExpectZero(main);
   EXPECT_EQ(GetValue("\\MRU", "HIST0"), a);
@@ -806,6 +808,24 @@ TEST_F(Viewer, WithTheRealEngineParseErrorsFillTheMessageWindow) {
   EXPECT_EQ(ListBoxText(list, 100), "To many warnings/errors");
   EXPECT_EQ(ListBoxText(list, 0), "Warning: Undefined entity: 'e0' (many.sgm)");
   ExitAndExpectZero(main);
+}
+
+TEST_F(Documents, ARunEndingOnADownloadedDocumentKeepsItsRecentFiles) {
+  std::string local = Document("local.sgm");
+  std::string cache = docs_ + "http#srv#8080";
+  CreateDirectoryA(cache.c_str(), nullptr);
+  std::string downloaded = Document("http#srv#8080\\manual.sgm");
+  SetValue("\\MRU", "HIST0", "C:\\old.sgm");
+  Start(engine_, "\"" + local + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  WaitForLog("QsDisplay|main|local.sgm|");
+  OpenThroughDialog(main, downloaded);
+  WaitForLog("QsDisplay|main|manual.sgm|");
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\MRU", "HIST0"), local);
+  EXPECT_EQ(GetValue("\\MRU", "HIST1"), "C:\\old.sgm");
+  EXPECT_EQ(GetValue("\\URL History List", "HIST0"), "http#srv#8080\\manual.sgm");
 }
 
 }  // namespace
