@@ -7,6 +7,8 @@
 #include "foundation/engine.h"
 #include "foundation/module.h"
 #include "foundation/strings.h"
+#include "view/picture_services.h"
+#include "view/pictures.h"
 #include "view/window_map.h"
 
 using namespace qs;
@@ -34,6 +36,7 @@ QsWord QsInitialize(QsWord instance, const char* title, const char* catalog, con
   if (!engine) return 0;
   SetEngine(engine);
   engine->Initialize(catalog, entityrc, setup, tempDir, home);
+  InstallPictureServices();
   return reinterpret_cast<QsWord>(engine);
 }
 
@@ -43,10 +46,14 @@ void QsTerminate() {
   // Every window device first: each tells its view while the engine is
   // still there.
   WindowMap::DestroyAll();
+  // The picture timer and the cache go before the engine, the outside
+  // libraries after it.
+  RemovePictureServices();
   // With handles still held, the engine offers event 49 (or warns) and the
   // handle table writes its leak log, all while the engine is current.
   delete engine;
   SetEngine(nullptr);
+  UnloadImagingLibrary();
   FreeAllCallbacks();
 }
 

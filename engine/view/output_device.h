@@ -120,6 +120,9 @@ class OutputDevice : public EngineObject {
   virtual int GetOriginX() { return 0; }
   virtual int GetOriginY() { return 0; }
   virtual int DrawPageText(int position, const char* text) { (void)position, (void)text; return 0; }
+  // The platform's drawing context while drawing (a Windows HDC), else 0:
+  // pictures draw through it.
+  virtual std::intptr_t NativeContext() { return 0; }
 
   // ---- Helpers every device offers ----------------------------------------------
   // Makes the font current (SelectFont only when it changes); the text

@@ -43,6 +43,7 @@ class GdiWindowDevice : public HostWindowDevice {
 
   HWND Hwnd() const { return reinterpret_cast<HWND>(window_); }
   HDC Dc() const { return dc_; }
+  std::intptr_t NativeContext() override { return reinterpret_cast<std::intptr_t>(dc_); }
 
   // ---- Drawing --------------------------------------------------------------------
   void SelectFont(Font* f) override {

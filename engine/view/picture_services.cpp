@@ -1,0 +1,109 @@
+#include "view/picture_services.h"
+
+#include "addressing/web.h"
+#include "foundation/engine.h"
+#include "sgml/document.h"
+#include "sgml/entities.h"
+#include "view/document_view.h"
+#include "view/hot_areas.h"
+#include "view/notation_rules.h"
+#include "view/pictures.h"
+
+namespace qs {
+
+GraphicObject* GetEntityPicture(Document* context, EntityDecl* entity, bool create) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !entity) return nullptr;
+  const char* key = GetNotationNames(*engine).FindKey(entity);
+  if (!key) return nullptr;
+  EntityDecl* mask = nullptr;
+  if (context && entity->IsExternal())
+    if (const char* name = static_cast<ExternalEntityDecl*>(entity)->GetDataAttribute("MASK"))
+      mask = context->FindEntity(name);
+  return GetGraphicCache().Get(context, nullptr, entity, key, mask, create);
+}
+
+namespace {
+
+ImageRenderer* Renderer(GraphicRenderer* picture) { return static_cast<ImageRenderer*>(picture); }
+
+// What the pointer shows over an area: 4 a hotspot element, 6 an anchor
+// with links, 5 an anchor (its note).
+int PointerKind(const Region* area) {
+  if (Anchor* anchor = area->GetAnchor()) return anchor->GetLinkCount() ? 6 : 5;
+  return 4;
+}
+
+class PictureServices : public GraphicServices {
+ public:
+  GraphicObject* GetEntityGraphic(Document* context, EntityDecl* entity) override {
+    return GetEntityPicture(context, entity, true);
+  }
+  void AddRef(GraphicObject* graphic) override {
+    if (graphic) graphic->AddRef();
+  }
+  void Release(GraphicObject* graphic) override {
+    if (graphic) graphic->Release();
+  }
+  PictureGeometry Geometry(GraphicRenderer* picture) override {
+    PictureGeometry g;
+    if (ImageRenderer* r = Renderer(picture)) {
+      g.width = r->width;
+      g.minWidth = r->minWidth;
+      g.height = r->height;
+      g.descent = r->descent;
+      g.scaleX = r->width;
+      g.scaleY = r->height;
+    }
+    return g;
+  }
+  void FitWidth(GraphicRenderer* picture, int width) override {
+    if (picture) Renderer(picture)->ShrinkToWidth(width);
+  }
+  void FitHeight(GraphicRenderer* picture, int height) override {
+    if (picture) Renderer(picture)->ShrinkToHeight(height);
+  }
+  void Draw(GraphicRenderer* picture, int x, int top, int pressed) override {
+    ImageRenderer* r = Renderer(picture);
+    if (!r) return;
+    r->Place(x, top, r->width, r->height);
+    if (r->owner) r->owner->DrawRenderer(r, x, top, pressed);
+  }
+  bool HotAreaAt(GraphicRenderer* picture, int x, int y, PictureHotArea* found) override {
+    ImageRenderer* r = Renderer(picture);
+    if (!r) return false;
+    Region* area = r->HitTest(x, y);
+    if (!area) return false;
+    if (found) {
+      found->x = area->x, found->y = area->y;
+      found->width = area->width, found->height = area->height;
+      found->pointerKind = PointerKind(area);
+      found->info = reinterpret_cast<std::intptr_t>(area);
+      found->area = area;
+    }
+    return true;
+  }
+  void ShowHotArea(GraphicRenderer* picture, const PictureHotArea& area, bool on) override {
+    if (ImageRenderer* r = Renderer(picture)) r->outlined = on ? static_cast<Region*>(area.area) : nullptr;
+  }
+  void ActivateHotArea(DocumentView* view, GraphicRenderer* picture,
+                       const PictureHotArea& area) override {
+    (void)picture;
+    if (area.area) static_cast<Region*>(area.area)
+          ->Activate(reinterpret_cast<View*>(static_cast<ViewWindow*>(view)));
+  }
+};
+
+PictureServices g_services;
+
+}  // namespace
+
+void InstallPictureServices() { SetGraphicServices(&g_services); }
+
+void RemovePictureServices() {
+  if (&GetGraphicServices() == &g_services) SetGraphicServices(nullptr);
+  StopPictureTimer();
+  DestroyGraphicCache();
+}
+
+}  // namespace qs
