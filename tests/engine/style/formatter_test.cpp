@@ -378,6 +378,10 @@ TEST_F(EntityFormatting, AnIconElementShowsItsEntityOnlyWithItsMark) {
   test::ErrorRecorder errors;
   EXPECT_EQ(Format(nullptr), "B@0+0\nB@0+0\nT 0-1\nENT@1 fig icon\nT 2-3\nB@3+0\n");
   EXPECT_TRUE(errors.errors.empty());
+  // The items hold the token icon: they go while its services are the
+  // installed ones, not the engine's own pictures.
+  frame->Release();
+  frame = nullptr;
 }
 
 TEST_F(EntityFormatting, AWidgetElementIsOneItemWithoutItsContent) {

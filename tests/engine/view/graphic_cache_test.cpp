@@ -262,7 +262,7 @@ TEST(Pictures, LoadersMakeMaskImagesAndMetafiles) {
     w[10] = 0xA0, w[11] = 0x05;  // right 1440
     w[12] = 0xD0, w[13] = 0x02;  // bottom 720
     w[14] = 0xA0, w[15] = 0x05;  // 1440 per inch
-    w[22] = 1, w[24] = 9, w[28] = 12;
+    w[22] = 1, w[24] = 9, w[27] = 3, w[28] = 12;  // memory metafile, version 0x300
     w[40] = 3;  // the end record
     wmf = dir.Write("m.wmf", std::string(w.begin(), w.end()));
   }
