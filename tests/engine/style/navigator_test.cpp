@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -294,6 +296,42 @@ TEST_F(NavigatorTree, TitleSizesFollowTheDefinitionsBounds) {
       EXPECT_EQ(first->Format()->displayedSize, c.sizes[i]) << i;
     }
   }
+}
+
+TEST_F(NavigatorTree, ADefinitionsOwnSheetFormatsItsTitles) {
+  auto folder = std::filesystem::path(testing::TempDir()) /
+                ("qs-nav-sheet-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / "titles.ssh").string();
+  std::ofstream(path) << "<!DOCTYPE STYLESHEET PUBLIC \"-//Quenda//DTD Stylesheet v2.00//EN\">\n"
+                         "<STYLESHEET VERSION=\"2.00\"><STYLE TAG=T><FONT-SIZE V=16></STYLE>"
+                         "</STYLESHEET>\n";
+  Rule("T")->fontSize = 9;  // the given sheet's: not used
+  auto definitionWith = [&](const std::string& sheetPath) {
+    std::string text = "<!DOCTYPE TOC-DEF PUBLIC \"-//Quenda//DTD Navigator v2.00//EN\" [\n"
+                       "<!ENTITY StyleSpec SYSTEM \"" + sheetPath + "\">\n]>\n"
+                       "<TOC-DEF><TOC BODY=S TITLE=T></TOC-DEF>";
+    QsHandle h = QsOpenNavigatorText(text.c_str(), sheetPath.c_str(), nullptr, nullptr, 0);
+    EXPECT_NE(h, 0u);
+    handles.push_back(h);
+    return static_cast<NavigatorDef*>(Handles()->LookupNavigator(h));
+  };
+  const char* markup = "<D><S><T>a</T></S><S><T>b</T></S></D>";
+  struct Case {
+    std::string sheet;
+    int size;
+  } cases[] = {{path, 1600}, {(folder / "missing.ssh").string(), 900}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sheet);
+    Build(markup, definitionWith(c.sheet));
+    EXPECT_EQ(nav->GetStyleSheet() == &sheet, c.size == 900);
+    auto* first = static_cast<LayoutItem*>(Nodes()[0]->titleItems.First());
+    while (first && first->SkipForPosition()) first = first->NextItem();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->Format()->displayedSize, c.size);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(NavigatorTree, APartialRunFormatsPlainly) {
