@@ -30,6 +30,10 @@ const char* QsGetCmptlNo();
 const char* QsGetTextVersion();
 
 // ---- Windows, dialogs and settings ----------------------------------------
+// File dialogs: `filter` is "description|pattern|..." pairs; `path`, when
+// given, receives the chosen file in UTF-8, at most 301 bytes with its
+// terminator (the system's 101-byte buffer converted), and is left as it
+// was when the dialog is cancelled.
 std::int32_t QsOpenFileDialog(QsWindow owner, const char* title, char* path, const char* filter);
 std::int32_t QsSaveFileDialog(QsWindow owner, const char* title, char* path, const char* filter);
 std::int32_t QsInputDialog(QsWindow owner, const char* title, const char* prompt, char* text);

@@ -49,6 +49,16 @@ typedef struct QsRangeRecord {
   int32_t length;
 } QsRangeRecord;
 
+/* One title of a navigator, for QsEnumNavigatorEntries: the body element
+   it belongs to, its qualifier (null for none), the title element's path
+   (null: the body element itself) and its flags (1: LOCATE=BODY). */
+typedef struct QsNavigatorEntryRecord {
+  const char* body;
+  const char* qualifier;
+  const char* title;
+  int32_t flags;
+} QsNavigatorEntryRecord;
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,15 +7,12 @@
 extern "C" {
 
 // ---- Windows, dialogs and settings
-std::int32_t QsOpenFileDialog(QsWindow, const char*, char*, const char*) { return 0; }
-std::int32_t QsSaveFileDialog(QsWindow, const char*, char*, const char*) { return 0; }
 std::int32_t QsInputDialog(QsWindow, const char*, const char*, char*) { return 0; }
 std::int32_t QsHandleMessage(QsWindow, std::uint32_t, QsWord, QsWord, QsWord*) { return 0; }
 void QsRedrawView(QsWindow) {}
 void QsCloseDocumentViews(QsHandle) {}
 void QsApplyStyleSheet(QsHandle) {}
 void QsApplyNavigator(QsHandle) {}
-void QsSetDefaultFont(const char*, std::int32_t) {}
 std::int32_t QsSelectPrinter(const char*) { return 0; }
 char* QsGetPrinterName(char*, std::int32_t) { return nullptr; }
 void QsPrinterSetupDialog(QsWindow) {}
@@ -30,36 +27,8 @@ std::int32_t QsExportText(QsHandle, QsHandle, QsHandle, const char*) { return 0;
 // ---- Documents, style sheets and navigators
 QsHandle QsGetViewDocument(QsWindow) { return 0; }
 std::int32_t QsDetachDocumentViews(QsHandle) { return 0; }
-std::int32_t QsCloseDocument(QsHandle) { return 0; }
-char* QsGetDocumentName(QsHandle, char*, std::int32_t) { return nullptr; }
-const char* QsGetDocumentPublicId(QsHandle) { return nullptr; }
-std::int32_t QsGetDocumentCount(QsHandle) { return 0; }
-char* QsGetDocumentBytes(QsHandle, std::int32_t, std::int32_t, char*) { return nullptr; }
-std::int32_t QsCopyDocumentText(QsHandle, std::int32_t, std::int32_t, char*) { return 0; }
-std::int32_t QsMergeDocument(QsHandle, QsHandle, QsWord) { return 0; }
-std::int32_t QsCountDocStyleSheets(QsHandle) { return 0; }
-std::int32_t QsCountDocNavigators(QsHandle) { return 0; }
-const char* QsGetDocStyleSheetTitle(QsHandle, std::int32_t) { return nullptr; }
-char* QsGetDocStyleSheetFile(QsHandle, std::int32_t, char*, std::int32_t) { return nullptr; }
-const char* QsGetDocNavigatorTitle(QsHandle, std::int32_t) { return nullptr; }
-char* QsGetDocNavigatorFile(QsHandle, std::int32_t, char*, std::int32_t) { return nullptr; }
-std::int32_t QsAddStyleSheetResource(const char*, const char*, const char*, std::int32_t) { return 0; }
-std::int32_t QsRemoveStyleSheetResource(const char*, const char*, const char*) { return 0; }
-std::int32_t QsAddNavigatorResource(const char*, const char*, const char*, std::int32_t) { return 0; }
-std::int32_t QsRemoveNavigatorResource(const char*, const char*, const char*) { return 0; }
-std::int32_t QsReloadStyleSheet(QsHandle) { return 0; }
 QsHandle QsGetViewStyleSheet(QsWindow) { return 0; }
-std::int32_t QsSaveStyleSheet(QsHandle) { return 0; }
-std::int32_t QsSaveStyleSheetAs(QsHandle, const char*) { return 0; }
-std::int32_t QsReloadNavigator(QsHandle) { return 0; }
 QsHandle QsGetViewNavigator(QsWindow) { return 0; }
-std::int32_t QsSaveNavigator(QsHandle) { return 0; }
-std::int32_t QsSaveNavigatorAs(QsHandle, const char*) { return 0; }
-std::int32_t QsGetNavigatorScale(QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsSetNavigatorScale(QsHandle, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsSetNavigatorEntry(QsHandle, const char*, const char*, const char*, std::int32_t) { return 0; }
-std::int32_t QsRemoveNavigatorEntry(QsHandle, const char*, const char*, const char*) { return 0; }
-std::intptr_t QsEnumNavigatorEntries(QsHandle, QsRecordProc, QsWord) { return 0; }
 
 // ---- Style sheet editing records
 void QsClearStyleRecord(char**) {}

@@ -216,6 +216,12 @@ class EngineBase : public EngineObject, public EngineServices {
   History* history() const { return history_.get(); }
   void SetHistory(History* history);
   std::int32_t recentLimit = 4;
+  // The default font the host sets (QsSetDefaultFont): a face of at most
+  // kDefaultFaceCharacters characters (UTF-8), and a size in 1/100 point;
+  // page headers and footers print in that size.
+  static constexpr std::size_t kDefaultFaceCharacters = 30;
+  char defaultFontFace[kDefaultFaceCharacters * 4 + 1] = "Times New Roman";
+  std::int32_t defaultFontSize = 900;
   // The character set input streams report for their text: the host's
   // number 1-16 less one (QsSetCharset).
   std::int32_t charset = 0;

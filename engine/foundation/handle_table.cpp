@@ -188,6 +188,25 @@ int HandleTable::Forget(const void* object) {
   return removed;
 }
 
+int HandleTable::ForgetMatching(RecordMatch match, const void* context) {
+  if (!match) return 0;
+  int removed = 0;
+  for (;;) {
+    Record** found = nullptr;
+    for (Record*& head : buckets_) {
+      for (Record** link = &head; *link && !found; link = &(*link)->next)
+        if (match((*link)->type, (*link)->object, context)) found = link;
+      if (found) break;
+    }
+    if (!found) return removed;
+    Record* record = *found;
+    *found = record->next;
+    --count_;
+    ++removed;
+    Dispose(record);
+  }
+}
+
 bool HandleTable::WriteLeakLog(const char* path) const {
   TextWriter log(path, true);
   log.PutString("Unlocked Objects\n\n");

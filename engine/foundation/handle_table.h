@@ -117,6 +117,12 @@ class HandleTable : public EngineObject {
   // owned web or anchor going away): a later lookup finds nothing.
   // Returns the number of records removed.
   int Forget(const void* object);
+  // Removes, as Forget does, every record whose type and object `match`
+  // accepts, whatever its use count. The walk starts over after each
+  // removal, since letting go of one object may end others. Returns the
+  // number of records removed.
+  using RecordMatch = bool (*)(HandleType type, void* object, const void* context);
+  int ForgetMatching(RecordMatch match, const void* context);
 
   // Writes "Unlocked Objects" and one entry per remaining record to `path`
   // (lines end in CR LF). False when the file could not be written whole.
