@@ -254,7 +254,7 @@ TEST_F(DocumentExports, CloseEndsEveryHandleOfTheDocumentAndNoOther) {
   ASSERT_NE(doc, 0u);
   ASSERT_NE(other, 0u);
   Document* d = DocumentOf(doc);
-  EXPECT_EQ(QsParseDocument((dir_ / "close.sgm").c_str(), nullptr, 0, nullptr, 0), doc);
+  EXPECT_EQ(QsParseDocument((dir_ / "close.sgm").string().c_str(), nullptr, 0, nullptr, 0), doc);
   QsHandle node = QsGetDocumentRoot(doc);
   QsHandle node2 = QsDupNode(node);
   QsHandle entity = QsGetDocEntity(doc, "fig");
