@@ -98,6 +98,8 @@ class LayoutItem : public ListNode {
  protected:
   // Inverts the context's bounds placed at the item's origin.
   void InvertItemRect(HitContext& context);
+  // For items that learn their start while they are built (tables).
+  void SetItemPosition(std::int32_t position) { position_ = position; }
 
  private:
   std::int32_t position_;

@@ -55,6 +55,8 @@ class ParagraphBox : public DisplayBox {
  protected:
   // Where a line starts and how wide it may be drawn.
   int LineX(ViewLine* line) { return (flags_ & kNoIndents) ? 0 : line->LeftIndent(); }
+  // Table cells draw their lines in the whole cell width.
+  void SetWidest(int width) { widest_ = width; }
   int LineRoom(ViewLine* line) {
     return (flags_ & kNoIndents) ? widest_ : widest_ - line->LeftIndent() - line->RightIndent();
   }

@@ -70,18 +70,19 @@ class DocumentFormatter : public Formatter {
   virtual void AppendItem(LayoutItem* item);
   // Emits what the mark stands for; returns where text resumes.
   virtual std::uint32_t Content(DocumentNode* element, Mark* mark);
-  // Slots of the variants: here tables and display objects format as text,
-  // rulers, link markers and icons emit nothing; tags and instructions
-  // become tag items.
+  // Slots of the variants: here display objects format as text; tables,
+  // rulers, link markers, element icons, tags and instructions make their
+  // items.
   virtual int MakeDisplayObject(DocumentNode*, ElementStyle*) { return 0; }
-  virtual int StartTable(DocumentNode*, ElementStyle*) { return 0; }
-  virtual void AddRulerBefore(std::int32_t, int) {}
-  virtual void AddRulerAfter(std::int32_t, int) {}
+  // CALS or grid table (formatter_items.cpp): 1 when the element became one.
+  virtual int StartTable(DocumentNode* element, ElementStyle* style);
+  virtual void AddRulerBefore(std::int32_t position, int ruler);
+  virtual void AddRulerAfter(std::int32_t position, int ruler);
   virtual void AddStartMarker(DocumentNode* element);
-  virtual void AddElementIcon(DocumentNode*, FrameTreeNode*, const char*) {}
-  virtual void AddLinkTargetMarker(DocumentNode*) {}
-  virtual void AddEmptyLinkSourceMarker(DocumentNode*) {}
-  virtual void AddLinkSourceEndMarker(DocumentNode*) {}
+  virtual void AddElementIcon(DocumentNode* element, FrameTreeNode* view, const char* icon);
+  virtual void AddLinkTargetMarker(DocumentNode* element);
+  virtual void AddEmptyLinkSourceMarker(DocumentNode* element);
+  virtual void AddLinkSourceEndMarker(DocumentNode* element);
   virtual void AddEndMarker(DocumentNode* element);
   virtual void AddProcInstrItem(Mark* mark, TextFormat* format, bool shown);
 
@@ -106,6 +107,8 @@ class DocumentFormatter : public Formatter {
   int NumberingLevel() const { return level_; }
 
  protected:
+  friend class CalsTableBuilder;
+  friend void CalsTableNew(DocumentFormatter& formatter, DocumentNode* element);
   // Items come from the frame's pool.
   GlobalArena& ItemPool() { return *pool_; }
   // Where AppendItem puts items: the item list's, or another list (a
@@ -114,6 +117,13 @@ class DocumentFormatter : public Formatter {
   void SetOutputTarget(ListHead* list) { target_ = list; }
   // The shown state of the current level, whatever the target.
   bool LevelShown() const { return show_[showDepth_] == 1; }
+  bool PendingBreak() const { return pendingBreak_; }
+  int PendingSpace() const { return pendingSpace_; }
+  void ClearPendingBreak() {
+    pendingBreak_ = false;
+    pendingSpace_ = 0;
+  }
+  void ClearPendingSpace() { pendingSpace_ = 0; }
   bool PushStyle(ElementStyle* style);
   void PushFormat(const ElementStyle* style);
   void PopFormat(const ElementStyle* style);

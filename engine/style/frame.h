@@ -115,6 +115,8 @@ class FrameView : public OwnedNode {
   virtual void Rebind(const void* object, bool after) { (void)object, (void)after; }
   // The frame goes away while shown.
   virtual void DetachFrame() = 0;
+  // Its window comes to the front (an element icon asks for its frame).
+  virtual void BringToFront() {}
 };
 // The engine's views (not owning).
 OwnedList& FrameViews();
