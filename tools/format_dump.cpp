@@ -9,7 +9,10 @@
 // leading, baseline offset and the three indents. Then "ITEMS" and the
 // layout items the formatter makes of the document for a frame, one a
 // line: kind, position (and end of a text run) and the format's family and
-// displayed size. Parser messages of either file go to standard error.
+// displayed size. Then "TABLES": every table item with its groups and cells
+// (fillers marked) and the bands it cuts itself into, laid out 800 pixels
+// wide at 96 dpi on pages of 1000 (table_dump.h tells the lines). Parser
+// messages of either file go to standard error.
 //   format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]
 // Instead: "NAVIGATOR" and the visible nodes of the document's navigator
 // under that definition (titles formatted with the sheet, when given),
@@ -26,8 +29,13 @@
 #include "api/parse_report.h"
 #include "foundation/names.h"
 #include "sgml/document.h"
+#include "sgml/unicode_tables.h"
 #include "sgml/parser_report.h"
 #include "layout/counters.h"
+#include "layout/icon_items.h"
+#include "layout/table_items.h"
+#include "style/cals_table.h"
+#include "view/current_view.h"
 #include "layout/generated_text.h"
 #include "layout/mark_items.h"
 #include "layout/tag_items.h"
@@ -39,8 +47,8 @@
 #include "style/style_rules.h"
 #include "style/style_sheet.h"
 #include "style/text_format.h"
+#include "table_dump.h"
 #include "test_device.h"
-#include "view/current_view.h"
 
 namespace {
 
@@ -107,7 +115,37 @@ class Dumper {
   qs::StyleSheet* sheet_;
 };
 
+class DumpView : public qs::DocumentView {
+ public:
+  using DocumentView::DocumentView;
+};
+
+// Formats keep the device's fonts: the device outlives the frame.
+void PrintTables(qs::FrameNode* frame, qs::test::TestDevice& device) {
+  std::printf("TABLES\n");
+  auto* view = new DumpView(frame, &device, 0);
+  qs::PushCurrentView(view, false);
+  for (auto* n = frame->items.First(); n; n = n->Next()) {
+    auto* item = static_cast<qs::LayoutItem*>(n);
+    std::string text = qs::test::DumpTableItem(item);
+    if (text.empty()) continue;
+    std::fputs(text.c_str(), stdout);
+    qs::ListHead boxes, bands;
+    item->MakeBoxes(boxes);
+    while (auto* box = static_cast<qs::DisplayBox*>(boxes.PopFirst())) {
+      box->SplitAt(800);
+      box->AppendTo(1000, 1000, bands);
+    }
+    std::fputs(qs::test::DumpBands(bands).c_str(), stdout);
+    bands.DeleteAll();
+  }
+  qs::PopCurrentView();
+  view->SetFrameNode(nullptr);
+  view->Release();
+}
+
 void PrintItems(qs::Document* document, qs::StyleSheet* sheet) {
+  qs::test::TestDevice device(96, 800, 1000);
   auto* frame = new qs::FrameNode(document, sheet, 0, nullptr);
   frame->Rebuild();
   std::printf("ITEMS\n");
@@ -137,11 +175,20 @@ void PrintItems(qs::Document* document, qs::StyleSheet* sheet) {
       kind = "EndTag";
     } else if (dynamic_cast<qs::ProcInstrItem*>(item) || dynamic_cast<qs::HiddenProcInstrItem*>(item)) {
       kind = "ProcInstr";
+    } else if (dynamic_cast<qs::CalsTableItem*>(item)) {
+      kind = "CalsTable";
+    } else if (dynamic_cast<qs::TableItem*>(item)) {
+      kind = "GridTable";
+    } else if (dynamic_cast<qs::RulerItem*>(item)) {
+      kind = "Ruler";
+    } else if (dynamic_cast<qs::MarkerIconItem*>(item)) {
+      kind = "Marker";
     }
     qs::TextFormat* f = item->Format();
     std::printf("ITEM %s %d%s family=%s size=%u\n", kind, static_cast<int>(item->Position()),
                 extra.c_str(), f ? f->FamilyText() : "-", f ? f->displayedSize : 0u);
   }
+  PrintTables(frame, device);
   frame->Release();
 }
 
@@ -205,6 +252,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "format_dump: the engine did not start\n");
     return 1;
   }
+  // Text boxes break lines by the character classes of the tables file.
+  qs::LoadUnicodeTables((std::string(QS_SAMPLES_HOME) + "qsunicde.dat").c_str());
   const std::string paths[2] = {absolute(files[0]), files[1] ? absolute(files[1]) : std::string()};
   int result = 0;
   QsHandle doc = QsParseDocument(paths[0].c_str(), nullptr, 0, PrintReport, 0);
