@@ -9,6 +9,7 @@
 #include "foundation/strings.h"
 #include "view/picture_services.h"
 #include "view/pictures.h"
+#include "view/shared_palette.h"
 #include "view/window_map.h"
 
 using namespace qs;
@@ -26,6 +27,12 @@ char* CopyOut(const char* text, char* buffer, std::int32_t size) {
 }  // namespace
 
 extern "C" {
+
+std::int32_t QsRegisterPaletteImages(QsWord window, QsWord palette, QsWord merge) {
+  if (!GetEngine()) return 0;
+  return RegisterPaletteImages(static_cast<std::intptr_t>(window), static_cast<std::intptr_t>(palette),
+                               static_cast<std::intptr_t>(merge));
+}
 
 QsWord QsInitialize(QsWord instance, const char* title, const char* catalog, const char* entityrc,
                     const char* setup, const char* tempDir, const char* home) {

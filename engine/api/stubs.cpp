@@ -18,7 +18,6 @@ char* QsGetPrinterName(char*, std::int32_t) { return nullptr; }
 void QsPrinterSetupDialog(QsWindow) {}
 
 // ---- Engine life, settings and identifiers
-std::int32_t QsRegisterPaletteImages(QsWord, QsWord, QsWord) { return 0; }
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
 // ---- Compiled documents and plain-text export

@@ -125,12 +125,25 @@ RegisteredPalette& GetRegisteredPalette() {
   return registered;
 }
 
+namespace {
+ViewPalette* g_palettes = nullptr;
+}  // namespace
+
+ViewPalette* FirstViewPalette() { return g_palettes; }
+
 ViewPalette::ViewPalette(PalettePlatform& platform, bool applyRegistered) : platform_(platform) {
+  nextPalette = g_palettes;
+  g_palettes = this;
   RegisteredPalette& r = GetRegisteredPalette();
   if (applyRegistered && r.handle) SetPrincipal(r.handle, r.alone);
 }
 
 ViewPalette::~ViewPalette() {
+  for (ViewPalette** link = &g_palettes; *link; link = &(*link)->nextPalette)
+    if (*link == this) {
+      *link = nextPalette;
+      break;
+    }
   while (ImagePalette* e = first) {
     first = e->next;
     delete e;

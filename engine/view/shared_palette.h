@@ -98,6 +98,8 @@ class ViewPalette {
   std::uint16_t count = 0;
   void* current = nullptr;
   ImagePalette* first = nullptr;
+  // Every live ViewPalette, newest first.
+  ViewPalette* nextPalette = nullptr;
 
  private:
   ImagePalette* Make(void* handle, PaletteUser* owner);
@@ -111,5 +113,13 @@ struct RegisteredPalette {
   bool alone = false;
 };
 RegisteredPalette& GetRegisteredPalette();
+ViewPalette* FirstViewPalette();
+
+// The platform's palettes (GDI on Windows, none elsewhere).
+PalettePlatform& GetPalettePlatform();
+// QsRegisterPaletteImages: a principal palette for one window's device
+// (made when the window has none) or, without a window, for every window
+// now and later; merge 0 uses it alone. 1 when it was registered.
+std::int32_t RegisterPaletteImages(std::intptr_t window, std::intptr_t palette, std::intptr_t merge);
 
 }  // namespace qs

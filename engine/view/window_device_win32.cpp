@@ -7,6 +7,8 @@
 #include "foundation/engine.h"
 #include "foundation/memory.h"
 #include "foundation/module.h"
+#include "view/graphic_object.h"
+#include "view/shared_palette.h"
 #include "view/window_device.h"
 #include "view/window_gdi.h"
 #include "view/window_map.h"
@@ -43,6 +45,15 @@ class GdiWindowDevice : public HostWindowDevice {
 
   HWND Hwnd() const { return reinterpret_cast<HWND>(window_); }
   HDC Dc() const { return dc_; }
+  ViewPalette& Palette() { return palette_; }
+  // The renderers' pictures join the window's shared palette.
+  void AddPalette(void* source) override {
+    auto* r = static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(source));
+    if (r) palette_.AddRenderer(r, r->GetPalette());
+  }
+  void RemovePalette(void* source) override {
+    palette_.RemoveRenderer(static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(source)));
+  }
   std::intptr_t NativeContext() override { return reinterpret_cast<std::intptr_t>(dc_); }
 
   // ---- Drawing --------------------------------------------------------------------
@@ -223,12 +234,19 @@ class GdiWindowDevice : public HostWindowDevice {
       }
     }
     dc_ = memory ? memory : paintDc;
+    HPALETTE palette = static_cast<HPALETTE>(palette_.Realize());
+    HPALETTE oldPalette = nullptr;
+    if (palette) {
+      oldPalette = SelectPalette(dc_, palette, FALSE);
+      RealizePalette(dc_);
+    }
     ++paintDepth;
     OutputDevice::BeginDraw();
     SetBkMode(dc_, TRANSPARENT);
     if (mode & kFillFirst) PatBlt(dc_, 0, 0, width, height, PATCOPY);
     if (view) view->OnPaint();
     if (Panning()) PlatformDrawPanMark();
+    if (palette) SelectPalette(dc_, oldPalette, TRUE);
     if (memory) {
       BitBlt(paintDc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
       SelectObject(memory, oldBitmap);
@@ -291,6 +309,7 @@ class GdiWindowDevice : public HostWindowDevice {
     GdiWindowDevice* owner_;
   };
 
+  ViewPalette palette_{GetPalettePlatform(), true};
   HDC dc_ = nullptr;
   HPEN pen_ = nullptr;
   Fonts fonts_;
@@ -319,6 +338,9 @@ HostWindowDevice* CreateHostWindowDevice(WindowHandle window, int paletteMode) {
 
 HDC WindowDeviceDc(WindowDevice* device) {
   return device ? static_cast<GdiWindowDevice*>(device)->Dc() : nullptr;
+}
+ViewPalette* WindowDevicePalette(WindowDevice* device) {
+  return device ? &static_cast<GdiWindowDevice*>(device)->Palette() : nullptr;
 }
 void SetWindowDeviceDc(WindowDevice* device, HDC dc) {
   if (device) static_cast<GdiWindowDevice*>(device)->SetDc(dc);

@@ -46,5 +46,8 @@ void DrawTwoLayerBitmap(HDC target, HBITMAP bitmap, int x, int y, int look);
 // export may lend it one.
 HDC WindowDeviceDc(WindowDevice* device);
 void SetWindowDeviceDc(WindowDevice* device, HDC dc);
+// The window's shared palette.
+class ViewPalette;
+ViewPalette* WindowDevicePalette(WindowDevice* device);
 
 }  // namespace qs

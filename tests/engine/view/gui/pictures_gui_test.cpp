@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "api/exports.h"
 #include "foundation/engine.h"
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
 #include "view/graphic_object.h"
 #include "view/pictures.h"
+#include "view/shared_palette.h"
 #include "view/window_device.h"
 #include "view/window_gdi.h"
 #include "view/window_map.h"
@@ -276,6 +278,60 @@ TEST_F(PictureTest, OutsideLibrariesAbsent) {
       Entity("i.bmp", Slurp("/usr/libexec/installed-tests/SDL2/icon.bmp")), nullptr, "BMP");
   ASSERT_NE(bmp, nullptr);
   bmp->Release();
+}
+
+TEST_F(PictureTest, RegisteredPaletteIsReadBack) {
+  struct {
+    WORD version, count;
+    PALETTEENTRY entries[3];
+  } logical{0x300, 3, {{10, 20, 30, 0}, {40, 50, 60, 0}, {70, 80, 90, 0}}};
+  HPALETTE host = CreatePalette(reinterpret_cast<LOGPALETTE*>(&logical));
+  ASSERT_NE(host, nullptr);
+  // Alone for this window: its own palette is the one realized.
+  ASSERT_EQ(RegisterPaletteImages(reinterpret_cast<std::intptr_t>(window_),
+                                  reinterpret_cast<std::intptr_t>(host), 0), 1);
+  ViewPalette* palette = WindowDevicePalette(device_);
+  ASSERT_NE(palette, nullptr);
+  EXPECT_EQ(palette->Realize(), host);
+  // Merged with a picture's colours: the static 20, the host's, the picture's.
+  ASSERT_EQ(RegisterPaletteImages(reinterpret_cast<std::intptr_t>(window_),
+                                  reinterpret_cast<std::intptr_t>(host), 1), 1);
+  GraphicObject* g = LoadXpm(Entity("two.xpm", "/* XPM */\nstatic char * t[] = {\"2 1 2 1\",\"a c #0A141E\",\"b c #C86432\",\"ab\"};"),
+                             nullptr, "XPM");
+  ASSERT_NE(g, nullptr);
+  ImageRenderer* r = g->MakeScreenRenderer(device_);
+  auto* merged = static_cast<HPALETTE>(palette->Realize());
+  ASSERT_NE(merged, nullptr);
+  EXPECT_NE(merged, host);
+  PALETTEENTRY entries[256];
+  const UINT n = GetPaletteEntries(merged, 0, 256, entries);
+  ASSERT_EQ(n, 20u + 3u + 1u);  // #0A141E is the host's first colour already
+  EXPECT_EQ(entries[19].peRed, 255);
+  EXPECT_EQ(entries[20].peRed, 10);
+  EXPECT_EQ(entries[22].peBlue, 90);
+  EXPECT_EQ(entries[23].peRed, 200);
+  EXPECT_EQ(entries[23].peGreen, 100);
+  delete r;
+  g->Release();
+  // Registered for all windows: every device now, and those made later.
+  ASSERT_EQ(RegisterPaletteImages(0, reinterpret_cast<std::intptr_t>(host), 0), 1);
+  EXPECT_EQ(palette->Realize(), host);
+  RegisterPaletteImages(0, 0, 0);
+  RegisterPaletteImages(reinterpret_cast<std::intptr_t>(window_), 0, 0);
+  DeleteObject(host);
+}
+
+TEST_F(PictureTest, SetColorChangesShownPixels) {
+  DeviceColor* named = device_->GetColor("tomato red");
+  device_->BeginDraw();
+  device_->FillRect(0, 0, 10, 10, named);
+  const std::uint32_t before = page_.At(5, 5);
+  ASSERT_EQ(QsSetColor("tomato red", 0, 0, 255), 1);
+  device_->FillRect(0, 0, 10, 10, device_->GetColor("tomato red"));
+  device_->EndDraw();
+  EXPECT_NE(before, 0x0000FFu);
+  EXPECT_EQ(page_.At(5, 5), 0x0000FFu);
+  EXPECT_EQ(device_->GetColor("tomato red"), named);  // the same entry, redefined
 }
 
 }  // namespace
