@@ -8,7 +8,8 @@ set(standin_documents QsParseDocument QsOpenBinaryDocument QsPushCatalog QsPopCa
     QsPushEntityrc QsPopEntityrc QsGetFileName QsGetDocStyleSheetTitle QsGetDocNavigatorTitle
     QsLoadStyleSheet QsLoadNavigator QsDisplay QsGetViewDocument QsGetViewStyleSheet
     QsGetViewNavigator QsDetachWindowView QsCloseDocument QsIsSameObject QsViewCommand
-    QsGetNodeDocument QsGetWindowKind QsNodeAtPoint QsCreateTreeView QsReleaseHandle)
+    QsGetNodeDocument QsGetWindowKind QsNodeAtPoint QsCreateTreeView QsReleaseHandle
+    QsSaveDocumentBinary)
 file(STRINGS ${CMAKE_SOURCE_DIR}/engine/api/export_table.h standin_lines REGEX "^QS_EXPORT")
 set(standin_targets)
 foreach(variant record wrongver nocmptl noslot docs)

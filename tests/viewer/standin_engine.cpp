@@ -388,6 +388,11 @@ W QsViewCommand(W window, W command) {
   g_back.resize(back);  // going back is no new step
   return 1;
 }
+W QsSaveDocumentBinary(W document, W path) {
+  const Document* d = DocumentOf(static_cast<std::uint32_t>(document));
+  Log("QsSaveDocumentBinary|" + (d ? ShortName(d->path) : std::string("?")) + "|" + Text(path));
+  return d ? 1 : 0;
+}
 W QsGetWindowKind(W window) { return g_views.count(window) ? 1 : 0; }
 W QsNodeAtPoint(W window, W, W) {
   auto at = g_views.find(window);

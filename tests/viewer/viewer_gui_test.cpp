@@ -828,5 +828,35 @@ TEST_F(Documents, ARunEndingOnADownloadedDocumentKeepsItsRecentFiles) {
   EXPECT_EQ(GetValue("\\URL History List", "HIST0"), "http#srv#8080\\manual.sgm");
 }
 
+TEST_F(Documents, ReloadAndCompileWorkOnTheMainViewsDocument) {
+  std::string doc = Document("reload.sgm");
+  Start(engine_, "\"" + doc + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  WaitForLog("QsDisplay|main|reload.sgm|");
+  PostCommand(main, IDM_RELOAD);
+  WaitForLog("QsCloseDocument|reload.sgm");
+  // Parsed again after the close.
+  EXPECT_TRUE(WaitUntil([&] {
+    std::string text = Log();
+    return text.find("QsParseDocument|" + doc + "|ok", text.find("QsCloseDocument|reload.sgm")) !=
+           std::string::npos;
+  }, 5000)) << Log();
+  // Shown again.
+  EXPECT_TRUE(WaitUntil([&] {
+    std::string text = Log();
+    std::size_t first = text.find("QsDisplay|main|reload.sgm|");
+    return first != std::string::npos &&
+           text.find("QsDisplay|main|reload.sgm|", first + 1) != std::string::npos;
+  }, 5000));
+
+  PostCommand(main, IDM_COMPILE);
+  HWND dialog = WaitForFileDialog(process_.id(), "Save Binary Document as");
+  ASSERT_NE(dialog, nullptr) << DescribeWindows(process_.id());
+  ASSERT_TRUE(FillFileDialog(dialog, docs_ + "reload"));
+  WaitForLog("QsSaveDocumentBinary|reload.sgm|" + docs_ + "reload.qsb");  // the default extension
+  ExitAndExpectZero(main);
+}
+
 }  // namespace
 }  // namespace qs::test::gui
