@@ -13,7 +13,9 @@
 #include "download.h"
 #include "gui_harness.h"
 #include "net/client.h"
+#include "engine.h"
 #include "resources/download_ids.h"
+#include "viewer.h"
 
 namespace qs::test::gui {
 namespace {
@@ -412,6 +414,40 @@ TEST_F(Downloads, OpenUrlDialogOffersTheHistoryAndOpensTheFile) {
   EXPECT_EQ(viewer::RunOpenUrlDialog(main_, current), 404);
   driver_.join();
   EXPECT_EQ(opened_, "");
+}
+
+// The engine asks for an entity of a downloaded document by its cache path
+// (event 3): the viewer fetches it and answers the cache path, which the
+// engine frees, or 0 so that the engine tries itself.
+TEST_F(Downloads, EntitiesOfADownloadedDocumentComeThroughTheCache) {
+  Serve("docs\\part.ent", "<!-- part -->");
+  std::string cache = Cached(nginx_, "docs\\part.ent");
+  auto resolve = [](const std::string& path, std::int32_t* flags) {
+    return viewer::ResolveSystemId(0, 3, reinterpret_cast<QsWord>(path.c_str()),
+                                   reinterpret_cast<QsWord>(flags), 0);
+  };
+  std::int32_t flags = 0;
+  std::intptr_t answer = resolve(cache, &flags);
+  ASSERT_NE(answer, 0);
+  EXPECT_STREQ(reinterpret_cast<const char*>(answer), cache.c_str());
+  EXPECT_EQ(flags, 6);
+  EXPECT_EQ(ReadFileBytes(cache), "<!-- part -->");
+  viewer::FreeHostMemory(0, 48, answer, 0, 0);
+
+  // Fetched before: answered without a request.
+  std::size_t logged = NginxLog().size();
+  flags = 0;
+  answer = resolve(cache, &flags);
+  ASSERT_NE(answer, 0);
+  EXPECT_EQ(flags, 6);
+  EXPECT_EQ(NginxLog().size(), logged);
+  viewer::FreeHostMemory(0, 48, answer, 0, 0);
+
+  // Not on the server: the engine gets 0 and the flags stay.
+  flags = 0;
+  EXPECT_EQ(resolve(Cached(nginx_, "docs\\missing.ent"), &flags), 0);
+  EXPECT_EQ(flags, 0);
+  EXPECT_FALSE(FileExists(Cached(nginx_, "docs\\missing.ent")));
 }
 
 }  // namespace
