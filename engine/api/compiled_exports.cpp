@@ -18,6 +18,7 @@
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
 #include "sgml/qsb.h"
+#include "view/picture_services.h"
 
 using namespace qs;
 
@@ -105,6 +106,7 @@ QsHandle OpenCompiled(Stream* in, const char* name, const char* publicId) {
     if (!document) return 0;
     // The webs it names open with it, and the open webs mark their anchors.
     OpenDocumentWebs(document);
+    PicturesDocumentOpened(document);
   }
   open->Put(document);
   QsHandle handle = handles->RegisterDocument(document);

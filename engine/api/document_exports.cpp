@@ -22,6 +22,8 @@
 #include "sgml/entityrc.h"
 #include "sgml/external_id.h"
 #include "sgml/text_store.h"
+#include "view/picture_services.h"
+#include "view/pictures.h"
 
 using namespace qs;
 
@@ -356,7 +358,9 @@ std::int32_t QsCloseDocument(QsHandle document) {
   // Its views first, while its handles still stand: they are told they lose
   // it, and give back what they held of it.
   QsDetachDocumentViews(document);
-  // (The graphic cache's step: it keeps nothing of documents yet.)
+  // Its pictures' hot areas go, and the pictures it asked for leave the
+  // graphic cache.
+  GetGraphicCache().DocumentClosed(doc);
   table->ForgetMatching(BelongsToDocument, doc);
   if (engine->recentList) engine->recentList->Remove(doc);
   // Closed: opening it again reads it afresh.

@@ -39,7 +39,7 @@ QsWord QsInitialize(QsWord instance, const char* title, const char* catalog, con
   // One engine per process: a second start would orphan the first.
   if (GetEngine()) return 0;
   LoadModuleResources();
-  auto* engine = new HostedEngine(instance, nullptr, title, &DispatchEvent);
+  HostedEngine* engine = MakePictureEngine(instance, nullptr, title, &DispatchEvent);
   if (!engine) return 0;
   SetEngine(engine);
   engine->Initialize(catalog, entityrc, setup, tempDir, home);

@@ -22,6 +22,7 @@
 #include "style/navigator.h"
 #include "style/style_sheet.h"
 #include "view/host_documents.h"
+#include "view/picture_services.h"
 
 using namespace qs;
 
@@ -75,6 +76,7 @@ QsHandle LoadDocument(ExternalId* id, QsHandle dtd, QsMessageProc messages, QsWo
     delete parser;
     // The webs it names open with it, and the open webs mark their anchors.
     if (document) OpenDocumentWebs(document);
+    PicturesDocumentOpened(document);
   }
   if (!document) return 0;
   QsHandle handle = handles->RegisterDocument(document);

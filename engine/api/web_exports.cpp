@@ -10,6 +10,7 @@
 #include "sgml/document_cache.h"
 #include "sgml/parser_report.h"
 #include "view/host_documents.h"
+#include "view/picture_services.h"
 
 using namespace qs;
 
@@ -32,6 +33,8 @@ QsHandle OpenWeb(ExternalId* id, QsMessageProc messages, QsWord data) {
     if (!parser->Stopped() && parser->GetDocument()) {
       web = new Web(parser->GetDocument(), id);
       AddOpenWeb(web);
+      // Its hotspot anchors become hot areas of the cached pictures.
+      PicturesWebsChanged();
     }
     delete parser;
   }

@@ -380,6 +380,31 @@ void GraphicCache::DocumentClosed(Document* document) {
   }
 }
 
+void GraphicCache::WebClosing(Web* web) {
+  for (OwnedNode* n = list_.First(); n; n = n->Next()) {
+    auto* g = static_cast<GraphicObject*>(n);
+    g->RemoveAreas([](Region* r, const void* w) { return r->GetAnchor() && r->GetAnchor()->GetWeb() == w; },
+                   web);
+    for (ImageRenderer* r = g->renderers; r; r = r->nextOfGraphic)
+      if (r->selected && r->selected->GetAnchor() && r->selected->GetAnchor()->GetWeb() == web) {
+        delete r->selected;
+        r->selected = nullptr;
+      }
+  }
+}
+
+void GraphicCache::AnchorDeleted(Anchor* anchor) {
+  for (OwnedNode* n = list_.First(); n; n = n->Next()) {
+    auto* g = static_cast<GraphicObject*>(n);
+    g->RemoveAreas([](Region* r, const void* a) { return r->GetAnchor() == a; }, anchor);
+    for (ImageRenderer* r = g->renderers; r; r = r->nextOfGraphic)
+      if (r->selected && r->selected->GetAnchor() == anchor) {
+        delete r->selected;
+        r->selected = nullptr;
+      }
+  }
+}
+
 void GraphicCache::WebsChanged() {
   for (OwnedNode* n = list_.First(); n; n = n->Next()) {
     auto* g = static_cast<GraphicObject*>(n);

@@ -12,8 +12,10 @@
 
 namespace qs {
 
+class Anchor;
 class Document;
 class DocumentNode;
+class Web;
 class EngineBase;
 class EntityDecl;
 class GraphicObject;
@@ -149,6 +151,10 @@ class GraphicCache {
   void DocumentLoaded(Document* document);
   // The areas of web anchors made again from the open webs.
   void WebsChanged();
+  // A web closes, or one anchor goes: their areas (and selected copies) go
+  // first, while the anchors still stand.
+  void WebClosing(Web* web);
+  void AnchorDeleted(Anchor* anchor);
   std::size_t Count() const { return list_.Count(); }
   GraphicObject* First() const { return static_cast<GraphicObject*>(list_.First()); }
 

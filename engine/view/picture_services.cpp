@@ -96,7 +96,37 @@ class PictureServices : public GraphicServices {
 
 PictureServices g_services;
 
+class PictureEngine : public HostedEngine {
+ public:
+  using HostedEngine::HostedEngine;
+  void WebClosing(Web* web) override {
+    GetGraphicCache().WebClosing(web);
+    HostedEngine::WebClosing(web);
+  }
+  void AnchorDeleted(Anchor* anchor) override {
+    GetGraphicCache().AnchorDeleted(anchor);
+    HostedEngine::AnchorDeleted(anchor);
+  }
+  void AnchorsChanged() override {
+    GetGraphicCache().WebsChanged();
+    HostedEngine::AnchorsChanged();
+  }
+};
+
 }  // namespace
+
+HostedEngine* MakePictureEngine(ModuleHandle instance, const char* home, const char* title,
+                                HostCallback callback) {
+  return new PictureEngine(instance, home, title, callback);
+}
+
+void PicturesDocumentOpened(Document* document) {
+  if (!document) return;
+  GetGraphicCache().DocumentLoaded(document);
+  GetGraphicCache().WebsChanged();
+}
+
+void PicturesWebsChanged() { GetGraphicCache().WebsChanged(); }
 
 void InstallPictureServices() { SetGraphicServices(&g_services); }
 

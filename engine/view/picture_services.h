@@ -2,6 +2,7 @@
 // boxes use, answered by the engine's graphic cache, notation rules and
 // renderers.
 #pragma once
+#include "foundation/engine.h"
 #include "view/graphic_services.h"
 
 namespace qs {
@@ -18,5 +19,15 @@ GraphicObject* GetEntityPicture(Document* context, EntityDecl* entity, bool crea
 // again, with the cache, at teardown.
 void InstallPictureServices();
 void RemovePictureServices();
+
+// The engine the library runs: a hosted engine whose webs and documents
+// keep the cached pictures' hot areas in step.
+HostedEngine* MakePictureEngine(ModuleHandle instance, const char* home, const char* title,
+                                HostCallback callback);
+// A document was opened (with the webs it names): its hotspot elements and
+// the webs' anchors become hot areas of the cached pictures.
+void PicturesDocumentOpened(Document* document);
+// A web was opened: the web anchors' areas are made again.
+void PicturesWebsChanged();
 
 }  // namespace qs
