@@ -621,10 +621,12 @@ TEST_F(Documents, StyleSheetsAndNavigatorsComeFromTheDocumentsMenus) {
   EXPECT_EQ(nav.right - nav.left, n);
   EXPECT_EQ(view.left, n + 9);
   EXPECT_EQ(view.right - view.left, client.right - n - 14);
-  Sleep(300);
-  std::vector<int> before = DarkBands(mainView);
-  EXPECT_GE(before.size(), 2u);  // the stand-in's lines of sheet 1
-  EXPECT_GE(DarkBands(navigator).size(), 2u);
+  // The stand-in's lines of sheet 1, and of the navigator.
+  std::vector<int> before;
+  EXPECT_TRUE(WaitUntil([&] {
+    before = DarkBands(mainView);
+    return before.size() >= 2 && DarkBands(navigator).size() >= 2;
+  }, 5000)) << before.size();
 
   PostCommand(main, IDM_STYLESHEET_FIRST + 1);  // "Print"
   WaitForLog("QsDisplay|main|two.sgm|sheet 1|navigator -|linked 0|380");
