@@ -109,10 +109,11 @@ def actual(format_dump, catalog, document):
             titles.append(normalise("".join(parts)))
     # Listed unopened, the one root shows its children and only them.
     plain = subprocess.run([format_dump, "-c", catalog, "-n", NAVIGATOR, document],
-                           capture_output=True, text=True, encoding="utf-8").stdout
-    shown = plain.split("NAVIGATOR\n", 1)[1].splitlines()
+                           capture_output=True, text=True, encoding="utf-8")
+    shown = plain.stdout.split("NAVIGATOR\n", 1)[1].splitlines()
     root_open = bool(shown) and re.match(r"^L0 icon=[47] ", shown[0]) is not None
-    return counts, titles, root_open, len(shown)
+    made = re.search(r"navigator [0-9.]+ s, ([0-9]+) nodes", plain.stderr)
+    return counts, titles, root_open, len(shown), int(made.group(1)) if made else -1
 
 
 def main():
@@ -133,11 +134,13 @@ def main():
                 print("skipped (missing): %s" % document)
                 continue
             want_counts, want_titles = expected(document)
-            counts, titles, root_open, shown = actual(format_dump, catalog, document)
+            counts, titles, root_open, shown, made = actual(format_dump, catalog, document)
             compared += 1
             problems = []
             if counts != want_counts:
                 problems.append("nodes per level %s, xmllint %s" % (counts, want_counts))
+            if made != sum(want_counts):
+                problems.append("%d nodes made, xmllint %d entries" % (made, sum(want_counts)))
             if titles != want_titles:
                 for i, (a, b) in enumerate(zip(titles + [""] * 99, want_titles)):
                     if a != b:
