@@ -1,6 +1,6 @@
 // format_dump: the style of every element of a document under a style
 // sheet, and the text format it resolves to.
-//   format_dump [-c CATALOG] DOCUMENT SHEET
+//   format_dump [-c CATALOG] [-t | -b] DOCUMENT SHEET
 // For each element in document order: its name and range, the rule found
 // for it (its tag list and occurrence) or "no rule", each qualified style
 // of that rule whose qualifier holds, and the format made by merging the
@@ -11,7 +11,11 @@
 // line: kind, position (and end of a text run) and the format's family and
 // displayed size. Then "TABLES": every table item with its groups and cells
 // (fillers marked) and the bands it cuts itself into, laid out 800 pixels
-// wide at 96 dpi on pages of 1000 (table_dump.h tells the lines). Parser
+// wide at 96 dpi on pages of 1000 (table_dump.h tells the lines). With -t,
+// only the text copy of the whole item list (what copying the whole
+// formatted document yields: CR LF at breaks, markup of tags) is written.
+// With -b, only the times of the parse and of formatting the whole
+// document, and the number of items, for scripts/bench_format. Parser
 // messages of either file go to standard error.
 //   format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]
 // Instead: "NAVIGATOR" and the visible nodes of the document's navigator
@@ -39,6 +43,7 @@
 #include "layout/table_items.h"
 #include "style/cals_table.h"
 #include "view/current_view.h"
+#include "layout/entity_items.h"
 #include "layout/generated_text.h"
 #include "layout/mark_items.h"
 #include "layout/tag_items.h"
@@ -52,6 +57,7 @@
 #include "style/text_format.h"
 #include "table_dump.h"
 #include "test_device.h"
+#include "view/document_view.h"
 
 namespace {
 
@@ -147,6 +153,30 @@ void PrintTables(qs::FrameNode* frame, qs::test::TestDevice& device) {
   view->Release();
 }
 
+// The whole list's text copy, each item's part of [0, end of text).
+void PrintText(qs::Document* document, qs::StyleSheet* sheet) {
+  auto* frame = new qs::FrameNode(document, sheet, 0, nullptr);
+  frame->Rebuild();
+  // Items copy their text from the document of the current view.
+  qs::test::TestDevice device;
+  auto* view = new qs::test::ShownFrameView(frame, &device);
+  qs::PushCurrentView(view, false);
+  const auto end = static_cast<std::int32_t>(document->TextLength());
+  std::string buffer;
+  for (auto* n = frame->items.First(); n; n = n->Next()) {
+    auto* item = static_cast<qs::LayoutItem*>(n);
+    const std::int32_t length = item->GetTextLength(0, end);
+    if (length <= 0) continue;
+    buffer.resize(static_cast<std::size_t>(length));
+    const std::int32_t written = item->CopyText(0, end, buffer.data(), buffer.size());
+    std::fwrite(buffer.data(), 1, static_cast<std::size_t>(written), stdout);
+  }
+  qs::PopCurrentView();
+  view->SetFrameNode(nullptr);
+  view->Release();
+  frame->Release();
+}
+
 void PrintItems(qs::Document* document, qs::StyleSheet* sheet) {
   qs::test::TestDevice device(96, 800, 1000);
   auto* frame = new qs::FrameNode(document, sheet, 0, nullptr);
@@ -186,6 +216,15 @@ void PrintItems(qs::Document* document, qs::StyleSheet* sheet) {
       kind = "Ruler";
     } else if (dynamic_cast<qs::MarkerIconItem*>(item)) {
       kind = "Marker";
+    } else if (auto* e = dynamic_cast<qs::EntityRefItem*>(item)) {
+      kind = "EntityRef";
+      extra = std::string(" ") + (e->Entity() ? e->Entity()->GetName() : "?");
+    } else if (auto* p = dynamic_cast<qs::TextPieceItem*>(item)) {
+      kind = "TextPiece";
+      extra = std::string(" \"") + p->TemplateText() + "\"";
+    } else if (auto* w = dynamic_cast<qs::WidgetItem*>(item)) {
+      kind = "Widget";
+      extra = std::string(" ") + w->WidgetName();
     }
     qs::TextFormat* f = item->Format();
     std::printf("ITEM %s %d%s family=%s size=%u\n", kind, static_cast<int>(item->Position()),
@@ -238,6 +277,8 @@ int main(int argc, char** argv) {
   const char* catalog = nullptr;
   const char* navigatorFile = nullptr;
   bool expandAll = false;
+  bool textOnly = false;
+  bool timesOnly = false;
   const char* files[2] = {};
   int count = 0;
   for (int i = 1; i < argc; ++i) {
@@ -247,12 +288,16 @@ int main(int argc, char** argv) {
       navigatorFile = argv[++i];
     else if (std::strcmp(argv[i], "-e") == 0)
       expandAll = true;
+    else if (std::strcmp(argv[i], "-t") == 0)
+      textOnly = true;
+    else if (std::strcmp(argv[i], "-b") == 0)
+      timesOnly = true;
     else if (count < 2)
       files[count++] = argv[i];
   }
   if (count != 2 && !(navigatorFile && count == 1)) {
     std::fprintf(stderr,
-                 "usage: format_dump [-c CATALOG] DOCUMENT SHEET\n"
+                 "usage: format_dump [-c CATALOG] [-t | -b] DOCUMENT SHEET\n"
                  "       format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]\n");
     return 2;
   }
@@ -275,7 +320,10 @@ int main(int argc, char** argv) {
   qs::LoadUnicodeTables((std::string(QS_SAMPLES_HOME) + "qsunicde.dat").c_str());
   const std::string paths[2] = {absolute(files[0]), files[1] ? absolute(files[1]) : std::string()};
   int result = 0;
+  using Clock = std::chrono::steady_clock;
+  const auto parseStart = Clock::now();
   QsHandle doc = QsParseDocument(paths[0].c_str(), nullptr, 0, PrintReport, 0);
+  const auto parseEnd = Clock::now();
   QsHandle sheet = files[1] ? QsOpenStyleSheet(paths[1].c_str(), nullptr, PrintReport, 0) : 0;
   QsHandle nav = 0;
   if (navigatorFile)
@@ -290,6 +338,19 @@ int main(int argc, char** argv) {
     result = 1;
   } else if (navigatorFile) {
     PrintNavigator(document, styles, definition, expandAll);
+  } else if (document->Root() && timesOnly) {
+    auto* frame = new qs::FrameNode(document, styles, 0, nullptr);
+    const auto formatStart = Clock::now();
+    frame->Rebuild();
+    const auto formatEnd = Clock::now();
+    std::size_t items = 0;
+    for (auto* n = frame->items.First(); n; n = n->Next()) ++items;
+    std::printf("parse %.3f s, format %.3f s, %zu items\n",
+                std::chrono::duration<double>(parseEnd - parseStart).count(),
+                std::chrono::duration<double>(formatEnd - formatStart).count(), items);
+    frame->Release();
+  } else if (document->Root() && textOnly) {
+    PrintText(document, styles);
   } else if (document->Root()) {
     Dumper(document, styles).Element(document->Root(), nullptr, 0);
     PrintItems(document, styles);

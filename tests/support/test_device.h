@@ -91,6 +91,12 @@ class TestView : public DocumentView {
   explicit TestView(OutputDevice* device) : DocumentView(nullptr, device, 0) {}
 };
 
+// A view showing a frame: its items lay out, draw and copy their text.
+class ShownFrameView : public DocumentView {
+ public:
+  ShownFrameView(FrameTreeNode* frame, OutputDevice* device) : DocumentView(frame, device, 0) {}
+};
+
 // One box as a table row gives it.
 struct BoxSpec {
   int width = 10;
