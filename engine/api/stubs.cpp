@@ -20,9 +20,6 @@ void QsPrinterSetupDialog(QsWindow) {}
 // ---- Engine life, settings and identifiers
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
-// ---- Compiled documents and plain-text export
-std::int32_t QsExportText(QsHandle, QsHandle, QsHandle, const char*) { return 0; }
-
 // ---- Documents, style sheets and navigators
 QsHandle QsGetViewDocument(QsWindow) { return 0; }
 std::int32_t QsDetachDocumentViews(QsHandle) { return 0; }

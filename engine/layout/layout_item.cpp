@@ -7,7 +7,7 @@
 namespace qs {
 
 LayoutItem::LayoutItem(std::int32_t position, TextFormat* format)
-    : position_(position), format_(format) {
+    : format_(format), position_(position) {
   if (format_) format_->AddRef();
 }
 

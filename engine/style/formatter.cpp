@@ -601,11 +601,14 @@ bool DocumentFormatter::StartNotationWidget(DocumentNode* element) {
   return false;
 }
 
-bool DocumentFormatter::IsStyledEntity(DocumentNode* element, EntityDecl* entity) {
+bool IsStyledEntity(StyleSheet* sheet, DocumentNode* element, EntityDecl* entity) {
   NotationDecl* notation = entity ? entity->GetNotation() : nullptr;
-  StyleSheet* sheet = view ? view->GetStyleSheet() : nullptr;
   if (!notation || !notation->Name() || !sheet || !element) return false;
   return sheet->FindRule(element, notation->Name()) != nullptr;
+}
+
+bool DocumentFormatter::IsStyledEntity(DocumentNode* element, EntityDecl* entity) {
+  return qs::IsStyledEntity(view ? view->GetStyleSheet() : nullptr, element, entity);
 }
 
 void DocumentFormatter::AddEntityRef(DocumentNode* element, EntityRefMark* mark,

@@ -13,6 +13,7 @@ namespace qs {
 
 class ElementStyle;
 class EntityDecl;
+class StyleSheet;
 class EntityRefMark;
 class LayoutItem;
 class Mark;
@@ -191,6 +192,10 @@ class DocumentFormatter : public Formatter {
   std::uint8_t pushedShow_[kStyleDepth + 1] = {};
   std::uint8_t pushedLevel_[kStyleDepth + 1] = {};
 };
+
+// Whether the sheet styles references to the entity inside the element: a
+// "#NOTATION" rule for the entity's notation name holds there.
+bool IsStyledEntity(StyleSheet* sheet, DocumentNode* element, EntityDecl* entity);
 
 // The subtrees whose end is being skipped (hidden and left by the host).
 int FormatterSkipCount();

@@ -381,5 +381,48 @@ TEST_F(EntityBoxes, ReplacingTheIconTakesOnlyTheItemsOwn) {
   EXPECT_EQ(graphics.uses, 1);  // the old one released, the new one held
 }
 
+// A view that records the highlight a rubber band asks for.
+class RegionView : public EntityView {
+ public:
+  using EntityView::EntityView;
+  void SetHighlight(void* object, void* region) override {
+    auto* r = static_cast<PictureHotArea*>(region);
+    highlights.push_back(static_cast<EntityDecl*>(object)->GetName() + std::string(" ") +
+                         std::to_string(r->x) + "," + std::to_string(r->y) + "," +
+                         std::to_string(r->width) + "," + std::to_string(r->height));
+  }
+  void Reformat() override { ++reformats; }
+  std::vector<std::string> highlights;
+  int reformats = 0;
+};
+
+TEST_F(EntityBoxes, ARubberBandOnAPictureHighlightsItsRegion) {
+  PopCurrentView();
+  auto* regions = new RegionView(&device);
+  PushCurrentView(regions, false);
+  graphics.withGraphic = "fig";
+  auto* box = static_cast<GraphicBox*>(Box(Item(Entity("fig", Notation("GIF", nullptr, nullptr)))));
+  ASSERT_NE(box, nullptr);
+  HitContext context;
+  // Without hot areas, links or region selection the press is not taken.
+  EXPECT_EQ(box->PressRange(10, 10, context), 0);
+  regions->options |= DocumentView::kRegionSelection;
+  context.x0 = 100, context.y0 = 200, context.ascent = box->GetAscent();
+  ASSERT_EQ(box->PressRange(50, 25, context), 1);
+  EXPECT_EQ(regions->reformats, 1);  // asked; the view defers it
+  // Released at (150, 75) of the 200 x 120 picture: 2048ths of its size.
+  context.currentX = 100 + 150, context.currentY = 200 - 100 + 75;
+  box->Activate(regions, &context);
+  // A band that is a line (same x) makes no region.
+  context.currentX = 100 + 50;
+  box->Activate(regions, &context);
+  EXPECT_EQ(regions->highlights,
+            std::vector<std::string>{"fig 512,427,1024,853"});
+  boxes.DeleteAll();
+  PopCurrentView();
+  regions->Release();
+  PushCurrentView(view, false);
+}
+
 }  // namespace
 }  // namespace qs
