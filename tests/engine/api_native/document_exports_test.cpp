@@ -22,6 +22,9 @@
 #include "sgml/document_cache.h"
 #include "style/navigator.h"
 #include "style/style_sheet.h"
+#include "view/graphic_object.h"
+#include "view/picture_services.h"
+#include "view/pictures.h"
 
 namespace qs {
 namespace {
@@ -40,6 +43,7 @@ class DocumentExports : public testing::Test {
           "<!ELEMENT doc - - (sec+)>\n<!ELEMENT sec - - (#PCDATA|pic)*>\n"
           "<!ELEMENT pic - O EMPTY>\n<!ATTLIST pic f ENTITY #REQUIRED>\n"
           "<!NOTATION bmp SYSTEM>\n<!ENTITY fig SYSTEM \"fig.bmp\" NDATA bmp>\n"
+          "<!NOTATION XBM SYSTEM>\n<!ENTITY xfig SYSTEM \"fig.xbm\" NDATA XBM>\n"
           "<!ENTITY sym SDATA \"[sym]\">\n");
     entityrc_ = Write("entityrc", std::string("PUBLIC \"") + kPublicId +
                                       "\"\n\tSTYLESPEC \"Base\" \"base.ssh\"\n");
@@ -281,6 +285,24 @@ TEST_F(DocumentExports, CloseEndsEveryHandleOfTheDocumentAndNoOther) {
   ASSERT_NE(again, 0u);
   EXPECT_EQ(QsGetDocumentCount(again), 3);
   EXPECT_EQ(QsCountDocStyleSheets(other), 1);
+}
+
+TEST_F(DocumentExports, ClosingLetsThePicturesOfTheDocumentGo) {
+  Write("fig.xbm",
+        "#define fig_width 2\n#define fig_height 2\nstatic char fig_bits[] = { 0x01, 0x02 };\n");
+  QsHandle doc = Open("pics.sgm", "<doc><sec>one<pic f=xfig></sec></doc>\n");
+  ASSERT_NE(doc, 0u);
+  Document* d = DocumentOf(doc);
+  GraphicObject* picture = GetEntityPicture(d, d->FindEntity("xfig"), true);
+  ASSERT_NE(picture, nullptr) << "the fixture's picture must load";
+  EXPECT_EQ(picture->context, d);
+  ASSERT_EQ(GetGraphicCache().First(), picture);
+  EXPECT_EQ(QsCloseDocument(doc), 1);
+  // Still held: out of the cache, and deleted by its last release.
+  EXPECT_TRUE(picture->orphaned);
+  for (GraphicObject* g = GetGraphicCache().First(); g; g = static_cast<GraphicObject*>(g->Next()))
+    EXPECT_NE(g, picture);
+  picture->Release();
 }
 
 TEST_F(DocumentExports, MergeAtTheNodesElement) {
