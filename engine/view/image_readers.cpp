@@ -300,6 +300,16 @@ class XLexer {
     }
   }
   bool Expect(int wanted) { return Significant() == wanted; }
+  // The bytes buffered in the stream (none while a character is pushed
+  // back): a run of pixels is taken in place and consumed with Skip.
+  const std::uint8_t* Buffered(std::size_t* n) const {
+    if (back_ != kNone) {
+      *n = 0;
+      return nullptr;
+    }
+    return stream_.Buffered(n);
+  }
+  void Skip(std::size_t n) { stream_.Skip(n); }
   const std::uint8_t* Classes() const { return cls_; }
 
  private:
@@ -511,25 +521,50 @@ std::uint8_t* ReadXpm(Stream& stream, ColorTable& colors, bool maskWanted, bool*
     dib.colors[4 * i + 2] = palette[i][0];
   }
   if (lex.Significant() != '"') return block;
+  // Each pixel character's palette index and whether it is opaque.
+  std::uint8_t pixel[256];
+  bool opaque[256];
+  for (int c = 0; c < 256; ++c) {
+    opaque[c] = map[c] != kClear;
+    const int index = map[c] == kClear ? whiteIndex : map[c] < 0 ? 0 : map[c];
+    pixel[c] = static_cast<std::uint8_t>(index);
+  }
   const std::uint64_t rowBytes = DibRowBytes(width, bitCount);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = dib.bits + rowBytes * (height - 1 - y);
     std::uint8_t* maskRow = needMask ? dib.maskBits + dib.maskRowBytes * (height - 1 - y) : nullptr;
-    for (int x = 0; x < width; ++x) {
-      int ch = lex.Get();
-      if (ch < 0) return block;
-      int index = map[ch];
-      bool opaque = index != kClear;
-      if (index == kClear) index = whiteIndex;
-      if (index < 0) index = 0;
+    // Pixels in runs straight from the stream's buffer, each depth in a
+    // loop of its own.
+    auto put = [&](int x, const std::uint8_t* chars, int count) {
       if (bitCount == 8) {
-        row[x] = static_cast<std::uint8_t>(index);
-      } else if (x % 2 == 0) {
-        row[x / 2] = static_cast<std::uint8_t>(index << 4);
+        for (int i = 0; i < count; ++i) row[x + i] = pixel[chars[i]];
       } else {
-        row[x / 2] = static_cast<std::uint8_t>(row[x / 2] | index);
+        for (int i = 0; i < count; ++i) {
+          const int at = x + i;
+          if (at % 2 == 0)
+            row[at / 2] = static_cast<std::uint8_t>(pixel[chars[i]] << 4);
+          else
+            row[at / 2] = static_cast<std::uint8_t>(row[at / 2] | pixel[chars[i]]);
+        }
       }
-      if (maskRow && opaque) maskRow[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      if (maskRow)
+        for (int i = 0; i < count; ++i)
+          if (opaque[chars[i]]) maskRow[(x + i) / 8] |= static_cast<std::uint8_t>(0x80 >> ((x + i) % 8));
+    };
+    for (int x = 0; x < width;) {
+      std::size_t n = 0;
+      const std::uint8_t* run = lex.Buffered(&n);
+      if (n == 0) {
+        int ch = lex.Get();
+        if (ch < 0) return block;
+        const std::uint8_t one = static_cast<std::uint8_t>(ch);
+        put(x++, &one, 1);
+        continue;
+      }
+      const int take = n < static_cast<std::size_t>(width - x) ? static_cast<int>(n) : width - x;
+      put(x, run, take);
+      x += take;
+      lex.Skip(static_cast<std::size_t>(take));
     }
     int next = lex.Get();
     if (next == kEnd) return block;

@@ -2,6 +2,7 @@
 // opens, changes and closes through the exports.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "../foundation/temp_folder.h"
@@ -108,6 +109,46 @@ TEST_F(PictureUpkeep, HotspotElementsAndWebAnchorsBecomeAreas) {
   EXPECT_EQ(KindAt(r, 10, 50), 0);
   delete r;
   picture->Release();  // the last use: gone (ASan sees any leak)
+}
+
+// The sample manual's figure: the left wheel's ellipse links to changing a
+// wheel, the switch's rectangle to the overview.
+TEST(SampleManual, FigureHasTwoHotspots) {
+  test::TempFolder temp;
+  test::RecordingSink sink;
+  const char* source = std::getenv("QS_SOURCE_DIR");
+  const std::string root = source ? source : ".";
+  const std::string catalog = root + "/samples/home/catalog/catalog";
+  ASSERT_NE(QsInitialize(0, "Manual", catalog.c_str(), nullptr, nullptr, temp.dir().c_str(), nullptr), 0);
+  QsHandle doc = QsParseDocument((root + "/samples/manual/manuale.sgm").c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  Document* document = GetEngine()->documentCache->At(0);
+  GraphicObject* figure = GetEntityPicture(document, document->FindEntity("fig1"), true);
+  ASSERT_NE(figure, nullptr);
+  EXPECT_EQ(figure->width, 96);
+  EXPECT_EQ(figure->height, 64);
+  ASSERT_EQ(figure->AreaCount(), 2u);
+  EXPECT_EQ(figure->FirstArea()->pointCount, 32);
+  ImageRenderer* r = figure->MakeRenderer(nullptr);
+  r->Place(0, 0, 96, 64);
+  // The left wheel's centre, the switch, and the housing between them.
+  struct {
+    int x, y;
+    const char* target;
+  } cases[] = {{30, 34, "S2-1"}, {48, 16, "S2"}, {48, 34, nullptr}};
+  for (const auto& c : cases) {
+    Region* hit = r->HitTest(c.x, c.y);
+    if (!c.target) {
+      EXPECT_EQ(hit, nullptr);
+      continue;
+    }
+    ASSERT_NE(hit, nullptr) << c.target;
+    EXPECT_STREQ(hit->GetElement()->GetAttributeValue("LINKEND"), c.target);
+  }
+  delete r;
+  figure->Release();
+  QsReleaseHandle(doc);
+  QsTerminate();
 }
 
 }  // namespace
