@@ -860,5 +860,28 @@ TEST_F(Documents, ReloadAndCompileWorkOnTheMainViewsDocument) {
   ExitAndExpectZero(main);
 }
 
+// The gtk-doc manual (DocBook XML 4.3) takes the DocBook sheet and navigator
+// that the installed home's entityrc includes, without a message.
+TEST_F(Viewer, WithTheRealEngineADocBookManualTakesTheDocBookNavigator) {
+  std::string manual = "Z:\\usr\\share\\help\\C\\gtk-doc-manual\\index.docbook";
+  if (!FileExists(manual)) GTEST_SKIP() << "gtk-doc-tools is not installed";
+  Start(Bin(), "\"" + manual + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  HWND second = FindWindowExA(main, mainView, "Qs:DocWndCls", nullptr);
+  HWND navigator = FindWindowExA(main, second, "Qs:DocWndCls", nullptr);
+  ASSERT_NE(navigator, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(navigator) != 0; }))
+      << DescribeWindows(process_.id());
+  EXPECT_TRUE(IsWindowVisible(mainView));
+  Sleep(500);  // a message would show the message window within a tick
+  HWND messages = FindWindowExA(main, nullptr, "Qs:PMsgWndCls", nullptr);
+  EXPECT_FALSE(IsWindowVisible(messages));
+  ExitAndExpectZero(main);
+  EXPECT_EQ(ReadFileBytes(Bin() + "entityrc\\entityrc").find("ENTITYRC \"..\\docbook\\entityrc\""),
+            ReadFileBytes(Bin() + "entityrc\\entityrc").rfind("ENTITYRC \"..\\docbook\\entityrc\""));
+}
+
 }  // namespace
 }  // namespace qs::test::gui
