@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -733,6 +734,71 @@ TEST_F(NavigatorTree, TheMarkOverlayAndPointSearchesIntoTitles) {
   }
   EXPECT_EQ(PointQueryDepth(), 0);
   boxes.DeleteAll();
+}
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+// The DocBook folder's entityrc names its navigator for DocBook manuals:
+// a manual loads it as its first navigator, and it lists the book, its
+// chapters and appendices and their sections.
+TEST(DocBookNavigator, TheEntityrcNamesItForAManual) {
+  test::RecordingSink sink;
+  const char* source = std::getenv("QS_SOURCE_DIR");
+  const std::string top = source ? source : ".";
+  const std::string home = top + "/samples/home/";
+  const std::string catalog = home + "catalog/catalog";
+  const std::string entityrc = top + "/samples/docbook/entityrc";
+  ASSERT_NE(QsInitialize(0, "test", catalog.c_str(), entityrc.c_str(), nullptr, nullptr,
+                         home.c_str()),
+            0);
+  auto folder = std::filesystem::path(testing::TempDir()) /
+                ("qs-docbook-nav-" + std::to_string(reinterpret_cast<std::uintptr_t>(&sink)));
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / "manual.xml").string();
+  std::ofstream(path) << "<?xml version=\"1.0\"?>\n"
+                         "<!DOCTYPE book PUBLIC \"-//OASIS//DTD DocBook XML V4.5//EN\" "
+                         "\"http://www.oasis-open.org/docbook/xml/4.5/docbookx.dtd\">\n"
+                         "<book><bookinfo><title>Manual</title></bookinfo>"
+                         "<chapter><title>One</title><sect1><title>Start</title><para>x</para>"
+                         "</sect1></chapter><appendix><title>Extra</title></appendix></book>\n";
+  QsHandle d = QsParseDocument(path.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(d, 0u);
+  QsHandle n = QsLoadNavigator(d, 0, nullptr, 0);
+  ASSERT_NE(n, 0u);
+  auto* definition = static_cast<NavigatorDef*>(Handles()->LookupNavigator(n));
+  EXPECT_STREQ(definition->Name(), "DocBook Contents");
+  QsHandle s = QsLoadStyleSheet(d, 0, nullptr, 0);
+  auto* sheet = s ? static_cast<StyleSheet*>(Handles()->LookupStyleSheet(s)) : nullptr;
+  {
+    test::TestDevice device(72, 30000, 400);
+    auto* view = new test::TestView(&device);
+    auto* nav = new NavigatorView(static_cast<Document*>(Handles()->LookupDocument(d)), sheet,
+                                  definition, nullptr);
+    view->SetFrameNode(nav);
+    PushCurrentView(view, false);
+    nav->Rebuild();
+    std::string dump = test::NavigatorDump(nav);
+    EXPECT_NE(dump.find("L0 icon=4 \""), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Manual\""), std::string::npos) << dump;
+    EXPECT_NE(dump.find("\n  L1 icon=3 \""), std::string::npos) << dump;
+    EXPECT_NE(dump.find("One\""), std::string::npos) << dump;
+    EXPECT_NE(dump.find("\n  L1 icon=5 \""), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Extra\""), std::string::npos) << dump;
+    EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 3) << dump;
+    PopCurrentView();
+    view->SetFrameNode(nullptr);
+    view->Release();
+    nav->Release();
+  }
+  if (s) QsReleaseHandle(s);
+  QsReleaseHandle(n);
+  QsReleaseHandle(d);
+  QsTerminate();
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
