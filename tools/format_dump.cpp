@@ -11,7 +11,8 @@
 // line: kind, position (and end of a text run) and the format's family and
 // displayed size. Then "TABLES": every table item with its groups and cells
 // (fillers marked) and the bands it cuts itself into, laid out 800 pixels
-// wide at 96 dpi on pages of 1000 (table_dump.h tells the lines). With -t,
+// wide at 96 dpi on pages of 1000 (table_dump.h tells the lines); with -T
+// only the tables are printed. With -t,
 // only the text copy of the whole item list (what copying the whole
 // formatted document yields: CR LF at breaks, markup of tags) is written.
 // With -b, only the times of the parse and of formatting the whole
@@ -177,12 +178,12 @@ void PrintText(qs::Document* document, qs::StyleSheet* sheet) {
   frame->Release();
 }
 
-void PrintItems(qs::Document* document, qs::StyleSheet* sheet) {
+void PrintItems(qs::Document* document, qs::StyleSheet* sheet, bool tablesOnly) {
   qs::test::TestDevice device(96, 800, 1000);
   auto* frame = new qs::FrameNode(document, sheet, 0, nullptr);
   frame->Rebuild();
-  std::printf("ITEMS\n");
-  for (auto* n = frame->items.First(); n; n = n->Next()) {
+  if (!tablesOnly) std::printf("ITEMS\n");
+  for (auto* n = tablesOnly ? nullptr : frame->items.First(); n; n = n->Next()) {
     auto* item = static_cast<qs::LayoutItem*>(n);
     const char* kind = "Item";
     std::string extra;
@@ -279,6 +280,7 @@ int main(int argc, char** argv) {
   bool expandAll = false;
   bool textOnly = false;
   bool timesOnly = false;
+  bool tablesOnly = false;
   const char* files[2] = {};
   int count = 0;
   for (int i = 1; i < argc; ++i) {
@@ -292,12 +294,14 @@ int main(int argc, char** argv) {
       textOnly = true;
     else if (std::strcmp(argv[i], "-b") == 0)
       timesOnly = true;
+    else if (std::strcmp(argv[i], "-T") == 0)
+      tablesOnly = true;
     else if (count < 2)
       files[count++] = argv[i];
   }
   if (count != 2 && !(navigatorFile && count == 1)) {
     std::fprintf(stderr,
-                 "usage: format_dump [-c CATALOG] [-t | -b] DOCUMENT SHEET\n"
+                 "usage: format_dump [-c CATALOG] [-t | -b | -T] DOCUMENT SHEET\n"
                  "       format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]\n");
     return 2;
   }
@@ -352,8 +356,8 @@ int main(int argc, char** argv) {
   } else if (document->Root() && textOnly) {
     PrintText(document, styles);
   } else if (document->Root()) {
-    Dumper(document, styles).Element(document->Root(), nullptr, 0);
-    PrintItems(document, styles);
+    if (!tablesOnly) Dumper(document, styles).Element(document->Root(), nullptr, 0);
+    PrintItems(document, styles, tablesOnly);
   }
   if (nav) QsReleaseHandle(nav);
   if (sheet) QsReleaseHandle(sheet);

@@ -25,8 +25,10 @@ class StyleSheet;
 
 // ---- Shared objects --------------------------------------------------------------
 
-// The base of reference-counted engine objects: a 16-bit count, deleted
-// through its virtual destructor when the count falls to 0.
+// The base of reference-counted engine objects, deleted through their
+// virtual destructor when the count falls to 0. The count is 32-bit: one
+// cached text format is shared by every item of every table cell of a
+// large document, far more than 65,535 holders.
 class RefObject : public EngineObject {
  public:
   RefObject() = default;
@@ -41,10 +43,10 @@ class RefObject : public EngineObject {
   void Release() {
     if (--count_ == 0) delete this;
   }
-  std::uint16_t UseCount() const { return count_; }
+  std::uint32_t UseCount() const { return count_; }
 
  private:
-  std::uint16_t count_ = 1;
+  std::uint32_t count_ = 1;
 };
 
 // Interned texts are the engine's reference-counted strings.

@@ -1,6 +1,6 @@
 // Tables as text, one line per group, cell and band: what format_dump
 // prints and what the table tests compare.
-//   CALS @pos groups=N wide=W
+//   CALS @pos groups=N wide=W [id=ID]
 //    GROUP cols=C rows=R fixed=F share=S
 //     CELL g p r+more c+extra f=XX @pos [filler] items=N
 //   GRID @pos frame=F
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "layout/table_items.h"
+#include "sgml/document.h"
 #include "style/cals_table.h"
 
 namespace qs::test {
@@ -20,9 +21,13 @@ inline std::string DumpTableItem(LayoutItem* item) {
   char line[200];
   std::string out;
   if (auto* cals = dynamic_cast<CalsTableItem*>(item)) {
-    std::snprintf(line, sizeof line, "CALS @%d groups=%d wide=%d\n", static_cast<int>(cals->Position()),
+    std::snprintf(line, sizeof line, "CALS @%d groups=%d wide=%d", static_cast<int>(cals->Position()),
                   static_cast<int>(cals->groupCount), static_cast<int>(cals->pageWide));
     out += line;
+    const char* id = cals->element ? cals->element->GetId() : nullptr;
+    if (!id && cals->element) id = cals->element->GetAttributeValue("id");
+    if (id) out += std::string(" id=") + id;
+    out += "\n";
     for (CalsGroup* g = cals->FirstGroup(); g; g = g->NextGroup()) {
       std::snprintf(line, sizeof line, " GROUP cols=%d rows=%d fixed=%d share=%d\n", g->columnCount,
                     g->rowCount, static_cast<int>(g->fixedTotal), static_cast<int>(g->shareTotal));

@@ -79,6 +79,22 @@ TEST(CalsCell, DeletesItsContent) {
   EXPECT_EQ(g_deleted, 3);
 }
 
+// One format is held by every item of every cell of a large document.
+TEST(CalsCell, AFormatHeldByMoreThan65535ItemsStaysUntilTheLast) {
+  g_deleted = 0;
+  class Counted : public RefObject {
+   public:
+    ~Counted() override { ++g_deleted; }
+  };
+  auto* shared = new Counted;
+  for (int i = 0; i < 70000; ++i) shared->AddRef();
+  for (int i = 0; i < 70000; ++i) shared->Release();
+  EXPECT_EQ(g_deleted, 0);
+  EXPECT_EQ(shared->UseCount(), 1u);
+  shared->Release();
+  EXPECT_EQ(g_deleted, 1);
+}
+
 // ---- Widths -----------------------------------------------------------------------------
 
 TEST(CalsWidths, ColWidthTexts) {
