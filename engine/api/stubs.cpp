@@ -8,11 +8,6 @@ extern "C" {
 
 // ---- Windows, dialogs and settings
 std::int32_t QsInputDialog(QsWindow, const char*, const char*, char*) { return 0; }
-std::int32_t QsHandleMessage(QsWindow, std::uint32_t, QsWord, QsWord, QsWord*) { return 0; }
-void QsRedrawView(QsWindow) {}
-void QsCloseDocumentViews(QsHandle) {}
-void QsApplyStyleSheet(QsHandle) {}
-void QsApplyNavigator(QsHandle) {}
 std::int32_t QsSelectPrinter(const char*) { return 0; }
 char* QsGetPrinterName(char*, std::int32_t) { return nullptr; }
 void QsPrinterSetupDialog(QsWindow) {}
@@ -21,10 +16,6 @@ void QsPrinterSetupDialog(QsWindow) {}
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
 // ---- Documents, style sheets and navigators
-QsHandle QsGetViewDocument(QsWindow) { return 0; }
-std::int32_t QsDetachDocumentViews(QsHandle) { return 0; }
-QsHandle QsGetViewStyleSheet(QsWindow) { return 0; }
-QsHandle QsGetViewNavigator(QsWindow) { return 0; }
 
 // ---- Style sheet editing records
 void QsClearStyleRecord(char**) {}
@@ -50,21 +41,12 @@ std::intptr_t QsEnumQualifiers(QsHandle, const char*, std::int32_t, QsTextItemPr
 std::intptr_t QsGetSheetEntity(QsHandle, QsHandleProc, QsWord) { return 0; }
 
 // ---- Views
-QsWord QsAttachWindow(QsWindow) { return 0; }
-std::int32_t QsDisplay(QsWindow, QsHandle, QsHandle, QsHandle, QsWindow, QsHandle, QsHandle, std::int32_t) { return 0; }
-std::int32_t QsGetWindowKind(QsWindow) { return 0; }
-std::int32_t QsGetViewFlags(QsWindow) { return 0; }
-std::int32_t QsSetViewFlags(QsWindow, std::int32_t) { return 0; }
-std::int32_t QsDetachWindowView(QsWindow) { return 0; }
 std::int32_t QsSearch(QsWindow, const char*, std::int32_t) { return 0; }
 std::int32_t QsHighlightQuery(QsWindow, const char*, std::int32_t) { return 0; }
-std::int32_t QsViewCommand(QsWindow, std::int32_t) { return 0; }
 std::int32_t QsShowHandleTarget(QsWindow, QsHandle) { return 0; }
-std::int32_t QsShowPosition(QsWindow, std::int32_t) { return 0; }
 QsHandle QsGetViewCurrentNode(QsWindow) { return 0; }
 QsHandle QsGetViewFirstNode(QsWindow) { return 0; }
 QsHandle QsGetViewLastNode(QsWindow) { return 0; }
-std::int32_t QsGetViewRange(QsWindow, std::int32_t*, std::int32_t*) { return 0; }
 QsHandle QsGetViewSelectedNode(QsWindow) { return 0; }
 QsHandle QsGetViewNodeAt(QsWindow, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
 std::int32_t QsGetNodeBoxValue21(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }

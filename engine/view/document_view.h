@@ -8,6 +8,7 @@
 
 #include "foundation/containers.h"
 #include "view/hit_context.h"
+#include "style/frame.h"
 #include "view/output_device.h"
 
 namespace qs {
@@ -34,9 +35,87 @@ class DocumentView : public ViewWindow {
   // Flag byte: navigator nodes reserve a count column.
   enum : std::uint8_t { kShowHitCounts = 0x02 };
 
+  // Takes over the caller's use of `frame` (may be null) and joins the
+  // engine's view list.
   DocumentView(FrameTreeNode* frame, OutputDevice* device, std::uint32_t flags);
 
   int GetKind() const override { return 1; }
+
+  // ---- Showing a frame ------------------------------------------------------------
+  // Shows another frame (taking over the caller's use) from `position`.
+  void SetFrame(FrameTreeNode* frame, std::int32_t position, bool redraw);
+  // 0 nothing to do, 1 repainted, 2 laid out again.
+  int SetFlags(std::uint32_t flags);
+  // Empties the view, leaves the view list, lets go of the device and
+  // gives up the caller's use.
+  virtual void Close();
+  // The frame's element range (0, 0 without a frame).
+  std::int32_t RangeStart() const { return rangeStart_; }
+  std::int32_t RangeEnd() const { return rangeEnd_; }
+
+  // ---- Layout ----------------------------------------------------------------------
+  // Returns the height covered from the window top.
+  int LayoutFrom(std::int32_t position, bool exact);
+  // 0 upwards, 1 downwards; returns the height covered.
+  int FillWindow(int direction);
+  void UpdateExtents(ViewLine* lastLine);
+  // 1 when the content from `position` fits `height`: then the size it
+  // takes is in the out-values.
+  int LocatePosition(std::int32_t position, int* width, int* height);
+  std::int32_t GetFirstShownPosition() const { return firstShownPosition_; }
+  std::int32_t GetLastShownPosition() const;
+  std::int32_t GetLastLaidPosition() const;
+  ViewLine* LastLineInWindow() const;
+  int LeftExtent() const { return leftExtent_; }
+  int RightExtent() const { return rightExtent_; }
+  int ContentWidth() const;
+  // Lines held now (only the paragraphs that touch the window).
+  std::size_t LineCount() const;
+
+  // ---- Scrolling ------------------------------------------------------------------
+  void PageUp();
+  void PageDown();
+  void LineUp();
+  void LineDown();
+  void ShowPosition(std::int32_t position);
+  void PageLeft();
+  void PageRight();
+  void LineLeft();
+  void LineRight();
+  void SetHorizontalOffset(int x, bool redraw);
+  void UpdateWindow();
+
+  // ---- Window events ---------------------------------------------------------------
+  void OnSize() override;
+  void OnPaint() override;
+  void OnKeyDown(int virtualKey) override;
+  void OnScroll(int horizontal, int code, int position) override;
+  void OnMouseWheel(int lines, int control, int x, int y) override;
+  void OnPan(int dx, int dy) override;
+  // The thumb, page and range the vertical bar shows now.
+  void VerticalBarValues(int* thumb, int* page, int* range) const;
+
+  // ---- Hooks of the derived views ----------------------------------------------------
+  virtual void OnExtentChanged(int width, int height) { (void)width, (void)height; }
+  virtual void OnFrameChanged() {}
+  virtual void OnHighlightChanged() {}
+
+  // ---- Binding to frames -------------------------------------------------------------
+  // Drops the lines while the frame is rebuilt; Rebind lays out again.
+  void Unbind();
+  void Rebind();
+  bool Unbound() const { return unbound_; }
+  // Whether the frame uses the object (a sheet, navigator, document type
+  // definition, document or the frame itself); null matches any frame.
+  bool FrameUses(const void* object);
+
+  // ---- Background -------------------------------------------------------------------
+  // Applies the frame's background text: a colour or "\pattern(name)".
+  void ApplyBackground(const char* text);
+  // The name of a "\\pattern(name)" text (blanks skipped, ")" optional);
+  // false for any other text.
+  static bool PatternName(const char* text, char (&name)[256]);
+  void* BackgroundPattern() const { return backgroundPattern_; }
 
   // What layout objects ask of the view they are in. The document and the
   // sheet are those of the shown frame, none without one.
@@ -45,7 +124,8 @@ class DocumentView : public ViewWindow {
   // The first item of the shown frame, or none.
   LayoutItem* FirstFrameItem() const;
   std::uint32_t GetFlags() const { return flags_; }
-  virtual void Refresh() {}
+  // Lays out again from the first shown position and repaints.
+  virtual void Refresh();
   // Inverts the text of [start, end) on the visible lines; twice restores.
   virtual void InvertRange(std::int32_t start, std::int32_t end);
   // Both fill with the view's background colour, else the device's.
@@ -80,6 +160,8 @@ class DocumentView : public ViewWindow {
   virtual void Broadcast(int message, std::intptr_t argument);
 
   FrameTreeNode* GetFrame() const { return frame_; }
+  // Points the view at a frame without the use counting or layout of
+  // SetFrame (frames a test or a formatting run owns).
   void SetFrameNode(FrameTreeNode* frame) { frame_ = frame; }
   ViewLine* FirstLine() const;
 
@@ -99,10 +181,75 @@ class DocumentView : public ViewWindow {
 
  protected:
   ~DocumentView() override;
+  // Takes the frame's range and background.
+  void TakeFrameRange();
   std::uint32_t flags_;
 
  private:
+  // The view's entry in the engine's view list.
+  class Link : public FrameView {
+   public:
+    explicit Link(DocumentView* view) : view_(view) {}
+    FrameTreeNode* ShownFrame() const override;
+    void Refresh() override;
+    void Rebind(const void* object, bool after) override;
+    void DetachFrame() override;
+    DocumentView* view() const { return view_; }
+
+   private:
+    DocumentView* view_;
+  };
+  struct Entry : OwnedNode {
+    explicit Entry(DocumentView* view) : view(view) {}
+    DocumentView* view;
+  };
+  friend class Link;
+  friend class ViewList;
+
+  void DeleteLines();
+  // Builds the paragraph that starts at `item` behind (or in front of) the
+  // lines; paragraphs that give no line are passed over. False when none.
+  bool BuildBehind(LayoutItem* item);
+  bool BuildInFront(LayoutItem* before);
+  // The line has a line or a shown item before it.
+  bool HasContentBefore(ViewLine* line) const;
+  // The frame holds only the item(s) of this line's boxes.
+  bool SingleItemLine(ViewLine* line) const;
+  // Makes the first line whose bottom shows the first line.
+  void SkipHiddenFirstLines();
+  void ClampHorizontal(bool right);
+  void ReportScrollBars();
+  void PinTallLine();
+
   FrameTreeNode* frame_;
+  Link link_{this};
+  Entry entry_{this};
+  std::int32_t rangeStart_ = 0, rangeEnd_ = 0;
+  std::int32_t firstShownPosition_ = 0;
+  int leftExtent_ = 0, rightExtent_ = 0;
+  void* backgroundPattern_ = nullptr;
+  bool resizing_ = false;
+  bool unbound_ = false;
 };
+
+// The engine's document views, most recently set first.
+class ViewList {
+ public:
+  static OwnedList& Entries();
+  static DocumentView* First();
+  static DocumentView* Next(DocumentView* view);
+  // The first view of the frame whose shown range holds the position (any
+  // with -1).
+  static DocumentView* FindViewShowing(FrameTreeNode* frame, std::int32_t position);
+  static DocumentView* FindViewOfDocument(Document* document, std::int32_t position);
+  // Views of print frames take no part. Null matches every view.
+  static void UnbindViewsForObject(const void* object);
+  static void RebindViewsForObject(const void* object);
+  static void UnbindViewsOfDocument(Document* document);
+  static void RebindViewsOfDocument(Document* document);
+};
+
+// Points to pixels of a device: value * dots per inch / 72.
+int ScaleByDpi(const OutputDevice* device, int value);
 
 }  // namespace qs

@@ -31,9 +31,21 @@ class HostDocumentView : public DocumentView {
   // The document-view flags an option word asks for (bars excluded).
   static std::uint32_t FlagsForOptions(std::uint32_t options);
 
+  // The window's device lets go of the view (the window goes, or another
+  // view takes it): the view empties and goes with it.
+  void OnDeviceClosed() override;
+
+  // Linked views follow each other before the paint; after it the host
+  // hears (event 0) when the shown place moved.
+  void OnPaint() override;
+  // The bar follows a released thumb before the view scrolls.
+  void OnScroll(int horizontal, int code, int position) override;
+  // Event 0 when the shown place differs from the one last reported.
+  void ReportPlace();
+
   // ---- Host requests (each asks the host first) ---------------------------------
   // Event 27 with the new extent, only with option 0x4000.
-  void OnExtentChanged(int width, int height);
+  void OnExtentChanged(int width, int height) override;
   // Whether the host hooks run at all (not with option 0x8000).
   bool HostHooksAllowed() const { return !(hostOptions_ & kOptNoHostHook); }
   // Queries 28 (the window) and 29 (the linked window); 0 for others.
@@ -54,5 +66,11 @@ class HostDocumentView : public DocumentView {
 };
 
 inline constexpr int kEventViewExtent = 27;
+
+// Empties every document view that shows the document; host event 0 for
+// each one's window. Returns how many there were.
+int DetachDocumentViews(Document* document);
+// The window the view exports work for during a call, else 0.
+WindowHandle CurrentDisplayWindow();
 
 }  // namespace qs

@@ -71,6 +71,11 @@ class WindowDevice : public OutputDevice {
   void HideHorzScrollBar() override;
   void SetCursorForHit(int x, int y, std::intptr_t a, int hitCode, std::intptr_t b) override;
 
+  // Puts the bar's thumb where the user released it.
+  virtual void MoveThumb(bool horizontal, int position) {
+    PlatformScrollPosition(horizontal ? kHorz : kVert, position);
+  }
+
   WindowHandle window() const { return window_; }
   int GetViewKind() const { return view ? view->GetKind() : 0; }
   bool Panning() const { return panOriginX_ != -100; }
@@ -144,6 +149,10 @@ class HostWindowDevice : public WindowDevice {
   void SetHorzScroll(int position, int page, int maximum) override;
   void HideHorzScrollBar() override;
   void OnDestroy() override;
+  // Only the bars the engine draws.
+  void MoveThumb(bool horizontal, int position) override {
+    if (barState & (horizontal ? kEngineHorz : kEngineVert)) WindowDevice::MoveThumb(horizontal, position);
+  }
 
   std::uint8_t barState = 0;
 

@@ -47,13 +47,15 @@ TEST(HostDocumentView, AttachesTheWindowAndAsksTheHost) {
   EXPECT_EQ(view->GetFlags(), 0u);
   view->OnExtentChanged(300, -2);
   EXPECT_EQ(g_extent, (std::vector<std::intptr_t>{300, -2}));
-  // A second view takes the device over; the first is told.
+  // A second view takes the device over; the first is told and goes with
+  // the device's use (the test holds one more).
+  view->AddRef();
   auto* second = new HostDocumentView(window, 0);
   EXPECT_EQ(view->GetDevice(), nullptr);
+  EXPECT_EQ(view->UseCount(), 1);
   EXPECT_EQ(second->GetDevice(), WindowMap::Find(window));
   view->Release();
   WindowMap::DestroyAll();
-  second->Release();
   SetEngine(previous);
 }
 
