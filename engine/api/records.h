@@ -59,6 +59,44 @@ typedef struct QsNavigatorEntryRecord {
   int32_t flags;
 } QsNavigatorEntryRecord;
 
+/* Host events of the views (the procedure's second argument). */
+enum {
+  QS_EVENT_DOC_VIEW_CHANGED = 0,    /* a document window's view moved or changed */
+  QS_EVENT_PICTURE_VIEW_CHANGED = 1,
+  QS_EVENT_GOTO_DOCUMENT_POSITION = 6, /* a, b: element handles */
+  QS_EVENT_SHOW_IN_VIEW = 7,        /* a: node handle, b: QsViewRequest*; answer a window */
+  QS_EVENT_SELECTION_CHANGED = 24,  /* a: 0 none, 1 selection, 2 query hits */
+  QS_EVENT_VIEW_EXTENT = 27,        /* a, b: first and last shown position */
+  QS_EVENT_ELEMENT_TEXT = 28,       /* a: element handle, b: QsHostTextRequest* */
+  QS_EVENT_OBJECT_TEXT = 29,        /* a: entity handle or 0, b: QsHostTextRequest* */
+  QS_EVENT_ELEMENT_LOCATION = 30,   /* a: element handle; 0 show, 1 hide, 2 hide and skip */
+  QS_EVENT_ELEMENT_QUESTION = 38,   /* a: element handle, b: the key */
+  QS_EVENT_SCROLL_BAR = 42,         /* a: 0 vertical, 1 horizontal, b: three int32 */
+  QS_EVENT_OFFER_ENTITY = 47,       /* a: entity handle */
+  QS_EVENT_FREE_HOST_BLOCK = 48     /* a: a block the host handed over */
+};
+
+/* Event 7: where and how the host would show a place. The engine fills the
+   first four and the last field; the host may set extraHandle (released by
+   the engine after making the view) and viewFlags (the new view's flags). */
+typedef struct QsViewRequest {
+  intptr_t context;
+  intptr_t position;
+  intptr_t length;
+  intptr_t forceScroll;
+  intptr_t extraHandle;
+  intptr_t viewFlags;
+  intptr_t sourceHandle;
+} QsViewRequest;
+
+/* The request of host events 28 and 29 (text of a "gen" field for an
+   element or an object): the field's value; the host sets freeAnswer when
+   the engine is to hand the answered block back with event 48. */
+typedef struct QsHostTextRequest {
+  intptr_t value;
+  int32_t freeAnswer;
+} QsHostTextRequest;
+
 #ifdef __cplusplus
 }
 #endif

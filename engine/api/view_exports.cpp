@@ -4,7 +4,9 @@
 #include "api/exports.h"
 #include "api/interface.h"
 #include "api/node_ref.h"
+#include "foundation/callbacks.h"
 #include "foundation/history.h"
+#include "sgml/document_cache.h"
 #include "sgml/document.h"
 #include "style/frame.h"
 #include "style/navigator.h"
@@ -102,6 +104,142 @@ int DetachDocumentViews(Document* document) {
 
 WindowHandle CurrentDisplayWindow() { return g_displayWindow; }
 
+namespace {
+
+// Step 4 of the search: scrolls a found view to the place unless it shows
+// it already, and brings its window forward when asked.
+int ShowInView(DocumentView* view, std::int32_t position, int forceScroll, bool forward) {
+  if (!view) return 0;
+  if (view->GetFirstShownPosition() != position &&
+      (forceScroll || position < view->GetFirstShownPosition() ||
+       position > view->GetLastShownPosition()))
+    view->ShowPosition(position);
+  if (forward)
+    if (auto* device = static_cast<WindowDevice*>(view->GetDevice()); device && GetEngine())
+      GetEngine()->AsHosted()->ShowWindow(device->window());
+  return 1;
+}
+
+// Event 7: the host names a window for (document, element) or answers 0.
+WindowHandle AskHostForWindow(HostedEngine* engine, WindowHandle window, Document* document,
+                              DocumentNode* element, ViewRequestRecord& request) {
+  HandleTable* table = engine->handles.get();
+  auto* ref = new NodeRef(document, element);
+  QsHandle node = table ? table->RegisterNode(ref) : 0;
+  if (!node) delete ref;
+  const std::intptr_t answer = engine->RaiseEvent(window, kEventShowInView, node,
+                                                  reinterpret_cast<std::intptr_t>(&request));
+  if (node) table->Release(node);
+  return static_cast<WindowHandle>(answer);
+}
+
+void ReleaseExtraHandle(HostedEngine* engine, const ViewRequestRecord& request) {
+  if (request.extraHandle && engine->handles)
+    engine->handles->Release(static_cast<Handle>(request.extraHandle));
+}
+
+}  // namespace
+
+Document* HostedHistory::FindDocument(ExternalId* externalId) {
+  DocumentCache* open = externalId ? OpenDocuments() : nullptr;
+  return open ? open->Find(externalId) : nullptr;
+}
+
+int HostedEngine::FindCoveringObject(WindowHandle window, View*, void*, Document* document,
+                                     std::int32_t position, std::int32_t length,
+                                     int forceScroll, std::intptr_t context) {
+  DocumentNode* root = document ? document->Root() : nullptr;
+  if (!root) return 0;
+  ViewRequestRecord request{context, position, length, forceScroll, 0, 0, 0};
+  // A frame that covers the range: a view of it, else a window for it.
+  if (FrameTreeNode* covering = FrameNode::FindDocumentRange(document, position, length)) {
+    FrameNode* frame = covering->GetFrame();
+    DocumentView* found = nullptr;
+    for (DocumentView* v = ViewList::First(); v; v = ViewList::Next(v))
+      if (!found && v->GetFrame() && v->GetFrame()->GetFrame() == frame && v->GetDevice()) found = v;
+    if (found) return ShowInView(found, position, forceScroll, true);
+  }
+  // The host names a window for the place, where it is then shown.
+  request.length = length;
+  if (WindowHandle target = AskHostForWindow(this, window, document, root, request)) {
+    HostDocumentView* view = ShowDocumentInWindow(target, document, nullptr, false, nullptr,
+                                                  nullptr, position,
+                                                  static_cast<std::int32_t>(request.viewFlags), 0);
+    ReleaseExtraHandle(this, request);
+    if (view) return 1;
+  } else {
+    ReleaseExtraHandle(this, request);
+  }
+  // The narrowest existing view that shows the range, the later of equals.
+  DocumentView* best = nullptr;
+  std::int32_t narrowest = 0;
+  for (DocumentView* v = ViewList::First(); v; v = ViewList::Next(v)) {
+    if (v->GetDocument() != document || !v->GetDevice()) continue;
+    const std::int32_t first = v->GetFirstShownPosition(), last = v->GetLastShownPosition();
+    if (first > position || last <= position + length) continue;
+    if (!best || last - first <= narrowest) {
+      best = v;
+      narrowest = last - first;
+    }
+  }
+  return ShowInView(best, position, forceScroll, true);
+}
+
+HostDocumentView* ShowDocumentInWindow(WindowHandle win, Document* doc, StyleSheet* sheet,
+                                       bool firstNavigator, NavigatorDef* navigator,
+                                       DocumentNode* start, std::int32_t place,
+                                       std::int32_t flags, WindowHandle linkedWindow) {
+  HandleTable* table = Handles();
+  if (!table || !win || !doc) return nullptr;
+  auto* view = new HostDocumentView(win, static_cast<std::uint32_t>(flags));
+  view->linkedWindow = linkedWindow;
+
+  // The sheet and navigator the document names come through a handle of
+  // the document, given back at once.
+  if (!sheet || firstNavigator) {
+    QsHandle own = table->RegisterDocument(doc);
+    if (!sheet) sheet = LoadedResource<StyleSheet>(table, QsLoadStyleSheet, own, true);
+    if (firstNavigator) navigator = LoadedResource<NavigatorDef>(table, QsLoadNavigator, own, false);
+    table->Release(own);
+  }
+  // Navigators are shown by their own frame once it exists; until then
+  // the document shows without one.
+  (void)navigator;
+
+  DisplayWindowScope scope(win);
+  const std::uint32_t level = ((flags & 8) ? 2 : 0) + ((flags & 4) ? 1 : 0);
+  auto* frame = new FrameNode(doc, sheet, level, start);
+  if (auto* device = static_cast<HostWindowDevice*>(view->GetDevice()))
+    device->SetScrollBarFlags(static_cast<std::uint32_t>(flags));
+  view->AddRef();
+  PushCurrentView(view, false);
+  frame->Rebuild();
+  PopCurrentView();
+  view->SetFrame(frame, place, false);
+  if (flags & kLocateAndReport) {
+    int width = view->GetWidth(), height = view->GetHeight();
+    std::int32_t first = 0, last = 0;
+    if (view->LocatePosition(place, &width, &height) == 1) {
+      first = view->GetFirstShownPosition();
+      last = view->GetLastShownPosition();
+    }
+    if (EngineBase* engine = GetEngine()) engine->RaiseEvent(win, kEventViewExtent, first, last);
+    view->Refresh();
+  } else {
+    PushCurrentView(view, false);
+    view->LayoutFrom(place, true);
+    PopCurrentView();
+    view->UpdateWindow();
+  }
+  view->SetMode(static_cast<std::uint32_t>(flags));
+  view->syncPosition = -1;
+  const bool attached = view->GetDevice() != nullptr;
+  view->Release();
+  if (!attached) return nullptr;
+  TellViewChanged(win);
+  return view;
+}
+
 }  // namespace qs
 
 extern "C" {
@@ -115,58 +253,20 @@ std::int32_t QsDisplay(QsWindow window, QsHandle document, QsHandle sheet, QsHan
   if (!table || !window) return 0;
   const auto win = static_cast<WindowHandle>(window);
   auto* doc = static_cast<Document*>(table->LookupDocument(document));
-  DocumentNode* start = doc ? NodeIn(table, startNode, doc) : nullptr;
-
-  auto* view = new HostDocumentView(win, static_cast<std::uint32_t>(flags));
-  view->linkedWindow = static_cast<WindowHandle>(linkedWindow);
-  if (!doc) return 0;
-
+  if (!doc) {
+    // The window gets its view even so, empty.
+    auto* view = new HostDocumentView(win, static_cast<std::uint32_t>(flags));
+    view->linkedWindow = static_cast<WindowHandle>(linkedWindow);
+    return 0;
+  }
+  DocumentNode* start = NodeIn(table, startNode, doc);
   std::int32_t place = 0;
   if (DocumentNode* range = NodeIn(table, rangeNode, doc))
     place = static_cast<std::int32_t>(range->start);
-
   auto* styleSheet = static_cast<StyleSheet*>(table->LookupStyleSheet(sheet));
-  if (!styleSheet) styleSheet = LoadedResource<StyleSheet>(table, QsLoadStyleSheet, document, true);
-  NavigatorDef* nav = nullptr;
-  if (navigator == 1)
-    nav = LoadedResource<NavigatorDef>(table, QsLoadNavigator, document, false);
-  else if (navigator)
-    nav = static_cast<NavigatorDef*>(table->LookupNavigator(navigator));
-  // Navigators are shown by their own frame once it exists; until then
-  // the document shows without one.
-  (void)nav;
-
-  DisplayWindowScope scope(win);
-  std::uint32_t level = ((flags & 8) ? 2 : 0) + ((flags & 4) ? 1 : 0);
-  auto* frame = new FrameNode(doc, styleSheet, level, start);
-  frame->Rebuild();
-  if (auto* device = static_cast<HostWindowDevice*>(view->GetDevice()))
-    device->SetScrollBarFlags(static_cast<std::uint32_t>(flags));
-
-  view->AddRef();
-  if (flags & kLocateAndReport) {
-    view->SetFrame(frame, place, false);
-    int width = view->GetWidth(), height = view->GetHeight();
-    std::int32_t first = 0, last = 0;
-    if (view->LocatePosition(place, &width, &height) == 1) {
-      first = view->GetFirstShownPosition();
-      last = view->GetLastShownPosition();
-    }
-    if (EngineBase* engine = GetEngine())
-      engine->RaiseEvent(win, kEventViewExtent, first, last);
-    view->Refresh();
-  } else {
-    view->SetFrame(frame, place, false);
-    PushCurrentView(view, false);
-    view->LayoutFrom(place, true);
-    PopCurrentView();
-    view->UpdateWindow();
-  }
-  view->SetMode(static_cast<std::uint32_t>(flags));
-  view->syncPosition = -1;
-  const bool attached = view->GetDevice() != nullptr;
-  view->Release();
-  if (attached) TellViewChanged(win);
+  NavigatorDef* nav = navigator > 1 ? static_cast<NavigatorDef*>(table->LookupNavigator(navigator)) : nullptr;
+  ShowDocumentInWindow(win, doc, styleSheet, navigator == 1, nav, start, place, flags,
+                       static_cast<WindowHandle>(linkedWindow));
   return 1;
 }
 

@@ -3,6 +3,7 @@
 // request records that some events carry.
 #pragma once
 #include <cstdint>
+#include "api/records.h"
 
 namespace qs {
 
@@ -86,15 +87,7 @@ struct HostFontRecord {
 };
 
 // Event 7: where and how to show a place in a new document view.
-struct ViewRequestRecord {
-  std::intptr_t context;
-  std::intptr_t position;
-  std::intptr_t length;
-  std::intptr_t forceScroll;
-  std::intptr_t extraHandle;  // host: a handle the engine releases after
-  std::intptr_t viewFlags;    // host: bit 14 goes to the view's set-up
-  std::intptr_t sourceHandle;
-};
+using ViewRequestRecord = QsViewRequest;
 enum : std::intptr_t { kViewFlagFromHost = 16384 };
 
 // Event 8: a window for a picture.

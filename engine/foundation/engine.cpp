@@ -460,11 +460,8 @@ int HostedEngine::ShowHotArea(Document* document, Graphic* graphic, HotArea* are
   return FindOrOpenHotArea(0, document, graphic, area);
 }
 
-int HostedEngine::FindCoveringObject(WindowHandle, View*, void*, Document*, std::int32_t,
-                                     std::int32_t, int, std::intptr_t) {
-  // Frames, views and node handles come with the views.
-  return 0;
-}
+// FindCoveringObject goes through the views: it is defined with the
+// engine interface's view exports.
 
 int HostedEngine::FindOrOpenHotArea(WindowHandle, Document*, Graphic*, HotArea*) { return 0; }
 

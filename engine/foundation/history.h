@@ -72,6 +72,9 @@ class HostedHistory : public History {
   int Forward() override;
   // Shows the place in the window a Back or Forward started from.
   void Show(Document* document, std::int32_t position) override;
+  // The open document of the identifier (defined with the engine
+  // interface, which keeps the open documents).
+  Document* FindDocument(ExternalId* externalId) override;
 
   // Back and Forward started from a view's window, recording the view's
   // current place first (the views pass their window, document identifier

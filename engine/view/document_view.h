@@ -156,6 +156,16 @@ class DocumentView : public ViewWindow {
   virtual void ShowElement(DocumentNode* element, DocumentNode* title, std::int32_t position) {
     (void)element, (void)title, (void)position;
   }
+  // A question about an element for the host (its answer), none here.
+  virtual std::intptr_t AskHostAboutElement(DocumentNode* element, std::intptr_t key) {
+    (void)element, (void)key;
+    return 0;
+  }
+  // Shows (a, b)'s place: the view's linked one when the host leaves it.
+  virtual int GotoDocumentPosition(DocumentNode* a, DocumentNode* b, std::int32_t position) {
+    (void)a, (void)b, (void)position;
+    return 0;
+  }
   // The message to the boxes of every line, placed from the first shown line.
   virtual void Broadcast(int message, std::intptr_t argument);
 

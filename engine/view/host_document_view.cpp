@@ -1,6 +1,13 @@
 #include "view/host_document_view.h"
 
+#include "api/node_ref.h"
+#include "api/records.h"
+#include "api/wrappers.h"
 #include "foundation/engine.h"
+#include "foundation/handle_table.h"
+#include "foundation/memory.h"
+#include "foundation/strings.h"
+#include "sgml/document.h"
 #include "style/frame.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
@@ -96,6 +103,117 @@ void HostDocumentView::OnExtentChanged(int width, int height) {
   if (EngineBase* engine = GetEngine())
     engine->RaiseEvent(window(), kEventViewExtent, static_cast<std::int16_t>(width),
                        static_cast<std::int16_t>(height));
+}
+
+namespace {
+
+// A handle the host holds for the span of one event.
+class EventHandle {
+ public:
+  EventHandle(void* object, HandleType type) {
+    HostedEngine* engine = GetEngine() ? GetEngine()->AsHosted() : nullptr;
+    table_ = engine ? engine->handles.get() : nullptr;
+    if (table_ && object) handle_ = table_->Register(object, type);
+    if (!handle_) owned_ = object;
+  }
+  ~EventHandle() {
+    if (handle_) table_->Release(handle_);
+  }
+  EventHandle(const EventHandle&) = delete;
+  EventHandle& operator=(const EventHandle&) = delete;
+  Handle get() const { return handle_; }
+  // An object made for the event that could not be registered.
+  void* Unregistered() const { return owned_; }
+
+ private:
+  HandleTable* table_ = nullptr;
+  Handle handle_ = 0;
+  void* owned_ = nullptr;
+};
+
+// A new node wrapper for an element of the document; its handle record
+// owns it.
+struct NodeHandle {
+  NodeHandle(Document* document, DocumentNode* element)
+      : ref(document && element ? new NodeRef(document, element) : nullptr),
+        handle(ref, HandleType::kNode) {
+    if (handle.Unregistered()) delete ref;
+  }
+  NodeRef* ref;
+  EventHandle handle;
+};
+
+}  // namespace
+
+int HostDocumentView::AskHostForLocation(Document* document, DocumentNode* element) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !element) return 0;
+  NodeHandle node(document ? document : GetDocument(), element);
+  const WindowHandle target = CurrentDisplayWindow() ? CurrentDisplayWindow() : window();
+  return static_cast<int>(engine->RaiseEvent(target, kEventElementLocation, node.handle.get(), 0));
+}
+
+namespace {
+
+char* AskHostText(WindowHandle window, int event, Handle handle, std::intptr_t argument) {
+  EngineBase* engine = GetEngine();
+  if (!engine) return nullptr;
+  QsHostTextRequest request{argument, 0};
+  const std::intptr_t answer =
+      engine->RaiseEvent(window, event, handle, reinterpret_cast<std::intptr_t>(&request));
+  if (!answer) return nullptr;
+  char* copy = DuplicateString(reinterpret_cast<const char*>(answer));
+  if (request.freeAnswer) engine->RaiseEvent(window, kEventFreeHostBlock, answer, 0);
+  return copy;
+}
+
+}  // namespace
+
+char* HostDocumentView::GetHostTextForElement(DocumentNode* element, std::intptr_t argument) {
+  if (!element) return nullptr;
+  NodeHandle node(GetDocument(), element);
+  return AskHostText(window(), kEventElementText, node.handle.get(), argument);
+}
+
+char* HostDocumentView::GetHostTextForObject(void* object, std::intptr_t argument) {
+  // The object is a mark of the document with no handle of its own: the
+  // host learns the field's value only.
+  (void)object;
+  return AskHostText(window(), kEventObjectText, 0, argument);
+}
+
+int HostDocumentView::OfferEntity(EntityDecl* entity) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !entity) return 0;
+  EntityRef* ref = EntityRef::OfDocument(GetDocument(), entity);
+  EventHandle handle(ref, HandleType::kEntity);
+  if (handle.Unregistered()) delete ref;
+  return engine->RaiseEvent(window(), kEventOfferEntity, handle.get(), 0) != 0 ? 1 : 0;
+}
+
+std::intptr_t HostDocumentView::AskHostAboutElement(DocumentNode* element, std::intptr_t key) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !element) return 0;
+  NodeHandle node(GetDocument(), element);
+  return engine->RaiseEvent(window(), kEventElementQuestion, node.handle.get(), key);
+}
+
+int HostDocumentView::GotoDocumentPosition(DocumentNode* a, DocumentNode* b, std::int32_t position) {
+  Document* document = GetDocument();
+  EngineBase* engine = GetEngine();
+  if (!document || !engine) return 0;
+  {
+    NodeHandle first(document, a), second(document, b);
+    if (engine->RaiseEvent(window(), kEventGotoDocumentPosition, first.handle.get(),
+                           second.handle.get()))
+      return 1;
+  }
+  if (DocumentView* linked = linkedWindow ? FindDocumentView(linkedWindow) : nullptr;
+      linked && linked->GetDocument() == document) {
+    linked->ShowPosition(position);
+    return 1;
+  }
+  return engine->GotoPosition(window(), nullptr, document, position, 0, 2);
 }
 
 WindowHandle HostDocumentView::window() const {

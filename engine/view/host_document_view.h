@@ -48,6 +48,20 @@ class HostDocumentView : public DocumentView {
   void OnExtentChanged(int width, int height) override;
   // Whether the host hooks run at all (not with option 0x8000).
   bool HostHooksAllowed() const { return !(hostOptions_ & kOptNoHostHook); }
+  // Event 30 with the element: 0 show, 1 hide, 2 hide and skip.
+  int AskHostForLocation(Document* document, DocumentNode* element) override;
+  // Events 28 and 29 with a request record; the answer copied (MemAlloc)
+  // and, when the host asks, handed back with event 48.
+  char* GetHostTextForElement(DocumentNode* element, std::intptr_t argument) override;
+  char* GetHostTextForObject(void* object, std::intptr_t argument) override;
+  // Event 47 with the entity: 1 when the host took it.
+  int OfferEntity(EntityDecl* entity) override;
+  // Event 38 with the element and the key.
+  std::intptr_t AskHostAboutElement(DocumentNode* element, std::intptr_t key) override;
+  // Event 6 with both elements; else the linked window's view, when it
+  // shows the same document, scrolls to the position.
+  int GotoDocumentPosition(DocumentNode* a, DocumentNode* b, std::int32_t position) override;
+
   // Queries 28 (the window) and 29 (the linked window); 0 for others.
   WindowHandle HostQuery(int what) const;
 
@@ -66,11 +80,27 @@ class HostDocumentView : public DocumentView {
 };
 
 inline constexpr int kEventViewExtent = 27;
+inline constexpr int kEventGotoDocumentPosition = 6;
+inline constexpr int kEventElementText = 28;
+inline constexpr int kEventObjectText = 29;
+inline constexpr int kEventElementLocation = 30;
+inline constexpr int kEventElementQuestion = 38;
+inline constexpr int kEventOfferEntity = 47;
 
 // Empties every document view that shows the document; host event 0 for
 // each one's window. Returns how many there were.
 int DetachDocumentViews(Document* document);
 // The window the view exports work for during a call, else 0.
 WindowHandle CurrentDisplayWindow();
+class NavigatorDef;
+// Shows the document in a new host view of the window, from `place`: with
+// the sheet (else the first the document names), the navigator (or the
+// first it names), from the start element (else the root), with the
+// host's view flags; event 27 first with flag 0x4000, then event 0. The
+// view, or null when the window went meanwhile.
+HostDocumentView* ShowDocumentInWindow(WindowHandle window, Document* document, StyleSheet* sheet,
+                                       bool firstNavigator, NavigatorDef* navigator,
+                                       DocumentNode* start, std::int32_t place,
+                                       std::int32_t flags, WindowHandle linkedWindow);
 
 }  // namespace qs

@@ -4,7 +4,11 @@
 
 #include <vector>
 
+#include "api/records.h"
+#include "doc_builder.h"
 #include "foundation/engine.h"
+#include "foundation/handle_table.h"
+#include "foundation/memory.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
 
@@ -55,6 +59,71 @@ TEST(HostDocumentView, AttachesTheWindowAndAsksTheHost) {
   EXPECT_EQ(view->UseCount(), 1);
   EXPECT_EQ(second->GetDevice(), WindowMap::Find(window));
   view->Release();
+  WindowMap::DestroyAll();
+  SetEngine(previous);
+}
+
+// Host hooks: each event carries registered handles that are gone after
+// it; an answer of 0 leaves the engine's default.
+struct HookRecord {
+  int event;
+  std::uint32_t typeOfA;
+  std::intptr_t b;
+};
+std::vector<HookRecord> g_hooks;
+std::intptr_t g_answer = 0;
+int g_frees = 0;
+const char g_text[] = "from the host";
+std::intptr_t AnswerHooks(WindowHandle, int event, std::intptr_t a, std::intptr_t b) {
+  if (event == kEventFreeHostBlock) {
+    ++g_frees;
+    return 0;
+  }
+  HostedEngine* engine = GetEngine()->AsHosted();
+  const Handle h = static_cast<Handle>(a);
+  std::uint32_t type = 0;
+  if (h && engine->handles->Lookup(h, HandleType::kNode)) type = 1;
+  if (h && engine->handles->Lookup(h, HandleType::kEntity)) type = 2;
+  g_hooks.push_back({event, type, b});
+  if ((event == kEventElementText || event == kEventObjectText) && g_answer) {
+    reinterpret_cast<QsHostTextRequest*>(b)->freeAnswer = 1;
+    return reinterpret_cast<std::intptr_t>(g_text);
+  }
+  return g_answer;
+}
+
+TEST(HostDocumentView, HostHooksCarryHandlesForTheSpanOfTheEvent) {
+  HostedEngine engine(0, "C:\\Home\\", "T", &AnswerHooks);
+  EngineBase* previous = SetEngine(&engine);
+  {
+    test::DocBuilder doc;
+    DocumentNode* root = doc.Build("<R><P>a</P><P>b</P></R>");
+    DocumentNode* p = root ? static_cast<DocumentNode*>(root->FirstChild()) : nullptr;
+    ASSERT_NE(p, nullptr);
+    auto* view = new HostDocumentView(0x4343, 0);
+    auto* frame = new FrameNode(doc.Doc(), nullptr, 0, nullptr);
+    view->SetFrame(frame, 0, false);
+    for (std::intptr_t answer : {0, 1}) {
+      g_answer = answer;
+      g_hooks.clear();
+      g_frees = 0;
+      EXPECT_EQ(view->AskHostForLocation(doc.Doc(), p), answer);
+      char* text = view->GetHostTextForElement(p, 77);
+      EXPECT_EQ(text != nullptr, answer != 0);
+      if (text) EXPECT_STREQ(text, g_text);
+      MemFree(text);
+      EXPECT_EQ(g_frees, answer ? 1 : 0);  // the host's block handed back
+      EXPECT_EQ(view->AskHostAboutElement(p, 5), answer);
+      ASSERT_EQ(g_hooks.size(), 3u);
+      EXPECT_EQ(g_hooks[0].event, kEventElementLocation);
+      EXPECT_EQ(g_hooks[1].event, kEventElementText);
+      EXPECT_EQ(g_hooks[2].event, kEventElementQuestion);
+      EXPECT_EQ(g_hooks[2].b, 5);
+      for (const HookRecord& h : g_hooks) EXPECT_EQ(h.typeOfA, 1u) << h.event;
+      EXPECT_EQ(engine.handles->Count(), 0u);  // every handle released
+    }
+    view->Close();
+  }
   WindowMap::DestroyAll();
   SetEngine(previous);
 }

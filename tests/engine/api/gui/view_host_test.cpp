@@ -1,0 +1,407 @@
+// A host that binds QSENGINE.DLL by name and shows a document in two of
+// its windows, whose procedures hand every message to QsDefWindowProc.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "../engine_dll.h"
+#include "api/records.h"
+
+namespace qs::test {
+namespace {
+
+struct Event {
+  QsWindow window;
+  std::int32_t event;
+  QsWord a, b;
+};
+std::vector<Event> g_events;
+
+// The window the host names for event 7 (0: none).
+QsWindow g_showIn = 0;
+QsHandle (*g_viewDocument)(QsWindow) = nullptr;
+std::intptr_t RecordEvent(QsWindow window, std::int32_t event, QsWord a, QsWord b, QsWord) {
+  g_events.push_back({window, event, a, b});
+  if (event == 7) {
+    auto* request = reinterpret_cast<QsViewRequest*>(b);
+    request->viewFlags = 0x80;  // the new view records its places too
+    return static_cast<std::intptr_t>(g_showIn);
+  }
+  return 0;
+}
+
+decltype(&::QsDefWindowProc) g_defWindowProc = nullptr;
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (g_defWindowProc)
+    return static_cast<LRESULT>(g_defWindowProc(reinterpret_cast<QsWindow>(window), message,
+                                                 static_cast<QsWord>(wparam),
+                                                 static_cast<QsWord>(lparam)));
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+HWND MakeWindow(int x, const char* caption) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = "QsDocumentHost";
+    RegisterClassA(&wc);
+    registered = true;
+  }
+  return CreateWindowA("QsDocumentHost", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 10, 460,
+                       400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+void Pump() {
+  MSG msg;
+  for (int round = 0; round < 3; ++round) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(20);
+  }
+}
+
+// The client area read back as 32-bit pixels.
+struct Capture {
+  explicit Capture(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    width = r.right, height = r.bottom;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    HDC dc = CreateCompatibleDC(nullptr);
+    void* data = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &data, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    HDC windowDc = GetDC(window);
+    BitBlt(dc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+    ReleaseDC(window, windowDc);
+    GdiFlush();
+    pixels.assign(static_cast<std::uint32_t*>(data), static_cast<std::uint32_t*>(data) + width * height);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  std::uint32_t At(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
+  // Rows with dark ink, and of those the rows with pure red.
+  int InkRows(std::uint32_t colour = 0) const {
+    int rows = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const std::uint32_t p = At(x, y);
+        const bool hit = colour ? p == colour
+                                : ((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100;
+        if (hit) {
+          ++rows;
+          break;
+        }
+      }
+    return rows;
+  }
+  // For people: a bitmap file in the build folder.
+  void Save(const char* name) const {
+    const char* dir = std::getenv("QS_BINARY_DIR");
+    if (!dir) return;
+    std::string path = std::string("Z:") + dir + "/" + name;
+    for (auto& c : path)
+      if (c == '/') c = '\\';
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    BITMAPFILEHEADER fh{};
+    BITMAPINFOHEADER ih{};
+    ih.biSize = sizeof ih;
+    ih.biWidth = width;
+    ih.biHeight = -height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + width * height * 4;
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&ih, sizeof ih, 1, f);
+    std::fwrite(pixels.data(), 4, pixels.size(), f);
+    std::fclose(f);
+  }
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+class ViewHost : public EngineDll {
+ protected:
+  void SetUp() override {
+    EngineDll::SetUp();
+    if (HasFatalFailure()) return;
+    dir_ = MakeTempFolder("qsviewhost");
+    const char* source = std::getenv("QS_SOURCE_DIR");
+    std::string home = std::string("Z:") + (source ? source : "") + "/samples/home/";
+    for (char& c : home)
+      if (c == '/') c = '\\';
+    std::string catalog = home + "catalog\\catalog";
+    ASSERT_NE(QS_BIND(QsInitialize)(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Views",
+                                    catalog.c_str(), nullptr, nullptr, dir_.c_str(), home.c_str()),
+              0);
+    g_defWindowProc = QS_BIND(QsDefWindowProc);
+    for (int event : {0, 7, 27}) QS_BIND(QsSetCallback)(0, event, RecordEvent, 0);
+    Write("view.ssh",
+          "<!DOCTYPE STYLESHEET PUBLIC \"-//Quenda//DTD Stylesheet v2.00//EN\">\n"
+          "<STYLESHEET VERSION=\"2.00\">\n"
+          "<STYLE TAG=TITLE><FONT-SIZE V=20><FONT-COLOR V=\"red\"><JUSTIFY V=center>"
+          "<BREAK-BEFORE V=Line><BREAK-AFTER V=Line><SPC-BELOW V=6></STYLE>\n"
+          "<STYLE TAG=PARA><FONT-SIZE V=11><SPC-LEFT V=\"10\"><SPC-BELOW V=4>"
+          "<BREAK-BEFORE V=Line><BREAK-AFTER V=Line></STYLE>\n"
+          "</STYLESHEET>\n");
+    std::string doc =
+        "<?xml version=\"1.0\"?>\n"
+        "<!DOCTYPE MANUAL [\n<!ELEMENT MANUAL (TITLE, PARA+)>\n<!ELEMENT TITLE (#PCDATA)>\n"
+        "<!ELEMENT PARA (#PCDATA)>\n]>\n"
+        "<?STYLESPEC \"Views\" \"view.ssh\"?>\n"
+        "<MANUAL><TITLE>Pump overhaul</TITLE>";
+    for (int i = 0; i < 300; ++i)
+      doc += "<PARA>Step " + std::to_string(i) +
+             ": loosen the bolts of the cover, lift it and check the seal for wear.</PARA>";
+    doc += "</MANUAL>\n";
+    docPath_ = Write("view.xml", doc);
+    doc.replace(doc.find("Pump overhaul"), 13, "Seal exchange");
+    otherPath_ = Write("other.xml", doc);
+    g_events.clear();
+  }
+  void TearDown() override {
+    for (HWND w : windows_) DestroyWindow(w);
+    Pump();
+    QS_BIND(QsTerminate)();
+    g_defWindowProc = nullptr;
+    for (const std::string& f : files_) DeleteFileA(f.c_str());
+    RemoveDirectoryA(dir_.c_str());
+    EngineDll::TearDown();
+  }
+  std::string Write(const char* name, const std::string& text) {
+    std::string path = dir_ + "\\" + name;
+    files_.push_back(path);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    return path;
+  }
+  HWND Window(int x, const char* caption) {
+    HWND w = MakeWindow(x, caption);
+    windows_.push_back(w);
+    Pump();
+    return w;
+  }
+  static int Count(QsWindow window, std::int32_t event) {
+    int n = 0;
+    for (const Event& e : g_events)
+      if (e.window == window && e.event == event) ++n;
+    return n;
+  }
+  std::string dir_, docPath_, otherPath_;
+  std::vector<std::string> files_;
+  std::vector<HWND> windows_;
+};
+
+TEST_F(ViewHost, DisplayScrollAndDetach) {
+  HWND one = Window(10, "first view");
+  HWND two = Window(480, "second view");
+  ASSERT_TRUE(one && two);
+  const auto w1 = reinterpret_cast<QsWindow>(one), w2 = reinterpret_cast<QsWindow>(two);
+  QsHandle doc = QS_BIND(QsParseDocument)(docPath_.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+
+  auto display = QS_BIND(QsDisplay);
+  EXPECT_EQ(display(w1, 0x7777, 0, 0, 0, 0, 0, 0), 0);  // no such document
+  EXPECT_EQ(display(w1, doc, 0, 0, 0, 0, 0, 0), 1);
+  ASSERT_FALSE(g_events.empty());
+  EXPECT_EQ(g_events.back().event, 0);
+  EXPECT_EQ(g_events.back().window, w1);
+  // Flag 0x4000: the located range (event 27) before event 0; navigator 1
+  // on a document that names none shows the document alone.
+  g_events.clear();
+  EXPECT_EQ(display(w2, doc, 0, 1, 0, 0, 0, 0x4000), 1);
+  ASSERT_EQ(g_events.size(), 2u);
+  EXPECT_EQ(g_events[0].event, 27);
+  EXPECT_EQ(g_events[1].event, 0);
+  EXPECT_EQ(QS_BIND(QsGetViewNavigator)(w2), 0u);
+  Pump();
+
+  // The sheet the document names is the one in use.
+  QsHandle sheet = QS_BIND(QsGetViewStyleSheet)(w1);
+  EXPECT_NE(sheet, 0u);
+  if (sheet) QS_BIND(QsReleaseHandle)(sheet);
+
+  // Both windows show text bands, the first the red title.
+  Capture first(one), second(two);
+  first.Save("view_host_first.bmp");
+  second.Save("view_host_second.bmp");
+  EXPECT_GT(first.InkRows(), 40);
+  EXPECT_GT(second.InkRows(), 40);
+  // Red only in the title's band at the top.
+  const int redRows = first.InkRows(0xFF0000);
+  EXPECT_GT(redRows, 5);
+  EXPECT_LT(redRows, 40);
+
+  auto range = QS_BIND(QsGetViewRange);
+  auto command = QS_BIND(QsViewCommand);
+  std::int32_t start = -1, length = -1;
+  ASSERT_EQ(range(w1, &start, &length), 1);
+  EXPECT_EQ(start, 0);
+  EXPECT_GT(length, 0);
+  EXPECT_EQ(command(w1, 4), 1);
+  std::int32_t paged = 0;
+  range(w1, &paged, &length);
+  EXPECT_GT(paged, 0);
+  EXPECT_EQ(command(w1, 5), 1);
+  std::int32_t end = 0;
+  range(w1, &end, &length);
+  EXPECT_GT(end, paged);
+  const std::int32_t last = end + length;
+  EXPECT_EQ(command(w1, 4), 1);  // at the end nothing moves on
+  range(w1, &start, &length);
+  EXPECT_EQ(start + length, last);
+  EXPECT_EQ(command(w1, 12), 0);
+  EXPECT_EQ(command(w1, 6), 0);  // no hits
+  EXPECT_EQ(command(w1, 0), 1);
+  range(w1, &start, &length);
+  EXPECT_EQ(start, 0);
+  auto show = QS_BIND(QsShowPosition);
+  EXPECT_EQ(show(w1, last + 1), 0);
+  EXPECT_EQ(show(w1, -1), 0);
+  EXPECT_EQ(show(w1, last / 2), 1);
+  range(w1, &start, &length);
+  EXPECT_LE(start, last / 2);
+  EXPECT_GE(start + length, last / 2);
+  Pump();
+
+  // One line down by the scroll bar: one event 0 after the paint.
+  g_events.clear();
+  SendMessageA(one, WM_VSCROLL, SB_LINEDOWN, 0);
+  UpdateWindow(one);
+  Pump();
+  EXPECT_EQ(Count(w1, 0), 1);
+  std::int32_t before = 0;
+  range(w1, &before, &length);
+  // Keys and the wheel move the view too.
+  SendMessageA(one, WM_KEYDOWN, VK_NEXT, 0);
+  range(w1, &start, &length);
+  EXPECT_GT(start, before);
+  before = start;
+  SendMessageA(one, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(50, 50));
+  range(w1, &start, &length);
+  EXPECT_LT(start, before);
+  SendMessageA(one, WM_KEYDOWN, VK_HOME, 0);
+  range(w1, &start, &length);
+  EXPECT_EQ(start, 0);
+  // QsHandleMessage reports what the engine took.
+  QsWord answer = 7;
+  EXPECT_EQ(QS_BIND(QsHandleMessage)(w1, WM_ERASEBKGND, 0, 0, &answer), 1);
+  EXPECT_EQ(answer, 1u);
+  EXPECT_EQ(QS_BIND(QsHandleMessage)(w1, WM_NCHITTEST, 0, 0, &answer), 0);
+  EXPECT_EQ(QS_BIND(QsGetWindowKind)(w1), 1);
+
+  // The shown document's one handle, with one more use each time.
+  auto viewDocument = QS_BIND(QsGetViewDocument);
+  EXPECT_EQ(viewDocument(w1), doc);
+  EXPECT_EQ(viewDocument(w2), doc);
+  EXPECT_EQ(QS_BIND(QsReleaseHandle)(doc), 2u);
+  EXPECT_EQ(QS_BIND(QsReleaseHandle)(doc), 1u);
+
+  // Detaching: both views, an event 0 for each window.
+  g_events.clear();
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(doc), 2);
+  EXPECT_EQ(Count(w1, 0), 1);
+  EXPECT_EQ(Count(w2, 0), 1);
+  EXPECT_EQ(viewDocument(w1), 0u);
+  EXPECT_EQ(range(w1, &start, &length), 0);
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(doc), 0);
+  Pump();
+  EXPECT_EQ(QS_BIND(QsReleaseHandle)(doc), 0u);
+}
+
+TEST_F(ViewHost, ARestyledSheetRelaysTheViews) {
+  HWND one = Window(10, "restyled view");
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  QsHandle doc = QS_BIND(QsParseDocument)(docPath_.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, doc, 0, 0, 0, 0, 0, 0), 1);
+  Pump();
+  QS_BIND(QsShowPosition)(w1, 2000);
+  std::int32_t start = 0, length = 0;
+  QS_BIND(QsGetViewRange)(w1, &start, &length);
+  QsHandle sheet = QS_BIND(QsGetViewStyleSheet)(w1);
+  ASSERT_NE(sheet, 0u);
+  QS_BIND(QsApplyStyleSheet)(sheet);
+  QS_BIND(QsRedrawView)(w1);
+  std::int32_t again = 0;
+  QS_BIND(QsGetViewRange)(w1, &again, &length);
+  EXPECT_EQ(again, start);  // laid out again where it was
+  Pump();
+  EXPECT_GT(Capture(one).InkRows(), 40);
+  QS_BIND(QsReleaseHandle)(sheet);
+  // A window going takes its view with it.
+  DestroyWindow(one);
+  windows_.clear();
+  Pump();
+  EXPECT_EQ(QS_BIND(QsGetViewDocument)(w1), 0u);
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(doc), 0);
+  QS_BIND(QsReleaseHandle)(doc);
+}
+
+TEST_F(ViewHost, BackAndForwardAskTheHostForAWindow) {
+  HWND one = Window(10, "history view");
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  auto parse = QS_BIND(QsParseDocument);
+  QsHandle a = parse(docPath_.c_str(), nullptr, 0, nullptr, 0);
+  QsHandle b = parse(otherPath_.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_TRUE(a && b);
+  auto display = QS_BIND(QsDisplay);
+  auto viewDocument = QS_BIND(QsGetViewDocument);
+  auto release = QS_BIND(QsReleaseHandle);
+  // Flag 0x80: the views record the places they leave.
+  ASSERT_EQ(display(w1, a, 0, 0, 0, 0, 0, 0x80), 1);
+  QS_BIND(QsShowPosition)(w1, 3000);
+  ASSERT_EQ(display(w1, b, 0, 0, 0, 0, 0, 0x80), 1);
+  QsHandle shown = viewDocument(w1);
+  EXPECT_EQ(shown, b);
+  release(shown);
+  Pump();
+
+  auto command = QS_BIND(QsViewCommand);
+  g_events.clear();
+  g_showIn = w1;
+  EXPECT_EQ(command(w1, 10), 1);
+  int asked = 0;
+  for (const Event& e : g_events)
+    if (e.event == 7) {
+      ++asked;
+      EXPECT_EQ(e.window, w1);
+      EXPECT_NE(e.a, 0u);  // a node of the document to show
+    }
+  EXPECT_EQ(asked, 1);
+  shown = viewDocument(w1);
+  EXPECT_EQ(shown, a);  // A again, where the host said
+  release(shown);
+  std::int32_t start = 0, length = 0;
+  QS_BIND(QsGetViewRange)(w1, &start, &length);
+  EXPECT_LE(start, 3000);
+  EXPECT_GE(start + length, 3000);
+  EXPECT_EQ(command(w1, 11), 1);
+  shown = viewDocument(w1);
+  EXPECT_EQ(shown, b);
+  release(shown);
+  g_showIn = 0;
+  Pump();
+  release(a);
+  release(b);
+}
+
+}  // namespace
+}  // namespace qs::test
