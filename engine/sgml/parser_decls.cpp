@@ -276,6 +276,12 @@ void Parser::ParseEntityDecl() {
           SkipSeparatorsAndUnget();
           ReadFoldedName();
           if (stop_) goto done;
+          // A nameless notation would be declared and written back as one
+          // no parser reads again.
+          if (tokenLength_ == 0) {
+            Error(kMsgExpectedNotation);
+            goto done;
+          }
           NotationDecl* notation = FindOrDeclareNotation(token_);
           external->SetNotation(notation);
           c = SkipSeparators();
@@ -395,6 +401,10 @@ void Parser::ParseNotationDecl() {
   SkipSeparatorsAndUnget();
   ReadFoldedName();
   if (stop_) return;
+  if (tokenLength_ == 0) {
+    Error(kMsgExpectedNotation);
+    return;
+  }
   NotationDecl* notation = FindOrDeclareNotation(token_);
   notation->SetSystemId(nullptr);
   SkipSeparatorsAndUnget();
