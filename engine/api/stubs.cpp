@@ -41,32 +41,11 @@ std::intptr_t QsEnumQualifiers(QsHandle, const char*, std::int32_t, QsTextItemPr
 std::intptr_t QsGetSheetEntity(QsHandle, QsHandleProc, QsWord) { return 0; }
 
 // ---- Views
-std::int32_t QsSearch(QsWindow, const char*, std::int32_t) { return 0; }
-std::int32_t QsHighlightQuery(QsWindow, const char*, std::int32_t) { return 0; }
-std::int32_t QsShowHandleTarget(QsWindow, QsHandle) { return 0; }
-QsHandle QsGetViewCurrentNode(QsWindow) { return 0; }
-QsHandle QsGetViewFirstNode(QsWindow) { return 0; }
-QsHandle QsGetViewLastNode(QsWindow) { return 0; }
-QsHandle QsGetViewSelectedNode(QsWindow) { return 0; }
-QsHandle QsGetViewNodeAt(QsWindow, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsGetNodeBoxValue21(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsGetNodeBoxValue22(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsGetNodeBoxValue23(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsGetNodeBoxValue24(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsGetNodeBoxValue25(QsWindow, QsHandle, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsScrollToNode(QsWindow, QsHandle, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsShowNode(QsWindow, QsHandle, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 QsHandle QsNodeAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 QsHandle QsEntityAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 std::int32_t QsPositionAtPoint(QsWindow, std::int32_t, std::int32_t) { return -1; }
-std::int32_t QsClearHighlight(QsWindow) { return 0; }
-std::int32_t QsHighlightQueryResult(QsWindow, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsAddSelectionRange(QsWindow, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsGetSelectionLength(QsWindow) { return 0; }
-std::int32_t QsGetSelectionText(QsWindow, char*, std::int32_t) { return 0; }
 QsHandle QsGetViewEntity(QsWindow, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
 std::int32_t QsSetHighlight(QsWindow, QsHandle, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-std::intptr_t QsEnumViewItems(QsWindow, QsRecordProc, QsWord) { return 0; }
 
 // ---- Element nodes
 std::int32_t QsMarkTextBetween(QsWindow, const char*, const char*) { return 0; }

@@ -3,7 +3,9 @@
 // reach the views.
 #include "api/exports.h"
 #include "api/interface.h"
+#include "addressing/query.h"
 #include "api/node_ref.h"
+#include "api/records.h"
 #include "foundation/callbacks.h"
 #include "foundation/history.h"
 #include "sgml/document_cache.h"
@@ -20,6 +22,15 @@
 using namespace qs;
 
 namespace {
+
+// Messages to the frame's items (their meanings are the items'): the
+// current position, revealing a position, collapsing and expanding a
+// node; value queries are 21-25. The line boxes count hits by 17.
+constexpr int kItemCurrentPosition = 1;
+constexpr int kItemReveal = 18;
+constexpr int kItemCollapse = 26;
+constexpr int kItemExpand = 27;
+constexpr int kBoxCountHits = 17;
 
 // The host's view flags that ask for the located range to be reported.
 constexpr std::int32_t kLocateAndReport = 0x4000;
@@ -70,6 +81,47 @@ T* LoadedResource(HandleTable* table, QsHandle (*load)(QsHandle, std::int32_t, Q
 void TellViewChanged(WindowHandle window) {
   if (EngineBase* engine = GetEngine(); engine && window)
     engine->RaiseEvent(window, kEventDocViewChanged, 0, 0);
+}
+
+// A range of the document: start and length not negative, the start not
+// before the root's and the range not past its end (no overflow).
+bool ValidRange(Document* document, std::int32_t start, std::int32_t length) {
+  DocumentNode* root = document ? document->Root() : nullptr;
+  if (!root || start < 0 || length < 0) return false;
+  const auto first = static_cast<std::int32_t>(root->start), end = static_cast<std::int32_t>(root->end);
+  return start >= first && start <= end && length <= end - start;
+}
+
+// A new node handle for an element of the document; 0 without one.
+QsHandle NewNodeHandle(Document* document, DocumentNode* element) {
+  HandleTable* table = Handles();
+  if (!table || !document || !element) return 0;
+  auto* ref = new NodeRef(document, element);
+  QsHandle handle = table->RegisterNode(ref);
+  if (!handle) delete ref;
+  return handle;
+}
+
+// The answer record of a box to a value query: the element asked about,
+// the box's 16-bit value and two signed bytes.
+struct BoxValueQuery {
+  DocumentNode* element;
+  std::int16_t value;
+  std::int8_t first;
+  std::int8_t second;
+};
+
+// Walks the view's line boxes with value query `code` for the element: a
+// box answering 1 fills the pointers, -1 ends the walk without.
+std::int32_t BoxValue(HostDocumentView* view, DocumentNode* element, int code, std::int32_t* a,
+                      std::int32_t* b, std::int32_t* c, DocumentNode** answered = nullptr) {
+  BoxValueQuery query{element, 0, 0, 0};
+  if (view->SendToItems(code, reinterpret_cast<std::intptr_t>(&query)) != 1) return 0;
+  if (a) *a = query.first;
+  if (b) *b = query.second;
+  if (c) *c = query.value;
+  if (answered) *answered = query.element;
+  return 1;
 }
 
 bool InDocument(Document* document, std::int32_t position) {
@@ -381,6 +433,237 @@ std::int32_t QsGetViewRange(QsWindow window, std::int32_t* start, std::int32_t* 
   if (start) *start = first;
   if (length) *length = view->GetLastShownPosition() - first;
   return 1;
+}
+
+
+// ---- Asking a document view
+
+QsHandle QsGetViewCurrentNode(QsWindow window) {
+  HostDocumentView* view = ShownView(window);
+  FrameTreeNode* frame = view ? view->GetFrame() : nullptr;
+  return frame ? NewNodeHandle(view->GetDocument(), frame->GetCurrentElement()) : 0;
+}
+
+QsHandle QsGetViewFirstNode(QsWindow window) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return 0;
+  Document* document = view->GetDocument();
+  return NewNodeHandle(document, document->ElementAtPosition(
+                                     static_cast<std::uint32_t>(view->GetFirstShownPosition())));
+}
+
+QsHandle QsGetViewLastNode(QsWindow window) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return 0;
+  Document* document = view->GetDocument();
+  return NewNodeHandle(document, document->ElementAtPosition(
+                                     static_cast<std::uint32_t>(view->GetLastShownPosition())));
+}
+
+QsHandle QsGetViewSelectedNode(QsWindow window) {
+  HostDocumentView* view = ShownView(window);
+  if (!view || view->selectedPosition < 0) return 0;
+  Document* document = view->GetDocument();
+  return NewNodeHandle(document, document->ElementAtPosition(
+                                     static_cast<std::uint32_t>(view->selectedPosition)));
+}
+
+QsHandle QsGetViewNodeAt(QsWindow window, std::int32_t* a, std::int32_t* b, std::int32_t* c) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return 0;
+  DocumentNode* element = nullptr;
+  if (!BoxValue(view, nullptr, 21, a, b, c, &element)) return 0;
+  return NewNodeHandle(view->GetDocument(), element);
+}
+
+#define QS_BOX_VALUE(code)                                                                   \
+  std::int32_t QsGetNodeBoxValue##code(QsWindow window, QsHandle node, std::int32_t* a,      \
+                                       std::int32_t* b, std::int32_t* c) {                   \
+    HostDocumentView* view = ShownView(window);                                              \
+    DocumentNode* element = view ? NodeIn(Handles(), node, view->GetDocument()) : nullptr;   \
+    return element ? BoxValue(view, element, code, a, b, c) : 0;                             \
+  }
+QS_BOX_VALUE(21)
+QS_BOX_VALUE(22)
+QS_BOX_VALUE(23)
+QS_BOX_VALUE(24)
+QS_BOX_VALUE(25)
+#undef QS_BOX_VALUE
+
+std::int32_t QsScrollToNode(QsWindow window, QsHandle node, std::int32_t mode, std::int32_t refresh) {
+  HostDocumentView* view = ShownView(window);
+  DocumentNode* element = view ? NodeIn(Handles(), node, view->GetDocument()) : nullptr;
+  if (!element) return 0;
+  const std::intptr_t answer =
+      view->SendToItems(mode ? kItemExpand : kItemCollapse, reinterpret_cast<std::intptr_t>(element));
+  if (refresh) view->Refresh();
+  return answer ? 1 : 0;
+}
+
+std::int32_t QsShowNode(QsWindow window, QsHandle node, std::int32_t select, std::int32_t visible,
+                        std::int32_t mark) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return 0;
+  if (!node) {
+    if (!select) return 0;
+    view->selectedPosition = -1;
+    view->SendToItems(kItemCurrentPosition, -1);
+    view->UpdateWindow();
+    return 1;
+  }
+  DocumentNode* element = NodeIn(Handles(), node, view->GetDocument());
+  if (!element) return 0;
+  DisplayWindowScope scope(static_cast<WindowHandle>(window));
+  const auto position = static_cast<std::int32_t>(element->start);
+  const bool outside =
+      position < view->GetFirstShownPosition() || position > view->GetLastShownPosition();
+  if (visible && outside) view->ShowPosition(position);
+  if (mark) {
+    view->SendToItems(kItemReveal, position);
+    view->Refresh();
+    if (visible && outside) view->ShowPosition(position);
+  }
+  if (select) {
+    view->selectedPosition = position;
+    view->SendToItems(kItemCurrentPosition, position);
+  }
+  view->UpdateWindow();
+  return 1;
+}
+
+std::int32_t QsShowHandleTarget(QsWindow window, QsHandle handle) {
+  // Anchors and entities come with the webs' ranges and the pictures.
+  HostDocumentView* view = ShownView(window);
+  DocumentNode* element = view ? NodeIn(Handles(), handle, view->GetDocument()) : nullptr;
+  if (!element) return 0;
+  DisplayWindowScope scope(static_cast<WindowHandle>(window));
+  view->ShowPosition(static_cast<std::int32_t>(element->start));
+  return 1;
+}
+
+// ---- Searching and highlighting
+
+std::int32_t QsSearch(QsWindow window, const char* query, std::int32_t flags) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return 0;
+  DisplayWindowScope scope(static_cast<WindowHandle>(window));
+  view->ranges.DeleteAll();
+  view->highlights.DeleteAll();
+  view->rangesAreHits = true;
+  if (!query) {
+    view->Refresh();
+    view->OnHighlightChanged();
+    return 0;
+  }
+  FrameTreeNode* frame = view->GetFrame();
+  DocumentNode* from = frame->GetCurrentElement() ? frame->GetCurrentElement() : frame->root;
+  const int hits = RunQuery(query, view->GetDocument(), from, view->ranges, flags);
+  if (!(flags & 16) && hits > 0) {
+    const std::int32_t top = view->GetFirstShownPosition();
+    Range* hit = view->ranges.FirstRange();
+    while (hit && static_cast<std::int32_t>(hit->GetStart()) <= top) hit = hit->NextRange();
+    if (!hit) {
+      view->ShowPosition(static_cast<std::int32_t>(view->ranges.LastRange()->GetStart()));
+    } else if (!(static_cast<std::int32_t>(hit->GetEnd()) <= view->GetLastShownPosition())) {
+      Range* previous = hit->PrevRange();
+      if (previous) {
+        const std::int32_t p = static_cast<std::int32_t>(previous->GetStart());
+        if ((static_cast<std::int32_t>(hit->GetStart()) - p) / 2 < top - p) hit = previous;
+      }
+      view->ShowPosition(static_cast<std::int32_t>(hit->GetStart()));
+    }
+  }
+  view->UpdateWindow();
+  view->OnHighlightChanged();
+  return hits;
+}
+
+std::int32_t QsHighlightQuery(QsWindow window, const char* query, std::int32_t flags) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return 0;
+  RangeList hits;
+  FrameTreeNode* frame = view->GetFrame();
+  DocumentNode* from = frame->GetCurrentElement() ? frame->GetCurrentElement() : frame->root;
+  const int count = query ? RunQuery(query, view->GetDocument(), from, hits, flags) : 0;
+  const std::uint8_t before = view->viewFlags;
+  int result = 0;
+  if (count < 2) {
+    view->viewFlags &= static_cast<std::uint8_t>(~DocumentView::kShowHitCounts);
+  } else {
+    view->Broadcast(kBoxCountHits, reinterpret_cast<std::intptr_t>(&hits));
+    view->viewFlags |= DocumentView::kShowHitCounts;
+    result = count;
+  }
+  if (view->viewFlags != before) view->Refresh();
+  view->UpdateWindow();
+  return result;
+}
+
+std::int32_t QsHighlightQueryResult(QsWindow window, std::int32_t start, std::int32_t length) {
+  HostDocumentView* view = ShownView(window);
+  if (!view || !ValidRange(view->GetDocument(), start, length)) return 0;
+  view->highlights.DeleteAll();
+  view->highlights.Append(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(start + length));
+  view->UpdateWindow();
+  return 1;
+}
+
+std::int32_t QsClearHighlight(QsWindow window) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return 0;
+  view->highlights.DeleteAll();
+  view->ranges.DeleteAll();
+  view->OnHighlightChanged();
+  view->Refresh();
+  return 1;
+}
+
+std::int32_t QsAddSelectionRange(QsWindow window, std::int32_t start, std::int32_t length) {
+  HostDocumentView* view = ShownView(window);
+  if (!view || !ValidRange(view->GetDocument(), start, length)) return 0;
+  if (view->rangesAreHits) {
+    view->ranges.DeleteAll();
+    view->rangesAreHits = false;
+  }
+  const std::size_t before = view->ranges.Count();
+  if (!view->ranges.InsertOrdered(static_cast<std::uint32_t>(start),
+                                  static_cast<std::uint32_t>(start + length)))
+    return 0;
+  if (before <= 1) view->OnHighlightChanged();
+  return 1;
+}
+
+std::int32_t QsGetSelectionLength(QsWindow window) {
+  HostDocumentView* view = ShownView(window);
+  if (!view || view->ranges.Count() != 1) return 0;
+  Range* range = view->ranges.FirstRange();
+  return view->TextLength(static_cast<std::int32_t>(range->GetStart()),
+                          static_cast<std::int32_t>(range->GetEnd()));
+}
+
+std::int32_t QsGetSelectionText(QsWindow window, char* buffer, std::int32_t size) {
+  HostDocumentView* view = ShownView(window);
+  if (!view || view->ranges.Count() != 1) return 0;
+  Range* range = view->ranges.FirstRange();
+  const auto start = static_cast<std::int32_t>(range->GetStart());
+  const auto end = static_cast<std::int32_t>(range->GetEnd());
+  const std::int32_t length = view->TextLength(start, end);
+  // Room for the text and its NUL, or nothing is written.
+  if (!buffer || size <= 0 || size <= length) return 0;
+  const std::int32_t written = view->CopyText(start, end, buffer, static_cast<std::size_t>(length));
+  buffer[written < length ? written : length] = '\0';
+  return length;
+}
+
+std::intptr_t QsEnumViewItems(QsWindow window, QsRecordProc procedure, QsWord data) {
+  HostDocumentView* view = ShownView(window);
+  if (!view || !procedure) return 0;
+  for (Range* r = view->ranges.FirstRange(); r; r = r->NextRange()) {
+    QsRangeRecord record{static_cast<std::int32_t>(r->GetStart()),
+                         static_cast<std::int32_t>(r->GetEnd() - r->GetStart())};
+    if (std::intptr_t answer = procedure(&record, data)) return answer;
+  }
+  return 0;
 }
 
 // ---- Documents, sheets and navigators of views

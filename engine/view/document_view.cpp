@@ -77,10 +77,13 @@ void DocumentView::DeleteLines() {
 
 void DocumentView::SetFrame(FrameTreeNode* frame, std::int32_t position, bool redraw) {
   Document* oldDocument = GetDocument();
-  const bool hadHits = hitList != nullptr;
+  const bool hadHits = hitList != nullptr || !ranges.IsEmpty();
   PushCurrentView(this, false);
   DeleteLines();
   hitList = nullptr;
+  ranges.DeleteAll();
+  highlights.DeleteAll();
+  selectedPosition = -1;
   unbound_ = false;
   if (FrameTreeNode* old = frame_) {
     if ((flags_ & kRecordHistory) && oldDocument)
@@ -926,6 +929,79 @@ void DocumentView::FillBackground(int x1, int y1, int x2, int y2) {
 
 void DocumentView::RunProgram(const char* commandLine, EntityDecl*) {
   if (EngineBase* engine = GetEngine(); engine && commandLine) engine->RunProgram(commandLine);
+}
+
+std::intptr_t DocumentView::SendToItems(int message, std::intptr_t argument) {
+  PushCurrentView(this, false);
+  std::intptr_t answer = 0;
+  for (LayoutItem* item = FirstFrameItem(); item && !answer; item = item->NextItem())
+    answer = item->HandleMessage(0, 0, message, argument);
+  PopCurrentView();
+  return answer;
+}
+
+std::intptr_t DocumentView::AskBoxes(int message, std::intptr_t argument) {
+  OutputDevice* device = GetDevice();
+  if (!device) return 0;
+  PushCurrentView(this, false);
+  std::intptr_t answer = 0;
+  int y = verticalOffset;
+  for (ViewLine* line = FirstLine(); line && !answer; line = line->GetNextLine()) {
+    DisplayBox* first = line->GetFirstBox();
+    if (first) {
+      const int available = device->width - line->LeftIndent() - line->RightIndent();
+      const int above = line->ascent - first->GetSpaceAbove();
+      int x = line->LeftIndent() - horizontalOffset + line->AlignmentOffset(available);
+      for (DisplayBox* box = first; box && !answer; box = box->GetNext()) {
+        answer = box->HandleMessage(x, y + line->ascent + box->BaselineOffset(), above,
+                                    line->descent, message, argument);
+        x += box->GetWidth();
+      }
+    }
+    y += line->GetHeight();
+  }
+  PopCurrentView();
+  return answer;
+}
+
+std::int32_t DocumentView::TextLength(std::int32_t start, std::int32_t end) {
+  std::int32_t total = 0;
+  PushCurrentView(this, false);
+  for (LayoutItem* item = FirstFrameItem(); item; item = item->NextItem()) {
+    const std::int32_t at = item->Position(), length = item->GetLength();
+    if (at >= end) break;
+    if (length == 0) {
+      if (at > start) total += item->GetTextLength(at, at);
+      continue;
+    }
+    const std::int32_t from = std::max(start, at), to = std::min(end, at + length);
+    if (from < to) total += item->GetTextLength(from, to);
+  }
+  PopCurrentView();
+  return total;
+}
+
+std::int32_t DocumentView::CopyText(std::int32_t start, std::int32_t end, char* out,
+                                    std::size_t room) {
+  std::int32_t written = 0;
+  PushCurrentView(this, false);
+  for (LayoutItem* item = FirstFrameItem(); item && room > 0; item = item->NextItem()) {
+    const std::int32_t at = item->Position(), length = item->GetLength();
+    if (at >= end) break;
+    std::int32_t from = std::max(start, at), to = std::min(end, at + length);
+    if (length == 0) {
+      if (at <= start) continue;
+      from = to = at;
+    } else if (from >= to) {
+      continue;
+    }
+    const std::int32_t n = item->CopyText(from, to, out + written, room);
+    if (n <= 0) continue;
+    written += n;
+    room -= static_cast<std::size_t>(n) < room ? static_cast<std::size_t>(n) : room;
+  }
+  PopCurrentView();
+  return written;
 }
 
 void DocumentView::Broadcast(int message, std::intptr_t argument) {

@@ -10,6 +10,7 @@
 #include "view/hit_context.h"
 #include "style/frame.h"
 #include "view/output_device.h"
+#include "view/ranges.h"
 
 namespace qs {
 
@@ -166,6 +167,15 @@ class DocumentView : public ViewWindow {
     (void)a, (void)b, (void)position;
     return 0;
   }
+  // An item message to every item of the frame; the first non-zero answer.
+  std::intptr_t SendToItems(int message, std::intptr_t argument);
+  // A message to the boxes of the lines from the first shown one, placed
+  // as drawn; the first non-zero answer.
+  std::intptr_t AskBoxes(int message, std::intptr_t argument);
+  // The bytes a copy of [start, end) of the frame's text takes, and the
+  // copy itself into `out` (at most `room` bytes; returns how many).
+  std::int32_t TextLength(std::int32_t start, std::int32_t end);
+  std::int32_t CopyText(std::int32_t start, std::int32_t end, char* out, std::size_t room);
   // The message to the boxes of every line, placed from the first shown line.
   virtual void Broadcast(int message, std::intptr_t argument);
 
@@ -185,6 +195,14 @@ class DocumentView : public ViewWindow {
   RangeEntry* hitList = nullptr;
   // Set while the button is down on PressedBox.
   HitContext* pressContext = nullptr;
+  // The view's range list: the hits of its last search, or the ranges the
+  // host added as its selection (`rangesAreHits` tells which).
+  RangeList ranges;
+  bool rangesAreHits = false;
+  // Ranges the host highlighted.
+  RangeList highlights;
+  // The position the host selected, -1 for none.
+  std::int32_t selectedPosition = -1;
   std::uint8_t options = 0;
   std::uint8_t viewFlags = 0;
   DeviceColor* background = nullptr;

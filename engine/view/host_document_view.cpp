@@ -83,6 +83,13 @@ void HostDocumentView::OnPaint() {
   ReportPlace();
 }
 
+void HostDocumentView::OnHighlightChanged() {
+  const std::uint8_t word = ranges.IsEmpty() ? 0 : rangesAreHits ? 2 : 1;
+  if (word == selectionState || !GetDevice()) return;
+  selectionState = word;
+  if (EngineBase* engine = GetEngine()) engine->RaiseEvent(window(), kEventSelectionChanged, word, 0);
+}
+
 void HostDocumentView::ReportPlace() {
   const std::int32_t top = GetFirstShownPosition();
   const std::int32_t second = GetLastShownPosition();

@@ -42,6 +42,9 @@ class HostDocumentView : public DocumentView {
   void OnScroll(int horizontal, int code, int position) override;
   // Event 0 when the shown place differs from the one last reported.
   void ReportPlace();
+  // Event 24 when the selection word changes: 0 none, 1 a selection of
+  // the host's, 2 the hits of a search.
+  void OnHighlightChanged() override;
 
   // ---- Host requests (each asks the host first) ---------------------------------
   // Event 27 with the new extent, only with option 0x4000.

@@ -151,7 +151,7 @@ class ViewHost : public EngineDll {
                                     catalog.c_str(), nullptr, nullptr, dir_.c_str(), home.c_str()),
               0);
     g_defWindowProc = QS_BIND(QsDefWindowProc);
-    for (int event : {0, 7, 27}) QS_BIND(QsSetCallback)(0, event, RecordEvent, 0);
+    for (int event : {0, 7, 24, 27}) QS_BIND(QsSetCallback)(0, event, RecordEvent, 0);
     Write("view.ssh",
           "<!DOCTYPE STYLESHEET PUBLIC \"-//Quenda//DTD Stylesheet v2.00//EN\">\n"
           "<STYLESHEET VERSION=\"2.00\">\n"
@@ -306,6 +306,46 @@ TEST_F(ViewHost, DisplayScrollAndDetach) {
   EXPECT_EQ(answer, 1u);
   EXPECT_EQ(QS_BIND(QsHandleMessage)(w1, WM_NCHITTEST, 0, 0, &answer), 0);
   EXPECT_EQ(QS_BIND(QsGetWindowKind)(w1), 1);
+
+  // A selection of the host's: ranges are refused past the document's end
+  // (with no overflow), and overlapping ones; the text needs room for its
+  // NUL.
+  auto add = QS_BIND(QsAddSelectionRange);
+  EXPECT_EQ(add(w1, 1, 0x7FFFFFFF), 0);
+  EXPECT_EQ(QS_BIND(QsHighlightQueryResult)(w1, 1, 0x7FFFFFFF), 0);
+  EXPECT_EQ(QS_BIND(QsHighlightQueryResult)(w1, 1, 4), 1);
+  g_events.clear();
+  EXPECT_EQ(add(w1, 0, 13), 1);
+  EXPECT_EQ(Count(w1, 24), 1);
+  EXPECT_EQ(add(w1, 5, 3), 0);
+  const std::int32_t n = QS_BIND(QsGetSelectionLength)(w1);
+  EXPECT_EQ(n, 13);
+  std::vector<char> text(n + 2, 'x');
+  EXPECT_EQ(QS_BIND(QsGetSelectionText)(w1, text.data(), n), 0);
+  EXPECT_EQ(text[0], 'x');
+  EXPECT_EQ(QS_BIND(QsGetSelectionText)(w1, text.data(), 0), 0);
+  EXPECT_EQ(QS_BIND(QsGetSelectionText)(w1, text.data(), n + 1), n);
+  EXPECT_STREQ(text.data(), "Pump overhaul");
+  std::vector<QsRangeRecord> items;
+  EXPECT_EQ(QS_BIND(QsEnumViewItems)(w1, [](const void* r, QsWord data) -> std::intptr_t {
+    reinterpret_cast<std::vector<QsRangeRecord>*>(data)->push_back(*static_cast<const QsRangeRecord*>(r));
+    return 0;
+  }, reinterpret_cast<QsWord>(&items)), 0);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].length, 13);
+  EXPECT_EQ(QS_BIND(QsClearHighlight)(w1), 1);
+  EXPECT_EQ(QS_BIND(QsGetSelectionLength)(w1), 0);
+  // Nodes of the view: the first shown element, shown again.
+  QsHandle firstNode = QS_BIND(QsGetViewFirstNode)(w1);
+  EXPECT_NE(firstNode, 0u);
+  EXPECT_EQ(QS_BIND(QsShowNode)(w1, firstNode, 1, 1, 0), 1);
+  QsHandle selected = QS_BIND(QsGetViewSelectedNode)(w1);
+  EXPECT_NE(selected, 0u);
+  EXPECT_EQ(QS_BIND(QsShowHandleTarget)(w1, firstNode), 1);
+  EXPECT_EQ(QS_BIND(QsShowNode)(w1, 0, 1, 0, 0), 1);
+  EXPECT_EQ(QS_BIND(QsGetViewSelectedNode)(w1), 0u);
+  QS_BIND(QsReleaseHandle)(firstNode);
+  QS_BIND(QsReleaseHandle)(selected);
 
   // The shown document's one handle, with one more use each time.
   auto viewDocument = QS_BIND(QsGetViewDocument);

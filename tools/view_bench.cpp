@@ -1,0 +1,123 @@
+// Lays a large document out in a document view on the test device and
+// times what a reader does: the first layout, jumps to the middle and the
+// end, and 100 PageDowns, with the lines the view holds at each place:
+//   view_bench [-h HOME] [-s SHEET] FILE
+// A benchmark tool (scripts/bench_views), not a test.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/engine.h"
+#include "foundation/names.h"
+#include "sgml/document.h"
+#include "sgml/external_id.h"
+#include "sgml/parser.h"
+#include "sgml/parser_report.h"
+#include "sgml/unicode_tables.h"
+#include "style/frame.h"
+#include "style/style_sheet.h"
+#include "test_device.h"
+#include "view/current_view.h"
+#include "view/document_view.h"
+
+namespace {
+
+class View : public qs::DocumentView {
+ public:
+  explicit View(qs::OutputDevice* device) : DocumentView(nullptr, device, 0) {}
+};
+
+double Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+qs::Document* Parse(const char* file) {
+  qs::ReportingParser parser(nullptr, 0, nullptr, nullptr);
+  auto* id = new qs::ExternalId(nullptr, nullptr, nullptr, file, nullptr, qs::ExternalId::kGeneralEntity);
+  parser.ParseSource(id, false);
+  id->Release();
+  qs::Document* doc = parser.GetDocument();
+  return doc ? doc->AddRef() : nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string home = QS_SAMPLES_HOME;
+  const char* file = nullptr;
+  const char* sheetFile = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-h") == 0 && i + 1 < argc) home = argv[++i];
+    else if (std::strcmp(argv[i], "-s") == 0 && i + 1 < argc) sheetFile = argv[++i];
+    else file = argv[i];
+  }
+  if (!file) {
+    std::fprintf(stderr, "usage: view_bench [-h HOME] [-s SHEET] FILE\n");
+    return 2;
+  }
+  if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
+  qs::HostedEngine engine(0, home.c_str(), "view_bench", nullptr);
+  qs::SetEngine(&engine);
+  std::error_code error;
+  std::string temp = std::filesystem::temp_directory_path(error).string();
+  engine.Initialize(nullptr, nullptr, nullptr, temp.empty() ? nullptr : temp.c_str(), nullptr);
+  qs::LoadUnicodeTables((home + "qsunicde.dat").c_str());
+  int result = 0;
+  qs::Document* doc = Parse(file);
+  qs::StyleSheet* sheet = nullptr;
+  if (sheetFile) {
+    if (qs::Document* text = Parse(sheetFile)) {
+      sheet = new qs::StyleSheet(text);
+      sheet->AddUse();  // held here: the frame's use must not free it
+      text->Release();
+    }
+  }
+  if (!doc || !doc->Root()) {
+    std::fprintf(stderr, "view_bench: no document in %s\n", file);
+    result = 1;
+  } else {
+    qs::test::TestDevice device(96, 800, 600);
+    auto* view = new View(&device);
+    auto* frame = new qs::FrameNode(doc, sheet, 0, nullptr);
+    auto start = std::chrono::steady_clock::now();
+    qs::PushCurrentView(view, false);
+    frame->Rebuild();
+    qs::PopCurrentView();
+    const double format = Since(start);
+    start = std::chrono::steady_clock::now();
+    view->SetFrame(frame, 0, true);
+    const double first = Since(start);
+    const std::size_t linesAtStart = view->LineCount();
+    start = std::chrono::steady_clock::now();
+    view->ShowPosition(view->RangeEnd() / 2);
+    const double middle = Since(start);
+    const std::size_t linesAtMiddle = view->LineCount();
+    start = std::chrono::steady_clock::now();
+    view->ShowPosition(view->RangeEnd());
+    const double end = Since(start);
+    const std::size_t linesAtEnd = view->LineCount();
+    view->ShowPosition(view->RangeEnd() / 2);
+    std::vector<double> pages;
+    for (int i = 0; i < 100; ++i) {
+      start = std::chrono::steady_clock::now();
+      view->PageDown();
+      pages.push_back(Since(start));
+    }
+    std::sort(pages.begin(), pages.end());
+    std::printf("format=%.1f ms first-layout=%.2f ms jump-50%%=%.2f ms jump-end=%.2f ms "
+                "pagedown-median=%.3f ms pagedown-max=%.3f ms lines=%zu/%zu/%zu\n",
+                format, first, middle, end, pages[50], pages.back(), linesAtStart, linesAtMiddle,
+                linesAtEnd);
+    view->Close();
+  }
+  if (doc) doc->Release();
+  if (sheet) sheet->DropUse();
+  qs::FreeUnicodeTables();
+  qs::SetEngine(nullptr);
+  return result;
+}
