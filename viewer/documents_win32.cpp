@@ -14,8 +14,8 @@
 
 #include "document_text.h"
 #include "download.h"
+#include "api/records.h"
 #include "engine.h"
-#include "foundation/callbacks.h"
 #include "net/url.h"
 #include "resources/resource.h"
 #include "ui.h"
@@ -604,7 +604,7 @@ std::intptr_t ShowLinkTarget(QsWindow, std::int32_t, QsWord a, QsWord b, QsWord)
     result = SecondView();
     ShowLowerPane(result, 0, 0, 0, 0, true);
   }
-  if (b) reinterpret_cast<ViewRequestRecord*>(b)->viewFlags = static_cast<std::intptr_t>(ViewFlags());
+  if (b) reinterpret_cast<QsViewRequest*>(b)->viewFlags = static_cast<std::intptr_t>(ViewFlags());
   Release(targetDocument);
   Release(mainDocument);
   return reinterpret_cast<std::intptr_t>(result);

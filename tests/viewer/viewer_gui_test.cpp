@@ -902,5 +902,72 @@ TEST_F(Viewer, WithTheRealEngineADocBookManualTakesTheDocBookNavigator) {
             ReadFileBytes(Bin() + "entityrc\\entityrc").rfind("ENTITYRC \"..\\docbook\\entityrc\""));
 }
 
+// The sample manual through the real engine: formatted in the main view with
+// its navigator in the left quarter.
+TEST_F(Viewer, WithTheRealEngineTheSampleManualShowsFormatted) {
+  std::string manual = Bin() + "Manual\\manuale.sgm";
+  Start(Bin(), "\"" + manual + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  HWND second = FindWindowExA(main, mainView, "Qs:DocWndCls", nullptr);
+  HWND navigator = FindWindowExA(main, second, "Qs:DocWndCls", nullptr);
+  ASSERT_NE(navigator, nullptr);
+  std::vector<int> bands;
+  ASSERT_TRUE(WaitUntil([&] {
+    bands = IsWindowVisible(mainView) ? DarkBands(mainView) : std::vector<int>();
+    return bands.size() >= 5 && IsWindowVisible(navigator) && DarkBands(navigator).size() >= 5;
+  })) << bands.size() << "\n" << DescribeWindows(process_.id());
+  RECT client, nav, view;
+  GetClientRect(main, &client);
+  GetWindowRect(navigator, &nav);
+  GetWindowRect(mainView, &view);
+  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&nav), 2);
+  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&view), 2);
+  int n = client.right / 4;
+  EXPECT_EQ(nav.left, 4);
+  EXPECT_EQ(nav.top, 30);
+  EXPECT_EQ(nav.right - nav.left, n);
+  EXPECT_EQ(view.left, n + 9);
+  // The title, styled large, is the first band and taller than the body's
+  // lines below it.
+  ASSERT_GE(bands.size(), 5u);
+  EXPECT_GT(bands[0], bands[bands.size() / 2]) << bands[0] << " " << bands[bands.size() / 2];
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_manual.png");
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\MRU", "HIST0"), manual);
+
+  // F1 opens it too when no document is named.
+  Start(Bin(), "");
+  main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  PostCommand(main, IDM_HELP);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(mainView) && DarkBands(mainView).size() >= 5; }));
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\MRU", "HIST0"), Bin() + "Manual\\manuale.sgm");
+}
+
+TEST_F(Viewer, WithTheRealEngineBackReturnsToTheDocumentBefore) {
+  std::string folder = CurrentFolder() + "back_" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string other = folder + "other.sgm";
+  ASSERT_TRUE(WriteFileBytes(other, "<!DOCTYPE doc [<!ELEMENT doc - - (#PCDATA)>]>\n<doc>other</doc>\n"));
+  std::string manual = Bin() + "Manual\\manuale.sgm";
+  SetValue("\\MRU", "HIST0", other);
+  Start(Bin(), "\"" + manual + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return DarkBands(mainView).size() >= 5; }));
+  PostCommand(main, IDM_RECENT_FIRST);  // other.sgm
+  ASSERT_TRUE(WaitUntil([&] { return DarkBands(mainView).size() < 5; }));
+  PostCommand(main, IDM_BACK);
+  EXPECT_TRUE(WaitUntil([&] { return DarkBands(mainView).size() >= 5; }));
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\MRU", "HIST0"), manual);
+  EXPECT_EQ(GetValue("\\MRU", "HIST1"), other);
+}
+
 }  // namespace
 }  // namespace qs::test::gui
