@@ -74,7 +74,8 @@ class DocumentFormatter : public Formatter {
   // Slots of the variants: here display objects format as text; tables,
   // rulers, link markers, element icons, tags and instructions make their
   // items.
-  virtual int MakeDisplayObject(DocumentNode*, ElementStyle*) { return 0; }
+  // A formula (formatter_items.cpp): 1 when the element became one.
+  virtual int MakeDisplayObject(DocumentNode* element, ElementStyle* style);
   // CALS or grid table (formatter_items.cpp): 1 when the element became one.
   virtual int StartTable(DocumentNode* element, ElementStyle* style);
   virtual void AddRulerBefore(std::int32_t position, int ruler);
@@ -159,6 +160,9 @@ class DocumentFormatter : public Formatter {
   bool StartSpecialElement(DocumentNode* element, ElementStyle* style);
   bool StartNotationWidget(DocumentNode* element);
   bool OwnText(DocumentNode* element) const;
+  // Formats the element into the list by a nested run of the frame's
+  // formatter; false past the nesting limit, when nothing was formatted.
+  bool FormatPart(ListHead* list, DocumentNode* element);
 
  private:
   friend class FormatterWalk;

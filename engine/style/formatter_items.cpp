@@ -1,5 +1,6 @@
 // The formatter's emitting operations for tables, rulers, link markers and
 // element icons: each makes its item and appends it.
+#include "layout/formula_items.h"
 #include "layout/icon_items.h"
 #include "layout/table_items.h"
 #include "sgml/document.h"
@@ -14,6 +15,18 @@ namespace {
 
 constexpr int kCalsTable = 3;
 constexpr int kPlainTable = 2;  // TBL-NL: no lines
+constexpr int kFraction = 1;
+
+// Each part of a formula recurses into a fresh formatter: past this many
+// nested runs a crafted document would exhaust the stack, so formulas
+// deeper down are formatted as text.
+constexpr int kFormulaDepth = 32;
+int g_formulaDepth = 0;
+
+bool HasTwoChildren(DocumentNode* element) {
+  DocumentNode* first = element->First();
+  return first && first->Next() && !first->Next()->Next();
+}
 
 }  // namespace
 
@@ -34,6 +47,39 @@ int DocumentFormatter::StartTable(DocumentNode* element, ElementStyle* style) {
   --TableNestingDepth();
   AppendItem(table);
   return 1;
+}
+
+bool DocumentFormatter::FormatPart(ListHead* list, DocumentNode* element) {
+  if (g_formulaDepth >= kFormulaDepth || !view) return false;
+  Formatter* made = view->MakeFormatter(view, items, document, GetCurrentFormat(), element);
+  auto* nested = dynamic_cast<DocumentFormatter*>(made);
+  if (!nested) {
+    delete made;
+    return false;
+  }
+  nested->SetOutputTarget(list);
+  ++g_formulaDepth;
+  nested->Run(false);
+  --g_formulaDepth;
+  delete nested;
+  return true;
+}
+
+int DocumentFormatter::MakeDisplayObject(DocumentNode* element, ElementStyle* style) {
+  if (!style || !element || !IsContentShown() || g_formulaDepth >= kFormulaDepth) return 0;
+  if (style->math == kFraction && HasTwoChildren(element)) {
+    DocumentNode* top = element->First();
+    DocumentNode* bottom = top->Next();
+    auto* fraction = new (ItemPool()) LayoutKind1Item(
+        static_cast<std::int32_t>(top->start), GetCurrentFormat(),
+        static_cast<std::int32_t>(bottom->end) - static_cast<std::int32_t>(top->start));
+    if (!fraction) return 0;
+    FormatPart(&fraction->numerator, top);
+    FormatPart(&fraction->denominator, bottom);
+    AppendItem(fraction);
+    return 1;
+  }
+  return 0;
 }
 
 void DocumentFormatter::AddRulerBefore(std::int32_t position, int ruler) {
