@@ -12,6 +12,7 @@
 #include "sgml/document.h"
 #include "style/frame.h"
 #include "style/navigator.h"
+#include "style/navigator_view.h"
 #include "style/style_sheet.h"
 #include "view/current_view.h"
 #include "view/document_view.h"
@@ -254,13 +255,10 @@ HostDocumentView* ShowDocumentInWindow(WindowHandle win, Document* doc, StyleShe
     if (firstNavigator) navigator = LoadedResource<NavigatorDef>(table, QsLoadNavigator, own, false);
     table->Release(own);
   }
-  // Navigators are shown by their own frame once it exists; until then
-  // the document shows without one.
-  (void)navigator;
-
   DisplayWindowScope scope(win);
   const std::uint32_t level = ((flags & 8) ? 2 : 0) + ((flags & 4) ? 1 : 0);
-  auto* frame = new FrameNode(doc, sheet, level, start);
+  FrameNode* frame = navigator ? new NavigatorView(doc, sheet, navigator, start)
+                               : new FrameNode(doc, sheet, level, start);
   if (auto* device = static_cast<HostWindowDevice*>(view->GetDevice()))
     device->SetScrollBarFlags(static_cast<std::uint32_t>(flags));
   view->AddRef();

@@ -232,6 +232,24 @@ TEST_F(ViewHost, DisplayScrollAndDetach) {
   EXPECT_EQ(g_events[1].event, 0);
   EXPECT_EQ(QS_BIND(QsGetViewNavigator)(w2), 0u);
   Pump();
+  // A given navigator makes the window a navigator view over the same
+  // document, its one title as its one node.
+  QsHandle nav = QS_BIND(QsOpenNavigatorText)(
+      "<!DOCTYPE TOC-DEF PUBLIC \"-//Quenda//DTD Navigator v2.00//EN\">\n"
+      "<TOC-DEF NAME=\"Contents\"><TOC BODY=MANUAL TITLE=TITLE></TOC-DEF>\n",
+      "view.nav", nullptr, nullptr, 0);
+  ASSERT_NE(nav, 0u);
+  EXPECT_EQ(display(w2, doc, 0, nav, w1, 0, 0, 0), 1);
+  EXPECT_EQ(QS_BIND(QsGetWindowKind)(w2), 2);
+  QsHandle shownNav = QS_BIND(QsGetViewNavigator)(w2);
+  EXPECT_NE(shownNav, 0u);
+  if (shownNav) QS_BIND(QsReleaseHandle)(shownNav);
+  std::int32_t navStart = -1, navLength = -1;
+  ASSERT_EQ(QS_BIND(QsGetViewRange)(w2, &navStart, &navLength), 1);
+  QS_BIND(QsReleaseHandle)(nav);
+  EXPECT_EQ(display(w2, doc, 0, 1, 0, 0, 0, 0), 1);
+  EXPECT_EQ(QS_BIND(QsGetWindowKind)(w2), 1);
+  Pump();
 
   // The sheet the document names is the one in use.
   QsHandle sheet = QS_BIND(QsGetViewStyleSheet)(w1);
