@@ -201,13 +201,13 @@ void SList::DeleteChain(SListNode* chain) {
 
 TreeNode::~TreeNode() {
   // This node and every sibling after it go; the parent keeps the ones before.
-  if (prevSibling_) {
-    prevSibling_->nextSibling_ = nullptr;
-    if (parent_) parent_->lastChild_ = prevSibling_;
+  if (TreeNode* prev = PrevSibling()) {
+    prev->nextSibling_ = nullptr;
+    if (parent_) parent_->SetLastChild(prev);
   } else if (parent_ && parent_->firstChild_ == this) {
     parent_->firstChild_ = nullptr;
-    parent_->lastChild_ = nullptr;
   }
+  prevSibling_ = nullptr;
   DeleteChildren();
   // Siblings are deleted one by one, each cut loose first, so a long run of
   // siblings does not nest destructor calls.
@@ -227,10 +227,14 @@ void TreeNode::AppendChild(TreeNode* node) {
   if (!node || node == this) return;
   node->Unlink();
   node->parent_ = this;
-  node->prevSibling_ = lastChild_;
-  if (lastChild_) lastChild_->nextSibling_ = node;
-  else firstChild_ = node;
-  lastChild_ = node;
+  if (TreeNode* last = LastChild()) {
+    last->nextSibling_ = node;
+    node->prevSibling_ = last;
+    SetLastChild(node);
+  } else {
+    firstChild_ = node;
+    node->prevSibling_ = Tagged(node);
+  }
 }
 
 void TreeNode::InsertAfter(TreeNode* node) {
@@ -240,15 +244,23 @@ void TreeNode::InsertAfter(TreeNode* node) {
   node->prevSibling_ = this;
   node->nextSibling_ = nextSibling_;
   if (nextSibling_) nextSibling_->prevSibling_ = node;
-  else if (parent_) parent_->lastChild_ = node;
+  else if (parent_) parent_->SetLastChild(node);
   nextSibling_ = node;
 }
 
 void TreeNode::Unlink() {
-  if (prevSibling_) prevSibling_->nextSibling_ = nextSibling_;
-  else if (parent_ && parent_->firstChild_ == this) parent_->firstChild_ = nextSibling_;
-  if (nextSibling_) nextSibling_->prevSibling_ = prevSibling_;
-  else if (parent_ && parent_->lastChild_ == this) parent_->lastChild_ = prevSibling_;
+  if (IsFirstChild()) {
+    // The first child (its parent's last one too when it has no next).
+    parent_->firstChild_ = nextSibling_;
+    if (nextSibling_) nextSibling_->prevSibling_ = prevSibling_;
+  } else if (parent_) {
+    if (prevSibling_) prevSibling_->nextSibling_ = nextSibling_;
+    if (nextSibling_) nextSibling_->prevSibling_ = prevSibling_;
+    else if (prevSibling_) parent_->SetLastChild(prevSibling_);
+  } else {
+    if (prevSibling_) prevSibling_->nextSibling_ = nextSibling_;
+    if (nextSibling_) nextSibling_->prevSibling_ = prevSibling_;
+  }
   parent_ = nullptr;
   prevSibling_ = nullptr;
   nextSibling_ = nullptr;

@@ -194,9 +194,9 @@ class TreeNode : public EngineObject {
 
   TreeNode* GetParent() const { return parent_; }
   TreeNode* FirstChild() const { return firstChild_; }
-  TreeNode* LastChild() const { return lastChild_; }
+  TreeNode* LastChild() const { return firstChild_ ? Untagged(firstChild_->prevSibling_) : nullptr; }
   TreeNode* NextSibling() const { return nextSibling_; }
-  TreeNode* PrevSibling() const { return prevSibling_; }
+  TreeNode* PrevSibling() const { return IsFirstChild() ? nullptr : prevSibling_; }
 
   // The node (unlinked first when it is attached) becomes the last child.
   void AppendChild(TreeNode* node);
@@ -208,11 +208,24 @@ class TreeNode : public EngineObject {
   void DeleteChildren();
 
  private:
+  // A first child's previous-sibling link holds, marked by its low bit, its
+  // parent's last child: a large tree (a document's elements) then spends
+  // four links on a node, not five.
+  static TreeNode* Tagged(TreeNode* node) {
+    return reinterpret_cast<TreeNode*>(reinterpret_cast<std::uintptr_t>(node) | 1u);
+  }
+  static TreeNode* Untagged(TreeNode* link) {
+    return reinterpret_cast<TreeNode*>(reinterpret_cast<std::uintptr_t>(link) &
+                                       ~std::uintptr_t(1));
+  }
+  bool IsFirstChild() const { return (reinterpret_cast<std::uintptr_t>(prevSibling_) & 1u) != 0; }
+  // Notes the parent's new last child (the parent has children).
+  void SetLastChild(TreeNode* last) { firstChild_->prevSibling_ = Tagged(last); }
+
   TreeNode* parent_ = nullptr;
   TreeNode* prevSibling_ = nullptr;
   TreeNode* nextSibling_ = nullptr;
   TreeNode* firstChild_ = nullptr;
-  TreeNode* lastChild_ = nullptr;
 };
 
 // ---- Hash table ------------------------------------------------------------

@@ -373,6 +373,65 @@ TEST(TreeNode, LongSiblingRunIsDeletedWithoutDeepNesting) {
   EXPECT_EQ(deaths.size(), 200001u);
 }
 
+// Both directions of every child list, and each parent's last child, agree
+// with a plain model through any mix of appends, inserts, moves and unlinks;
+// a first child has no previous sibling.
+TEST(TreeNode, LinksAgreeWithAModelThroughRandomChanges) {
+  std::vector<std::string> deaths;
+  constexpr int kNodes = 40;
+  std::vector<Tree*> nodes;
+  for (int i = 0; i < kNodes; ++i) nodes.push_back(new Tree(std::to_string(i), &deaths));
+  auto isAncestor = [](TreeNode* a, TreeNode* n) {
+    for (; n; n = n->GetParent())
+      if (n == a) return true;
+    return false;
+  };
+  auto check = [&]() {
+    for (Tree* n : nodes) {
+      std::vector<TreeNode*> forward;
+      for (TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) forward.push_back(c);
+      std::vector<TreeNode*> backward;
+      for (TreeNode* c = n->LastChild(); c; c = c->PrevSibling()) backward.push_back(c);
+      std::reverse(backward.begin(), backward.end());
+      ASSERT_EQ(forward, backward) << n->name;
+      for (TreeNode* c : forward) ASSERT_EQ(c->GetParent(), n);
+      if (n->FirstChild()) ASSERT_EQ(n->FirstChild()->PrevSibling(), nullptr);
+      if (n->GetParent() == nullptr && n->PrevSibling())
+        ASSERT_EQ(n->PrevSibling()->NextSibling(), n);
+    }
+  };
+  std::uint32_t seed = 12345;
+  auto next = [&](std::uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % bound;
+  };
+  for (int step = 0; step < 4000; ++step) {
+    Tree* a = nodes[next(kNodes)];
+    Tree* b = nodes[next(kNodes)];
+    switch (next(3)) {
+      case 0:
+        if (!isAncestor(b, a)) a->AppendChild(b);
+        break;
+      case 1:
+        // Also into parentless chains, which keep their own links.
+        if (!isAncestor(b, a) && !isAncestor(a, b)) a->InsertAfter(b);
+        break;
+      default:
+        b->Unlink();
+        break;
+    }
+    check();
+    if (HasFatalFailure()) break;
+  }
+  // Cut loose before deleting, so that each node is deleted once.
+  for (Tree* n : nodes) {
+    while (TreeNode* c = n->FirstChild()) c->Unlink();
+    n->Unlink();
+  }
+  for (Tree* n : nodes) delete n;
+  EXPECT_EQ(deaths.size(), static_cast<std::size_t>(kNodes));
+}
+
 // ---- Hash table ------------------------------------------------------------
 
 struct Named : HashItem {
