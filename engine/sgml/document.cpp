@@ -139,6 +139,11 @@ void* DocumentPool::Alloc(std::size_t size) {
 
 // ---- Nodes ------------------------------------------------------------------------------
 
+// What a large document costs per element: links, type, offsets and flags
+// (and the attribute array for elements with attributes).
+static_assert(sizeof(void*) != 8 || sizeof(DocumentNode) <= 56);
+static_assert(sizeof(void*) != 8 || sizeof(AttributedNode) <= 64);
+
 DocumentNode::DocumentNode(ElementTypeDecl* decl, std::uint32_t start, std::uint32_t end)
     : start(start), end(end < start ? start : end), decl_(decl ? decl->AddRef() : nullptr) {}
 

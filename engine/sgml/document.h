@@ -103,9 +103,11 @@ class DocumentNode : public TreeNode {
   // out.
   DocumentNode* CloneInto(Document& target, std::int32_t shift) const;
 
-  std::uint32_t start;
+  // Offsets stay below kMaxDocumentText (24 bits), so the start shares its
+  // word with the flags: a large document has hundreds of thousands of nodes.
+  std::uint32_t start : 24;
+  std::uint32_t flags : 8 = kNodeInitialFlags;
   std::uint32_t end;
-  std::uint8_t flags = kNodeInitialFlags;
 
  protected:
   // A copy of this node alone (no children).
