@@ -247,12 +247,28 @@ namespace {
 struct SaveFilesAnswer {
   int button;
   bool tick;
+  DWORD dialogThread;  // the thread that runs the dialog
 };
 
+BOOL CALLBACK FindShownSaveFiles(HWND window, LPARAM found) {
+  char className[16] = "";
+  char caption[32] = "";
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, caption, sizeof caption);
+  if (std::strcmp(className, "#32770") || std::strcmp(caption, "Save Files") || !IsWindowVisible(window))
+    return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// Answers only this test's own dialog (other test processes on the same
+// desktop may show theirs), and only once it is shown: the window exists
+// before its controls and WM_INITDIALOG, so a tick set earlier could miss.
 DWORD WINAPI AnswerSaveFiles(LPVOID parameter) {
   auto* answer = static_cast<SaveFilesAnswer*>(parameter);
-  for (int i = 0; i < 500; ++i) {
-    HWND dialog = FindWindowA("#32770", "Save Files");
+  for (int i = 0; i < 1500; ++i) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(answer->dialogThread, FindShownSaveFiles, reinterpret_cast<LPARAM>(&dialog));
     if (dialog) {
       if (answer->tick) SendDlgItemMessageA(dialog, 1002, BM_SETCHECK, BST_CHECKED, 0);
       PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(answer->button, BN_CLICKED), 0);
@@ -273,7 +289,7 @@ TEST(SaveFilesDialog, DeleteRemovesTheRunFolderAndTheBoxSetsThePrompt) {
     bool promptAfter;
   } cases[] = {{2, false, false, true}, {1, true, true, false}};
   for (const Case& c : cases) {
-    std::string folder = std::string(temp) + "viewer_run_folder\\";
+    std::string folder = std::string(temp) + "SaveFilesDialog_" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA((folder + "sub").c_str(), nullptr);
     FILE* out = std::fopen((folder + "sub\\file.sgm").c_str(), "wb");
@@ -281,12 +297,15 @@ TEST(SaveFilesDialog, DeleteRemovesTheRunFolderAndTheBoxSetsThePrompt) {
     std::fputs("<doc>", out);
     std::fclose(out);
     CurrentSettings().savePrompt = !c.promptAfter;
-    SaveFilesAnswer answer{c.button, c.tick};
+    SaveFilesAnswer answer{c.button, c.tick, GetCurrentThreadId()};
     HANDLE thread = CreateThread(nullptr, 0, AnswerSaveFiles, &answer, 0, nullptr);
     INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), "DLGSAVEFILES", nullptr,
                                      SaveFilesDlgProc, reinterpret_cast<LPARAM>(&folder));
-    WaitForSingleObject(thread, 15000);
+    DWORD answered = 1;
+    WaitForSingleObject(thread, 35000);
+    GetExitCodeThread(thread, &answered);
     CloseHandle(thread);
+    EXPECT_EQ(answered, 0u);
     EXPECT_EQ(result, c.button);
     EXPECT_EQ(GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES, c.folderStays);
     EXPECT_EQ(CurrentSettings().savePrompt, c.promptAfter);
