@@ -287,6 +287,44 @@ ElementStyle* DocumentFormatter::MergeQualified(StyleRule* rule, DocumentNode* e
   return merged;
 }
 
+std::uint8_t DocumentFormatter::OpenNumbering(ElementStyle* merged,
+                                              std::uint16_t (&cells)[kNumberCells], int& level,
+                                              std::uint8_t (&levels)[kShowDepth + 1],
+                                              int& levelDepth) {
+  const int kind = merged->numbering & 0x0F;
+  const auto type = static_cast<std::uint16_t>(((merged->numbering >> 4) & 7) << 13);
+  switch (kind) {
+    case 1:
+      merged->counter =
+          static_cast<std::uint16_t>(type | (((merged->counter & 0x1FFF) + 1) & 0x1FFF));
+      return 0;
+    case 2:  // a list opens: its own level and two fresh cells
+      if (levelDepth >= kShowDepth || level + 3 >= kNumberCells) return 0;
+      ++level;
+      cells[level] = type;
+      levels[++levelDepth] = static_cast<std::uint8_t>(level);
+      ++level;
+      cells[level] = 0;
+      cells[level + 1] = 0;
+      return 2;
+    case 3:
+      if (level + 2 >= kNumberCells) return 0;
+      cells[level] = static_cast<std::uint16_t>(type | (cells[level] & 0x1FFF));
+      ++level;
+      cells[level] = 0;
+      cells[level + 1] = 0;
+      return 3;
+    case 4: {
+      if (level == 0) return 0;
+      std::uint16_t& cell = cells[level - 1];
+      cell = static_cast<std::uint16_t>((cell & 0xE000) | (((cell & 0x1FFF) + 1) & 0x1FFF));
+      return 4;
+    }
+    default:
+      return 0;
+  }
+}
+
 static StyleRule* RuleFor(DocumentNode* element) {
   ElementTypeDecl* decl = element->Decl();
   if (!decl || !decl->styleEntry) return nullptr;
@@ -298,43 +336,8 @@ int DocumentFormatter::ApplyElementStyle(StyleRule* rule, DocumentNode* element)
   if (!PushStyle(merged)) return -1;
   if (!merged) return 1;
   PushFormat(merged);
-  int kind = merged->numbering & 0x0F;
-  std::uint16_t type = static_cast<std::uint16_t>(((merged->numbering >> 4) & 7) << 13);
-  switch (kind) {
-    case 1:
-      merged->counter = static_cast<std::uint16_t>(
-          type | (((merged->counter & 0x1FFF) + 1) & 0x1FFF));
-      break;
-    case 2:  // a list opens: its own level and two fresh cells
-      if (levelDepth_ < kShowDepth && level_ + 3 < kNumberCells) {
-        ++level_;
-        cells_[level_] = type;
-        levels_[++levelDepth_] = static_cast<std::uint8_t>(level_);
-        ++level_;
-        cells_[level_] = 0;
-        cells_[level_ + 1] = 0;
-        pushedLevel_[styleDepth_] = 2;
-      }
-      break;
-    case 3:
-      if (level_ + 2 < kNumberCells) {
-        cells_[level_] = static_cast<std::uint16_t>(type | (cells_[level_] & 0x1FFF));
-        ++level_;
-        cells_[level_] = 0;
-        cells_[level_ + 1] = 0;
-        pushedLevel_[styleDepth_] = 3;
-      }
-      break;
-    case 4:
-      if (level_ != 0) {
-        std::uint16_t& cell = cells_[level_ - 1];
-        cell = static_cast<std::uint16_t>((cell & 0xE000) | (((cell & 0x1FFF) + 1) & 0x1FFF));
-        pushedLevel_[styleDepth_] = 4;
-      }
-      break;
-    default:
-      break;
-  }
+  if (std::uint8_t pushed = OpenNumbering(merged, cells_, level_, levels_, levelDepth_))
+    pushedLevel_[styleDepth_] = pushed;
   int shown = -1;
   switch (merged->Visible()) {
     case StyleProps::kVisibleHide: shown = 0; break;

@@ -56,6 +56,14 @@ class DocumentFormatter : public Formatter {
   static constexpr int kShowDepth = 48;   // entries 1..48 of 49
   static constexpr int kNumberCells = 97;
 
+  // Applies the numbering a merged style asks for to the list number
+  // cells (a counter step, a list opening, a sublevel, a next item) and
+  // gives what the matching close must undo: 2, 3, 4, or 0 for nothing.
+  // Past the capacities a level gets no numbers.
+  static std::uint8_t OpenNumbering(ElementStyle* merged, std::uint16_t (&cells)[kNumberCells],
+                                    int& level, std::uint8_t (&levels)[kShowDepth + 1],
+                                    int& levelDepth);
+
   // `baseFormat` may only be given while the formatter globals are held.
   DocumentFormatter(FrameTreeNode* view, FrameTreeNode* items, Document* document,
                     TextFormat* baseFormat, DocumentNode* root);

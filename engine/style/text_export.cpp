@@ -117,43 +117,9 @@ class TextExporter : public TreeVisitor {
       if (ElementStyle* m = merged_.Get(merged, q)) merged = m;
     }
     Push(merged, 0);
-    const int kind = merged->numbering & 0x0F;
-    const auto type = static_cast<std::uint16_t>(((merged->numbering >> 4) & 7) << 13);
-    switch (kind) {
-      case 1:
-        merged->counter =
-            static_cast<std::uint16_t>(type | (((merged->counter & 0x1FFF) + 1) & 0x1FFF));
-        break;
-      case 2:
-        if (levelDepth_ < kShowDepth && cells_ + 3 < kNumberCells) {
-          ++cells_;
-          cell_[cells_] = type;
-          levels_[++levelDepth_] = static_cast<std::uint8_t>(cells_);
-          ++cells_;
-          cell_[cells_] = 0;
-          cell_[cells_ + 1] = 0;
-          pushedLevel_[depth_] = 2;
-        }
-        break;
-      case 3:
-        if (cells_ + 2 < kNumberCells) {
-          cell_[cells_] = static_cast<std::uint16_t>(type | (cell_[cells_] & 0x1FFF));
-          ++cells_;
-          cell_[cells_] = 0;
-          cell_[cells_ + 1] = 0;
-          pushedLevel_[depth_] = 3;
-        }
-        break;
-      case 4:
-        if (cells_ != 0) {
-          std::uint16_t& cell = cell_[cells_ - 1];
-          cell = static_cast<std::uint16_t>((cell & 0xE000) | (((cell & 0x1FFF) + 1) & 0x1FFF));
-          pushedLevel_[depth_] = 4;
-        }
-        break;
-      default:
-        break;
-    }
+    if (std::uint8_t pushed =
+            DocumentFormatter::OpenNumbering(merged, cell_, cells_, levels_, levelDepth_))
+      pushedLevel_[depth_] = pushed;
   }
 
   void PopStyle() {
