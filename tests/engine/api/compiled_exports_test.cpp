@@ -66,17 +66,8 @@ class CompiledThroughDll : public EngineDll {
   }
   void TearDown() override {
     QS_BIND(QsTerminate)();
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(dir_.c_str());
     EngineDll::TearDown();
   }
-  std::string File(const char* name) {
-    std::string path = dir_ + "\\" + name;
-    files_.push_back(path);
-    return path;
-  }
-  std::string dir_;
-  std::vector<std::string> files_;
   Errors errors_;
   QsHandle doc_ = 0;
 };
@@ -86,7 +77,7 @@ TEST_F(CompiledThroughDll, FilesSaveWholeAndOpenOncePerName) {
   EXPECT_EQ(QS_BIND(QsSaveDocumentBinary)(doc_, missing.c_str()), 0);
   EXPECT_EQ(GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
 
-  std::string file = File("m.qsb");
+  std::string file = Path("m.qsb");
   ASSERT_EQ(QS_BIND(QsSaveDocumentBinary)(doc_, file.c_str()), 1);
   std::string source = dir_ + "\\m2.sgm";
   QsHandle a = QS_BIND(QsOpenBinaryDocument)(file.c_str(), 0, source.c_str(), nullptr);
@@ -100,7 +91,7 @@ TEST_F(CompiledThroughDll, FilesSaveWholeAndOpenOncePerName) {
   EXPECT_EQ(QS_BIND(QsReleaseHandle)(a), 0u);
 
   // Not a compiled file: error 24, no document.
-  std::string plain = File("plain.qsb");
+  std::string plain = Path("plain.qsb");
   FILE* f = std::fopen(plain.c_str(), "wb");
   std::fputs("<m><p>not compiled</p></m>", f);
   std::fclose(f);

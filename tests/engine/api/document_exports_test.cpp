@@ -29,10 +29,7 @@ class DocumentsThroughDll : public EngineDll {
           "<!NOTATION bmp SYSTEM>\n<!ENTITY fig SYSTEM \"fig.bmp\" NDATA bmp>\n");
     entityrc_ = Write("entityrc", std::string("PUBLIC \"") + kPublicId +
                                       "\"\n\tSTYLESPEC \"Base\" \"base.ssh\"\n");
-    const char* source = std::getenv("QS_SOURCE_DIR");
-    std::string home = std::string("Z:") + (source ? source : "") + "/samples/home/";
-    for (char& c : home)
-      if (c == '/') c = '\\';
+    std::string home = SourceHome();
     std::string catalog = home + "catalog\\catalog";
     ASSERT_NE(QS_BIND(QsInitialize)(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Docs",
                                     catalog.c_str(), entityrc_.c_str(), nullptr, dir_.c_str(),
@@ -41,40 +38,14 @@ class DocumentsThroughDll : public EngineDll {
   }
   void TearDown() override {
     QS_BIND(QsTerminate)();
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(dir_.c_str());
     EngineDll::TearDown();
-  }
-  std::string Path(const char* name) {
-    std::string path = dir_ + "\\" + name;
-    files_.push_back(path);
-    return path;
-  }
-  std::string Write(const char* name, const std::string& text) {
-    std::string path = Path(name);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return path;
-  }
-  static std::string Read(const std::string& path) {
-    std::string text;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-      char buffer[512];
-      std::size_t n;
-      while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-      std::fclose(f);
-    }
-    return text;
   }
   QsHandle Open(const char* name, const std::string& body) {
     std::string path = Write(name, std::string("<!DOCTYPE doc PUBLIC \"") + kPublicId +
                                        "\" \"doc.dtd\">\n" + body);
     return QS_BIND(QsParseDocument)(path.c_str(), nullptr, 0, nullptr, 0);
   }
-  std::string dir_;
   std::string entityrc_;
-  std::vector<std::string> files_;
 };
 
 TEST_F(DocumentsThroughDll, RangesAreCheckedAndTheCopySkipsReferences) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ class EngineDll : public testing::Test {
   }
   void TearDown() override {
     if (module_) FreeLibrary(module_);
+    for (const std::string& f : files_) DeleteFileA(f.c_str());
+    if (!dir_.empty()) RemoveDirectoryA(dir_.c_str());
   }
 
   // The bound address of an export by its function name, as its type.
@@ -64,8 +67,46 @@ class EngineDll : public testing::Test {
     return folder;
   }
 
+  // The source tree's engine home as a path of the drive Wine maps to /,
+  // ending with a separator.
+  static std::string SourceHome() {
+    const char* source = std::getenv("QS_SOURCE_DIR");
+    std::string home = std::string("Z:") + (source ? source : "") + "/samples/home/";
+    for (char& c : home)
+      if (c == '/') c = '\\';
+    return home;
+  }
+
+  // A file of the test's folder (dir_), deleted with the folder when the
+  // library has been let go.
+  std::string Path(const char* name) {
+    std::string path = dir_ + "\\" + name;
+    files_.push_back(path);
+    return path;
+  }
+  std::string Write(const char* name, const std::string& text) {
+    std::string path = Path(name);
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+      std::fwrite(text.data(), 1, text.size(), f);
+      std::fclose(f);
+    }
+    return path;
+  }
+  static std::string Read(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+      char block[4096];
+      std::size_t n;
+      while ((n = std::fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
+      std::fclose(f);
+    }
+    return text;
+  }
+
   HMODULE module_ = nullptr;
   std::vector<BoundExport> exports_;
+  std::string dir_;
+  std::vector<std::string> files_;
 
  private:
   void Add(const char* function, std::string name, const char* group, Failure failure) {

@@ -36,20 +36,8 @@ class OpenThroughDll : public EngineDll {
   }
   void TearDown() override {
     QS_BIND(QsTerminate)();
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(dir_.c_str());
     EngineDll::TearDown();
   }
-  std::string Write(const char* name, const char* text) {
-    std::string path = dir_ + "\\" + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fputs(text, f);
-    std::fclose(f);
-    files_.push_back(path);
-    return path;
-  }
-  std::string dir_;
-  std::vector<std::string> files_;
   std::vector<Report> log_;
 };
 

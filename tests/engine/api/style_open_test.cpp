@@ -30,11 +30,7 @@ class SheetsThroughDll : public EngineDll {
     EngineDll::SetUp();
     if (HasFatalFailure()) return;
     dir_ = MakeTempFolder("qssheets");
-    // The source tree's engine home, as a path of the drive Wine maps to /.
-    const char* source = std::getenv("QS_SOURCE_DIR");
-    std::string home = std::string("Z:") + (source ? source : "") + "/samples/home/";
-    for (char& c : home)
-      if (c == '/') c = '\\';
+    std::string home = SourceHome();
     std::string catalog = home + "catalog\\catalog";
     ASSERT_NE(QS_BIND(QsInitialize)(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Sheets",
                                     catalog.c_str(), nullptr, nullptr, dir_.c_str(), home.c_str()),
@@ -42,34 +38,8 @@ class SheetsThroughDll : public EngineDll {
   }
   void TearDown() override {
     QS_BIND(QsTerminate)();
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(dir_.c_str());
     EngineDll::TearDown();
   }
-  std::string Path(const char* name) {
-    std::string path = dir_ + "\\" + name;
-    files_.push_back(path);
-    return path;
-  }
-  std::string Write(const char* name, const std::string& text) {
-    std::string path = Path(name);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return path;
-  }
-  static std::string Read(const std::string& path) {
-    std::string text;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-      char buffer[512];
-      std::size_t n;
-      while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-      std::fclose(f);
-    }
-    return text;
-  }
-  std::string dir_;
-  std::vector<std::string> files_;
 };
 
 TEST_F(SheetsThroughDll, AFileOpenedTwiceIsOneHandle) {

@@ -63,39 +63,13 @@ class WebsThroughDll : public EngineDll {
   }
   void TearDown() override {
     QS_BIND(QsTerminate)();
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(dir_.c_str());
     EngineDll::TearDown();
-  }
-  std::string Path(const char* name) {
-    std::string path = dir_ + "\\" + name;
-    files_.push_back(path);
-    return path;
-  }
-  std::string Write(const char* name, const char* text) {
-    std::string path = Path(name);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fputs(text, f);
-    std::fclose(f);
-    return path;
-  }
-  std::string Read(const std::string& path) {
-    std::string text;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return text;
-    char block[4096];
-    std::size_t n;
-    while ((n = std::fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
-    std::fclose(f);
-    return text;
   }
   std::vector<int> Events() const {
     std::vector<int> events;
     for (const Event& e : g_events) events.push_back(e.event);
     return events;
   }
-  std::string dir_;
-  std::vector<std::string> files_;
 };
 
 TEST_F(WebsThroughDll, ANewWebItsHotspotsAndItsEvents) {

@@ -142,10 +142,7 @@ class ViewHost : public EngineDll {
     EngineDll::SetUp();
     if (HasFatalFailure()) return;
     dir_ = MakeTempFolder("qsviewhost");
-    const char* source = std::getenv("QS_SOURCE_DIR");
-    std::string home = std::string("Z:") + (source ? source : "") + "/samples/home/";
-    for (char& c : home)
-      if (c == '/') c = '\\';
+    std::string home = SourceHome();
     std::string catalog = home + "catalog\\catalog";
     ASSERT_NE(QS_BIND(QsInitialize)(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Views",
                                     catalog.c_str(), nullptr, nullptr, dir_.c_str(), home.c_str()),
@@ -180,17 +177,7 @@ class ViewHost : public EngineDll {
     Pump();
     QS_BIND(QsTerminate)();
     g_defWindowProc = nullptr;
-    for (const std::string& f : files_) DeleteFileA(f.c_str());
-    RemoveDirectoryA(dir_.c_str());
     EngineDll::TearDown();
-  }
-  std::string Write(const char* name, const std::string& text) {
-    std::string path = dir_ + "\\" + name;
-    files_.push_back(path);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return path;
   }
   HWND Window(int x, const char* caption) {
     HWND w = MakeWindow(x, caption);
@@ -204,8 +191,7 @@ class ViewHost : public EngineDll {
       if (e.window == window && e.event == event) ++n;
     return n;
   }
-  std::string dir_, docPath_, otherPath_;
-  std::vector<std::string> files_;
+  std::string docPath_, otherPath_;
   std::vector<HWND> windows_;
 };
 
