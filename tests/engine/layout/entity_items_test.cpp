@@ -21,6 +21,10 @@
 #include "../foundation/temp_folder.h"
 #include "view/graphic_services.h"
 
+#ifdef _WIN32
+#include <windows.h>  // after the engine's headers: its macros rename their members
+#endif
+
 namespace qs {
 namespace {
 
@@ -94,7 +98,10 @@ class EntityView : public test::TestView {
     return pictures.back().get();
   }
   void ReturnPicture(void* picture, TextFormat*) override { returned.push_back(picture); }
-  void RunProgram(const char* line, EntityDecl*) override { ran.push_back(line); }
+  void RunProgram(const char* line, EntityDecl* entity) override {
+    ran.push_back(line);
+    if (reallyRun) DocumentView::RunProgram(line, entity);
+  }
   int ShowEntity(EntityDecl* entity, int) override {
     shown.push_back(entity->GetName());
     return 1;
@@ -103,6 +110,7 @@ class EntityView : public test::TestView {
 
   int pictureWidth = 200;
   int takes = 0;
+  bool reallyRun = false;
   std::vector<std::unique_ptr<FixedPicture>> pictures;
   std::vector<void*> returned;
   std::vector<std::string> ran;
@@ -254,6 +262,41 @@ TEST_F(EntityBoxes, ActivationRunsTheLaunchProgramOrTheViewsDefault) {
       ->Activate(view, nullptr);
   EXPECT_EQ(view->shown, std::vector<std::string>{"pic"});
 }
+
+#ifdef _WIN32
+// The system starts the program: a recorder beside this test writes the
+// command line it got and the data file's text it names.
+TEST_F(EntityBoxes, ALaunchLineStartsARealProgramOnACopyOfTheData) {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string folder(self);
+  folder.resize(folder.find_last_of('\\') + 1);
+  const std::string log = tmp.dir() + "\\launch.log";
+  SetEnvironmentVariableA("QS_LAUNCH_LOG", log.c_str());
+  Launch(false, "DATA", (folder + "launch_recorder.exe \\file").c_str());
+  g_memoryData = "held in memory";
+  DisplayBox* box = Box(Item(Entity("memo", Notation("DATA", nullptr, nullptr), "memo.dat")));
+  view->reallyRun = true;
+  box->Activate(view, nullptr);
+  ASSERT_EQ(view->ran.size(), 1u);
+
+  std::string record;
+  for (int tries = 0; tries < 200 && record.empty(); ++tries) {
+    Sleep(50);
+    if (FILE* f = std::fopen(log.c_str(), "rb")) {
+      char text[1024];
+      record.assign(text, std::fread(text, 1, sizeof text, f));
+      std::fclose(f);
+    }
+  }
+  DeleteFileA(log.c_str());
+  SetEnvironmentVariableA("QS_LAUNCH_LOG", nullptr);
+  ASSERT_FALSE(record.empty()) << "the recorder did not run: " << view->ran[0];
+  const std::string copy = view->ran[0].substr(view->ran[0].find(' ') + 1);
+  EXPECT_NE(record.find(copy + "\n"), std::string::npos) << record;
+  EXPECT_EQ(record.substr(record.find('\n') + 1), "held in memory") << record;
+}
+#endif
 
 TEST_F(EntityBoxes, LaunchCommandLines) {
   EntityDecl* entity = Entity("e", Notation("DATA", nullptr, nullptr), "e.dat");
