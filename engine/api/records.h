@@ -65,7 +65,10 @@ enum {
   QS_EVENT_PICTURE_VIEW_CHANGED = 1,
   QS_EVENT_GOTO_DOCUMENT_POSITION = 6, /* a, b: element handles */
   QS_EVENT_SHOW_IN_VIEW = 7,        /* a: node handle, b: QsViewRequest*; answer a window */
+  QS_EVENT_PICTURE_WINDOW = 8,      /* a: entity handle, b: QsPictureRequest*; answer a window */
+  QS_EVENT_GRAPHIC_UNAVAILABLE = 10, /* a: entity handle */
   QS_EVENT_SELECTION_CHANGED = 24,  /* a: 0 none, 1 selection, 2 query hits */
+  QS_EVENT_PICTURE_SELECTION = 25,  /* a: 1 an area of the picture is selected, 0 none */
   QS_EVENT_VIEW_EXTENT = 27,        /* a, b: first and last shown position */
   QS_EVENT_ELEMENT_TEXT = 28,       /* a: element handle, b: QsHostTextRequest* */
   QS_EVENT_OBJECT_TEXT = 29,        /* a: entity handle or 0, b: QsHostTextRequest* */
@@ -88,6 +91,21 @@ typedef struct QsViewRequest {
   intptr_t viewFlags;
   intptr_t sourceHandle;
 } QsViewRequest;
+
+/* Event 8: a window for a picture no view shows. The engine fills the
+   picture's sizes (at the zoom of the area to show, when it has one) and
+   the zoom (0: none); the host may fill the picture view's option word and
+   scroll offsets (the values QsOpenPictureView takes after the entity) and
+   a window for an overview pane. */
+typedef struct QsPictureRequest {
+  int32_t height;
+  int32_t width;
+  int32_t pictureFlags;
+  int32_t zoom;
+  int32_t scrollX;
+  int32_t scrollY;
+  intptr_t overviewWindow;
+} QsPictureRequest;
 
 /* The request of host events 28 and 29 (text of a "gen" field for an
    element or an object): the field's value; the host sets freeAnswer when

@@ -71,18 +71,6 @@ QsHandle QsCreateDocAnchor(QsWindow, QsHandle, const char*) { return 0; }
 QsHandle QsCreatePictureAnchor(QsWindow, QsHandle, const char*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 
 // ---- Pictures
-std::int32_t QsOpenPictureView(QsWindow, QsHandle, QsWord, QsWord, QsWord, QsWord) { return 0; }
-std::int32_t QsShowHotArea(QsWindow, QsHandle) { return 0; }
-QsHandle QsGetPictureEntity(QsWindow) { return 0; }
-std::int32_t QsZoomPictureSteps(QsWindow, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsSetPictureZoom(QsWindow, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsPanPicture(QsWindow, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsGetPictureExtent(QsWindow) { return 0; }
-std::int32_t QsGetPictureScrollX(QsWindow) { return 0; }
-std::int32_t QsGetPictureScrollY(QsWindow) { return 0; }
-std::int32_t QsGetPictureZoomY(QsWindow) { return 0; }
-std::int32_t QsGetPictureZoomX(QsWindow) { return 0; }
-std::int32_t QsCreateOverviewView(QsWindow, QsWindow) { return 0; }
 std::int32_t QsCreateTreeView(QsWindow, QsHandle, QsHandle, QsWord, QsWord) { return 0; }
 
 // ---- Tag sets and selection sets

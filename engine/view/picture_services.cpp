@@ -7,6 +7,7 @@
 #include "view/document_view.h"
 #include "view/hot_areas.h"
 #include "view/notation_rules.h"
+#include "view/picture_view.h"
 #include "view/pictures.h"
 
 namespace qs {
@@ -110,6 +111,10 @@ class PictureEngine : public HostedEngine {
   void AnchorsChanged() override {
     GetGraphicCache().WebsChanged();
     HostedEngine::AnchorsChanged();
+  }
+  int ShowHotArea(Document*, Graphic* graphic, HotArea* area) override {
+    return FindOrOpenPicture(0, reinterpret_cast<GraphicObject*>(graphic),
+                             area ? static_cast<Region*>(area) : nullptr);
   }
 };
 

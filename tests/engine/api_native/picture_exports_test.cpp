@@ -1,0 +1,162 @@
+// Pictures in the host's windows through the exports: a graphic entity
+// opened as a picture view, zoomed and panned, an overview pane, and the
+// engine's request for a window (event 8).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../foundation/temp_folder.h"
+#include "api/exports.h"
+#include "api/records.h"
+#include "recording_sink.h"
+#include "view/picture_view.h"
+#include "view/window_device.h"
+#include "view/window_map.h"
+
+namespace qs {
+namespace {
+
+const char kDocument[] =
+    "<!DOCTYPE doc [\n"
+    "<!ELEMENT doc - - (sec*)>\n"
+    "<!ELEMENT sec - - (#PCDATA)>\n"
+    "<!NOTATION XBM SYSTEM \"xbm\">\n"
+    "<!ENTITY pic SYSTEM \"pic.xbm\" NDATA XBM>\n"
+    "<!ENTITY txt SYSTEM \"doc.sgm\">\n"
+    "]>\n"
+    "<doc><sec>Text</sec></doc>\n";
+
+// An XBM picture of 216 x 208 pixels.
+std::string Xbm() {
+  std::string text = "#define p_width 216\n#define p_height 208\nstatic char p_bits[] = {\n";
+  for (int i = 0; i < 27 * 208; ++i) text += i ? ",0x55" : "0x55";
+  return text + "};\n";
+}
+
+struct Event {
+  QsWindow window;
+  int event;
+  QsPictureRequest request;
+};
+std::vector<Event> g_events;
+QsWindow g_answer = 0, g_overview = 0;
+
+std::intptr_t OnEvent(QsWindow window, std::int32_t event, QsWord, QsWord b, QsWord) {
+  Event e{window, event, {}};
+  if (event == QS_EVENT_PICTURE_WINDOW) {
+    auto* request = reinterpret_cast<QsPictureRequest*>(b);
+    e.request = *request;
+    request->overviewWindow = g_overview;
+    request->pictureFlags = 0x200;
+  }
+  g_events.push_back(e);
+  return event == QS_EVENT_PICTURE_WINDOW ? g_answer : 0;
+}
+
+class PictureExports : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_events.clear();
+    g_answer = g_overview = 0;
+    ASSERT_NE(QsInitialize(0, "Pictures", nullptr, nullptr, nullptr, temp_.dir().c_str(), nullptr), 0);
+    test::TempFolder::Write(temp_.File("pic.xbm"), Xbm());
+    test::TempFolder::Write(temp_.File("doc.sgm"), kDocument);
+    doc_ = QsParseDocument(temp_.File("doc.sgm").c_str(), nullptr, 0, nullptr, 0);
+    ASSERT_NE(doc_, 0u);
+    pic_ = QsGetDocEntity(doc_, "pic");
+    ASSERT_NE(pic_, 0u);
+    for (int event : {1, 8, 9, 10, 25}) QsSetCallback(0, event, &OnEvent, 0);
+  }
+  void TearDown() override {
+    QsReleaseHandle(pic_);
+    QsTerminate();
+  }
+  int Count(int event) const {
+    int n = 0;
+    for (const Event& e : g_events) n += e.event == event;
+    return n;
+  }
+
+  test::TempFolder temp_;
+  test::RecordingSink sink_;
+  QsHandle doc_ = 0, pic_ = 0;
+};
+
+TEST_F(PictureExports, OpenZoomAndPan) {
+  const QsWindow window = 0x3100;
+  EXPECT_EQ(QsOpenPictureView(window, pic_, 0x200, 0, 0, 0), 1);
+  EXPECT_EQ(QsGetWindowKind(window), 3);
+  EXPECT_EQ(Count(1), 1);
+  EXPECT_EQ(QsGetPictureExtent(window), 256);
+  EXPECT_EQ(QsGetPictureZoomX(window), 216);
+  EXPECT_EQ(QsGetPictureZoomY(window), 208);
+  EXPECT_EQ(QsZoomPictureSteps(window, 0, 0, 1), 1);
+  EXPECT_EQ(QsGetPictureZoomX(window), 324);
+  EXPECT_EQ(QsZoomPictureSteps(window, 0, 0, -1), 1);
+  EXPECT_EQ(QsGetPictureExtent(window), 256);
+  EXPECT_EQ(QsZoomPictureSteps(window, 0, 0, 0), 1);
+  EXPECT_EQ(QsGetPictureExtent(window), 256);
+  // Down to the smallest step, then five more change nothing.
+  EXPECT_EQ(QsZoomPictureSteps(window, 0, 0, -40), 1);
+  const int smallest = QsGetPictureExtent(window);
+  EXPECT_GE(QsGetPictureZoomX(window), 8);
+  EXPECT_EQ(QsZoomPictureSteps(window, 0, 0, -5), 1);
+  EXPECT_EQ(QsGetPictureExtent(window), smallest);
+  EXPECT_EQ(QsSetPictureZoom(window, 0, 0, 1024), 1024);
+  EXPECT_EQ(QsGetPictureZoomX(window), 864);
+  EXPECT_EQ(QsPanPicture(window, 0, 0), 1);
+  EXPECT_EQ(QsGetPictureScrollX(window), 0);
+  EXPECT_EQ(QsPanPicture(window, 100, 50), 1);
+  EXPECT_EQ(QsGetPictureScrollX(window), 100);
+  EXPECT_EQ(QsGetPictureScrollY(window), 50);
+  QsHandle entity = QsGetPictureEntity(window);
+  EXPECT_NE(entity, 0u);
+  QsReleaseHandle(entity);
+  // An overview pane follows the picture.
+  EXPECT_EQ(QsCreateOverviewView(window, 0x3101), 1);
+  EXPECT_EQ(QsGetWindowKind(0x3101), 5);
+
+  // No picture view, no entity, no graphic: 0.
+  EXPECT_EQ(QsGetPictureExtent(0x3102), 0);
+  EXPECT_EQ(QsPanPicture(0x3102, 1, 1), 0);
+  EXPECT_EQ(QsZoomPictureSteps(0x3102, 0, 0, 1), 0);
+  EXPECT_EQ(QsCreateOverviewView(0x3102, 0x3103), 0);
+  EXPECT_EQ(QsOpenPictureView(0x3102, 0, 0, 0, 0, 0), 0);
+  QsHandle text = QsGetDocEntity(doc_, "txt");
+  EXPECT_EQ(QsOpenPictureView(0x3102, text, 0, 0, 0, 0), 0);
+  QsReleaseHandle(text);
+  EXPECT_EQ(QsGetWindowKind(0x3102), 0);
+}
+
+TEST_F(PictureExports, ShowHotAreaAsksForAWindow) {
+  // No answer: nothing opens.
+  EXPECT_EQ(QsShowHotArea(0, pic_), 1);
+  ASSERT_EQ(Count(8), 1);
+  EXPECT_EQ(g_events.back().request.width, 216);
+  EXPECT_EQ(g_events.back().request.height, 208);
+  EXPECT_EQ(g_events.back().request.zoom, 0);
+  // A window and an overview window: both open.
+  g_answer = 0x3200, g_overview = 0x3201;
+  EXPECT_EQ(QsShowHotArea(0, pic_), 1);
+  EXPECT_EQ(QsGetWindowKind(0x3200), 3);
+  EXPECT_EQ(QsGetWindowKind(0x3201), 5);
+  auto* view = static_cast<PictureView*>(FindPictureView(0x3200));
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->ModeFlags() & PictureView::kHotAreasLive);
+  // Shown already: the window is brought forward, no new request.
+  const int asked = Count(8);
+  EXPECT_EQ(QsShowHotArea(0, pic_), 1);
+  EXPECT_EQ(Count(8), asked);
+  EXPECT_EQ(g_events.back().event, 9);
+  EXPECT_EQ(g_events.back().window, 0x3200);
+  EXPECT_EQ(QsShowHotArea(0, 0), 0);
+  // The window going takes the view; the overview follows nothing.
+  std::intptr_t result = 0;
+  WindowMap::Find(0x3200)->HandleMessage(wm::kDestroy, 0, 0, &result);
+  EXPECT_EQ(QsGetWindowKind(0x3200), 0);
+  EXPECT_EQ(QsGetWindowKind(0x3201), 5);
+}
+
+}  // namespace
+}  // namespace qs
