@@ -5,14 +5,17 @@
 
 #include "api/exports.h"
 #include "api/interface.h"
+#include "api/node_ref.h"
 #include "api/records.h"
 #include "api/wrappers.h"
 #include "foundation/engine.h"
+#include "sgml/document.h"
 #include "sgml/entities.h"
 #include "view/graphic_object.h"
 #include "view/hot_areas.h"
 #include "view/picture_services.h"
 #include "view/picture_view.h"
+#include "view/tree_view.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
 
@@ -188,6 +191,22 @@ std::int32_t QsGetPictureZoomY(QsWindow window) {
 std::int32_t QsCreateOverviewView(QsWindow pictureWindow, QsWindow overviewWindow) {
   if (!ViewOf(pictureWindow) || !overviewWindow) return 0;
   OpenOverviewView(static_cast<WindowHandle>(pictureWindow), static_cast<WindowHandle>(overviewWindow), 0);
+  return 1;
+}
+
+std::int32_t QsCreateTreeView(QsWindow window, QsHandle document, QsHandle node, QsWord value,
+                              QsWord options) {
+  HandleTable* handles = GetEngine() ? Handles() : nullptr;
+  auto* doc = handles ? static_cast<Document*>(handles->LookupDocument(document)) : nullptr;
+  if (!doc || !window) return 0;
+  // A node of another document is ignored: the root is shown.
+  DocumentNode* start = nullptr;
+  if (auto* ref = node ? static_cast<NodeRef*>(handles->LookupNode(node)) : nullptr;
+      ref && ref->GetDocument() == doc)
+    start = ref->Current() ? ref->Current() : ref->Parent();
+  auto* view = new HostTreeView(static_cast<WindowHandle>(window), doc, start, value,
+                                static_cast<std::uint32_t>(options));
+  if (OutputDevice* device = view->GetDevice()) device->Invalidate();
   return 1;
 }
 

@@ -70,9 +70,6 @@ std::intptr_t QsGetLinkTarget(QsWindow, QsHandle, QsRecordProc, QsWord) { return
 QsHandle QsCreateDocAnchor(QsWindow, QsHandle, const char*) { return 0; }
 QsHandle QsCreatePictureAnchor(QsWindow, QsHandle, const char*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 
-// ---- Pictures
-std::int32_t QsCreateTreeView(QsWindow, QsHandle, QsHandle, QsWord, QsWord) { return 0; }
-
 // ---- Tag sets and selection sets
 std::int32_t QsShowSelSet(QsWindow, QsHandle) { return 0; }
 std::int32_t QsQueryBoxAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }

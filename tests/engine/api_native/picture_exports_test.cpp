@@ -11,6 +11,7 @@
 #include "api/records.h"
 #include "recording_sink.h"
 #include "view/picture_view.h"
+#include "view/tree_view.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
 
@@ -66,7 +67,7 @@ class PictureExports : public testing::Test {
     ASSERT_NE(doc_, 0u);
     pic_ = QsGetDocEntity(doc_, "pic");
     ASSERT_NE(pic_, 0u);
-    for (int event : {1, 8, 9, 10, 25}) QsSetCallback(0, event, &OnEvent, 0);
+    for (int event : {1, 7, 8, 9, 10, 25}) QsSetCallback(0, event, &OnEvent, 0);
   }
   void TearDown() override {
     QsReleaseHandle(pic_);
@@ -156,6 +157,34 @@ TEST_F(PictureExports, ShowHotAreaAsksForAWindow) {
   WindowMap::Find(0x3200)->HandleMessage(wm::kDestroy, 0, 0, &result);
   EXPECT_EQ(QsGetWindowKind(0x3200), 0);
   EXPECT_EQ(QsGetWindowKind(0x3201), 5);
+}
+
+TEST_F(PictureExports, TreeViewOfADocument) {
+  EXPECT_EQ(QsCreateTreeView(0x3300, 0, 0, 0, 0), 0);
+  EXPECT_EQ(QsCreateTreeView(0x3300, doc_, 0, 7, 0), 1);
+  EXPECT_EQ(QsGetWindowKind(0x3300), 4);
+  auto* tree = static_cast<HostTreeView*>(FindTreeView(0x3300));
+  ASSERT_NE(tree, nullptr);
+  EXPECT_EQ(tree->Value(), 7);
+  EXPECT_EQ(tree->Selected(), nullptr);
+  // A click on the root's label asks the host where to show it (event 7).
+  tree->GetDevice()->width = 300, tree->GetDevice()->height = 200;
+  tree->OnPaint();
+  const int label = 5 + tree->BoxHeight() + 1;
+  tree->OnLButtonDown(label, 8, 0);
+  tree->OnLButtonUp(label, 8);
+  EXPECT_EQ(Count(7), 1);
+  EXPECT_NE(tree->Selected(), nullptr);
+  // A node of another document is ignored: nothing is selected.
+  test::TempFolder::Write(temp_.File("two.sgm"), kDocument);
+  QsHandle two = QsParseDocument(temp_.File("two.sgm").c_str(), nullptr, 0, nullptr, 0);
+  QsHandle root = QsGetDocumentRoot(two);
+  ASSERT_NE(root, 0u);
+  EXPECT_EQ(QsCreateTreeView(0x3301, doc_, root, 0, 0), 1);
+  EXPECT_EQ(static_cast<TreeView*>(FindTreeView(0x3301))->Selected(), nullptr);
+  EXPECT_EQ(QsCreateTreeView(0x3302, two, root, 0, 0), 1);
+  EXPECT_NE(static_cast<TreeView*>(FindTreeView(0x3302))->Selected(), nullptr);
+  QsReleaseHandle(root);
 }
 
 }  // namespace
