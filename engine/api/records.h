@@ -115,6 +115,39 @@ typedef struct QsHostTextRequest {
   int32_t freeAnswer;
 } QsHostTextRequest;
 
+/* Host object types (QsRegisterObjectType): a record of
+   QS_OBJECT_TYPE_WORDS pointer-sized words: the key name, a value of the
+   host's, then the callbacks (0 where the host has none). Pictures and
+   views are the host's own values. */
+#define QS_OBJECT_TYPE_WORDS 21
+
+/* Sizes of a host picture or view in pixels: the engine presets them, the
+   host may change them during the call. */
+typedef struct QsObjectSize {
+  int32_t width;
+  int32_t widthStep;
+  int32_t height;
+  int32_t descent;
+} QsObjectSize;
+
+/* Where a host view draws: the view, the window (0 on a printer or where
+   the call needs none), the device's size and its device context (0 where
+   the call needs none). */
+typedef struct QsObjectDevice {
+  intptr_t view;
+  intptr_t window;
+  int32_t width;
+  int32_t height;
+  intptr_t dc;
+} QsObjectDevice;
+
+typedef struct QsObjectRect {
+  int32_t x;
+  int32_t y;
+  int32_t width;
+  int32_t height;
+} QsObjectRect;
+
 #ifdef __cplusplus
 }
 #endif

@@ -84,11 +84,6 @@ void QsPaintPreviewPage(QsWord, QsWord) {}
 std::int32_t QsStepPreviewPage(QsWord, QsWord, std::int32_t) { return 0; }
 void QsEndPreview(QsWord) {}
 
-// ---- Host object types and notations
-void QsRegisterNotation(const char*, const char*, const char*, const char*) {}
-void QsRegisterObjectType(const QsWord*) {}
-std::int32_t QsRefreshDocumentObjects(QsWord) { return 0; }
-std::int32_t QsRefreshEntityObjects(QsHandle) { return 0; }
 
 
 }  // extern "C"

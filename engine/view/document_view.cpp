@@ -12,6 +12,7 @@
 #include "style/frame.h"
 #include "style/style_sheet.h"
 #include "view/current_view.h"
+#include "view/graphic_object.h"
 #include "view/view_line.h"
 
 namespace qs {
@@ -1075,6 +1076,16 @@ void ViewList::RebindViewsOfDocument(Document* document) { RebindViewsForObject(
 
 int ScaleByDpi(const OutputDevice* device, int value) {
   return device ? value * device->dpiX / 72 : value;
+}
+
+void* DocumentView::TakePicture(void* graphic, TextFormat*) {
+  OutputDevice* device = GetDevice();
+  if (!graphic || !device) return nullptr;
+  return static_cast<GraphicObject*>(graphic)->MakeScreenRenderer(device);
+}
+
+void DocumentView::ReturnPicture(void* picture, TextFormat*) {
+  delete static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(picture));
 }
 
 }  // namespace qs

@@ -134,9 +134,10 @@ class DocumentView : public ViewWindow {
   void EraseRect(int left, int top, int right, int bottom) { FillBackground(left, top, right, bottom); }
   virtual void SetHighlight(void* object, void* region) { (void)object, (void)region; }
   virtual void Reformat() {}
-  // A picture of the graphic for the format, or none.
-  virtual void* TakePicture(void* graphic, TextFormat* format) { (void)graphic, (void)format; return nullptr; }
-  virtual void ReturnPicture(void* picture, TextFormat* format) { (void)picture, (void)format; }
+  // A picture of the graphic for the format (a renderer on the view's
+  // device), or none; ReturnPicture deletes it.
+  virtual void* TakePicture(void* graphic, TextFormat* format);
+  virtual void ReturnPicture(void* picture, TextFormat* format);
   // A text allocated with MemAlloc, or none.
   virtual char* GetHostTextForElement(DocumentNode* element, std::intptr_t argument) {
     (void)element, (void)argument;

@@ -41,6 +41,7 @@ class ImageRenderer : public GraphicRenderer, public PaletteUser {
   virtual void* GetPalette() { return nullptr; }
   // Taken off its place (no effect here).
   virtual void Unplaced() {}
+  void OwnerGone() override { owner = nullptr; }
 
   // Records the place and redraws a visible renderer on its owner.
   void Place(int x, int y, int w, int h);

@@ -69,6 +69,7 @@ OutputDevice::OutputDevice() = default;
 OutputDevice::~OutputDevice() {
   if (view) view->OnDeviceClosed();
   view = nullptr;
+  for (OwnedNode* n = renderers.First(); n; n = n->Next()) static_cast<GraphicRenderer*>(n)->OwnerGone();
   renderers.Clear();
 }
 

@@ -59,6 +59,8 @@ class GraphicRenderer : public OwnedNode {
   virtual void DrawStretched(OutputDevice* device, int x, int y, int width, int height) {
     (void)device, (void)x, (void)y, (void)width, (void)height;
   }
+  // The device it was made for goes first: it must not be touched again.
+  virtual void OwnerGone() {}
 };
 
 class OutputDevice : public EngineObject {

@@ -5,6 +5,7 @@
 #include "sgml/document.h"
 #include "sgml/entities.h"
 #include "view/document_view.h"
+#include "view/host_objects.h"
 #include "view/hot_areas.h"
 #include "view/notation_rules.h"
 #include "view/picture_view.h"
@@ -139,6 +140,7 @@ void RemovePictureServices() {
   if (&GetGraphicServices() == &g_services) SetGraphicServices(nullptr);
   StopPictureTimer();
   DestroyGraphicCache();
+  ClearHostObjectTypes();
 }
 
 }  // namespace qs

@@ -8,6 +8,7 @@
 #include "foundation/win_utils.h"
 #include "sgml/document.h"
 #include "sgml/entities.h"
+#include "view/host_objects.h"
 #include "sgml/external_id.h"
 #include "view/image_readers.h"
 #include "view/metafile_head.h"
@@ -247,12 +248,11 @@ bool AdvancePageCountdown(int& timeLeft, int pageTime) {
 }
 
 namespace {
-BuiltinNotationHandler g_handler;
 GraphicCache* g_cache = nullptr;
 }  // namespace
 
 GraphicCache& GetGraphicCache() {
-  if (!g_cache) g_cache = new GraphicCache(&g_handler);
+  if (!g_cache) g_cache = new GraphicCache(&EngineNotationHandler());
   return *g_cache;
 }
 

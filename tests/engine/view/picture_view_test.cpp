@@ -323,6 +323,30 @@ TEST(OverviewView, WithoutAPictureOnlyTheBackground) {
   overview->OnPaint();
 }
 
+TEST(DocumentViewPictures, TakeAndReturnARendererOnTheViewsDevice) {
+  auto* graphic = new TestGraphic(50, 40);
+  void* picture = nullptr;
+  {
+    RecordingDevice device(200, 100);
+    auto* view = new test::TestView(&device);
+    picture = view->TakePicture(graphic, nullptr);
+    ASSERT_NE(picture, nullptr);
+    auto* renderer = static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(picture));
+    EXPECT_EQ(renderer->owner, &device);
+    EXPECT_EQ(renderer->width, 50);
+    EXPECT_EQ(graphic->useCount, 2);
+    EXPECT_EQ(device.renderers.Count(), 1u);
+    view->ReturnPicture(view->TakePicture(graphic, nullptr), nullptr);
+    EXPECT_EQ(graphic->useCount, 2);
+    device.DetachView();
+    // The device goes before the picture: the picture forgets it.
+  }
+  delete static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(picture));
+  EXPECT_EQ(graphic->useCount, 1);
+  graphic->orphaned = true;
+  graphic->Release();
+}
+
 std::vector<std::pair<int, std::intptr_t>> g_events;
 std::intptr_t Record(WindowHandle, int event, std::intptr_t a, std::intptr_t) {
   g_events.push_back({event, a});

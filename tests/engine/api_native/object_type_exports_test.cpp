@@ -1,0 +1,205 @@
+// Host object types: a notation the host registers, pictures and views made
+// through a recording type record, and reloading them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../foundation/temp_folder.h"
+#include "api/exports.h"
+#include "api/records.h"
+#include "foundation/engine.h"
+#include "recording_sink.h"
+#include "sgml/document.h"
+#include "sgml/document_cache.h"
+#include "test_device.h"
+#include "view/graphic_object.h"
+#include "view/host_objects.h"
+#include "view/picture_services.h"
+
+namespace qs {
+namespace {
+
+const char kDocument[] =
+    "<!DOCTYPE doc [\n"
+    "<!ELEMENT doc - - (#PCDATA)>\n"
+    "<!NOTATION TBX SYSTEM \"tbx\">\n"
+    "<!ENTITY pic SYSTEM \"pic.tbx\" NDATA TBX>\n"
+    "]>\n"
+    "<doc>Text</doc>\n";
+
+std::vector<std::string> g_calls;
+QsObjectSize g_size{30, 8, 20, 2};
+std::intptr_t g_picture = 0x100;
+
+void Log(const std::string& text) { g_calls.push_back(text); }
+
+std::intptr_t CreateFirst(std::intptr_t, std::intptr_t value, std::intptr_t size, std::intptr_t) {
+  auto* s = reinterpret_cast<QsObjectSize*>(size);
+  Log("first " + std::to_string(value) + " " + std::to_string(s->width) + "," +
+      std::to_string(s->widthStep) + "," + std::to_string(s->height) + "," + std::to_string(s->descent));
+  return 0;
+}
+std::intptr_t CreateSecond(std::intptr_t entity, std::intptr_t value, std::intptr_t size, std::intptr_t) {
+  Log("second " + std::to_string(value) + (entity ? " entity" : " none"));
+  *reinterpret_cast<QsObjectSize*>(size) = g_size;
+  return g_picture;
+}
+std::intptr_t DestroyPicture(std::intptr_t picture) {
+  Log("destroy " + std::to_string(picture));
+  return 0;
+}
+std::intptr_t ScreenView(std::intptr_t picture, std::intptr_t window, std::intptr_t size) {
+  auto* s = reinterpret_cast<QsObjectSize*>(size);
+  Log("screen " + std::to_string(picture) + " " + std::to_string(window) + " " + std::to_string(s->width));
+  return 0x200;
+}
+std::intptr_t PrintView(std::intptr_t, std::intptr_t, std::intptr_t size) {
+  auto* s = reinterpret_cast<QsObjectSize*>(size);
+  Log("print " + std::to_string(s->width) + "," + std::to_string(s->widthStep) + "," +
+      std::to_string(s->height));
+  return 0x300;
+}
+std::intptr_t DestroyView(std::intptr_t view) {
+  Log("view gone " + std::to_string(view));
+  return 0;
+}
+std::intptr_t Draw(std::intptr_t device, std::intptr_t rect, std::intptr_t highlight) {
+  auto* d = reinterpret_cast<QsObjectDevice*>(device);
+  auto* r = reinterpret_cast<QsObjectRect*>(rect);
+  Log("draw " + std::to_string(d->view) + " " + std::to_string(r->x) + "," + std::to_string(r->y) +
+      "," + std::to_string(r->width) + "," + std::to_string(r->height) + " " + std::to_string(highlight));
+  return 0;
+}
+std::intptr_t SetWidth(std::intptr_t, std::intptr_t request) {
+  auto* r = reinterpret_cast<std::int32_t*>(request);
+  r[1] = r[0];
+  r[2] = r[0] / 2;
+  return 0;
+}
+
+class ObjectTypes : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_calls.clear();
+    g_size = {30, 8, 20, 2};
+    ASSERT_NE(QsInitialize(0, "Types", nullptr, nullptr, nullptr, temp_.dir().c_str(), nullptr), 0);
+    test::TempFolder::Write(temp_.File("pic.tbx"), "x");
+    test::TempFolder::Write(temp_.File("doc.sgm"), kDocument);
+  }
+  void TearDown() override { QsTerminate(); }
+  Document* Parse() {
+    doc_ = QsParseDocument(temp_.File("doc.sgm").c_str(), nullptr, 0, nullptr, 0);
+    return doc_ ? GetEngine()->documentCache->At(0) : nullptr;
+  }
+  std::vector<QsWord> Record(const char* key) {
+    std::vector<QsWord> words(QS_OBJECT_TYPE_WORDS, 0);
+    words[0] = reinterpret_cast<QsWord>(key);
+    return words;
+  }
+
+  test::TempFolder temp_;
+  test::RecordingSink sink_;
+  QsHandle doc_ = 0;
+};
+
+TEST_F(ObjectTypes, TypesOnAKeyAreAskedInOrder) {
+  QsRegisterNotation("tbx", "tbx", reinterpret_cast<const char*>(1), nullptr);
+  auto first = Record("tbx");
+  first[1] = 11;
+  first[2] = reinterpret_cast<QsWord>(&CreateFirst);
+  auto second = Record("TBX");
+  second[1] = 22;
+  second[2] = reinterpret_cast<QsWord>(&CreateSecond);
+  second[4] = reinterpret_cast<QsWord>(&DestroyPicture);
+  second[5] = reinterpret_cast<QsWord>(&ScreenView);
+  second[6] = reinterpret_cast<QsWord>(&PrintView);
+  second[8] = reinterpret_cast<QsWord>(&DestroyView);
+  second[9] = reinterpret_cast<QsWord>(&Draw);
+  second[14] = reinterpret_cast<QsWord>(&SetWidth);
+  QsRegisterObjectType(first.data());
+  QsRegisterObjectType(second.data());
+  // Neither has word 3: elements are not theirs.
+  EXPECT_FALSE(EngineNotationHandler().CanLoadElement(FirstHostObjectType()->Key()));
+
+  Document* document = Parse();
+  ASSERT_NE(document, nullptr);
+  g_size = {64, 8, 40, 2};
+  GraphicObject* graphic = GetEntityPicture(document, document->FindEntity("pic"), true);
+  ASSERT_NE(graphic, nullptr);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"first 11 64,8,64,0", "second 22 entity"}));
+  EXPECT_EQ(graphic->width, 64);
+  EXPECT_EQ(graphic->height, 40);
+  EXPECT_EQ(graphic->descent, 2);
+
+  // A print view gets the sizes in the printer's pixels (600 dpi over 96).
+  SetScreenDpi(96, 96);
+  g_calls.clear();
+  {
+    test::TestDevice printer(600, 4000, 4000);
+    ImageRenderer* r = graphic->MakeRenderer(&printer);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(g_calls.back(), "print 400,50,250");  // 64, 8, 40 at 600/96
+    r->Draw(&printer, 10, 20, 1);
+    EXPECT_EQ(g_calls.back(), "draw 768 10,20,400,250 1");
+    r->Draw(&printer, -500, 20, 0);  // not on the device: not drawn
+    EXPECT_EQ(g_calls.back(), "draw 768 10,20,400,250 1");
+    r->SetWidth(100);
+    EXPECT_EQ(r->width, 100);
+    EXPECT_EQ(r->height, 50);
+    delete r;
+    EXPECT_EQ(g_calls.back(), "view gone 768");
+  }
+  SetScreenDpi(72, 72);
+  graphic->Release();
+
+  // Refreshing a graphic nobody uses deletes it; no view is asked for.
+  g_calls.clear();
+  EXPECT_EQ(QsRefreshDocumentObjects(reinterpret_cast<QsWord>(graphic)), 1);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"destroy 256"}));
+  // A value that is not in the cache is not touched.
+  EXPECT_EQ(QsRefreshDocumentObjects(reinterpret_cast<QsWord>(graphic)), 0);
+  EXPECT_EQ(QsRefreshDocumentObjects(0), 0);
+
+  // Refreshing one in use loads a replacement.
+  graphic = GetEntityPicture(document, document->FindEntity("pic"), true);
+  ASSERT_NE(graphic, nullptr);
+  g_calls.clear();
+  QsHandle entity = QsGetDocEntity(doc_, "pic");
+  EXPECT_EQ(QsRefreshEntityObjects(entity), 1);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"first 11 64,8,64,0", "second 22 entity"}));
+  EXPECT_TRUE(graphic->orphaned);
+  graphic->Release();  // the orphan goes with its last use
+  EXPECT_EQ(g_calls.back(), "destroy 256");
+  EXPECT_EQ(QsRefreshEntityObjects(0), 0);
+  QsReleaseHandle(entity);
+}
+
+TEST_F(ObjectTypes, PicturesWithoutASideAreNotMade) {
+  const char* any = reinterpret_cast<const char*>(1);
+  QsRegisterNotation("TBX", "TBX", any, nullptr);
+  auto type = Record("TBX");
+  type[2] = reinterpret_cast<QsWord>(&CreateSecond);
+  type[4] = reinterpret_cast<QsWord>(&DestroyPicture);
+  QsRegisterObjectType(type.data());
+  g_size = {0, 8, 20, 0};
+  Document* document = Parse();
+  ASSERT_NE(document, nullptr);
+  EXPECT_EQ(GetEntityPicture(document, document->FindEntity("pic"), true), nullptr);
+  EXPECT_EQ(g_calls.back(), "destroy 256");
+  // A type with only its key and creation: every other word is skipped.
+  g_size = {16, 8, 16, 0};
+  GraphicObject* graphic = GetEntityPicture(document, document->FindEntity("pic"), true);
+  ASSERT_NE(graphic, nullptr);
+  EXPECT_EQ(graphic->MakeRenderer(nullptr), nullptr);
+  graphic->Release();
+  // A key given as "any" removes the rule: the entity has no picture then.
+  QsRegisterNotation(any, "TBX", any, nullptr);
+  g_calls.clear();
+  EXPECT_EQ(GetEntityPicture(document, document->FindEntity("pic"), true), nullptr);
+  EXPECT_TRUE(g_calls.empty());
+  QsCloseDocument(doc_);
+}
+
+}  // namespace
+}  // namespace qs
