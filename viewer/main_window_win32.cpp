@@ -476,6 +476,7 @@ void StartEngine(HINSTANCE instance) {
 
 void StopEngine() {
   eng::QsTerminate();
+  DeleteTbmNotation();
   char folder[256];
   DWORD n = GetCurrentDirectoryA(sizeof folder, folder);
   if (n > 0 && n < sizeof folder) WriteSetting("\\Path", "Start-Location", folder);
@@ -750,6 +751,7 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
       {"CGM", "CGM-BINARY"}, {"CGM", "CGM-CLEAR"}, {"CGM", "CGM"},       {"RGR", "GROUP4"},
       {"RGR", "CCITT4"},   {"RGR", "CCITTG4"},     {"RGR", "GROUP3"},    {"RGR", "CCITT3"},
       {"RGR", "CCITTG3"}};
+  RegisterTbmNotation();
   for (auto& n : notations) eng::QsRegisterNotation(n[0], n[1], kAny, kAny);
   eng::QsSetMainWindow(W(g.main));
   auto child = [&](const char* cls, DWORD style, HWND parent) {

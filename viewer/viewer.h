@@ -55,6 +55,11 @@ bool DeleteDirTree(const std::string& folder);
 
 // ---- Main window -------------------------------------------------------------
 int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show);
+
+// The text-bitmap notation "TBM": registered with the engine at start-up,
+// its handler deleted after the engine has stopped.
+void RegisterTbmNotation();
+void DeleteTbmNotation();
 HWND MainWindow();
 HINSTANCE Instance();
 const std::string& ProgramFolder();

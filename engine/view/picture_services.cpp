@@ -2,6 +2,7 @@
 
 #include "addressing/web.h"
 #include "foundation/engine.h"
+#include "foundation/strings.h"
 #include "sgml/document.h"
 #include "sgml/entities.h"
 #include "view/document_view.h"
@@ -40,6 +41,19 @@ class PictureServices : public GraphicServices {
  public:
   GraphicObject* GetEntityGraphic(Document* context, EntityDecl* entity) override {
     return GetEntityPicture(context, entity, true);
+  }
+  // A widget names a notation key whose handler draws from the element.
+  GraphicObject* GetWidgetGraphic(Document* context, DocumentNode* element,
+                                  const char* widget) override {
+    EngineBase* engine = GetEngine();
+    if (!engine || !element || !widget || !*widget) return nullptr;
+    char upper[64];
+    std::size_t n = 0;
+    for (; widget[n] && n + 1 < sizeof upper; ++n) upper[n] = ToUpperAscii(widget[n]);
+    upper[n] = 0;
+    const char* key = GetNotationNames(*engine).Intern(upper);
+    if (!key || !EngineNotationHandler().CanLoadElement(key)) return nullptr;
+    return GetGraphicCache().Get(context, element, nullptr, key, nullptr, true);
   }
   void AddRef(GraphicObject* graphic) override {
     if (graphic) graphic->AddRef();

@@ -142,7 +142,7 @@ TEST_F(Viewer, StartAndEndCallTheEngineInOrder) {
       "QsSetCallback|0|48|0",
       "QsInitialize|Corvina+ 3.0 for Windows|" + home + "\\catalog\\catalog|" + home +
           "\\entityrc\\entityrc|" + home + "\\setup|" + home + "\\tmp|" + home,
-      "QsSetCharset|3"};
+      "QsSetCharset|3", "QsRegisterNotation|TBM|TBM|1|0"};
   for (const char* n : {"JPG|JPG", "GIF|GIF", "BMP|BMP", "CGM|CGM-CHAR", "CGM|CGM-BINARY",
                         "CGM|CGM-CLEAR", "CGM|CGM", "RGR|GROUP4", "RGR|CCITT4", "RGR|CCITTG4",
                         "RGR|GROUP3", "RGR|CCITT3", "RGR|CCITTG3"})

@@ -78,6 +78,14 @@ std::intptr_t SetWidth(std::intptr_t, std::intptr_t request) {
   return 0;
 }
 
+std::intptr_t CreateForElement(std::intptr_t node, std::intptr_t value, std::intptr_t size) {
+  auto* s = reinterpret_cast<QsObjectSize*>(size);
+  Log("element " + std::to_string(value) + " " + QsGetElementName(static_cast<QsHandle>(node)) + " " +
+      std::to_string(s->width));
+  s->width = 12, s->height = 10;
+  return 0x400;
+}
+
 class ObjectTypes : public testing::Test {
  protected:
   void SetUp() override {
@@ -199,6 +207,28 @@ TEST_F(ObjectTypes, PicturesWithoutASideAreNotMade) {
   EXPECT_EQ(GetEntityPicture(document, document->FindEntity("pic"), true), nullptr);
   EXPECT_TRUE(g_calls.empty());
   QsCloseDocument(doc_);
+}
+
+TEST_F(ObjectTypes, WidgetsOfATypeWithElementsComeFromTheElement) {
+  auto type = Record("tbx");
+  type[1] = 5;
+  type[3] = reinterpret_cast<QsWord>(&CreateForElement);
+  type[4] = reinterpret_cast<QsWord>(&DestroyPicture);
+  QsRegisterObjectType(type.data());
+  EXPECT_TRUE(EngineNotationHandler().CanLoadElement(FirstHostObjectType()->Key()));
+  Document* document = Parse();
+  ASSERT_NE(document, nullptr);
+  GraphicObject* graphic = GetGraphicServices().GetWidgetGraphic(document, document->Root(), "Tbx");
+  ASSERT_NE(graphic, nullptr);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"element 5 DOC 64"}));
+  EXPECT_EQ(graphic->width, 12);
+  // Cached: the same element asks nothing again.
+  EXPECT_EQ(GetGraphicServices().GetWidgetGraphic(document, document->Root(), "TBX"), graphic);
+  EXPECT_EQ(g_calls.size(), 1u);
+  graphic->Release();
+  graphic->Release();
+  // A widget no handler draws from an element has no graphic.
+  EXPECT_EQ(GetGraphicServices().GetWidgetGraphic(document, document->Root(), "PNG"), nullptr);
 }
 
 }  // namespace
