@@ -41,11 +41,8 @@ std::intptr_t QsEnumQualifiers(QsHandle, const char*, std::int32_t, QsTextItemPr
 std::intptr_t QsGetSheetEntity(QsHandle, QsHandleProc, QsWord) { return 0; }
 
 // ---- Views
-QsHandle QsNodeAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 QsHandle QsEntityAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 std::int32_t QsPositionAtPoint(QsWindow, std::int32_t, std::int32_t) { return -1; }
-QsHandle QsGetViewEntity(QsWindow, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsSetHighlight(QsWindow, QsHandle, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 
 // ---- Element nodes
 std::int32_t QsMarkTextBetween(QsWindow, const char*, const char*) { return 0; }
@@ -65,10 +62,8 @@ std::int32_t QsBeginLink(QsWindow) { return 0; }
 std::int32_t QsCompleteLink(QsWindow, QsHandle) { return 0; }
 
 // ---- Anchors and hotspots
-QsHandle QsAnchorAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 std::intptr_t QsGetLinkTarget(QsWindow, QsHandle, QsRecordProc, QsWord) { return 0; }
 QsHandle QsCreateDocAnchor(QsWindow, QsHandle, const char*) { return 0; }
-QsHandle QsCreatePictureAnchor(QsWindow, QsHandle, const char*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
 
 // ---- Tag sets and selection sets
 std::int32_t QsShowSelSet(QsWindow, QsHandle) { return 0; }

@@ -6,6 +6,7 @@
 #include "addressing/query.h"
 #include "api/node_ref.h"
 #include "api/records.h"
+#include "api/wrappers.h"
 #include "foundation/callbacks.h"
 #include "foundation/history.h"
 #include "sgml/document_cache.h"
@@ -16,7 +17,11 @@
 #include "style/style_sheet.h"
 #include "view/current_view.h"
 #include "view/document_view.h"
+#include "view/graphic_object.h"
 #include "view/host_document_view.h"
+#include "view/hot_areas.h"
+#include "view/picture_view.h"
+#include "view/tree_view.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
 
@@ -607,6 +612,10 @@ std::int32_t QsHighlightQueryResult(QsWindow window, std::int32_t start, std::in
 }
 
 std::int32_t QsClearHighlight(QsWindow window) {
+  if (auto* picture = GetEngine() ? static_cast<PictureView*>(FindPictureView(static_cast<WindowHandle>(window))) : nullptr) {
+    picture->SelectHotArea(nullptr, true);
+    return 1;
+  }
   HostDocumentView* view = ShownView(window);
   if (!view) return 0;
   view->highlights.DeleteAll();
@@ -728,6 +737,108 @@ void QsApplyNavigator(QsHandle navigator) {
   HandleTable* table = Handles();
   if (auto* n = table ? static_cast<NavigatorDef*>(table->LookupNavigator(navigator)) : nullptr)
     FrameNode::ReapplyNavigator(n);
+}
+
+}  // extern "C"
+
+// ---- Picture and tree views ---------------------------------------------------------
+
+namespace {
+
+PictureView* PictureViewOf(QsWindow window) {
+  return GetEngine() ? static_cast<PictureView*>(FindPictureView(static_cast<WindowHandle>(window))) : nullptr;
+}
+
+// A new handle of the graphic's entity, as a document's entity when the
+// graphic was asked for in one.
+QsHandle GraphicEntityHandle(GraphicObject* graphic) {
+  HandleTable* handles = Handles();
+  if (!handles || !graphic || !graphic->entity) return 0;
+  EntityRef* ref = graphic->context ? EntityRef::OfDocument(graphic->context, graphic->entity)
+                                    : EntityRef::OfEntity(graphic->entity);
+  if (!ref) return 0;
+  QsHandle handle = handles->RegisterEntity(ref);
+  if (!handle) delete ref;
+  return handle;
+}
+
+}  // namespace
+
+extern "C" {
+
+QsHandle QsNodeAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
+  if (!GetEngine()) return 0;
+  if (PictureView* picture = PictureViewOf(window)) {
+    Region* area = picture->HitTest(x, y, true);
+    return area && area->GetElement() ? NewNodeHandle(area->GetDocument(), area->GetElement()) : 0;
+  }
+  if (auto* tree = static_cast<TreeView*>(FindTreeView(static_cast<WindowHandle>(window)))) {
+    DocumentNode* node = tree->HitTest(x, y);
+    return node ? NewNodeHandle(tree->GetDocument(), node) : 0;
+  }
+  return 0;
+}
+
+QsHandle QsGetViewEntity(QsWindow window, std::int32_t* x, std::int32_t* y, std::int32_t* width,
+                         std::int32_t* height) {
+  PictureView* picture = PictureViewOf(window);
+  const Region* area = picture ? picture->SelectedArea() : nullptr;
+  if (!area) return 0;
+  QsHandle entity = GraphicEntityHandle(picture->Graphic());
+  if (!entity) return 0;
+  if (x) *x = area->x;
+  if (y) *y = area->y;
+  if (width) *width = area->width;
+  if (height) *height = area->height;
+  return entity;
+}
+
+std::int32_t QsSetHighlight(QsWindow window, QsHandle entity, std::int32_t x, std::int32_t y,
+                            std::int32_t width, std::int32_t height) {
+  if (x < 0 || y < 0 || x >= 2047 || y >= 2047 || width <= 0 || height <= 0 ||
+      x + width > 2048 || y + height > 2048)
+    return 0;
+  PictureView* picture = PictureViewOf(window);
+  GraphicObject* graphic = picture ? picture->Graphic() : nullptr;
+  HandleTable* handles = Handles();
+  auto* ref = handles ? static_cast<EntityRef*>(handles->LookupEntity(entity)) : nullptr;
+  if (!graphic || !graphic->entity || !ref || !ref->Entity() ||
+      !SamePictureEntity(graphic->entity, ref->Entity()))
+    return 0;
+  Region area;
+  area.x = static_cast<std::int16_t>(x), area.y = static_cast<std::int16_t>(y);
+  area.width = static_cast<std::int16_t>(width), area.height = static_cast<std::int16_t>(height);
+  picture->SelectHotArea(&area, true);
+  return 1;
+}
+
+QsHandle QsAnchorAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
+  PictureView* picture = PictureViewOf(window);
+  Region* area = picture ? picture->HitTest(x, y, true) : nullptr;
+  Anchor* anchor = area ? area->GetAnchor() : nullptr;
+  HandleTable* handles = Handles();
+  return anchor && handles ? handles->RegisterAnchor(anchor) : 0;
+}
+
+QsHandle QsCreatePictureAnchor(QsWindow window, QsHandle web, const char* head, std::int32_t x,
+                               std::int32_t y, std::int32_t width, std::int32_t height,
+                               std::int32_t zoom) {
+  PictureView* picture = PictureViewOf(window);
+  if (!picture) return 0;
+  // The values the picture exports answer, 16-bit.
+  const std::int32_t zoomX = static_cast<std::int16_t>(picture->ZoomedWidth());
+  const std::int32_t zoomY = static_cast<std::int16_t>(picture->ZoomedHeight());
+  if (zoomX <= 0 || zoomY <= 0) return 0;
+  auto cut = [](std::int64_t v) { return static_cast<std::int16_t>(v); };
+  const std::int32_t ax = cut((std::int64_t{static_cast<std::int16_t>(picture->ScrollX())} + x) * 2048 / zoomX);
+  const std::int32_t ay = cut((std::int64_t{static_cast<std::int16_t>(picture->ScrollY())} + y) * 2048 / zoomY);
+  const std::int32_t aw = cut(std::int64_t{width} * 2048 / zoomX);
+  const std::int32_t ah = cut(std::int64_t{height} * 2048 / zoomY);
+  QsHandle entity = GraphicEntityHandle(picture->Graphic());
+  if (!entity) return 0;
+  QsHandle anchor = QsCreateHotspot(web, entity, head, ax, ay, aw, ah, zoom);
+  QsReleaseHandle(entity);
+  return anchor;
 }
 
 }  // extern "C"

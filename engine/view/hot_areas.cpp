@@ -5,10 +5,15 @@
 #include <cstring>
 
 #include "addressing/web.h"
+#include "api/interface.h"
+#include "api/node_ref.h"
+#include "foundation/engine.h"
 #include "foundation/engine_lists.h"
 #include "foundation/memory.h"
 #include "foundation/strings.h"
 #include "sgml/document.h"
+#include "view/output_device.h"
+#include "view/window_device.h"
 
 namespace qs {
 
@@ -265,7 +270,35 @@ Region* HotArea::Clone() const {
   return copy;
 }
 
-void HotArea::Activate(View* view) { (void)view; }
+namespace {
+// The host's chance at a clicked hotspot element (a: an element handle).
+constexpr int kEventHotAreaElement = 38;
+}  // namespace
+
+void HotArea::Activate(View* view) {
+  EngineBase* engine = GetEngine();
+  HandleTable* handles = engine ? Handles() : nullptr;
+  if (!handles || !document_ || !element_) return;
+  // The host first (event 38 with the element), for the clicked view's window.
+  WindowHandle window = 0;
+  if (auto* shown = reinterpret_cast<ViewWindow*>(view))
+    if (auto* device = dynamic_cast<WindowDevice*>(shown->GetDevice())) window = device->window();
+  auto* ref = new NodeRef(document_, element_);
+  const Handle handle = handles->RegisterNode(ref);
+  if (!handle) {
+    delete ref;
+    return;
+  }
+  const std::intptr_t answer = engine->RaiseEvent(window, kEventHotAreaElement, static_cast<std::intptr_t>(handle), 0);
+  handles->Release(handle);
+  if (answer) return;
+  // Else the element the hotspot links to is shown.
+  const char* id = element_->GetAttributeValue("LINKEND");
+  DocumentNode* target = id && *id ? document_->FindElementById(id) : nullptr;
+  if (target)
+    engine->GotoPosition(0, nullptr, document_, static_cast<std::int32_t>(target->start),
+                         static_cast<std::int32_t>(target->end - target->start), 0);
+}
 
 // ---- Areas of web anchors -------------------------------------------------------------------
 

@@ -20,13 +20,17 @@ namespace {
 
 const char kDocument[] =
     "<!DOCTYPE doc [\n"
-    "<!ELEMENT doc - - (sec*)>\n"
+    "<!ELEMENT doc - - (hs?, sec*)>\n"
+    "<!ELEMENT hs - O EMPTY>\n"
+    "<!ATTLIST hs quenda-af NAME #FIXED \"HOTSPOT\" graphic ENTITY #REQUIRED\n"
+    "             linkend IDREF #REQUIRED rx NUMBER #IMPLIED rw NUMBER #IMPLIED>\n"
     "<!ELEMENT sec - - (#PCDATA)>\n"
+    "<!ATTLIST sec id ID #IMPLIED>\n"
     "<!NOTATION XBM SYSTEM \"xbm\">\n"
     "<!ENTITY pic SYSTEM \"pic.xbm\" NDATA XBM>\n"
     "<!ENTITY txt SYSTEM \"doc.sgm\">\n"
     "]>\n"
-    "<doc><sec>Text</sec></doc>\n";
+    "<doc><hs graphic=pic linkend=s1 rw=1024><sec id=s1>Text</sec></doc>\n";
 
 // An XBM picture of 216 x 208 pixels.
 std::string Xbm() {
@@ -43,8 +47,17 @@ struct Event {
 std::vector<Event> g_events;
 QsWindow g_answer = 0, g_overview = 0;
 
-std::intptr_t OnEvent(QsWindow window, std::int32_t event, QsWord, QsWord b, QsWord) {
+std::string g_element;
+std::intptr_t g_answer38 = 0;
+
+std::intptr_t OnEvent(QsWindow window, std::int32_t event, QsWord a, QsWord b, QsWord) {
   Event e{window, event, {}};
+  if (event == 38) {
+    const char* name = QsGetElementName(static_cast<QsHandle>(a));
+    g_element = name ? name : "";
+    g_events.push_back(e);
+    return g_answer38;
+  }
   if (event == QS_EVENT_PICTURE_WINDOW) {
     auto* request = reinterpret_cast<QsPictureRequest*>(b);
     e.request = *request;
@@ -67,7 +80,9 @@ class PictureExports : public testing::Test {
     ASSERT_NE(doc_, 0u);
     pic_ = QsGetDocEntity(doc_, "pic");
     ASSERT_NE(pic_, 0u);
-    for (int event : {1, 7, 8, 9, 10, 25}) QsSetCallback(0, event, &OnEvent, 0);
+    for (int event : {1, 7, 8, 9, 10, 25, 38}) QsSetCallback(0, event, &OnEvent, 0);
+    g_element.clear();
+    g_answer38 = 0;
   }
   void TearDown() override {
     QsReleaseHandle(pic_);
@@ -185,6 +200,77 @@ TEST_F(PictureExports, TreeViewOfADocument) {
   EXPECT_EQ(QsCreateTreeView(0x3302, two, root, 0, 0), 1);
   EXPECT_NE(static_cast<TreeView*>(FindTreeView(0x3302))->Selected(), nullptr);
   QsReleaseHandle(root);
+}
+
+TEST_F(PictureExports, HighlightsAnchorsAndHotAreas) {
+  const QsWindow window = 0x3400;
+  ASSERT_EQ(QsOpenPictureView(window, pic_, 0x200, 0, 0, 0), 1);
+  auto* view = static_cast<PictureView*>(FindPictureView(window));
+  view->GetDevice()->width = 400, view->GetDevice()->height = 300;
+  view->OnSize();
+  // Regions outside 0..2048, empty or negative are refused.
+  const std::int32_t bad[][4] = {{2047, 0, 1, 1}, {0, 2047, 1, 1}, {0, 0, 0, 5}, {0, 0, 5, 0},
+                                 {1000, 0, 1049, 5}, {0, 1000, 5, 1049}, {-1, 0, 5, 5}, {0, 0, -5, 5}};
+  for (const auto& r : bad) EXPECT_EQ(QsSetHighlight(window, pic_, r[0], r[1], r[2], r[3]), 0) << r[0];
+  EXPECT_EQ(QsSetHighlight(0x3499, pic_, 0, 0, 5, 5), 0);
+  EXPECT_EQ(QsSetHighlight(window, 0, 0, 0, 5, 5), 0);
+  EXPECT_EQ(Count(25), 0);
+  EXPECT_EQ(QsSetHighlight(window, pic_, 100, 200, 1948, 300), 1);
+  EXPECT_EQ(Count(25), 1);
+  std::int32_t x = 0, y = 0, w = 0, h = 0;
+  QsHandle entity = QsGetViewEntity(window, &x, &y, &w, &h);
+  ASSERT_NE(entity, 0u);
+  EXPECT_EQ((std::vector<int>{x, y, w, h}), (std::vector<int>{100, 200, 1948, 300}));
+  QsReleaseHandle(entity);
+  EXPECT_EQ(QsClearHighlight(window), 1);
+  EXPECT_EQ(QsGetViewEntity(window, &x, &y, &w, &h), 0u);
+
+  // A hotspot anchor from window pixels at zoom 256: x * 2048 / 216.
+  QsHandle web = QsCreateWeb(temp_.File("w.web").c_str(), nullptr, "W");
+  ASSERT_EQ(QsBeginWebEdit(web), 1);
+  QsHandle anchor = QsCreatePictureAnchor(window, web, "spot", 108, 52, 54, 104, 0);
+  ASSERT_NE(anchor, 0u);
+  std::int32_t zoom = 0;
+  ASSERT_EQ(QsGetHotspotRect(anchor, &x, &y, &w, &h, &zoom), 1);
+  EXPECT_EQ((std::vector<int>{x, y, w, h}), (std::vector<int>{108 * 2048 / 216, 52 * 2048 / 208,
+                                                                54 * 2048 / 216, 104 * 2048 / 208}));
+  // The anchor is under its middle; the hotspot element's area is at the left.
+  QsHandle found = QsAnchorAtPoint(window, 140, 100);
+  EXPECT_EQ(found, anchor);
+  QsReleaseHandle(found);
+  EXPECT_EQ(QsAnchorAtPoint(window, 10, 10), 0u);
+  QsHandle node = QsNodeAtPoint(window, 10, 10);
+  ASSERT_NE(node, 0u);
+  EXPECT_STREQ(QsGetElementName(node), "HS");
+  QsReleaseHandle(node);
+  EXPECT_EQ(QsNodeAtPoint(window, 300, 10), 0u);
+  QsReleaseHandle(anchor);
+
+  // A click on the hotspot element's area offers it to the host (event 38)
+  // and, when the host leaves it, shows the element it links to (event 7).
+  view->OnMouseMove(10, 10);
+  view->OnLButtonDown(10, 10, 0);
+  view->OnLButtonUp(10, 10);
+  EXPECT_EQ(g_element, "HS");
+  EXPECT_EQ(Count(38), 1);
+  EXPECT_EQ(Count(7), 1);
+  g_answer38 = 1;
+  view->OnLButtonDown(10, 10, 0);
+  view->OnLButtonUp(10, 10);
+  EXPECT_EQ(Count(38), 2);
+  EXPECT_EQ(Count(7), 1);
+  EXPECT_EQ(view->Zoom(), 256);
+  QsSaveWeb(web);
+  QsReleaseHandle(web);
+
+  // A tree view answers the element of the box under the point.
+  EXPECT_EQ(QsCreateTreeView(0x3401, doc_, 0, 0, 0), 1);
+  auto* tree = static_cast<TreeView*>(FindTreeView(0x3401));
+  tree->GetDevice()->width = 300, tree->GetDevice()->height = 200;
+  node = QsNodeAtPoint(0x3401, 6, 8);
+  ASSERT_NE(node, 0u);
+  EXPECT_STREQ(QsGetElementName(node), "DOC");
+  QsReleaseHandle(node);
 }
 
 }  // namespace
