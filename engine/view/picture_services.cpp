@@ -127,6 +127,7 @@ class PictureEngine : public HostedEngine {
     GetGraphicCache().WebsChanged();
     HostedEngine::AnchorsChanged();
   }
+  void StartTimer() override { StartPictureTimer(); }
   int ShowHotArea(Document*, Graphic* graphic, HotArea* area) override {
     return FindOrOpenPicture(0, reinterpret_cast<GraphicObject*>(graphic),
                              area ? static_cast<Region*>(area) : nullptr);

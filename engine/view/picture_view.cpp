@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "addressing/hotspot_outline.h"
 #include "addressing/web.h"
 #include "foundation/engine.h"
 #include "view/current_view.h"
 #include "view/graphic_object.h"
 #include "view/hot_areas.h"
+#include "view/pictures.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
 
@@ -239,7 +241,8 @@ void PictureView::SelectHotArea(const Region* area, bool repaint) {
   if (!renderer_) return;
   const bool had = renderer_->selected != nullptr;
   renderer_->Select(const_cast<Region*>(area));
-  outlineStep_ = 0;
+  marchPhase_ = 0;
+  marchPen_ = 0;
   if (had || area) OnSelectionChanged();
   if (repaint) Repaint();
 }
@@ -542,7 +545,63 @@ void PictureView::OnPan(int dx, int dy) {
   if (dx || dy) SetScroll(scrollX_ + dx, scrollY_ + dy, true);
 }
 
-void PictureView::StepOutline() { ++outlineStep_; }
+namespace {
+
+class MarchSink : public DashSink {
+ public:
+  MarchSink(OutputDevice* device, DeviceColor* colour, DeviceColor* inverse)
+      : device_(device), colours_{colour, inverse} {}
+  void MoveTo(int x, int y) override { x_ = x, y_ = y; }
+  void LineTo(int x, int y, int pen) override {
+    device_->SetColor(colours_[pen ? 1 : 0]);
+    device_->DrawLine(x_, y_, x, y);
+    x_ = x, y_ = y;
+  }
+
+ private:
+  OutputDevice* device_;
+  DeviceColor* colours_[2];
+  int x_ = 0, y_ = 0;
+};
+
+}  // namespace
+
+bool PictureView::StepOutline() {
+  const Region* area = SelectedArea();
+  OutputDevice* d = GetDevice();
+  if (!area || !d || zoomedWidth_ <= 0 || zoomedHeight_ <= 0 || area->pointCount < 3) return false;
+  // The area in the picture's frame, its outline points in the area.
+  auto cut = [](std::int64_t v) { return static_cast<std::int16_t>(v); };
+  const std::int64_t x0 = -scrollX_ + std::int64_t{area->x} * zoomedWidth_ / kAreaUnits;
+  const std::int64_t y0 = -scrollY_ + std::int64_t{area->y} * zoomedHeight_ / kAreaUnits;
+  const std::int64_t w = std::int64_t{area->width} * zoomedWidth_ / kAreaUnits;
+  const std::int64_t h = std::int64_t{area->height} * zoomedHeight_ / kAreaUnits;
+  OutlinePoint points[kAreaMaxPoints + 1];
+  const int count = std::min<int>(area->pointCount, kAreaMaxPoints);
+  for (int i = 0; i < count; ++i)
+    points[i] = {cut(x0 + area->points[i].x * w / kAreaUnits), cut(y0 + area->points[i].y * h / kAreaUnits)};
+  points[count] = points[0];
+  DrawPass pass(this);
+  DeviceColor* colour = area->color ? area->color : d->GetColor("red");
+  DeviceColor* inverse = area->color ? d->GetStockColor(0) : d->GetColor("cyan");
+  MarchSink sink(d, colour, inverse);
+  DashState state{marchPhase_, marchPen_};
+  const int drawn = DashOutline(points, count + 1, state, sink);
+  AdvanceMarch(marchPhase_, marchPen_);
+  return drawn > 0;
+}
+
+bool StepPictureOutlines() {
+  bool drew = false;
+  for (GraphicObject* g = GetGraphicCache().First(); g; g = static_cast<GraphicObject*>(g->Next()))
+    for (ImageRenderer* r = g->renderers; r; r = r->nextOfGraphic) {
+      OutputDevice* d = r->owner;
+      if (!r->selected || !d || !d->view || d->view->GetKind() != 2) continue;
+      auto* view = static_cast<PictureView*>(d->view);
+      if (view->Renderer() == r) drew |= view->StepOutline();
+    }
+  return drew;
+}
 
 // ---- OverviewView ---------------------------------------------------------------------
 

@@ -98,8 +98,10 @@ class PictureView : public ViewWindow {
   int GetKind() const override { return 2; }
 
   // The marching outline of the selected area moves one step (the engine's
-  // picture timer).
-  void StepOutline();
+  // picture timer): dashes of 16 pixels alternating between the area's
+  // colour (red without one) and its inverse (cyan). False when nothing
+  // was drawn.
+  bool StepOutline();
 
  protected:
   ~PictureView() override;
@@ -136,7 +138,8 @@ class PictureView : public ViewWindow {
   bool dragMoved_ = false;
   bool frameShown_ = false;
   int pressX_ = 0, pressY_ = 0, currentX_ = 0, currentY_ = 0;
-  int outlineStep_ = 0;
+  double marchPhase_ = 0;
+  int marchPen_ = 0;
 
   friend class OverviewView;
 };
@@ -245,6 +248,9 @@ HostOverviewView* OpenOverviewView(WindowHandle pictureWindow, WindowHandle over
 // overview when the host names a window for it, opened there. 0 without
 // an engine or a graphic, else 1.
 int FindOrOpenPicture(WindowHandle window, GraphicObject* graphic, const Region* area);
+// One step of the marching outlines of every picture view's selected area;
+// false when none was drawn (the timer may stop).
+bool StepPictureOutlines();
 // The picture view that shows the graphic, or null.
 PictureView* FindPictureViewOf(const GraphicObject* graphic);
 // Every picture view of a graphic that goes shows nothing any more.

@@ -116,6 +116,8 @@ int ReadPageTime(const char* text);
 bool AdvancePageCountdown(int& timeLeft, int pageTime);
 // Stops the engine's picture timer (engine teardown).
 void StopPictureTimer();
+// Starts it (a selected area's outline marches on it); nothing natively.
+void StartPictureTimer();
 
 // ---- Platform parts (pictures_win32.cpp; elsewhere none) -----------------------------------
 

@@ -26,6 +26,7 @@ GraphicObject* ImportCgmPicture(EntityDecl*, const char*) { return nullptr; }
 std::intptr_t ShowWaitCursor() { return 0; }
 void RestoreCursor(std::intptr_t) {}
 void StopPictureTimer() {}
+void StartPictureTimer() {}
 
 DibImage::~DibImage() = default;
 void DibImage::Draw(OutputDevice*, int, int, int) {}

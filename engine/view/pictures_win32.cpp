@@ -14,6 +14,8 @@
 #include "view/metafile_head.h"
 #include "view/outside_libraries.h"
 #include "view/pictures.h"
+
+#include "view/picture_view.h"
 #include "view/window_device.h"
 #include "view/window_gdi.h"
 
@@ -505,6 +507,7 @@ void CALLBACK AnimationTick(HWND, UINT, UINT_PTR id, DWORD) {
   for (GraphicObject* g = GetGraphicCache().First(); g;
        g = static_cast<GraphicObject*>(g->Next()))
     if (g->Kind() == 1131) animating |= static_cast<RasterImage*>(g)->Advance();
+  animating |= StepPictureOutlines();
   if (!animating) StopAnimation(engine);
 }
 
@@ -518,6 +521,7 @@ void StartAnimation() {
 }  // namespace
 
 void StopPictureTimer() { StopAnimation(CurrentEngine()); }
+void StartPictureTimer() { StartAnimation(); }
 
 GraphicObject* LoadRasterImage(EntityDecl* entity, EntityDecl* maskEntity, const char* key) {
   char path[MAX_PATH * 4];

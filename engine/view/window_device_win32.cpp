@@ -69,9 +69,26 @@ class GdiWindowDevice : public HostWindowDevice {
     pen_ = pen;
     SetTextColor(dc_, PaletteColor(c));
   }
-  void BeginDraw() override { OutputDevice::BeginDraw(); }
+  // Outside a paint the window's own device context is taken for the
+  // drawing pass (feedback drawn at once: drag frames, blinks, outlines).
+  void BeginDraw() override {
+    if (ownDepth_ > 0) {
+      ++ownDepth_;
+    } else if (!dc_ && window_) {
+      dc_ = GetDC(Hwnd());
+      if (dc_) {
+        ownDepth_ = 1;
+        SetBkMode(dc_, TRANSPARENT);
+      }
+    }
+    OutputDevice::BeginDraw();
+  }
   void EndDraw() override {
     ReleasePen();
+    if (ownDepth_ > 0 && --ownDepth_ == 0) {
+      ReleaseDC(Hwnd(), dc_);
+      dc_ = nullptr;
+    }
     OutputDevice::EndDraw();
   }
   Font* GetFont(const char* face, std::uint16_t size, bool italic, bool bold) override {
@@ -220,6 +237,7 @@ class GdiWindowDevice : public HostWindowDevice {
     PAINTSTRUCT ps;
     HDC paintDc = BeginPaint(Hwnd(), &ps);
     if (!paintDc) return;
+    HDC drawing = dc_;  // a drawing pass's own context, kept around the paint
     HDC memory = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ oldBitmap = nullptr;
@@ -255,7 +273,7 @@ class GdiWindowDevice : public HostWindowDevice {
     }
     ReleasePen();
     EndPaint(Hwnd(), &ps);
-    dc_ = nullptr;
+    dc_ = drawing;
     --paintDepth;
     OutputDevice::EndDraw();
   }
@@ -311,6 +329,7 @@ class GdiWindowDevice : public HostWindowDevice {
 
   ViewPalette palette_{GetPalettePlatform(), true};
   HDC dc_ = nullptr;
+  int ownDepth_ = 0;
   HPEN pen_ = nullptr;
   Fonts fonts_;
 };

@@ -235,6 +235,26 @@ TEST(PictureView, ClicksZoomAndDragsSelect) {
   f.view->OnLButtonUp(5, 5);
 }
 
+TEST(PictureView, TheSelectedAreasOutlineMarches) {
+  Fixture f(216, 208);
+  EXPECT_FALSE(f.view->StepOutline());  // nothing selected
+  Region area;
+  area.x = 0, area.y = 0, area.width = 1024, area.height = 1024;
+  f.view->SelectHotArea(&area, false);
+  f.device.log.clear();
+  EXPECT_TRUE(f.view->StepOutline());
+  const std::string first = f.device.log;
+  f.device.log.clear();
+  EXPECT_TRUE(f.view->StepOutline());
+  const std::string second = f.device.log;
+  // The same square (108 x 104 pixels) in dashes that moved on.
+  EXPECT_NE(first.find("LINE 0 0 "), std::string::npos);
+  EXPECT_NE(first, second);
+  EXPECT_GT(f.device.colorSelects, 0);
+  for (const std::string* log : {&first, &second})
+    EXPECT_EQ(log->find("LINE 109"), std::string::npos) << *log;
+}
+
 TEST(PictureView, HotAreasSetTheCursorAndActOnAClick) {
   Fixture f(216, 208);
   auto* area = new CountingArea;
