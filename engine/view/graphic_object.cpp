@@ -11,6 +11,7 @@
 #include "sgml/entities.h"
 #include "sgml/external_id.h"
 #include "view/hot_areas.h"
+#include "view/picture_view.h"
 
 namespace qs {
 
@@ -372,6 +373,8 @@ void GraphicCache::DocumentClosed(Document* document) {
         r->selected = nullptr;
       }
     if (g->context != document) continue;
+    // Picture views of it show nothing more: the document it names goes.
+    ClearPictureViewsOf(g);
     g->Remove();
     if (g->useCount == 0)
       delete g;

@@ -145,6 +145,25 @@ TEST_F(PictureExports, OpenZoomAndPan) {
   EXPECT_EQ(QsGetWindowKind(0x3102), 0);
 }
 
+TEST_F(PictureExports, AClosedDocumentsPictureLeavesItsViews) {
+  const QsWindow window = 0x3500;
+  ASSERT_EQ(QsOpenPictureView(window, pic_, 0, 0, 0, 0), 1);
+  EXPECT_EQ(QsCreateOverviewView(window, 0x3501), 1);
+  QsReleaseHandle(pic_);
+  pic_ = 0;
+  EXPECT_EQ(QsCloseDocument(doc_), 1);
+  // The view stays, empty: no entity, no picture to draw or measure.
+  EXPECT_EQ(QsGetWindowKind(window), 3);
+  EXPECT_EQ(QsGetPictureEntity(window), 0u);
+  EXPECT_EQ(QsGetPictureZoomX(window), 0);
+  auto* view = static_cast<PictureView*>(FindPictureView(window));
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->Graphic(), nullptr);
+  view->OnPaint();
+  EXPECT_EQ(QsZoomPictureSteps(window, 0, 0, 2), 1);
+  FindView(0x3501, 4)->OnPaint();
+}
+
 TEST_F(PictureExports, ShowHotAreaAsksForAWindow) {
   // No answer: nothing opens.
   EXPECT_EQ(QsShowHotArea(0, pic_), 1);
