@@ -969,5 +969,83 @@ TEST_F(Viewer, WithTheRealEngineBackReturnsToTheDocumentBefore) {
   EXPECT_EQ(GetValue("\\MRU", "HIST1"), other);
 }
 
+// The viewer's text-bitmap notation through the real engine: a TBM file
+// entity offered 200 pixels wide by its WIDTH, and an inline bitmap shown as
+// a widget, each drawn in its own colours.
+TEST_F(Viewer, WithTheRealEngineTextBitmapsShowInTheirColours) {
+  std::string folder = CurrentFolder() + "tbm_" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  // 20 x 6 pixels of one green; the inline one 24 x 8 of one purple.
+  std::string file = "20 6 2\n g 12AB34\n w ffffff\n";
+  for (int y = 0; y < 6; ++y) file += std::string(20, 'g') + "\n";
+  ASSERT_TRUE(WriteFileBytes(folder + "fig.tbm", file));
+  std::string inline_ = "24 8 1 p C81E64";
+  for (int y = 0; y < 8; ++y) inline_ += " " + std::string(24, 'p');
+  ASSERT_TRUE(WriteFileBytes(folder + "tbm.ssh",
+      "<!DOCTYPE STYLESHEET PUBLIC \"-//Quenda//DTD Stylesheet v2.00//EN\">\n"
+      "<STYLESHEET NAME=\"Tbm\" VERSION=\"2.00\">\n"
+      "<STYLE TAG=\"P\"><BREAK-BEFORE V=Line><BREAK-AFTER V=Line></STYLE>\n"
+      "<STYLE TAG=\"PIC\"><BREAK-BEFORE V=Line><BREAK-AFTER V=Line></STYLE>\n"
+      "<STYLE TAG=\"BITS\"><WIDGET V=\"TBM\"><BREAK-BEFORE V=Line><BREAK-AFTER V=Line></STYLE>\n"
+      "</STYLESHEET>\n"));
+  std::string doc = folder + "tbm.sgm";
+  ASSERT_TRUE(WriteFileBytes(doc,
+      "<!DOCTYPE doc [<!ELEMENT doc - - (p|pic|bits)*><!ELEMENT p - - (#PCDATA)>"
+      "<!ELEMENT pic - - (#PCDATA)>"
+      "<!ELEMENT bits - - (#PCDATA)>"
+      "<!NOTATION TBM SYSTEM \"tbm\"><!ATTLIST #NOTATION TBM width CDATA #IMPLIED>"
+      "<!ENTITY fig SYSTEM \"fig.tbm\" NDATA TBM [width=\"200\"]>]>\n"
+      "<?STYLESPEC \"Tbm\" \"tbm.ssh\">\n"
+      "<doc><p>Two text bitmaps</p><pic>&fig;</pic><bits>" + inline_ + "</bits><p>End</p></doc>\n"));
+  Start(Bin(), "\"" + doc + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  ASSERT_NE(mainView, nullptr);
+  // The longest run of each colour in any row of the view.
+  auto runs = [&](std::uint32_t colour) {
+    RECT r;
+    GetWindowRect(mainView, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return 0;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    int best = 0;
+    if (bitmap && bits) {
+      HGDIOBJ old = SelectObject(memory, bitmap);
+      BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+      GdiFlush();
+      const auto* p = static_cast<const std::uint32_t*>(bits);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0, run = 0; x < w; ++x) {
+          run = (p[y * w + x] & 0xFFFFFF) == colour ? run + 1 : 0;
+          if (run > best) best = run;
+        }
+      SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return best;
+  };
+  int green = 0, purple = 0;
+  EXPECT_TRUE(WaitUntil([&] {
+    green = IsWindowVisible(mainView) ? runs(0x12AB34) : 0;
+    purple = IsWindowVisible(mainView) ? runs(0xC81E64) : 0;
+    return green >= 200 && purple >= 24;
+  })) << green << " " << purple;
+  EXPECT_LT(green, 205);  // 200 wide, not the bitmap's own 20
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_tbm.png");
+  ExitAndExpectZero(main);
+}
+
 }  // namespace
 }  // namespace qs::test::gui
