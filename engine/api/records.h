@@ -141,6 +141,21 @@ typedef struct QsObjectDevice {
   intptr_t dc;
 } QsObjectDevice;
 
+/* Event 32 (a view of a host's own object): the engine fills the font's
+   ascent, descent and handle (0 without a font), the host the view's
+   width, width step, height above the baseline and descent. Event 33
+   passes four int32: the width asked for, then the width, height above
+   the baseline and descent, which the host may change. */
+typedef struct QsHostViewSize {
+  int32_t ascent;
+  int32_t fontDescent;
+  intptr_t font;
+  int32_t width;
+  int32_t widthStep;
+  int32_t height;
+  int32_t descent;
+} QsHostViewSize;
+
 typedef struct QsObjectRect {
   int32_t x;
   int32_t y;

@@ -135,6 +135,75 @@ class HostObjectRenderer : public ImageRenderer {
   std::int16_t naturalWidth_, naturalHeight_, naturalDescent_;
 };
 
+// The owner's window, 0 for a device of none.
+Word OwnerWindow(OutputDevice* device) {
+  auto* window = dynamic_cast<WindowDevice*>(device);
+  return window ? static_cast<Word>(window->window()) : 0;
+}
+
+Word Raise(Word window, int event, Word a, Word b) {
+  EngineBase* engine = GetEngine();
+  return engine ? engine->RaiseEvent(static_cast<WindowHandle>(window), event, a, b) : 0;
+}
+
+// x and y in one value, 16 bits each.
+Word Packed(int x, int y) {
+  return static_cast<Word>((static_cast<std::uint32_t>(x) << 16) | (static_cast<std::uint32_t>(y) & 0xFFFF));
+}
+
+// A place of a host object an element asked for through event 31: the
+// host's view, made through event 32.
+class HostEventRenderer : public ImageRenderer {
+ public:
+  HostEventRenderer(GraphicObject* graphic, OutputDevice* owner, Word view, const QsHostViewSize& size)
+      : ImageRenderer(graphic, owner), view_(view) {
+    width = Side(size.width);
+    minWidth = Side(size.widthStep);
+    height = Side(std::int64_t{size.height} + size.descent);
+    descent = Side(size.descent);
+  }
+  ~HostEventRenderer() override { Raise(OwnerWindow(owner), kEventHostViewGone, view_, 0); }
+  void SetWidth(int w) override { Ask(w); }
+  void ResetSize() override { Ask(width); }
+  void Draw(OutputDevice* device, int x, int y, int) override {
+    if (!device || x + width <= 0 || x >= device->width || y + height <= 0 || y >= device->height)
+      return;
+    QsObjectDevice record{view_, OwnerWindow(device), device->width, device->height, device->NativeContext()};
+    Raise(OwnerWindow(owner), kEventHostViewDraw, Ptr(&record), Packed(x, y));
+  }
+  void Move(int x, int y) override { Raise(OwnerWindow(owner), kEventHostViewMove, view_, Packed(x, y)); }
+
+ private:
+  void Ask(int w) {
+    std::int32_t record[4] = {w, width, height - descent, descent};
+    Raise(OwnerWindow(owner), kEventHostViewSize, view_, Ptr(record));
+    width = Side(record[1]);
+    descent = Side(record[3]);
+    height = Side(std::int64_t{record[2]} + record[3]);
+  }
+  Word view_;
+};
+
+// A host's own object for an element nothing else could show: 64 x 64.
+class HostEventGraphic : public GraphicObject {
+ public:
+  HostEventGraphic(Word object, Document* context, DocumentNode* element, const char* key)
+      : GraphicObject(nullptr, nullptr, element, context, key, 64, 64), object_(object) {}
+  ~HostEventGraphic() override { Raise(0, kEventHostObjectGone, object_, 0); }
+  ImageRenderer* MakeRenderer(OutputDevice* owner) override {
+    QsHostViewSize size{};
+    if (owner && owner->font) {
+      size.ascent = owner->font->ascent;
+      size.descent = owner->font->descent;
+    }
+    const Word view = Raise(OwnerWindow(owner), kEventHostView, object_, Ptr(&size));
+    return view ? new HostEventRenderer(this, owner, view, size) : nullptr;
+  }
+
+ private:
+  Word object_;
+};
+
 // The built-in loaders behind the host's types.
 class EngineHandler : public BuiltinNotationHandler {
  public:
@@ -176,7 +245,18 @@ class EngineHandler : public BuiltinNotationHandler {
         return new HostGraphicObject(t, picture, context, element, nullptr, nullptr, key, size.width,
                                      size.height, size.descent);
     }
-    return BuiltinNotationHandler::LoadElement(context, element, key);
+    if (GraphicObject* g = BuiltinNotationHandler::LoadElement(context, element, key)) return g;
+    // Nothing can: the host once more (event 31).
+    if (!handles || !context || !element) return nullptr;
+    auto* ref = new NodeRef(context, element);
+    const Handle handle = handles->RegisterNode(ref);
+    if (!handle) {
+      delete ref;
+      return nullptr;
+    }
+    const Word object = Raise(0, kEventHostObject, static_cast<Word>(handle), Ptr(key));
+    handles->Release(handle);
+    return object ? new HostEventGraphic(object, context, element, key) : nullptr;
   }
   bool CanLoadElement(const char* key) override {
     if (BuiltinNotationHandler::CanLoadElement(key)) return true;

@@ -18,6 +18,11 @@ enum HostTypeWord : int {
   kTypeResetSize, kTypeUsePalette, kTypeGetPalette, kTypeCall2, kTypeCall1, kTypeWordCount
 };
 
+// The events of a host's own objects for elements nothing else can show.
+inline constexpr int kEventHostObject = 31, kEventHostView = 32, kEventHostViewSize = 33,
+                     kEventHostViewDraw = 34, kEventHostViewMove = 35, kEventHostViewGone = 36,
+                     kEventHostObjectGone = 37;
+
 class HostObjectType {
  public:
   // Copies the record; the key is upper-cased and interned.
@@ -57,7 +62,8 @@ void RegisterHostObjectType(const std::intptr_t* record);
 HostObjectType* FirstHostObjectType();
 void ClearHostObjectTypes();
 
-// The engine's notation handler: the host's types, then the built-in loaders.
+// The engine's notation handler: the host's types, then the built-in
+// loaders, and for elements then the host's own objects (event 31).
 NotationHandler& EngineNotationHandler();
 
 // Reloads one cached graphic (a host changed its picture): an unused one is

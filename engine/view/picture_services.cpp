@@ -52,7 +52,8 @@ class PictureServices : public GraphicServices {
     for (; widget[n] && n + 1 < sizeof upper; ++n) upper[n] = ToUpperAscii(widget[n]);
     upper[n] = 0;
     const char* key = GetNotationNames(*engine).Intern(upper);
-    if (!key || !EngineNotationHandler().CanLoadElement(key)) return nullptr;
+    // A key no loader knows still reaches the host (event 31).
+    if (!key) return nullptr;
     return GetGraphicCache().Get(context, element, nullptr, key, nullptr, true);
   }
   void AddRef(GraphicObject* graphic) override {

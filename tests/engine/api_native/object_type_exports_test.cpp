@@ -16,6 +16,7 @@
 #include "view/graphic_object.h"
 #include "view/host_objects.h"
 #include "view/picture_services.h"
+#include "view/pictures.h"
 
 namespace qs {
 namespace {
@@ -84,6 +85,37 @@ std::intptr_t CreateForElement(std::intptr_t node, std::intptr_t value, std::int
       std::to_string(s->width));
   s->width = 12, s->height = 10;
   return 0x400;
+}
+
+// The host's own objects for elements (events 31 to 37).
+std::intptr_t OnObjectEvent(QsWindow, std::int32_t event, QsWord a, QsWord b, QsWord) {
+  switch (event) {
+    case 31:
+      Log("31 " + std::string(QsGetElementName(static_cast<QsHandle>(a))) + " " +
+          reinterpret_cast<const char*>(b));
+      return 0x600;
+    case 32: {
+      auto* size = reinterpret_cast<QsHostViewSize*>(b);
+      Log("32 " + std::to_string(a));
+      size->width = 40, size->widthStep = 8, size->height = 30, size->descent = 5;
+      return 0x700;
+    }
+    case 33: {
+      auto* record = reinterpret_cast<std::int32_t*>(b);
+      Log("33 " + std::to_string(record[0]) + " " + std::to_string(record[1]));
+      record[1] = record[0];
+      return 0;
+    }
+    case 34: {
+      auto* device = reinterpret_cast<QsObjectDevice*>(a);
+      Log("34 " + std::to_string(device->view) + " " + std::to_string(b >> 16) + "," +
+          std::to_string(static_cast<std::int16_t>(b & 0xFFFF)));
+      return 0;
+    }
+    default:
+      Log(std::to_string(event) + " " + std::to_string(a));
+      return 0;
+  }
 }
 
 class ObjectTypes : public testing::Test {
@@ -229,6 +261,37 @@ TEST_F(ObjectTypes, WidgetsOfATypeWithElementsComeFromTheElement) {
   graphic->Release();
   // A widget no handler draws from an element has no graphic.
   EXPECT_EQ(GetGraphicServices().GetWidgetGraphic(document, document->Root(), "PNG"), nullptr);
+}
+
+TEST_F(ObjectTypes, ElementsNothingCanShowAskTheHost) {
+  for (int event = 31; event <= 37; ++event) QsSetCallback(0, event, &OnObjectEvent, 0);
+  Document* document = Parse();
+  ASSERT_NE(document, nullptr);
+  GraphicObject* graphic = GetGraphicServices().GetWidgetGraphic(document, document->Root(), "dial");
+  ASSERT_NE(graphic, nullptr);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"31 DOC DIAL"}));
+  EXPECT_EQ(graphic->width, 64);
+  EXPECT_EQ(graphic->height, 64);
+  {
+    test::TestDevice device(72, 300, 200);
+    ImageRenderer* r = graphic->MakeRenderer(&device);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->width, 40);
+    EXPECT_EQ(r->height, 35);
+    EXPECT_EQ(r->descent, 5);
+    r->Draw(&device, 10, -3, 0);
+    EXPECT_EQ(g_calls.back(), "34 1792 10,-3");
+    r->Draw(&device, 400, 0, 0);  // off the device: not drawn
+    EXPECT_EQ(g_calls.back(), "34 1792 10,-3");
+    r->SetWidth(25);
+    EXPECT_EQ(g_calls.back(), "33 25 40");
+    EXPECT_EQ(r->width, 25);
+    delete r;
+    EXPECT_EQ(g_calls.back(), "36 1792");
+  }
+  graphic->Release();
+  GetGraphicCache().Remove();
+  EXPECT_EQ(g_calls.back(), "37 1536");
 }
 
 }  // namespace

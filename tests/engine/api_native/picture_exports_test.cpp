@@ -48,10 +48,19 @@ std::vector<Event> g_events;
 QsWindow g_answer = 0, g_overview = 0;
 
 std::string g_element;
+std::intptr_t g_hit = -1;
 std::intptr_t g_answer38 = 0;
 
 std::intptr_t OnEvent(QsWindow window, std::int32_t event, QsWord a, QsWord b, QsWord) {
   Event e{window, event, {}};
+  if (event == 43) {
+    g_hit = reinterpret_cast<std::intptr_t*>(a)[3];
+    return 1;
+  }
+  if (event == 19) {
+    g_events.push_back(e);
+    return 1;
+  }
   if (event == 38) {
     const char* name = QsGetElementName(static_cast<QsHandle>(a));
     g_element = name ? name : "";
@@ -80,7 +89,7 @@ class PictureExports : public testing::Test {
     ASSERT_NE(doc_, 0u);
     pic_ = QsGetDocEntity(doc_, "pic");
     ASSERT_NE(pic_, 0u);
-    for (int event : {1, 7, 8, 9, 10, 25, 38}) QsSetCallback(0, event, &OnEvent, 0);
+    for (int event : {1, 7, 8, 9, 10, 19, 25, 38, 43}) QsSetCallback(0, event, &OnEvent, 0);
     g_element.clear();
     g_answer38 = 0;
   }
@@ -257,6 +266,13 @@ TEST_F(PictureExports, HighlightsAnchorsAndHotAreas) {
   QsHandle found = QsAnchorAtPoint(window, 140, 100);
   EXPECT_EQ(found, anchor);
   QsReleaseHandle(found);
+  // Pointing at it gives the note's cursor (5); a click shows its note
+  // (event 19).
+  view->OnMouseMove(140, 100);
+  EXPECT_EQ(g_hit, 5);
+  view->OnLButtonDown(140, 100, 0);
+  view->OnLButtonUp(140, 100);
+  EXPECT_EQ(Count(19), 1);
   EXPECT_EQ(QsAnchorAtPoint(window, 10, 10), 0u);
   QsHandle node = QsNodeAtPoint(window, 10, 10);
   ASSERT_NE(node, 0u);
@@ -268,6 +284,7 @@ TEST_F(PictureExports, HighlightsAnchorsAndHotAreas) {
   // A click on the hotspot element's area offers it to the host (event 38)
   // and, when the host leaves it, shows the element it links to (event 7).
   view->OnMouseMove(10, 10);
+  EXPECT_EQ(g_hit, 4);
   view->OnLButtonDown(10, 10, 0);
   view->OnLButtonUp(10, 10);
   EXPECT_EQ(g_element, "HS");
