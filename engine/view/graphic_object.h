@@ -84,6 +84,9 @@ class GraphicObject : public OwnedNode {
 
   // A screen renderer attached to the owner's device list.
   ImageRenderer* MakeScreenRenderer(OutputDevice* owner);
+  // The form an overview pane shows (the screen renderer unless the class
+  // has its own), attached likewise.
+  virtual ImageRenderer* MakeOverviewRenderer(OutputDevice* owner) { return MakeScreenRenderer(owner); }
 
   void AddRef() { ++useCount; }
   // At 0 an orphaned graphic is deleted; any other stays cached.

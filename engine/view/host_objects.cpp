@@ -218,8 +218,14 @@ class EngineHandler : public BuiltinNotationHandler {
         delete ref;
         continue;
       }
+      // The mask's file, when the picture has a mask.
+      char maskFile[kPathBufferSize] = "";
+      if (mask && mask->GetExternalId())
+        if (HostedEngine* hosted = GetEngine()->AsHosted())
+          if (!hosted->GetLocalFile(mask->GetExternalId(), maskFile, nullptr)) maskFile[0] = 0;
       QsObjectSize size{64, 8, 64, 0};
-      const Word picture = As<Call4>(create)(static_cast<Word>(handle), t->Word(kTypeValue), Ptr(&size), 0);
+      const Word picture = As<Call4>(create)(static_cast<Word>(handle), t->Word(kTypeValue), Ptr(&size),
+                                             maskFile[0] ? Ptr(maskFile) : 0);
       handles->Release(handle);
       if (picture)
         return new HostGraphicObject(t, picture, nullptr, nullptr, entity, mask, key, size.width,
@@ -297,6 +303,17 @@ HostGraphicObject::HostGraphicObject(HostObjectType* t, std::intptr_t p, Documen
 HostGraphicObject::~HostGraphicObject() {
   if (Word w = type->Word(kTypeDestroyPicture)) As<Call0>(w)(picture);
   type->Release();
+}
+
+ImageRenderer* HostGraphicObject::MakeOverviewRenderer(OutputDevice* owner) {
+  Word w = type->Word(kTypeSecondView);
+  if (!w) return MakeScreenRenderer(owner);
+  QsObjectSize size{width, 8, height, descent};
+  const Word view = As<Call3>(w)(picture, OwnerWindow(owner), Ptr(&size));
+  if (!view) return nullptr;
+  ImageRenderer* r = new HostObjectRenderer(this, owner, view, size);
+  if (owner) owner->AttachRenderer(r);
+  return r;
 }
 
 ImageRenderer* HostGraphicObject::MakeRenderer(OutputDevice* owner) {

@@ -52,6 +52,8 @@ class HostGraphicObject : public GraphicObject {
   // A screen view (word 5) on a window device, a print view (word 6) with
   // the sizes scaled to the device elsewhere.
   ImageRenderer* MakeRenderer(OutputDevice* owner) override;
+  // The second screen form (word 7), which overview panes use.
+  ImageRenderer* MakeOverviewRenderer(OutputDevice* owner) override;
   HostObjectType* type;
   std::intptr_t picture;
 };

@@ -627,7 +627,7 @@ void OverviewView::TakeRenderer() {
   delete renderer_;
   renderer_ = nullptr;
   GraphicObject* graphic = picture_ ? picture_->Graphic() : nullptr;
-  if (graphic && GetDevice()) renderer_ = graphic->MakeScreenRenderer(GetDevice());
+  if (graphic && GetDevice()) renderer_ = graphic->MakeOverviewRenderer(GetDevice());
 }
 
 void OverviewView::SetPictureView(PictureView* view) {

@@ -25,7 +25,9 @@ const char kDocument[] =
     "<!DOCTYPE doc [\n"
     "<!ELEMENT doc - - (#PCDATA)>\n"
     "<!NOTATION TBX SYSTEM \"tbx\">\n"
-    "<!ENTITY pic SYSTEM \"pic.tbx\" NDATA TBX>\n"
+    "<!ATTLIST #NOTATION TBX mask CDATA #IMPLIED>\n"
+    "<!ENTITY msk SYSTEM \"msk.tbx\" NDATA TBX>\n"
+    "<!ENTITY pic SYSTEM \"pic.tbx\" NDATA TBX [mask=\"msk\"]>\n"
     "]>\n"
     "<doc>Text</doc>\n";
 
@@ -41,8 +43,11 @@ std::intptr_t CreateFirst(std::intptr_t, std::intptr_t value, std::intptr_t size
       std::to_string(s->widthStep) + "," + std::to_string(s->height) + "," + std::to_string(s->descent));
   return 0;
 }
-std::intptr_t CreateSecond(std::intptr_t entity, std::intptr_t value, std::intptr_t size, std::intptr_t) {
-  Log("second " + std::to_string(value) + (entity ? " entity" : " none"));
+std::intptr_t CreateSecond(std::intptr_t entity, std::intptr_t value, std::intptr_t size,
+                           std::intptr_t mask) {
+  const std::string file = mask ? reinterpret_cast<const char*>(mask) : "";
+  Log("second " + std::to_string(value) + (entity ? " entity" : " none") +
+      (file.size() > 7 && file.substr(file.size() - 7) == "msk.tbx" ? " mask" : ""));
   *reinterpret_cast<QsObjectSize*>(size) = g_size;
   return g_picture;
 }
@@ -54,6 +59,10 @@ std::intptr_t ScreenView(std::intptr_t picture, std::intptr_t window, std::intpt
   auto* s = reinterpret_cast<QsObjectSize*>(size);
   Log("screen " + std::to_string(picture) + " " + std::to_string(window) + " " + std::to_string(s->width));
   return 0x200;
+}
+std::intptr_t OverviewView(std::intptr_t, std::intptr_t, std::intptr_t size) {
+  Log("overview " + std::to_string(reinterpret_cast<QsObjectSize*>(size)->width));
+  return 0x380;
 }
 std::intptr_t PrintView(std::intptr_t, std::intptr_t, std::intptr_t size) {
   auto* s = reinterpret_cast<QsObjectSize*>(size);
@@ -125,6 +134,7 @@ class ObjectTypes : public testing::Test {
     g_size = {30, 8, 20, 2};
     ASSERT_NE(QsInitialize(0, "Types", nullptr, nullptr, nullptr, temp_.dir().c_str(), nullptr), 0);
     test::TempFolder::Write(temp_.File("pic.tbx"), "x");
+    test::TempFolder::Write(temp_.File("msk.tbx"), "m");
     test::TempFolder::Write(temp_.File("doc.sgm"), kDocument);
   }
   void TearDown() override { QsTerminate(); }
@@ -154,6 +164,7 @@ TEST_F(ObjectTypes, TypesOnAKeyAreAskedInOrder) {
   second[4] = reinterpret_cast<QsWord>(&DestroyPicture);
   second[5] = reinterpret_cast<QsWord>(&ScreenView);
   second[6] = reinterpret_cast<QsWord>(&PrintView);
+  second[7] = reinterpret_cast<QsWord>(&OverviewView);
   second[8] = reinterpret_cast<QsWord>(&DestroyView);
   second[9] = reinterpret_cast<QsWord>(&Draw);
   second[14] = reinterpret_cast<QsWord>(&SetWidth);
@@ -167,7 +178,7 @@ TEST_F(ObjectTypes, TypesOnAKeyAreAskedInOrder) {
   g_size = {64, 8, 40, 2};
   GraphicObject* graphic = GetEntityPicture(document, document->FindEntity("pic"), true);
   ASSERT_NE(graphic, nullptr);
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"first 11 64,8,64,0", "second 22 entity"}));
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"first 11 64,8,64,0", "second 22 entity mask"}));
   EXPECT_EQ(graphic->width, 64);
   EXPECT_EQ(graphic->height, 40);
   EXPECT_EQ(graphic->descent, 2);
@@ -191,6 +202,15 @@ TEST_F(ObjectTypes, TypesOnAKeyAreAskedInOrder) {
     EXPECT_EQ(g_calls.back(), "view gone 768");
   }
   SetScreenDpi(72, 72);
+  // Overview panes take the second screen form.
+  {
+    test::TestDevice pane(72, 100, 100);
+    ImageRenderer* r = graphic->MakeOverviewRenderer(&pane);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(g_calls.back(), "overview 64");
+    delete r;
+    EXPECT_EQ(g_calls.back(), "view gone 896");
+  }
   graphic->Release();
 
   // Refreshing a graphic nobody uses deletes it; no view is asked for.
@@ -207,7 +227,7 @@ TEST_F(ObjectTypes, TypesOnAKeyAreAskedInOrder) {
   g_calls.clear();
   QsHandle entity = QsGetDocEntity(doc_, "pic");
   EXPECT_EQ(QsRefreshEntityObjects(entity), 1);
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"first 11 64,8,64,0", "second 22 entity"}));
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"first 11 64,8,64,0", "second 22 entity mask"}));
   EXPECT_TRUE(graphic->orphaned);
   graphic->Release();  // the orphan goes with its last use
   EXPECT_EQ(g_calls.back(), "destroy 256");
