@@ -313,7 +313,9 @@ int ExpandTemplate(const char* text, DocumentNode* element, DocumentNode* parent
     }
   }
 
-  if (out.truncated) {
+  // A closing mark written at the limit fills the last place: that text is
+  // cut too (255 always ends in the three dots).
+  if (out.truncated || out.position >= 255) {
     std::memcpy(buffer + 252, "...", 3);
     buffer[255] = 0;
     return 255;

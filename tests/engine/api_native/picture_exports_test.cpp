@@ -307,6 +307,13 @@ TEST_F(PictureExports, HighlightsAnchorsAndHotAreas) {
   ASSERT_NE(node, 0u);
   EXPECT_STREQ(QsGetElementName(node), "DOC");
   QsReleaseHandle(node);
+  // The document closed under it: the tree still draws and hit-tests it.
+  EXPECT_EQ(QsCloseDocument(doc_), 1);
+  doc_ = 0;
+  tree->OnPaint();
+  EXPECT_NE(tree->HitTest(6, 8), nullptr);
+  tree->OnLButtonDown(6, 8, 0);
+  tree->OnLButtonUp(6, 8);
 }
 
 }  // namespace
