@@ -362,6 +362,15 @@ void GraphicCache::DocumentLoaded(Document* document) {
   }
 }
 
+namespace {
+// A selected area whose source goes: the picture view showing it hears.
+void DropSelection(ImageRenderer* r) {
+  delete r->selected;
+  r->selected = nullptr;
+  PictureSelectionDropped(r);
+}
+}  // namespace
+
 void GraphicCache::DocumentClosed(Document* document) {
   for (OwnedNode* n = list_.First(); n;) {
     auto* g = static_cast<GraphicObject*>(n);
@@ -369,8 +378,7 @@ void GraphicCache::DocumentClosed(Document* document) {
     g->RemoveAreas(OfDocument, document);
     for (ImageRenderer* r = g->renderers; r; r = r->nextOfGraphic)
       if (r->selected && r->selected->GetDocument() == document) {
-        delete r->selected;
-        r->selected = nullptr;
+        DropSelection(r);
       }
     if (g->context != document) continue;
     // Picture views of it show nothing more: the document it names goes.
@@ -390,8 +398,7 @@ void GraphicCache::WebClosing(Web* web) {
                    web);
     for (ImageRenderer* r = g->renderers; r; r = r->nextOfGraphic)
       if (r->selected && r->selected->GetAnchor() && r->selected->GetAnchor()->GetWeb() == web) {
-        delete r->selected;
-        r->selected = nullptr;
+        DropSelection(r);
       }
   }
 }
@@ -402,8 +409,7 @@ void GraphicCache::AnchorDeleted(Anchor* anchor) {
     g->RemoveAreas([](Region* r, const void* a) { return r->GetAnchor() == a; }, anchor);
     for (ImageRenderer* r = g->renderers; r; r = r->nextOfGraphic)
       if (r->selected && r->selected->GetAnchor() == anchor) {
-        delete r->selected;
-        r->selected = nullptr;
+        DropSelection(r);
       }
   }
 }
@@ -415,8 +421,7 @@ void GraphicCache::WebsChanged() {
     g->RemoveAreas(OfWeb, nullptr);
     for (ImageRenderer* r = g->renderers; r; r = r->nextOfGraphic)
       if (r->selected && r->selected->GetAnchor()) {
-        delete r->selected;
-        r->selected = nullptr;
+        DropSelection(r);
       }
     AddWebAreas(g);
   }

@@ -822,6 +822,13 @@ PictureView* FindPictureViewOf(const GraphicObject* graphic) {
   return nullptr;
 }
 
+void PictureSelectionDropped(ImageRenderer* renderer) {
+  OutputDevice* d = renderer ? renderer->owner : nullptr;
+  if (!d || !d->view || d->view->GetKind() != 2) return;
+  auto* view = static_cast<PictureView*>(d->view);
+  if (view->Renderer() == renderer) view->SelectionDropped();
+}
+
 void ClearPictureViewsOf(const GraphicObject* graphic) {
   while (PictureView* view = FindPictureViewOf(graphic)) view->SetGraphic(nullptr);
 }

@@ -57,6 +57,11 @@ class PictureView : public ViewWindow {
   // A copy of `area` becomes the selected area (null: none).
   virtual void SelectHotArea(const Region* area, bool repaint);
   const Region* SelectedArea() const;
+  // The selected area went from under the view (its source closed).
+  void SelectionDropped() {
+    OnSelectionChanged();
+    Repaint();
+  }
   // The hot area under the window point, or null (only with mode 0x10
   // unless `force`).
   Region* HitTest(int x, int y, bool force);
@@ -251,6 +256,9 @@ int FindOrOpenPicture(WindowHandle window, GraphicObject* graphic, const Region*
 // One step of the marching outlines of every picture view's selected area;
 // false when none was drawn (the timer may stop).
 bool StepPictureOutlines();
+// The renderer's selected area was dropped (its document or anchor went):
+// the picture view that shows it hears it and repaints.
+void PictureSelectionDropped(ImageRenderer* renderer);
 // The picture view that shows the graphic, or null.
 PictureView* FindPictureViewOf(const GraphicObject* graphic);
 // Every picture view of a graphic that goes shows nothing any more.

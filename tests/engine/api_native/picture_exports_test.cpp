@@ -10,6 +10,7 @@
 #include "api/exports.h"
 #include "api/records.h"
 #include "recording_sink.h"
+#include "view/hot_areas.h"
 #include "view/picture_view.h"
 #include "view/tree_view.h"
 #include "view/window_device.h"
@@ -279,6 +280,16 @@ TEST_F(PictureExports, HighlightsAnchorsAndHotAreas) {
   EXPECT_STREQ(QsGetElementName(node), "HS");
   QsReleaseHandle(node);
   EXPECT_EQ(QsNodeAtPoint(window, 300, 10), 0u);
+  // The right button selects the anchor's area; deleting the anchor drops
+  // the selection, and the host hears it (event 25).
+  view->OnRButtonDown(140, 100);
+  view->OnRButtonUp(140, 100);
+  ASSERT_NE(view->SelectedArea(), nullptr);
+  EXPECT_NE(view->SelectedArea()->GetAnchor(), nullptr);
+  const int told = Count(25);
+  EXPECT_EQ(QsDeleteAnchor(anchor), 1);
+  EXPECT_EQ(view->SelectedArea(), nullptr);
+  EXPECT_EQ(Count(25), told + 1);
   QsReleaseHandle(anchor);
 
   // A click on the hotspot element's area offers it to the host (event 38)
