@@ -336,7 +336,7 @@ void PictureView::OnPaint() {
   }
   if (dragState_ > 0 && dragMoved_ && frameShown_) DrawDragFrame();
   PopCurrentView();
-  RedrawOverviewFrames(false, true);
+  RedrawOverviewFrames(true, true);
   OnPainted();
   ViewWindow::Release();
 }

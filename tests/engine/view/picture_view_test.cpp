@@ -294,11 +294,19 @@ TEST(OverviewView, FollowsThePictureWithAScaledFrame) {
   EXPECT_EQ(overview->ScaleDenominator(), 400);
   EXPECT_EQ(pane.log,
             "PICTURE 0 0 25 100\nFILL 25 0 200 100\nXOR -1 -1 13 26\nXOR 0 0 12 25\nXOR 1 1 11 24\n");
-  // The picture's paint redraws the frame where its scroll now is.
+  // The picture's paint moves the frame where its scroll now is: the old
+  // one erased, the new one drawn; a paint that moves nothing leaves it.
   f.view->SetScroll(0, 200, false);
   pane.log.clear();
   f.view->OnPaint();
-  EXPECT_EQ(pane.log, "XOR -1 49 13 76\nXOR 0 50 12 75\nXOR 1 51 11 74\n");
+  EXPECT_EQ(pane.log,
+            "XOR -1 -1 13 26\nXOR 0 0 12 25\nXOR 1 1 11 24\n"
+            "XOR -1 49 13 76\nXOR 0 50 12 75\nXOR 1 51 11 74\n");
+  pane.log.clear();
+  f.view->OnPaint();
+  EXPECT_EQ(pane.log,
+            "XOR -1 49 13 76\nXOR 0 50 12 75\nXOR 1 51 11 74\n"
+            "XOR -1 49 13 76\nXOR 0 50 12 75\nXOR 1 51 11 74\n");
   // Drawing the frame again erases it (the same three XOR rectangles).
   pane.log.clear();
   overview->DrawFrame();

@@ -19,7 +19,7 @@ struct Event {
   std::intptr_t hit;  // event 43: the hit code
 };
 std::vector<Event> g_events;
-QsWindow g_pictureWindow = 0, g_overviewWindow = 0;
+QsWindow g_pictureWindow = 0, g_overviewWindow = 0, g_documentWindow = 0;
 QsPictureRequest g_request{};
 
 std::intptr_t RecordEvent(QsWindow window, std::int32_t event, QsWord a, QsWord b, QsWord) {
@@ -33,6 +33,7 @@ std::intptr_t RecordEvent(QsWindow window, std::int32_t event, QsWord a, QsWord 
   }
   g_events.push_back(e);
   if (event == 8) return static_cast<std::intptr_t>(g_pictureWindow);
+  if (event == 7) return static_cast<std::intptr_t>(g_documentWindow);
   // 38: the host takes clicked elements; 49: no box for handles still held.
   return event == 38 || event == 49 ? 1 : 0;
 }
@@ -131,7 +132,7 @@ class PictureHost : public EngineDll {
                                     catalog.c_str(), nullptr, nullptr, dir_.c_str(), home.c_str()),
               0);
     g_defWindowProc = QS_BIND(QsDefWindowProc);
-    for (int event : {1, 7, 8, 10, 25, 38, 43, 49}) QS_BIND(QsSetCallback)(0, event, RecordEvent, 0);
+    for (int event : {0, 1, 7, 8, 10, 25, 38, 43, 49}) QS_BIND(QsSetCallback)(0, event, RecordEvent, 0);
     // A 216 x 208 picture: black on its left half, white on its right.
     std::string xbm = "#define k_width 216\n#define k_height 208\nstatic char k_bits[] = {\n";
     for (int y = 0; y < 208; ++y)
@@ -154,7 +155,7 @@ class PictureHost : public EngineDll {
                      "<sec id=s1><para>One</para><para>Two</para></sec>"
                      "<sec id=s2><para>Three</para></sec></doc>\n");
     g_events.clear();
-    g_pictureWindow = g_overviewWindow = 0;
+    g_pictureWindow = g_overviewWindow = g_documentWindow = 0;
   }
   void TearDown() override {
     for (HWND w : windows_) DestroyWindow(w);
@@ -320,6 +321,17 @@ TEST_F(PictureHost, ShowHotAreaAsksForWindowsAndTreeViewsCollapse) {
   Capture closed(tree);
   EXPECT_LT(closed.DarkPixels() * 3, open.DarkPixels());
   EXPECT_TRUE(closed.Dark(5, 5));
+  // A click on the root's label shows it in the document window the host
+  // names (event 7), whose view then reports (event 0).
+  HWND document = Window(430, 330, 400, 300, "document");
+  g_documentWindow = reinterpret_cast<QsWindow>(document);
+  g_events.clear();
+  PostMessageA(tree, WM_LBUTTONDOWN, MK_LBUTTON, Point(30, 10));
+  PostMessageA(tree, WM_LBUTTONUP, 0, Point(30, 10));
+  Pump();
+  EXPECT_EQ(Count(7), 1);
+  EXPECT_GE(Count(0), 1);
+  EXPECT_EQ(QS_BIND(QsGetWindowKind)(g_documentWindow), 1);
   QS_BIND(QsReleaseHandle)(doc);
 }
 
