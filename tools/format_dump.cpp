@@ -8,8 +8,10 @@
 // (requested/displayed, hundredths of a point), colours, flags, shadow,
 // leading, baseline offset and the three indents. Then "ITEMS" and the
 // layout items the formatter makes of the document for a frame, one a
-// line: kind, position (and end of a text run) and the format's family and
-// displayed size. Then "TABLES": every table item with its groups and cells
+// line: kind, position (and end of a text run or a formula) and the
+// format's family and displayed size; a formula's parts follow it, indented,
+// each as "ROW" with its name, ascent, descent and width on the test
+// device, then its own items. Then "TABLES": every table item with its groups and cells
 // (fillers marked) and the bands it cuts itself into, laid out 800 pixels
 // wide at 96 dpi on pages of 1000 (table_dump.h tells the lines); with -T
 // only the tables are printed. With -t,
@@ -45,6 +47,7 @@
 #include "style/cals_table.h"
 #include "view/current_view.h"
 #include "layout/entity_items.h"
+#include "layout/formula_items.h"
 #include "layout/generated_text.h"
 #include "layout/mark_items.h"
 #include "layout/tag_items.h"
@@ -178,58 +181,103 @@ void PrintText(qs::Document* document, qs::StyleSheet* sheet) {
   frame->Release();
 }
 
+void PrintItem(qs::LayoutItem* item, int depth);
+
+// A formula part's items under a row line: the row's ascent, descent and
+// width as its boxes stand side by side (needs the current view).
+void PrintPart(const char* name, qs::SubLayout* part, int depth) {
+  if (!part) return;
+  qs::BoxRow row(*part);
+  std::printf("%*sROW %s ascent=%d descent=%d width=%d\n", depth * 2, "", name, row.ascent,
+              row.descent, row.width);
+  for (qs::LayoutItem* item = part->FirstItem(); item; item = item->NextItem())
+    PrintItem(item, depth + 1);
+}
+
+void PrintItem(qs::LayoutItem* item, int depth) {
+  const char* kind = "Item";
+  std::string extra;
+  if (dynamic_cast<qs::BreakItem*>(item)) {
+    kind = "Break";
+  } else if (auto* t = dynamic_cast<qs::TextItem*>(item)) {
+    kind = "Text";
+    extra = "-" + std::to_string(t->End());
+  } else if (dynamic_cast<qs::RecordEndItem*>(item)) {
+    kind = "RecordEnd";
+  } else if (dynamic_cast<qs::TabItem*>(item)) {
+    kind = "Tab";
+  } else if (auto* g = dynamic_cast<qs::StyleTextItem*>(item)) {
+    kind = "StyleText";
+    extra = std::string(" \"") + g->TemplateText() + "\"";
+  } else if (dynamic_cast<qs::ListNumberItem*>(item)) {
+    kind = "ListNumber";
+  } else if (dynamic_cast<qs::CounterItem*>(item)) {
+    kind = "Counter";
+  } else if (dynamic_cast<qs::StartTagItem*>(item)) {
+    kind = "StartTag";
+  } else if (dynamic_cast<qs::EndTagItem*>(item)) {
+    kind = "EndTag";
+  } else if (dynamic_cast<qs::ProcInstrItem*>(item) || dynamic_cast<qs::HiddenProcInstrItem*>(item)) {
+    kind = "ProcInstr";
+  } else if (dynamic_cast<qs::CalsTableItem*>(item)) {
+    kind = "CalsTable";
+  } else if (dynamic_cast<qs::TableItem*>(item)) {
+    kind = "GridTable";
+  } else if (dynamic_cast<qs::RulerItem*>(item)) {
+    kind = "Ruler";
+  } else if (dynamic_cast<qs::MarkerIconItem*>(item)) {
+    kind = "Marker";
+  } else if (auto* e = dynamic_cast<qs::EntityRefItem*>(item)) {
+    kind = "EntityRef";
+    extra = std::string(" ") + (e->Entity() ? e->Entity()->GetName() : "?");
+  } else if (auto* p = dynamic_cast<qs::TextPieceItem*>(item)) {
+    kind = "TextPiece";
+    extra = std::string(" \"") + p->TemplateText() + "\"";
+  } else if (auto* w = dynamic_cast<qs::WidgetItem*>(item)) {
+    kind = "Widget";
+    extra = std::string(" ") + w->WidgetName();
+  } else if (dynamic_cast<qs::LayoutKind1Item*>(item)) {
+    kind = "Fraction";
+  } else if (dynamic_cast<qs::LayoutKind2Item*>(item)) {
+    kind = "Radical";
+  } else if (dynamic_cast<qs::LayoutPartsItem*>(item)) {
+    kind = "Scripts";
+  }
+  if (dynamic_cast<qs::LayoutKind1Item*>(item) || dynamic_cast<qs::LayoutKind2Item*>(item) ||
+      dynamic_cast<qs::LayoutPartsItem*>(item))
+    extra = "-" + std::to_string(item->Position() + item->GetLength());
+  qs::TextFormat* f = item->Format();
+  std::printf("%*sITEM %s %d%s family=%s size=%u\n", depth * 2, "", kind,
+              static_cast<int>(item->Position()), extra.c_str(), f ? f->FamilyText() : "-",
+              f ? f->displayedSize : 0u);
+  if (auto* fraction = dynamic_cast<qs::LayoutKind1Item*>(item)) {
+    PrintPart("numerator", &fraction->numerator, depth + 1);
+    PrintPart("denominator", &fraction->denominator, depth + 1);
+  } else if (auto* radical = dynamic_cast<qs::LayoutKind2Item*>(item)) {
+    PrintPart("radix", radical->radix, depth + 1);
+    PrintPart("content", &radical->content, depth + 1);
+  } else if (auto* group = dynamic_cast<qs::LayoutPartsItem*>(item)) {
+    PrintPart("above", group->above, depth + 1);
+    PrintPart("superior", group->superior, depth + 1);
+    PrintPart("inferior", group->inferior, depth + 1);
+    PrintPart("below", group->below, depth + 1);
+  }
+}
+
 void PrintItems(qs::Document* document, qs::StyleSheet* sheet, bool tablesOnly) {
   qs::test::TestDevice device(96, 800, 1000);
   auto* frame = new qs::FrameNode(document, sheet, 0, nullptr);
   frame->Rebuild();
-  if (!tablesOnly) std::printf("ITEMS\n");
-  for (auto* n = tablesOnly ? nullptr : frame->items.First(); n; n = n->Next()) {
-    auto* item = static_cast<qs::LayoutItem*>(n);
-    const char* kind = "Item";
-    std::string extra;
-    if (dynamic_cast<qs::BreakItem*>(item)) {
-      kind = "Break";
-    } else if (auto* t = dynamic_cast<qs::TextItem*>(item)) {
-      kind = "Text";
-      extra = "-" + std::to_string(t->End());
-    } else if (dynamic_cast<qs::RecordEndItem*>(item)) {
-      kind = "RecordEnd";
-    } else if (dynamic_cast<qs::TabItem*>(item)) {
-      kind = "Tab";
-    } else if (auto* g = dynamic_cast<qs::StyleTextItem*>(item)) {
-      kind = "StyleText";
-      extra = std::string(" \"") + g->TemplateText() + "\"";
-    } else if (dynamic_cast<qs::ListNumberItem*>(item)) {
-      kind = "ListNumber";
-    } else if (dynamic_cast<qs::CounterItem*>(item)) {
-      kind = "Counter";
-    } else if (dynamic_cast<qs::StartTagItem*>(item)) {
-      kind = "StartTag";
-    } else if (dynamic_cast<qs::EndTagItem*>(item)) {
-      kind = "EndTag";
-    } else if (dynamic_cast<qs::ProcInstrItem*>(item) || dynamic_cast<qs::HiddenProcInstrItem*>(item)) {
-      kind = "ProcInstr";
-    } else if (dynamic_cast<qs::CalsTableItem*>(item)) {
-      kind = "CalsTable";
-    } else if (dynamic_cast<qs::TableItem*>(item)) {
-      kind = "GridTable";
-    } else if (dynamic_cast<qs::RulerItem*>(item)) {
-      kind = "Ruler";
-    } else if (dynamic_cast<qs::MarkerIconItem*>(item)) {
-      kind = "Marker";
-    } else if (auto* e = dynamic_cast<qs::EntityRefItem*>(item)) {
-      kind = "EntityRef";
-      extra = std::string(" ") + (e->Entity() ? e->Entity()->GetName() : "?");
-    } else if (auto* p = dynamic_cast<qs::TextPieceItem*>(item)) {
-      kind = "TextPiece";
-      extra = std::string(" \"") + p->TemplateText() + "\"";
-    } else if (auto* w = dynamic_cast<qs::WidgetItem*>(item)) {
-      kind = "Widget";
-      extra = std::string(" ") + w->WidgetName();
-    }
-    qs::TextFormat* f = item->Format();
-    std::printf("ITEM %s %d%s family=%s size=%u\n", kind, static_cast<int>(item->Position()),
-                extra.c_str(), f ? f->FamilyText() : "-", f ? f->displayedSize : 0u);
+  if (!tablesOnly) {
+    std::printf("ITEMS\n");
+    // Formula rows measure their boxes on the device.
+    auto* view = new DumpView(frame, &device, 0);
+    qs::PushCurrentView(view, false);
+    for (auto* n = frame->items.First(); n; n = n->Next())
+      PrintItem(static_cast<qs::LayoutItem*>(n), 0);
+    qs::PopCurrentView();
+    view->SetFrameNode(nullptr);
+    view->Release();
   }
   PrintTables(frame, device);
   frame->Release();

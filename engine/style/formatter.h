@@ -16,6 +16,7 @@ class EntityDecl;
 class StyleSheet;
 class EntityRefMark;
 class LayoutItem;
+class LayoutPartsItem;
 class Mark;
 class StyleRule;
 class TextBlockStyle;
@@ -171,6 +172,16 @@ class DocumentFormatter : public Formatter {
   // Formats the element into the list by a nested run of the frame's
   // formatter; false past the nesting limit, when nothing was formatted.
   bool FormatPart(ListHead* list, DocumentNode* element);
+  // The frame's formatter for a part of a formula, writing nowhere yet;
+  // null past the nesting limit or when the frame makes none of this kind.
+  DocumentFormatter* MakePartFormatter(DocumentNode* element);
+  // Runs and deletes it with its output going to the list.
+  static void RunPart(DocumentFormatter* nested, ListHead* list);
+  // The last item of the formatter's own output, or null.
+  LayoutItem* LastItem() const;
+  // The script group this formatter made last: later parts join it while
+  // it is still the last item.
+  LayoutPartsItem* partsItem = nullptr;
 
  private:
   friend class FormatterWalk;

@@ -3,7 +3,11 @@
 // frame flags and two line widths. The document is formatted whole; the
 // run must leave the process-wide state as it found it; every item makes
 // its boxes and the view's breaker lays the paragraphs out at both widths;
-// the text copy of every item stays within what the item announced.
+// the text copy of every item stays within what the item announced. With
+// bit 2 of the first byte the input's sheet is replaced by one that gives
+// the element names of the document, in order of appearance, the formula
+// roles in turn (none, Fraction, Radical, Radix, Superior, Inferior, Above,
+// Below), and the paragraphs are laid out at a third width too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -42,6 +46,32 @@ void LayOut(qs::FrameNode* frame, int width) {
   }
 }
 
+// Each distinct element name in document order gets the next formula role.
+std::string FormulaSheet(qs::Document* document) {
+  static const char* const kRoles[] = {nullptr,    "Fraction", "Radical", "Radix",
+                                       "Superior", "Inferior", "Above",   "Below"};
+  std::string sheet = "<STYLESHEET VERSION=\"2.00\">\n";
+  std::vector<std::string> seen;
+  std::vector<qs::DocumentNode*> stack{document->Root()};
+  while (!stack.empty()) {
+    qs::DocumentNode* node = stack.back();
+    stack.pop_back();
+    if (!node) continue;
+    for (qs::DocumentNode* child = node->Last(); child; child = child->Prev()) stack.push_back(child);
+    const char* name = node->GetNameText();
+    if (!name || !*name || (node->flags & 0x08)) continue;
+    bool known = false;
+    for (const std::string& s : seen) known = known || s == name;
+    if (known) continue;
+    const char* role = kRoles[seen.size() % 8];
+    seen.emplace_back(name);
+    sheet += std::string("<STYLE TAG=\"") + name + "\">";
+    if (role) sheet += std::string("<MATH V=") + role + ">";
+    sheet += "</STYLE>\n";
+  }
+  return sheet + "</STYLESHEET>\n";
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -69,12 +99,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       QsOpenStyleSheetText(sheetText.c_str(), (name + ".ssh").c_str(), nullptr, nullptr, 0);
   QsHandle documentHandle =
       QsOpenDocumentText(documentText.c_str(), (name + ".sgm").c_str(), nullptr, 0, nullptr, 0);
-  auto* sheet = sheetHandle
-                    ? static_cast<qs::StyleSheet*>(qs::Handles()->LookupStyleSheet(sheetHandle))
-                    : nullptr;
   auto* document = documentHandle
                        ? static_cast<qs::Document*>(qs::Handles()->LookupDocument(documentHandle))
                        : nullptr;
+  const bool formulas = data[0] & 4;
+  if (formulas && document && document->Root()) {
+    if (sheetHandle) QsReleaseHandle(sheetHandle);
+    sheetHandle = QsOpenStyleSheetText(FormulaSheet(document).c_str(), (name + "m.ssh").c_str(),
+                                       nullptr, nullptr, 0);
+    Check(sheetHandle != 0);
+  }
+  auto* sheet = sheetHandle
+                    ? static_cast<qs::StyleSheet*>(qs::Handles()->LookupStyleSheet(sheetHandle))
+                    : nullptr;
   if (document && document->Root()) {
     auto* frame = new qs::FrameNode(document, sheet, flags, nullptr);
     qs::test::TestDevice device;
@@ -87,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(qs::CurrentFormatCache() == nullptr);
     LayOut(frame, width1);
     LayOut(frame, width2);
+    if (formulas) LayOut(frame, 300);
     const auto end = static_cast<std::int32_t>(document->TextLength());
     std::vector<char> buffer;
     for (auto* n = frame->items.First(); n; n = n->Next()) {
