@@ -108,6 +108,23 @@ struct Capture {
       }
     return rows;
   }
+  // Rows (or columns) holding a dark run of at least `length` pixels: the
+  // lines a view draws, which text never makes.
+  int DarkRuns(int length, bool columns = false) const {
+    int found = 0;
+    const int outer = columns ? width : height, inner = columns ? height : width;
+    for (int i = 0; i < outer; ++i) {
+      int run = 0, longest = 0;
+      for (int j = 0; j < inner; ++j) {
+        const std::uint32_t p = columns ? At(i, j) : At(j, i);
+        const bool dark = ((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100;
+        run = dark ? run + 1 : 0;
+        if (run > longest) longest = run;
+      }
+      if (longest >= length) ++found;
+    }
+    return found;
+  }
   // For people: a bitmap file in the build folder.
   void Save(const char* name) const {
     const char* dir = std::getenv("QS_BINARY_DIR");
@@ -445,6 +462,103 @@ TEST_F(ViewHost, BackAndForwardAskTheHostForAWindow) {
   Pump();
   release(a);
   release(b);
+}
+
+// A fraction's bar and a radical's top line are long horizontal lines of
+// ink; the same text without the formula rules draws none.
+TEST_F(ViewHost, AFractionAndARadicalDrawTheirLines) {
+  const char* head =
+      "<!DOCTYPE STYLESHEET PUBLIC \"-//Quenda//DTD Stylesheet v2.00//EN\">\n"
+      "<STYLESHEET VERSION=\"2.00\">\n"
+      "<STYLE TAG=FORMULA><FONT-SIZE V=16><BREAK-BEFORE V=Line><BREAK-AFTER V=Line></STYLE>\n";
+  Write("formula.ssh", std::string(head) +
+                           "<STYLE TAG=FRAC><MATH V=Fraction></STYLE>\n"
+                           "<STYLE TAG=N></STYLE>\n<STYLE TAG=D></STYLE>\n"
+                           "<STYLE TAG=ROOT><MATH V=Radical></STYLE>\n</STYLESHEET>\n");
+  Write("plain.ssh", std::string(head) +
+                         "<STYLE TAG=FRAC></STYLE>\n<STYLE TAG=N></STYLE>\n"
+                         "<STYLE TAG=D></STYLE>\n<STYLE TAG=ROOT></STYLE>\n</STYLESHEET>\n");
+  const std::string body =
+      "<!DOCTYPE FORMULA [\n<!ELEMENT FORMULA (#PCDATA | FRAC | ROOT)*>\n"
+      "<!ELEMENT FRAC (N, D)>\n<!ELEMENT N (#PCDATA)>\n<!ELEMENT D (#PCDATA)>\n"
+      "<!ELEMENT ROOT (#PCDATA)>\n]>\n";
+  const std::string formula =
+      "<FORMULA>x = <FRAC><N>1234567890</N><D>4567890123</D></FRAC> + "
+      "<ROOT>8901234567</ROOT></FORMULA>\n";
+  const std::string withMath = Write(
+      "formula.xml", "<?xml version=\"1.0\"?>\n" + body +
+                         "<?STYLESPEC \"Formulas\" \"formula.ssh\"?>\n" + formula);
+  const std::string withoutMath = Write(
+      "plain.xml", "<?xml version=\"1.0\"?>\n" + body +
+                       "<?STYLESPEC \"Plain\" \"plain.ssh\"?>\n" + formula);
+  HWND one = Window(10, "formula view");
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  auto parse = QS_BIND(QsParseDocument);
+  QsHandle plain = parse(withoutMath.c_str(), nullptr, 0, nullptr, 0);
+  QsHandle math = parse(withMath.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_TRUE(plain && math);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, plain, 0, 0, 0, 0, 0, 0), 1);
+  Pump();
+  const Capture text(one);
+  EXPECT_GT(text.InkRows(), 8);
+  EXPECT_EQ(text.DarkRuns(40), 0);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, math, 0, 0, 0, 0, 0, 0), 1);
+  Pump();
+  const Capture drawn(one);
+  drawn.Save("formula_view.bmp");
+  // The bar and the sign's top line, each a line or two thick.
+  EXPECT_GE(drawn.DarkRuns(40), 2);
+  EXPECT_LE(drawn.DarkRuns(40), 6);
+  QS_BIND(QsReleaseHandle)(plain);
+  QS_BIND(QsReleaseHandle)(math);
+}
+
+// The sample manual's parts list: rules along its rows and columns, and its
+// head row's text above the second rule.
+TEST_F(ViewHost, TheSampleManualsPartsListDrawsItsRules) {
+  std::string manual = SourceHome();
+  manual.replace(manual.size() - 5, 5, "manual\\manuale.sgm");
+  HWND one = Window(10, "parts list");
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  QsHandle doc = QS_BIND(QsParseDocument)(manual.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u) << manual;
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, doc, 0, 0, 0, 0, 0, 0), 1);
+  QsHandle table = QS_BIND(QsGetElementById)(doc, "T1");
+  ASSERT_NE(table, 0u);
+  std::int32_t start = 0, length = 0;
+  ASSERT_EQ(QS_BIND(QsGetNodeRange)(table, &start, &length), 1);
+  QS_BIND(QsShowPosition)(w1, start);
+  Pump();
+  const Capture shot(one);
+  shot.Save("parts_list.bmp");
+  // Ten row edges and five column edges (frame and column rules); some may
+  // fall outside the window.
+  const int rows = shot.DarkRuns(300);
+  EXPECT_GE(rows, 6);
+  EXPECT_GE(shot.DarkRuns(100, true), 4);
+  // The head row: ink between the first two row edges.
+  int first = -1, second = -1;
+  for (int y = 0; y < shot.height && second < 0; ++y) {
+    int run = 0, longest = 0;
+    for (int x = 0; x < shot.width; ++x) {
+      const std::uint32_t p = shot.At(x, y);
+      run = (((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100) ? run + 1 : 0;
+      longest = run > longest ? run : longest;
+    }
+    if (longest < 300) continue;
+    if (first < 0) first = y;
+    else if (y > first + 4) second = y;
+  }
+  ASSERT_GT(second, first);
+  int ink = 0;
+  for (int y = first + 2; y < second - 1; ++y)
+    for (int x = 0; x < shot.width; ++x) {
+      const std::uint32_t p = shot.At(x, y);
+      if (((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100) ++ink;
+    }
+  EXPECT_GT(ink, 100);  // "Ref.", "Part number", "Name", "Qty" in bold
+  QS_BIND(QsReleaseHandle)(table);
+  QS_BIND(QsReleaseHandle)(doc);
 }
 
 }  // namespace
