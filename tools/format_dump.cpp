@@ -18,7 +18,11 @@
 // only the text copy of the whole item list (what copying the whole
 // formatted document yields: CR LF at breaks, markup of tags) is written.
 // With -b, only the times of the parse and of formatting the whole
-// document, and the number of items, for scripts/bench_format. Parser
+// document, and the number of items, for scripts/bench_format. With -B
+// [-i ID], only times for scripts/bench_tables: the whole document formatted,
+// then each CALS or grid table of it (or only the one whose ID is given)
+// made again as a frame of its own, laid out 800 pixels wide, refitted to
+// 500 and cut into bands of 1000 on the test device at 96 dpi. Parser
 // messages of either file go to standard error.
 //   format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]
 // Instead: "NAVIGATOR" and the visible nodes of the document's navigator
@@ -33,6 +37,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "api/exports.h"
 #include "api/interface.h"
@@ -283,6 +288,60 @@ void PrintItems(qs::Document* document, qs::StyleSheet* sheet, bool tablesOnly) 
   frame->Release();
 }
 
+// Each table of the document made in a frame of its own, laid out, refitted
+// and cut into bands: "tables N, format S s, tables S s, bands N".
+void TimeTables(qs::Document* document, qs::StyleSheet* sheet, const char* id) {
+  using Clock = std::chrono::steady_clock;
+  qs::test::TestDevice device(96, 800, 1000);
+  auto* whole = new qs::FrameNode(document, sheet, 0, nullptr);
+  const auto formatStart = Clock::now();
+  whole->Rebuild();
+  const auto formatEnd = Clock::now();
+  std::vector<qs::DocumentNode*> tables;
+  for (auto* n = whole->items.First(); n; n = n->Next()) {
+    qs::DocumentNode* element = nullptr;
+    if (auto* cals = dynamic_cast<qs::CalsTableItem*>(n)) element = cals->element;
+    else if (auto* grid = dynamic_cast<qs::TableItem*>(n)) element = grid->GetElement();
+    if (!element) continue;
+    if (id) {
+      const char* own = element->GetId();
+      if (!own) own = element->GetAttributeValue("id");
+      if (!own || std::strcmp(own, id) != 0) continue;
+    }
+    tables.push_back(element);
+  }
+  whole->Release();
+  std::size_t bandCount = 0;
+  const auto tablesStart = Clock::now();
+  for (qs::DocumentNode* element : tables) {
+    auto* frame = new qs::FrameNode(document, sheet, 0, element);
+    frame->Rebuild();
+    auto* view = new DumpView(frame, &device, 0);
+    qs::PushCurrentView(view, false);
+    for (auto* n = frame->items.First(); n; n = n->Next()) {
+      auto* item = static_cast<qs::LayoutItem*>(n);
+      if (!dynamic_cast<qs::CalsTableItem*>(item) && !dynamic_cast<qs::TableItem*>(item)) continue;
+      qs::ListHead boxes, bands;
+      item->MakeBoxes(boxes);
+      while (auto* box = static_cast<qs::DisplayBox*>(boxes.PopFirst())) {
+        box->SplitAt(800);
+        box->SplitAt(500);
+        box->AppendTo(1000, 1000, bands);
+      }
+      for (auto* b = bands.First(); b; b = b->Next()) ++bandCount;
+      bands.DeleteAll();
+    }
+    qs::PopCurrentView();
+    view->SetFrameNode(nullptr);
+    view->Release();
+    frame->Release();
+  }
+  const auto tablesEnd = Clock::now();
+  std::printf("tables %zu, format %.4f s, tables %.4f s, bands %zu\n", tables.size(),
+              std::chrono::duration<double>(formatEnd - formatStart).count(),
+              std::chrono::duration<double>(tablesEnd - tablesStart).count(), bandCount);
+}
+
 // Titles are laid out on one very wide line each.
 int CountNodes(qs::NavigatorNode* node) {
   int n = 0;
@@ -329,6 +388,8 @@ int main(int argc, char** argv) {
   bool textOnly = false;
   bool timesOnly = false;
   bool tablesOnly = false;
+  bool tableTimes = false;
+  const char* tableId = nullptr;
   const char* files[2] = {};
   int count = 0;
   for (int i = 1; i < argc; ++i) {
@@ -344,12 +405,16 @@ int main(int argc, char** argv) {
       timesOnly = true;
     else if (std::strcmp(argv[i], "-T") == 0)
       tablesOnly = true;
+    else if (std::strcmp(argv[i], "-B") == 0)
+      tableTimes = true;
+    else if (std::strcmp(argv[i], "-i") == 0 && i + 1 < argc)
+      tableId = argv[++i];
     else if (count < 2)
       files[count++] = argv[i];
   }
   if (count != 2 && !(navigatorFile && count == 1)) {
     std::fprintf(stderr,
-                 "usage: format_dump [-c CATALOG] [-t | -b | -T] DOCUMENT SHEET\n"
+                 "usage: format_dump [-c CATALOG] [-t | -b | -T | -B [-i ID]] DOCUMENT SHEET\n"
                  "       format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]\n");
     return 2;
   }
@@ -401,6 +466,8 @@ int main(int argc, char** argv) {
                 std::chrono::duration<double>(parseEnd - parseStart).count(),
                 std::chrono::duration<double>(formatEnd - formatStart).count(), items);
     frame->Release();
+  } else if (document->Root() && tableTimes) {
+    TimeTables(document, styles, tableId);
   } else if (document->Root() && textOnly) {
     PrintText(document, styles);
   } else if (document->Root()) {

@@ -6,6 +6,8 @@
 #include "style/style_sheet.h"
 #include "view/current_view.h"
 #include "view/document_view.h"
+#include "view/graphic_services.h"
+#include "layout/entity_items.h"
 
 namespace qs {
 
@@ -103,10 +105,13 @@ ElementIconItem::ElementIconItem(DocumentNode* element, TextFormat* format, Fram
       end_(static_cast<std::int32_t>(element->end)) {
   if (view) frame_ = new FrameTreeNode(view, element, 0);
   StyleSheet* sheet = frame_ ? frame_->GetStyleSheet() : nullptr;
-  if (sheet && icon) image_ = sheet->FindIcon(icon);
+  // The answer carries the use the item holds.
+  if (sheet && icon) image_ = GetGraphicServices().GetIconGraphic(sheet, icon);
 }
 
-ElementIconItem::~ElementIconItem() = default;
+ElementIconItem::~ElementIconItem() {
+  if (image_) GetGraphicServices().Release(image_);
+}
 
 int ElementIconItem::GetAscent() { return StockIconMetrics(kElementIcon).ascent; }
 int ElementIconItem::GetDescent() { return StockIconMetrics(kElementIcon).descent; }
@@ -115,8 +120,12 @@ int ElementIconItem::GetWidth() { return StockIconMetrics(kElementIcon).width; }
 DocumentNode* ElementIconItem::GetElement() { return frame_ ? frame_->root : nullptr; }
 
 void ElementIconItem::MakeBoxes(ListHead& boxes) {
-  // Pictures of the sheet's icons come with the graphics; until then every
-  // element icon is the stock one.
+  DocumentView* view = CurrentDocumentView();
+  if (image_ && view)
+    if (auto* picture = static_cast<GraphicRenderer*>(view->TakePicture(image_, Format()))) {
+      boxes.Append(new ElementIconBox(this, picture));
+      return;
+    }
   if (auto* box = new DisplayBox(this)) boxes.Append(box);
 }
 
@@ -164,12 +173,51 @@ void ElementIconItem::Activate(DocumentView* view, HitContext*) {
 }
 
 std::intptr_t ElementIconItem::HandleMessage(int, int, int message, std::intptr_t argument) {
-  if (message != 15 || !argument) return 0;
-  // (old object, new object)
-  auto* pair = reinterpret_cast<const void* const*>(argument);
-  if (pair[0] != image_ || !image_) return 0;
-  image_ = pair[1];
+  auto* change = reinterpret_cast<ObjectReplacement*>(argument);
+  if (message != kMsgReplaceObject || !change || !image_ || change->oldObject != image_) return 0;
+  GraphicServices& graphics = GetGraphicServices();
+  graphics.Release(image_);
+  image_ = static_cast<GraphicObject*>(change->newObject);
+  if (image_) graphics.AddRef(image_);
   return 1;
 }
+
+// ---- Element icon pictures ---------------------------------------------------------------
+
+ElementIconBox::~ElementIconBox() {
+  if (DocumentView* view = CurrentDocumentView()) view->ReturnPicture(picture_, Item()->Format());
+}
+
+int ElementIconBox::GetAscent() {
+  const PictureGeometry g = GetGraphicServices().Geometry(picture_);
+  return g.height - g.descent;
+}
+
+int ElementIconBox::GetDescent() { return GetGraphicServices().Geometry(picture_).descent; }
+
+int ElementIconBox::GetWidth() { return GetGraphicServices().Geometry(picture_).width; }
+
+void ElementIconBox::HighlightRanges(MarkRecord& record) { HighlightIcon(Item(), record, GetWidth()); }
+
+void ElementIconBox::Draw(int x, int y) { GetGraphicServices().Draw(picture_, x, y - GetAscent(), 0); }
+
+int ElementIconBox::PressRange(int, int, HitContext& context) {
+  ViewRange::Init(context, this);
+  return 1;
+}
+
+void ElementIconBox::Show(HitContext& context, int pressed) {
+  const int top = context.y0 - GetAscent() - BaselineOffset();
+  if (DocumentView* view = CurrentDocumentView())
+    view->FillBackground(context.x0 + context.left, top + context.top, context.x0 + context.right,
+                         top + context.bottom);
+  GetGraphicServices().Draw(picture_, context.x0 + context.left, top + context.top, pressed);
+}
+
+void ElementIconBox::PressFeedbackIfInside(HitContext& context) {
+  if (context.ContainsSecondPoint()) Show(context, 1);
+}
+
+void ElementIconBox::PressFeedbackOff(HitContext& context) { Show(context, 0); }
 
 }  // namespace qs

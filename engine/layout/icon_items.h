@@ -1,8 +1,7 @@
 // Rulers, link markers and element icons: the small items the formatter's
 // emitting operations make. Rulers are lines across the available width;
-// markers and element icons draw the engine's stock icons (an element
-// icon the sheet names draws its picture once pictures show) and react to
-// the pointer.
+// markers draw the engine's stock icons, element icons the picture of the
+// icon the sheet names (else the stock one), and all react to the pointer.
 #pragma once
 #include <cstdint>
 
@@ -13,6 +12,8 @@ namespace qs {
 
 class DocumentNode;
 class FrameTreeNode;
+class GraphicObject;
+class GraphicRenderer;
 
 // A ruler's box: it asks for a minimum width of 1, so a ruler never widens
 // the cell or column it stands in.
@@ -128,13 +129,37 @@ class ElementIconItem : public LayoutItem {
   int PressRange(int x, int y, HitContext& context) override;
   void Activate(DocumentView* view, HitContext* context) override;
   std::intptr_t HandleMessage(int x, int y, int message, std::intptr_t argument) override;
-  // The sheet's icon of that name, or none (stock icon 12 shows then).
-  const void* IconImage() const { return image_; }
+  // The sheet's icon of that name (one use held), or none: stock icon 12
+  // shows then.
+  GraphicObject* IconImage() const { return image_; }
 
  private:
-  const void* image_ = nullptr;
+  GraphicObject* image_ = nullptr;
   FrameTreeNode* frame_ = nullptr;
   std::int32_t end_;
+};
+
+// An element icon drawn as the picture the view made of the sheet's icon;
+// the box hands the picture back when it goes.
+class ElementIconBox : public DisplayBox {
+ public:
+  ElementIconBox(ElementIconItem* item, GraphicRenderer* picture)
+      : DisplayBox(item), picture_(picture) {}
+  ~ElementIconBox() override;
+  int GetAscent() override;
+  int GetDescent() override;
+  int GetWidth() override;
+  void HighlightRanges(MarkRecord& record) override;
+  void Draw(int x, int y) override;
+  int PressRange(int x, int y, HitContext& context) override;
+  void PressFeedbackOn(HitContext& context) override { PressFeedbackIfInside(context); }
+  void PressFeedbackIfInside(HitContext& context) override;
+  void PressFeedbackOff(HitContext& context) override;
+  GraphicRenderer* Picture() const { return picture_; }
+
+ private:
+  void Show(HitContext& context, int pressed);
+  GraphicRenderer* picture_;
 };
 
 // Stock icon 12, the element icon.

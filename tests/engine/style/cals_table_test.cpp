@@ -8,6 +8,7 @@
 #include "api/exports.h"
 #include "doc_builder.h"
 #include "foundation/engine.h"
+#include "layout/entity_items.h"
 #include "layout/icon_items.h"
 #include "layout/table_items.h"
 #include "recording_sink.h"
@@ -17,6 +18,7 @@
 #include "table_dump.h"
 #include "test_device.h"
 #include "view/current_view.h"
+#include "view/graphic_services.h"
 
 namespace qs {
 namespace {
@@ -119,9 +121,16 @@ TEST(CalsWidths, ColWidthTexts) {
 
 // ---- Tables through the formatter -------------------------------------------------------
 
+// Pictures it is asked for are tokens it counts.
 class TableView : public test::TestView {
  public:
   using TestView::TestView;
+  void* TakePicture(void*, TextFormat*) override {
+    ++taken;
+    return &picture;
+  }
+  void ReturnPicture(void* p, TextFormat*) override { returned += p == &picture; }
+  int taken = 0, returned = 0, picture = 0;
 };
 
 class Tables : public testing::Test {
@@ -589,6 +598,76 @@ class CountingView : public test::TestView {
   void ShowElement(DocumentNode*, DocumentNode*, std::int32_t) override { ++shown; }
   int shown = 0;
 };
+
+// Icon images by name: "photo" has one, its pictures 20 wide and 14 high
+// with 4 below the baseline; uses and drawing are counted.
+class IconPictures : public GraphicServices {
+ public:
+  IconPictures() { previous_ = SetGraphicServices(this); }
+  ~IconPictures() override { SetGraphicServices(previous_); }
+  GraphicObject* GetIconGraphic(StyleSheet*, const char* name) override {
+    if (std::string(name) != "photo") return nullptr;
+    ++uses;
+    return Token(0);
+  }
+  void AddRef(GraphicObject*) override { ++uses; }
+  void Release(GraphicObject*) override { --uses; }
+  PictureGeometry Geometry(GraphicRenderer*) override {
+    PictureGeometry g;
+    g.width = 20, g.height = 14, g.descent = 4;
+    return g;
+  }
+  void Draw(GraphicRenderer*, int x, int top, int pressed) override {
+    drawn += std::to_string(x) + "," + std::to_string(top) + "," + std::to_string(pressed) + ";";
+  }
+  GraphicObject* Token(int i) { return reinterpret_cast<GraphicObject*>(&tokens_[i]); }
+  int uses = 0;
+  std::string drawn;
+
+ private:
+  GraphicServices* previous_;
+  int tokens_[2] = {};
+};
+
+TEST_F(Tables, ANamedElementIconDrawsTheSheetsPicture) {
+  IconPictures pictures;
+  Format("<R>a<E>inside</E>b</R>");
+  DocumentNode* e = doc.Doc()->Root()->First();
+  PushFrameContext(frame);
+  auto* icon = new (frame->ItemPool().Arena()) ElementIconItem(e, nullptr, frame, "photo");
+  PopFrameContext();
+  EXPECT_EQ(icon->IconImage(), pictures.Token(0));
+  EXPECT_EQ(pictures.uses, 1);  // held by the item
+  ListHead list;
+  icon->MakeBoxes(list);
+  auto* box = dynamic_cast<ElementIconBox*>(list.First());
+  ASSERT_NE(box, nullptr);
+  TableView* tableView = view;
+  EXPECT_EQ(tableView->taken, 1);
+  EXPECT_EQ(box->GetAscent(), 10);
+  EXPECT_EQ(box->GetDescent(), 4);
+  EXPECT_EQ(box->GetWidth(), 20);
+  box->Draw(5, 30);
+  EXPECT_EQ(pictures.drawn, "5,20,0;");
+  // Marked whole when a range covers any of its positions.
+  RangeEntry range{};
+  range.start = static_cast<std::int32_t>(e->start), range.end = range.start + 1;
+  MarkRecord record;
+  record.x = 5, record.top = 20, record.height = 14, record.entry = &range;
+  device.log.clear();
+  box->HighlightRanges(record);
+  EXPECT_EQ(device.log, "INVERT 5 20 25 34\n");
+  // A replaced image: the new one is held instead of the old.
+  ObjectReplacement change{pictures.Token(0), pictures.Token(1)};
+  EXPECT_EQ(icon->HandleMessage(0, 0, kMsgReplaceObject, reinterpret_cast<std::intptr_t>(&change)), 1);
+  EXPECT_EQ(icon->IconImage(), pictures.Token(1));
+  EXPECT_EQ(pictures.uses, 1);
+  EXPECT_EQ(icon->HandleMessage(0, 0, kMsgReplaceObject, reinterpret_cast<std::intptr_t>(&change)), 0);
+  list.DeleteAll();
+  EXPECT_EQ(tableView->returned, 1);  // the box handed its picture back
+  icon->~ElementIconItem();
+  EXPECT_EQ(pictures.uses, 0);
+}
 
 TEST_F(Tables, AnElementIconOpensItsFrameOnce) {
   Format("<R>a<E>inside</E>b</R>");
