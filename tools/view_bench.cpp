@@ -1,7 +1,7 @@
 // Lays a large document out in a document view on the test device and
 // times what a reader does: the first layout, jumps to the middle and the
 // end, and 100 PageDowns, with the lines the view holds at each place:
-//   view_bench [-h HOME] [-s SHEET] FILE
+//   view_bench [-h HOME] [-c CATALOG] [-s SHEET] FILE
 // A benchmark tool (scripts/bench_views), not a test.
 #include <algorithm>
 #include <chrono>
@@ -51,13 +51,15 @@ int main(int argc, char** argv) {
   std::string home = QS_SAMPLES_HOME;
   const char* file = nullptr;
   const char* sheetFile = nullptr;
+  const char* catalog = nullptr;  // a real manual's DTD comes through the system's catalog
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-h") == 0 && i + 1 < argc) home = argv[++i];
+    else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) catalog = argv[++i];
     else if (std::strcmp(argv[i], "-s") == 0 && i + 1 < argc) sheetFile = argv[++i];
     else file = argv[i];
   }
   if (!file) {
-    std::fprintf(stderr, "usage: view_bench [-h HOME] [-s SHEET] FILE\n");
+    std::fprintf(stderr, "usage: view_bench [-h HOME] [-c CATALOG] [-s SHEET] FILE\n");
     return 2;
   }
   if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
@@ -65,7 +67,7 @@ int main(int argc, char** argv) {
   qs::SetEngine(&engine);
   std::error_code error;
   std::string temp = std::filesystem::temp_directory_path(error).string();
-  engine.Initialize(nullptr, nullptr, nullptr, temp.empty() ? nullptr : temp.c_str(), nullptr);
+  engine.Initialize(catalog, nullptr, nullptr, temp.empty() ? nullptr : temp.c_str(), nullptr);
   qs::LoadUnicodeTables((home + "qsunicde.dat").c_str());
   int result = 0;
   qs::Document* doc = Parse(file);
