@@ -7,6 +7,7 @@
 
 #include "foundation/memory.h"
 #include "foundation/strings.h"
+#include "sgml/attributes.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "style/formatter.h"
@@ -279,7 +280,37 @@ StyleRule* RuleOf(DocumentNode* element) {
   return reinterpret_cast<StyleTagEntry*>(decl->styleEntry)->FindForElement(element);
 }
 
-const char* Attr(DocumentNode* e, const char* name) { return e->GetAttributeValue(name); }
+// Declared defaults of the fixed CALS attribute names by element type.
+// DocBook declares some thirty attributes on an entry, and looking each of
+// a dozen names up among them for every cell doubled the formatting of a
+// manual with tables. Forgotten when a table starts: declarations do not
+// change while one is built.
+struct DefaultSlot {
+  const ElementTypeDecl* type;
+  const char* name;
+  const AttributeDecl* decl;
+};
+DefaultSlot g_defaults[64];
+int g_defaultCount = 0;
+
+// The specified value, else the declared default, names ignoring case (as
+// DocumentNode::GetAttributeValue).
+const char* Attr(DocumentNode* e, const char* name) {
+  if (Attribute* const* values = e->GetAttributeValues())
+    for (; *values; ++values) {
+      const char* valueName = (*values)->GetName();
+      if (valueName && CompareStringNoCase(valueName, name) == 0) return (*values)->Value();
+    }
+  const ElementTypeDecl* type = e->Decl();
+  if (!type) return nullptr;
+  for (int i = 0; i < g_defaultCount; ++i)
+    if (g_defaults[i].type == type && g_defaults[i].name == name)
+      return g_defaults[i].decl ? g_defaults[i].decl->DefaultText() : nullptr;
+  const AttributeDecl* decl = e->FindAttributeDecl(name);
+  if (g_defaultCount < static_cast<int>(sizeof g_defaults / sizeof g_defaults[0]))
+    g_defaults[g_defaultCount++] = {type, name, decl};
+  return decl ? decl->DefaultText() : nullptr;
+}
 
 // A walk of ordinary content through the formatter.
 class ContentWalk : public TreeVisitor {
@@ -699,6 +730,7 @@ void CalsTableBuilder::FormatEntryContent(CalsCell* cell, DocumentNode* entry) {
 }
 
 void CalsTableNew(DocumentFormatter& formatter, DocumentNode* element) {
+  g_defaultCount = 0;
   auto* item = new (formatter.ItemPool()) CalsTableItem(element, formatter.GetCurrentFormat());
   if (!item) return;
   ++TableNestingDepth();
