@@ -462,7 +462,7 @@ int main(int argc, char** argv) {
     const auto formatEnd = Clock::now();
     std::size_t items = 0;
     for (auto* n = frame->items.First(); n; n = n->Next()) ++items;
-    std::printf("parse %.3f s, format %.3f s, %zu items\n",
+    std::printf("parse %.4f s, format %.4f s, %zu items\n",
                 std::chrono::duration<double>(parseEnd - parseStart).count(),
                 std::chrono::duration<double>(formatEnd - formatStart).count(), items);
     frame->Release();
