@@ -507,10 +507,17 @@ DeclaredEntity::~DeclaredEntity() {
     MemFree(text);
 }
 
-StyleIcon::StyleIcon(const EntityDecl& entity, const EntityDecl* mask)
-    : icon_(entity), mask_(mask ? new DeclaredEntity(*mask) : nullptr) {}
+StyleIcon::StyleIcon(EntityDecl& entity, EntityDecl* mask)
+    : icon_(entity),
+      mask_(mask ? new DeclaredEntity(*mask) : nullptr),
+      iconDecl_(entity.AddRef()),
+      maskDecl_(mask ? mask->AddRef() : nullptr) {}
 
-StyleIcon::~StyleIcon() { delete mask_; }
+StyleIcon::~StyleIcon() {
+  delete mask_;
+  iconDecl_->Release();
+  if (maskDecl_) maskDecl_->Release();
+}
 
 // ---- The sheet ------------------------------------------------------------------
 

@@ -32,16 +32,22 @@ struct DeclaredEntity {
 // "ICON", with its mask entity when it names one.
 class StyleIcon : public SListNode {
  public:
-  StyleIcon(const EntityDecl& entity, const EntityDecl* mask);
+  // Keeps a use of each declaration: its picture is read from the file it
+  // names, resolved where the sheet was.
+  StyleIcon(EntityDecl& entity, EntityDecl* mask);
   ~StyleIcon() override;
   const char* Name() const { return icon_.name; }
   const char* Mask() const { return mask_ ? mask_->name : nullptr; }
   const DeclaredEntity& Icon() const { return icon_; }
   const DeclaredEntity* MaskEntity() const { return mask_; }
+  EntityDecl* IconDecl() const { return iconDecl_; }
+  EntityDecl* MaskDecl() const { return maskDecl_; }
 
  private:
   DeclaredEntity icon_;
   DeclaredEntity* mask_;
+  EntityDecl* iconDecl_;
+  EntityDecl* maskDecl_;
 };
 
 // A growing text on the engine heap.

@@ -5,6 +5,7 @@
 #include "foundation/strings.h"
 #include "sgml/document.h"
 #include "sgml/entities.h"
+#include "style/style_sheet.h"
 #include "view/document_view.h"
 #include "view/host_objects.h"
 #include "view/hot_areas.h"
@@ -55,6 +56,16 @@ class PictureServices : public GraphicServices {
     // A key no loader knows still reaches the host (event 31).
     if (!key) return nullptr;
     return GetGraphicCache().Get(context, element, nullptr, key, nullptr, true);
+  }
+  // A sheet's icon: the graphic of the entity the sheet declared it with.
+  GraphicObject* GetIconGraphic(StyleSheet* sheet, const char* name) override {
+    EngineBase* engine = GetEngine();
+    StyleIcon* icon = sheet && name ? sheet->FindIcon(name) : nullptr;
+    if (!engine || !icon) return nullptr;
+    EntityDecl* entity = icon->IconDecl();
+    const char* key = GetNotationNames(*engine).FindKey(entity);
+    if (!key) return nullptr;
+    return GetGraphicCache().Get(nullptr, nullptr, entity, key, icon->MaskDecl(), true);
   }
   void AddRef(GraphicObject* graphic) override {
     if (graphic) graphic->AddRef();

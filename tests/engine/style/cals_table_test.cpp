@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "api/exports.h"
+#include "api/interface.h"
 #include "doc_builder.h"
 #include "foundation/engine.h"
+#include "foundation/handle_table.h"
 #include "layout/entity_items.h"
 #include "layout/icon_items.h"
 #include "layout/table_items.h"
@@ -18,6 +24,7 @@
 #include "table_dump.h"
 #include "test_device.h"
 #include "view/current_view.h"
+#include "view/graphic_object.h"
 #include "view/graphic_services.h"
 
 namespace qs {
@@ -628,6 +635,47 @@ class IconPictures : public GraphicServices {
   GraphicServices* previous_;
   int tokens_[2] = {};
 };
+
+// A sheet's icon is the picture of the file its entity names, read where
+// the sheet is; a name the sheet does not declare has none.
+TEST_F(Tables, ASheetsIconIsThePictureOfItsFile) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("sheet_icon_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  // An 8-bit BMP, 6 x 4, two colours.
+  std::string bmp(54, '\0');
+  auto put = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  bmp[0] = 'B', bmp[1] = 'M';
+  put(10, 54 + 8), put(14, 40), put(18, 6), put(22, 4);
+  bmp[26] = 1, bmp[28] = 8;
+  put(46, 2);
+  bmp += std::string("\0\0\0\0\xff\xff\xff\0", 8);
+  bmp += std::string(4 * 8, '\1');
+  put(2, static_cast<std::uint32_t>(bmp.size()));
+  std::ofstream(dir / "photo.bmp", std::ios::binary) << bmp;
+  std::ofstream(dir / "icons.ssh")
+      << "<!DOCTYPE STYLESHEET [\n<!NOTATION BMP SYSTEM>\n"
+         "<!ATTLIST #NOTATION BMP SSHTYPE CDATA #IMPLIED>\n"
+         "<!ENTITY photo SYSTEM \"photo.bmp\" NDATA BMP [SSHTYPE=ICON]>\n]>\n"
+         "<STYLESHEET VERSION=\"2.00\"><STYLE TAG=E><ICON V=photo></STYLE></STYLESHEET>\n";
+  const std::string path = (dir / "icons.ssh").string();
+  QsHandle handle = QsOpenStyleSheet(path.c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(handle, 0u);
+  auto* icons = static_cast<StyleSheet*>(Handles()->LookupStyleSheet(handle));
+  ASSERT_NE(icons, nullptr);
+  ASSERT_NE(icons->FindIcon("photo"), nullptr);
+  GraphicServices& graphics = GetGraphicServices();
+  GraphicObject* picture = graphics.GetIconGraphic(icons, "PHOTO");
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(picture->width, 6);
+  EXPECT_EQ(picture->height, 4);
+  EXPECT_EQ(graphics.GetIconGraphic(icons, "nosuch"), nullptr);
+  graphics.Release(picture);
+  QsReleaseHandle(handle);
+  std::filesystem::remove_all(dir);
+}
 
 TEST_F(Tables, ANamedElementIconDrawsTheSheetsPicture) {
   IconPictures pictures;
