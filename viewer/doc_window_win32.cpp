@@ -49,9 +49,11 @@ void ShowDocContextMenu(HWND view, int x, int y) {
   bool hasNavigator = navigator != 0;
   bool parent = current && eng::QsGotoParent(current) > 0;
   bool sheetFile = HasFileName(sheet), navigatorFile = HasFileName(navigator);
-  // Whether the anchor belongs to the current web, and whether the node
-  // lies in a parts table, come with the webs menu and the order hand-off.
-  bool currentWeb = false, partsTable = false;
+  // Whether the anchor belongs to the current web comes with the webs menu.
+  bool currentWeb = false;
+  QsHandle table = node ? IsInPartsTable(node) : 0;
+  bool partsTable = table != 0;
+  Release(table);
   int box = kind == 2 ? eng::QsQueryBoxAtPoint(W(view), std::int32_t{x}, std::int32_t{y}) : 0;
   for (QsHandle h : {node, current, anchor, web, entity, sheet, navigator}) Release(h);
 
@@ -173,6 +175,18 @@ void ContextCommand(int id) {
         Release(anchor);
       }
       break;
+    case IDM_CTX_ADD_TO_SELECTION:
+      if (QsHandle node = NodeAtContext()) {
+        // The navigator follows the reader to the ordered row.
+        eng::QsShowNode(W(NavigatorView()), node, std::int32_t{0}, std::int32_t{1},
+                        std::int32_t{1});
+        AppendOrderLine(Instance(), g_context.view, node);
+        Release(node);
+      }
+      break;
+    case IDM_SEND_ORDER:
+      SendOrder(Instance());
+      break;
     case IDM_CTX_RELOAD_ENTITY:
       if (QsHandle entity = EntityAtContext()) {
         eng::QsRefreshEntityObjects(entity);
@@ -180,8 +194,7 @@ void ContextCommand(int id) {
       }
       break;
     default:
-      // The searches, the editors and the order hand-off come with their
-      // own windows.
+      // The searches and the editors come with their own windows.
       break;
   }
 }

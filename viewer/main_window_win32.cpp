@@ -326,6 +326,7 @@ void Command(int id) {
       if (RunDialog(g.main, "IDD_VIEWPROP", OptionsDlgProc) == 1) RefreshDownloadHost();
       break;
     case IDM_STOP_DOWNLOAD: StopDownloadFlag() = 1; break;
+    case IDM_SEND_ORDER: SendOrder(g.instance); break;
     default: break;
   }
 }

@@ -100,6 +100,22 @@ void SetWheelTarget(HWND window);
 // A pending last flash of the lower pane ends when the second view paints.
 void SecondViewPainted();
 
+// ---- Order hand-off ----------------------------------------------------------
+// Rows of parts tables (TABLE TYPE="PARTS", ROW, ENTRY) become records of
+// "corvaorder.por" in the program's folder; SendOrder closes the file and
+// starts "corvaoe.exe" beside the program on it. Node results are handles
+// the caller releases, or 0.
+void AppendOrderLine(HINSTANCE instance, HWND window, QsHandle node);
+void SendOrder(HINSTANCE instance);
+QsHandle IsInPartsTable(QsHandle node);
+QsHandle FindElementByName(QsHandle node, const char* name);
+QsHandle FindAncestorRow(QsHandle node);
+QsHandle FindRowEntry(QsHandle node);
+// 1 when the document has a model number (MMDLNO), now the current one.
+int ReadModelNumber(QsHandle node);
+HANDLE OpenOrderFile(HINSTANCE instance);
+std::string OrderFilePath(HINSTANCE instance);
+
 // ---- Documents ---------------------------------------------------------------
 // Opens a document file into the views, with its first style sheet and
 // navigator; a failure leaves the main view hidden and the parse's messages
