@@ -7,6 +7,7 @@
 
 #include "../engine_dll.h"
 #include "api/records.h"
+#include "window_pixels.h"
 
 namespace qs::test {
 namespace {
@@ -56,43 +57,8 @@ HWND MakeWindow(int x, const char* caption) {
                        400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
-void Pump() {
-  MSG msg;
-  for (int round = 0; round < 3; ++round) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(20);
-  }
-}
-
-// The client area read back as 32-bit pixels.
-struct Capture {
-  explicit Capture(HWND window) {
-    RECT r;
-    GetClientRect(window, &r);
-    width = r.right, height = r.bottom;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    HDC dc = CreateCompatibleDC(nullptr);
-    void* data = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &data, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    HDC windowDc = GetDC(window);
-    BitBlt(dc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-    ReleaseDC(window, windowDc);
-    GdiFlush();
-    pixels.assign(static_cast<std::uint32_t*>(data), static_cast<std::uint32_t*>(data) + width * height);
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-  }
-  std::uint32_t At(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
+struct Capture : WindowPixels {
+  using WindowPixels::WindowPixels;
   // Rows with dark ink, and of those the rows with pure red.
   int InkRows(std::uint32_t colour = 0) const {
     int rows = 0;
@@ -149,8 +115,6 @@ struct Capture {
     std::fwrite(pixels.data(), 4, pixels.size(), f);
     std::fclose(f);
   }
-  int width = 0, height = 0;
-  std::vector<std::uint32_t> pixels;
 };
 
 class ViewHost : public EngineDll {
