@@ -136,6 +136,35 @@ TEST_F(OrderHandOff, RowsBecomeRecordsFromTheirFirstCell) {
   EXPECT_TRUE(g_boxes.empty());
 }
 
+// XML rows keep white space between their cells; cells with a non-ASCII
+// name or a line break still make one clean record.
+TEST_F(OrderHandOff, XmlRowsAndAwkwardCellTexts) {
+  const char kXml[] =
+      "<?xml version=\"1.0\"?>\n"
+      "<!DOCTYPE DOC [<!ELEMENT DOC (MMDLNO, TABLE)><!ELEMENT MMDLNO (#PCDATA)>"
+      "<!ELEMENT TABLE (ROW+)><!ATTLIST TABLE TYPE CDATA #IMPLIED>"
+      "<!ELEMENT ROW (ENTRY+)><!ATTLIST ROW ID ID #IMPLIED>"
+      "<!ELEMENT ENTRY (#PCDATA)><!ATTLIST ENTRY ID ID #IMPLIED>]>\n"
+      "<DOC>\n<MMDLNO>M100</MMDLNO>\n<TABLE TYPE=\"PARTS\">\n"
+      "<ROW ID=\"r1\">\n  <ENTRY>10</ENTRY>\n  <ENTRY>A-1</ENTRY>\n  <ENTRY ID=\"c13\">Bolt</ENTRY>\n</ROW>\n"
+      "<ROW ID=\"r2\">\n  <ENTRY>20</ENTRY>\n  <ENTRY>B-2</ENTRY>\n"
+      "  <ENTRY ID=\"c23\">\xC3\x89" "crou\nline</ENTRY>\n</ROW>\n</TABLE>\n</DOC>\n";
+  QsHandle xml = eng::QsOpenDocumentText(kXml, nullptr, nullptr, QsHandle{0}, nullptr, QsWord{0});
+  ASSERT_NE(xml, 0u);
+  Order(xml, "c13");
+  Order(xml, "c23");
+  eng::QsReleaseHandle(xml);
+  Send();
+  std::string first = "M100\x02" "10\x02" "A-1\x02" "Bolt\x02" "1\x02\x02\x03";
+  std::string exchange = Exchange();
+  ASSERT_GE(exchange.size(), first.size());
+  EXPECT_EQ(exchange.substr(0, first.size()), first);  // the same record as the SGML row
+  if (GetACP() == 1252) {
+    EXPECT_EQ(exchange.substr(first.size()),
+              "M100\x02" "20\x02" "B-2\x02" "\xC9" "crou line\x02" "1\x02\x02\x03");
+  }
+}
+
 TEST_F(OrderHandOff, PartsTablesAreFoundByTypeAndEmptyOrdersStartFresh) {
   QsHandle cell = eng::QsGetElementById(sgml_, "c21");
   QsHandle table = IsInPartsTable(cell);
