@@ -9,6 +9,7 @@
 #include "foundation/strings.h"
 #include "view/picture_services.h"
 #include "view/pictures.h"
+#include "view/printer_list.h"
 #include "view/shared_palette.h"
 #include "view/window_map.h"
 
@@ -43,6 +44,7 @@ QsWord QsInitialize(QsWord instance, const char* title, const char* catalog, con
   if (!engine) return 0;
   SetEngine(engine);
   engine->Initialize(catalog, entityrc, setup, tempDir, home);
+  engine->printers.Set(new PrinterList(NewPlatformPrinterSystem()));
   InstallPictureServices();
   return reinterpret_cast<QsWord>(engine);
 }

@@ -6,12 +6,6 @@
 
 extern "C" {
 
-// ---- Windows, dialogs and settings
-std::int32_t QsInputDialog(QsWindow, const char*, const char*, char*) { return 0; }
-std::int32_t QsSelectPrinter(const char*) { return 0; }
-char* QsGetPrinterName(char*, std::int32_t) { return nullptr; }
-void QsPrinterSetupDialog(QsWindow) {}
-
 // ---- Engine life, settings and identifiers
 std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 

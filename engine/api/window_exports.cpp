@@ -1,12 +1,16 @@
 // The platform-free part of the window, dialog and setting exports: the
-// default font, and the filter list of the file dialogs.
+// default font, the filter list of the file dialogs, the input dialog and
+// the printer list.
 #include <cstring>
+#include <string>
 
+#include "api/dialogs.h"
 #include "api/exports.h"
 #include "api/file_dialog.h"
 #include "api/interface.h"
 #include "foundation/codepage.h"
 #include "foundation/memory.h"
+#include "view/printer_list.h"
 
 namespace qs {
 
@@ -80,4 +84,35 @@ extern "C" void QsSetDefaultFont(const char* face, std::int32_t points) {
   // A size that is no size, or one whose hundredths would not fit, is not
   // taken.
   if (points > 0 && points <= 0x7FFFFFFF / 100) engine->defaultFontSize = points * 100;
+}
+
+extern "C" std::int32_t QsInputDialog(QsWindow owner, const char* title, const char* prompt,
+                                      char* text) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !text) return 0;
+  return engine->DoModalDialog(owner, engine->NewInputDialog(title, prompt, text));
+}
+
+extern "C" void QsPrinterSetupDialog(QsWindow owner) { RunPrinterSetupDialog(owner); }
+
+extern "C" std::int32_t QsSelectPrinter(const char* device) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !engine->printers) return 0;
+  char* ansi = Utf8ToAnsi(device);
+  engine->printers->FindDefault(ansi);
+  if (ansi != device) MemFree(ansi);
+  return 1;
+}
+
+extern "C" char* QsGetPrinterName(char* buffer, std::int32_t size) {
+  EngineBase* engine = GetEngine();
+  PrinterEntry* entry = engine && engine->printers ? engine->printers->current() : nullptr;
+  if (!entry || !buffer || size <= 0) return nullptr;
+  std::string name = entry->device + "," + entry->driver + "," + entry->port;
+  char* utf8 = AnsiToUtf8(name.c_str());
+  // Whole characters only: a cut one would not read back.
+  CopyWholeCharacters(buffer, static_cast<std::size_t>(size), utf8 ? utf8 : "",
+                      static_cast<std::size_t>(size));
+  if (utf8 != name.c_str()) MemFree(utf8);
+  return buffer;
 }

@@ -13,6 +13,7 @@
 #include "view/window_map.h"
 #include "foundation/strings.h"
 #include "addressing/web.h"
+#include "api/dialogs.h"
 #include "sgml/unicode_tables.h"
 
 namespace qs {
@@ -199,8 +200,19 @@ void EngineBase::LinkDeleted(Anchor* from, Anchor* to) {
 void EngineBase::RecentListChanged(void*) {}
 void EngineBase::StartTimer() {}
 WindowHandle EngineBase::GetParentWindow(WindowHandle window) { return window; }
-void EngineBase::RunDialog(EngineDialog*) {}
-int EngineBase::DoModalDialog(WindowHandle, EngineDialog*) { return 0; }
+void EngineBase::RunDialog(Dialog*) {}
+int EngineBase::DoModalDialog(WindowHandle, Dialog* dialog) {
+  // Without windows no template can be loaded.
+  if (dialog) dialog->Release();
+  return -1;
+}
+Dialog* EngineBase::NewInputDialog(const char* title, const char* label, char* buffer) {
+  return new InputDialog(title, label, buffer);
+}
+Dialog* EngineBase::NewListDialog(ListDialogItems* items) { return new ListDialog(items); }
+int EngineBase::ShowListDialog(WindowHandle window, ListDialogItems* items) {
+  return DoModalDialog(GetParentWindow(window), NewListDialog(items));
+}
 void EngineBase::ReportError(int, std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
 std::intptr_t EngineBase::RaiseEvent(WindowHandle, int, std::intptr_t, std::intptr_t) {
   return 0;
@@ -323,6 +335,10 @@ int Engine::ShowHotArea(Document*, Graphic*, HotArea*) { return 0; }
 
 WindowHandle Engine::GetParentWindow(WindowHandle window) { return window ? window : mainWindow; }
 
+int Engine::DoModalDialog(WindowHandle parent, Dialog* dialog) {
+  return RunModalDialog(hostInstance_, parent, dialog);
+}
+
 void Engine::ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c,
                          std::intptr_t d) {
   const std::intptr_t args[4] = {a, b, c, d};
@@ -427,6 +443,14 @@ std::intptr_t HostedEngine::RaiseWithHandle(WindowHandle window, int event, void
   std::intptr_t answer = RaiseEvent(window, event, handle, b);
   if (handle) handles->Release(handle);
   return answer;
+}
+
+void HostedEngine::RunDialog(Dialog* dialog) {
+  DialogWindow* window = dialog ? dialog->window() : nullptr;
+  const char* name = dialog ? DialogTemplateName(dialog->GetKind()) : nullptr;
+  if (!window || !name) return;
+  // The host's answer changes nothing: the dialog runs on.
+  RaiseEvent(window->Owner(), kEventRunDialog, reinterpret_cast<std::intptr_t>(name), 0);
 }
 
 void HostedEngine::ShowNoteDialog(WindowHandle window, Anchor* anchor, int flag) {

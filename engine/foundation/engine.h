@@ -30,7 +30,8 @@ class BlockCache;
 class Catalog;
 class Document;
 class DocumentCache;
-class EngineDialog;
+class Dialog;
+class ListDialogItems;
 class EntityrcFile;
 class ExternalId;
 class FrameNode;
@@ -40,6 +41,7 @@ class TextSources;
 class HotArea;
 class NavigatorDef;
 class NotationNameSet;
+class PrinterList;
 class ResolverStacks;
 class SdataTable;
 class SetupFile;
@@ -184,8 +186,17 @@ class EngineBase : public EngineObject, public EngineServices {
   virtual void RecentListChanged(void* list);
   virtual void StartTimer();
   virtual WindowHandle GetParentWindow(WindowHandle window);
-  virtual void RunDialog(EngineDialog* dialog);
-  virtual int DoModalDialog(WindowHandle parent, EngineDialog* dialog);
+  // An engine dialog's window opened (the hosted engine tells its host).
+  virtual void RunDialog(Dialog* dialog);
+  // Runs `dialog` modally over `parent` and gives back the caller's use of
+  // it: the end code, or -1 when no template could be loaded.
+  virtual int DoModalDialog(WindowHandle parent, Dialog* dialog);
+  // The dialog factories; each model comes with one use for the caller.
+  // The input dialog answers into `buffer` (at least 101 bytes).
+  virtual Dialog* NewInputDialog(const char* title, const char* label, char* buffer);
+  virtual Dialog* NewListDialog(ListDialogItems* items);
+  // A list dialog of `items` over the parent window of `window`.
+  int ShowListDialog(WindowHandle window, ListDialogItems* items);
 
   // ---- Errors and lists shown to the user ---------------------------------
   // Reports engine error `code` (0-64) with up to four arguments (numbers or
@@ -258,6 +269,11 @@ class EngineBase : public EngineObject, public EngineServices {
   // The open note and link dialogs.
   Member<OwnedList> noteDialogs;
   Member<OwnedList> linkDialogs;
+  // The printers Windows knows, one current (made when the engine starts).
+  Member<PrinterList> printers;
+  // The windows of the open engine dialogs by their handle (made by the
+  // first dialog that opens).
+  Member<HashTable> dialogWindows;
   // Words for the engine interface's own use.
   std::uint16_t words16[2] = {};
   std::uint32_t words32[2] = {};
@@ -291,6 +307,8 @@ class Engine : public EngineBase {
   WindowHandle GetParentWindow(WindowHandle window) override;
   void ReportError(int code, std::intptr_t a = 0, std::intptr_t b = 0, std::intptr_t c = 0,
                    std::intptr_t d = 0) override;
+  // On the template of the dialog's kind, the host module's first.
+  int DoModalDialog(WindowHandle parent, Dialog* dialog) override;
 
   virtual const char* GetProfileSection();
   virtual const char* GetCatalogKey();
@@ -387,6 +405,8 @@ class HostedEngine : public Engine {
   void LinkDeleted(Anchor* from, Anchor* to) override;
   void RecentListChanged(void* list) override;
   void ShowWindow(WindowHandle window) override;
+  // Event 41: the dialog's owner window and its template name.
+  void RunDialog(Dialog* dialog) override;
 
   // Asks the host (event 7) for a window when no view shows the range.
   int FindCoveringObject(WindowHandle window, View* view, void* node, Document* document,
