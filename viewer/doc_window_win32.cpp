@@ -187,6 +187,12 @@ void ContextCommand(int id) {
     case IDM_SEND_ORDER:
       SendOrder(Instance());
       break;
+    case IDM_CTX_STRING_SEARCH:
+      RunSearchDialog(false, true);
+      break;
+    case IDM_CTX_PARTS_SEARCH:
+      RunSearchDialog(true, true);
+      break;
     case IDM_CTX_RELOAD_ENTITY:
       if (QsHandle entity = EntityAtContext()) {
         eng::QsRefreshEntityObjects(entity);
@@ -194,7 +200,7 @@ void ContextCommand(int id) {
       }
       break;
     default:
-      // The searches and the editors come with their own windows.
+      // The editors come with their own windows.
       break;
   }
 }

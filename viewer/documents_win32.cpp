@@ -662,6 +662,7 @@ std::intptr_t UpdateSelectionCommands(QsWindow, std::int32_t, QsWord a, QsWord, 
       for (int id : {IDM_WEB_ANNOTATE, IDM_WEB_BEGIN_LINK, IDM_WEB_CONNECT_LINK, IDM_COPY})
         EnableCommand(id, false);
       for (int id = IDM_HIT_FIRST; id <= IDM_HIT_LAST; ++id) EnableCommand(id, false);
+      if ((a & 3) == 0) EndStringSearch();
       break;
   }
   return 0;

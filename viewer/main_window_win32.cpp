@@ -327,6 +327,9 @@ void Command(int id) {
       break;
     case IDM_STOP_DOWNLOAD: StopDownloadFlag() = 1; break;
     case IDM_SEND_ORDER: SendOrder(g.instance); break;
+    case IDM_COPY: CopySelectionAsRtf(g.mainView); break;
+    case IDM_TEXT_SEARCH: RunSearchDialog(false, false); break;
+    case IDM_PARTS_SEARCH: RunSearchDialog(true, false); break;
     default: break;
   }
 }
@@ -371,6 +374,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (--g.flash <= 0) {
           g.flash = 0;
           KillTimer(window, kFlashTimer);
+          if (g.lower == g.secondView) RepeatStringSearch(g.secondView);
         }
       }
       return 0;
@@ -578,6 +582,7 @@ void SecondViewPainted() {
   if (g.flash == 1) {
     g.flash = 0;
     if (g.main) KillTimer(g.main, kFlashTimer);
+    if (g.lower == g.secondView) RepeatStringSearch(g.secondView);
   }
 }
 HWND MessageWindow() { return g.messages; }
@@ -795,6 +800,8 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
   LoadViewSettings();
   LoadMruList();
   LoadUrlHistory();
+  LoadStringSearchSettings();
+  LoadPartsSearchSettings();
   CheckItem(IDM_OVERVIEW, g.overviewOn);
   CheckItem(IDM_CENTER_ZOOM, (g.zoomFlags & 0x20) != 0);
   CheckItem(IDM_ZOOM_HOTSPOTS, (g.zoomFlags & 0x10) != 0);
@@ -812,6 +819,8 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
   SaveViewSettings();
   SaveMruList();
   SaveUrlHistory();
+  SaveStringSearchSettings();
+  SavePartsSearchSettings();
   SaveMiscSettings();
   for (HPALETTE& p : g.palettes) {
     if (p) DeleteObject(p);

@@ -159,6 +159,30 @@ std::intptr_t FormatRadixNumber(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
 std::intptr_t CheckPdfLaunch(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
 std::intptr_t AllowLockedObjects(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
 
+// ---- Searches and copy ---------------------------------------------------------
+struct SearchQuery;
+// The search dialogs, prefilled with the first line of the main view's
+// selection when asked.
+void RunSearchDialog(bool parts, bool prefill);
+INT_PTR CALLBACK StringSearchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK PartsSearchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Searches the main view, then the second or the navigator view when it
+// found anything, and shows the hit count; none clears it.
+void RunStringSearch(const SearchQuery* query);
+void RunPartsSearch(const SearchQuery* query);
+// A text search shown in the main view: it ends when the main view's
+// selection goes, and is searched again in the second view when that view
+// is flashed into the lower pane.
+bool StringSearchActive();
+void EndStringSearch();
+void RepeatStringSearch(HWND view);
+void LoadStringSearchSettings();
+void SaveStringSearchSettings();
+void LoadPartsSearchSettings();
+void SavePartsSearchSettings();
+// The view's selection on the clipboard as text and "Rich Text Format".
+void CopySelectionAsRtf(HWND view);
+
 // ---- Message window ----------------------------------------------------------
 LRESULT CALLBACK MessageWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 std::int32_t EngineMessageCallback(const void* report, QsWord data);

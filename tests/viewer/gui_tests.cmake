@@ -9,7 +9,7 @@ set(standin_documents QsParseDocument QsOpenBinaryDocument QsPushCatalog QsPopCa
     QsLoadStyleSheet QsLoadNavigator QsDisplay QsGetViewDocument QsGetViewStyleSheet
     QsGetViewNavigator QsDetachWindowView QsCloseDocument QsIsSameObject QsViewCommand
     QsGetNodeDocument QsGetWindowKind QsNodeAtPoint QsCreateTreeView QsReleaseHandle
-    QsSaveDocumentBinary)
+    QsSaveDocumentBinary QsSearch QsClearHighlight QsGetSelectionLength QsGetSelectionText)
 file(STRINGS ${CMAKE_SOURCE_DIR}/engine/api/export_table.h standin_lines REGEX "^QS_EXPORT")
 set(standin_targets)
 foreach(variant record wrongver nocmptl noslot docs)

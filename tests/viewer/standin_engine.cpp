@@ -13,7 +13,10 @@
 // (view command 10) on the main view asks the viewer through event 7 for a
 // window to show the document shown before. The open dialog answers the
 // path in "dialog.txt" beside the DLL (once). A document that holds the
-// text WARNING-HERE gets one warning there. Every call is logged.
+// text WARNING-HERE gets one warning there. A search finds 12 hits, one
+// when its query holds "single", none when it holds "nohit"; the views'
+// selection is the text of "selection.txt" beside the DLL. Every call is
+// logged.
 #include <windows.h>
 
 #include <cstdint>
@@ -191,6 +194,30 @@ std::vector<std::string> Titles(const std::string& text, const std::string& name
   }
   return titles;
 }
+
+std::string ReadText(const std::string& path) {
+  std::string text;
+  if (FILE* in = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
+    std::fclose(in);
+  }
+  return text;
+}
+
+// The document window's place among the main window's three: the main
+// view, the second view, the navigator view.
+std::string Role(W window) {
+  HWND w = reinterpret_cast<HWND>(window);
+  HWND parent = GetParent(w);
+  const char* const names[] = {"main", "second", "navigator"};
+  HWND c = parent ? FindWindowExA(parent, nullptr, "Qs:DocWndCls", nullptr) : nullptr;
+  for (int i = 0; i < 3 && c; ++i, c = FindWindowExA(parent, c, "Qs:DocWndCls", nullptr))
+    if (c == w) return names[i];
+  return "other";
+}
+std::string Selection() { return ReadText(BesideDll("selection.txt")); }
 
 std::uint32_t OpenDocumentFile(const std::string& path, std::string* read = nullptr) {
   FILE* in = std::fopen(path.c_str(), "rb");
@@ -397,6 +424,23 @@ W QsGetWindowKind(W window) { return g_views.count(window) ? 1 : 0; }
 W QsNodeAtPoint(W window, W, W) {
   auto at = g_views.find(window);
   return at == g_views.end() ? 0 : at->second.document - kDocumentBase + kNodeBase;
+}
+W QsSearch(W window, W query, W flags) {
+  std::string text = query ? reinterpret_cast<const char*>(query) : "(null)";
+  Log("QsSearch|" + Role(window) + "|" + text + "|" + Hex(static_cast<std::uint32_t>(flags)));
+  if (text.find("nohit") != std::string::npos) return 0;
+  return text.find("single") != std::string::npos ? 1 : 12;
+}
+W QsClearHighlight(W window) {
+  Log("QsClearHighlight|" + Role(window));
+  return 1;
+}
+W QsGetSelectionLength(W) { return static_cast<W>(Selection().size()); }
+W QsGetSelectionText(W, W buffer, W size) {
+  std::string text = Selection();
+  if (!buffer || size <= 0 || static_cast<std::size_t>(size) <= text.size()) return 0;
+  std::memcpy(reinterpret_cast<char*>(buffer), text.c_str(), text.size() + 1);
+  return static_cast<W>(text.size());
 }
 W QsCreateTreeView(W window, W document, W, W, W) {
   Log("QsCreateTreeView");

@@ -479,6 +479,8 @@ TEST(Resources, MenusAndKeysStandWhereTheCodeExpectsThem) {
     EXPECT_EQ(table[i].cmd, expected[i].command) << i;
   }
   EXPECT_NE(FindResourceA(exe, "IDD_VIEWPROP", reinterpret_cast<LPCSTR>(RT_DIALOG)), nullptr);
+  EXPECT_NE(FindResourceA(exe, "dlgSearch", reinterpret_cast<LPCSTR>(RT_DIALOG)), nullptr);
+  EXPECT_NE(FindResourceA(exe, "dlgPartsSearch", reinterpret_cast<LPCSTR>(RT_DIALOG)), nullptr);
   EXPECT_NE(FindResourceA(exe, "DLGSAVEFILES", reinterpret_cast<LPCSTR>(RT_DIALOG)), nullptr);
   EXPECT_NE(FindResourceA(exe, "bmpToolbar", reinterpret_cast<LPCSTR>(RT_BITMAP)), nullptr);
   // No template of the engine's own: a host's would take its place.
@@ -860,6 +862,118 @@ TEST_F(Documents, ReloadAndCompileWorkOnTheMainViewsDocument) {
   ExitAndExpectZero(main);
 }
 
+// The searches with the "docs" stand-in, which logs each QsSearch with the
+// window it went to: a table of dialog settings and the calls each makes
+// (the second view, or the navigator view for parts, only after hits).
+TEST_F(Documents, SearchDialogsSendTheirQueriesToTheViews) {
+  std::string doc = Document("search.sgm", "<?NAVIGATOR \"Contents\" \"c.nav\"><doc>text</doc>\n");
+  // Loaded at start: the dialog shows them.
+  SetValue("\\Search Mode\\String Search", "CASE", "Yes");
+  SetValue("\\Search Mode\\String Search", "MARKUP", "No");
+  SetValue("\\Search Mode\\String Search", "MATCH", "word");
+  SetValue("\\Search Mode\\String Search", "SEARCHIN", "NOTES");
+  SetValue("\\Search Mode\\String Search", "SEARCH1", "older");
+  SetValue("\\Search Mode\\String Search", "SEARCH0", "newer");
+  Start(engine_);
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  OpenThroughDialog(main, doc);
+  WaitForLog("QsDisplay|main|search.sgm|");
+
+  PostCommand(main, IDM_TEXT_SEARCH);
+  HWND dialog = WaitForWindow(process_.id(), "#32770", "Text Search");
+  ASSERT_NE(dialog, nullptr) << DescribeWindows(process_.id());
+  EXPECT_EQ(SendMessageA(FindControl(dialog, IDC_SEARCH_CASE), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(FindControl(dialog, IDC_SEARCH_MARKUP), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageA(FindControl(dialog, IDC_SEARCH_MATCH), CB_GETCURSEL, 0, 0), 3);
+  EXPECT_EQ(SendMessageA(FindControl(dialog, IDC_SEARCH_IN), CB_GETCURSEL, 0, 0), 5);
+  EXPECT_EQ(SendMessageA(FindControl(dialog, IDC_SEARCH_TEXT), CB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(WindowText(FindControl(dialog, IDC_SEARCH_TEXT)), "newer");
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_text_search.png");
+  PressButton(dialog, IDCANCEL);
+  WaitForWindowGone(dialog);
+
+  struct Case {
+    bool parts;
+    const char* text;
+    int match;
+    int in;  // search-in or column index
+    bool caseSensitive, markup;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {false, "", 0, 0, false, false, {}},
+      {true, "", 0, 0, false, false, {}},
+      {false, "valve", 0, 6, false, false,
+       {"QsSearch|main|\"valve\" in <TABLE TYPE = \"PARTS\">|0",
+        "QsSearch|second|\"valve\" in <TABLE TYPE = \"PARTS\">|0"}},
+      {false, "nohit gasket", 1, 0, true, false, {"QsSearch|main|nohit gasket|29"}},
+      {false, "single <X>", 3, 2, false, true,
+       {"QsSearch|main|single <X>|60", "QsSearch|second|single <X>|60"}},
+      {false, "Bolt and nut", 2, 5, false, false,
+       {"QsSearch|main|\"Bolt\" \"and\" \"nut\" in <NOTE>|40",
+        "QsSearch|second|\"Bolt\" \"and\" \"nut\" in <NOTE>|40"}},
+      {true, "1234", 1, 2, false, false,
+       {"QsSearch|main|\"1234\" in <ENTRY TYPE = \"PNO\">|20",
+        "QsSearch|navigator|\"1234\" in <ENTRY TYPE = \"PNO\">|20"}},
+      {true, "nohit", 3, 3, false, false, {"QsSearch|main|\"nohit\" in <ENTRY TYPE = \"PNM\">|60"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::size_t before = Log().size();
+    PostCommand(main, c.parts ? IDM_PARTS_SEARCH : IDM_TEXT_SEARCH);
+    dialog = WaitForWindow(process_.id(), "#32770", c.parts ? "Parts-List Search" : "Text Search");
+    ASSERT_NE(dialog, nullptr) << DescribeWindows(process_.id());
+    HWND text = FindControl(dialog, c.parts ? IDC_PARTS_TEXT : IDC_SEARCH_TEXT);
+    ASSERT_TRUE(SetWindowTextRemote(text, c.text));
+    SendMessageA(FindControl(dialog, c.parts ? IDC_PARTS_MATCH : IDC_SEARCH_MATCH), CB_SETCURSEL,
+                 c.match, 0);
+    SendMessageA(FindControl(dialog, c.parts ? IDC_PARTS_COLUMN : IDC_SEARCH_IN), CB_SETCURSEL,
+                 c.in, 0);
+    if (!c.parts) {
+      SendMessageA(FindControl(dialog, IDC_SEARCH_CASE), BM_SETCHECK,
+                   c.caseSensitive ? BST_CHECKED : BST_UNCHECKED, 0);
+      SendMessageA(FindControl(dialog, IDC_SEARCH_MARKUP), BM_SETCHECK,
+                   c.markup ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForWindowGone(dialog));
+    std::vector<std::string> calls;
+    for (const std::string& line : Lines(Log().substr(before)))
+      if (line.rfind("QsSearch|", 0) == 0) calls.push_back(line);
+    EXPECT_EQ(calls, c.calls);
+  }
+
+  // From the context menu: the selection's first line is offered first.
+  ASSERT_TRUE(WriteFileBytes(engine_ + "selection.txt", "\r\nFuel pump\r\nsecond line"));
+  PostMessageA(View(main, 0), WM_COMMAND, IDM_CTX_PARTS_SEARCH, 0);
+  dialog = WaitForWindow(process_.id(), "#32770", "Parts-List Search");
+  ASSERT_NE(dialog, nullptr) << DescribeWindows(process_.id());
+  EXPECT_EQ(WindowText(FindControl(dialog, IDC_PARTS_TEXT)), "Fuel pump");
+  EXPECT_EQ(SendMessageA(FindControl(dialog, IDC_PARTS_TEXT), CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageA(FindControl(dialog, IDC_PARTS_COLUMN), CB_GETCURSEL, 0, 0), 3);
+  PressButton(dialog, IDCANCEL);
+  WaitForWindowGone(dialog);
+  DeleteFileA((engine_ + "selection.txt").c_str());
+  ExitAndExpectZero(main);
+
+  const char* text = "\\Search Mode\\String Search";
+  const char* parts = "\\Search Mode\\Parts Search";
+  EXPECT_EQ(GetValue(text, "SEARCH0"), "Bolt and nut");
+  EXPECT_EQ(GetValue(text, "SEARCH1"), "single <X>");
+  EXPECT_EQ(GetValue(text, "SEARCH4"), "newer");
+  EXPECT_EQ(GetValue(text, "SEARCH5"), "older");
+  EXPECT_EQ(GetValue(text, "SEARCH6"), "<missing>");
+  EXPECT_EQ(GetValue(text, "SEARCHIN"), "Notes");
+  EXPECT_EQ(GetValue(text, "MATCH"), "Suffix");
+  EXPECT_EQ(GetValue(text, "MARKUP"), "No");
+  EXPECT_EQ(GetValue(text, "CASE"), "No");
+  EXPECT_EQ(GetValue(text, "RE"), "No");
+  EXPECT_EQ(GetValue(parts, "SEARCH0"), "nohit");
+  EXPECT_EQ(GetValue(parts, "SEARCH1"), "1234");
+  EXPECT_EQ(GetValue(parts, "SEARCHIN"), "Parts Description");
+  EXPECT_EQ(GetValue(parts, "MATCH"), "Word");
+}
+
 // The gtk-doc manual (DocBook XML 4.3) takes the DocBook sheet and navigator
 // that the installed home's entityrc includes, without a message.
 TEST_F(Viewer, WithTheRealEngineADocBookManualTakesTheDocBookNavigator) {
@@ -946,6 +1060,41 @@ TEST_F(Viewer, WithTheRealEngineTheSampleManualShowsFormatted) {
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(mainView) && DarkBands(mainView).size() >= 5; }));
   ExitAndExpectZero(main);
   EXPECT_EQ(GetValue("\\MRU", "HIST0"), Bin() + "Manual\\manuale.sgm");
+}
+
+// The first three bands of dark rows: the top of the view, above the
+// sample's figure, whose picture changes on its own.
+std::vector<int> TopBands(HWND window) {
+  std::vector<int> bands = DarkBands(window);
+  if (bands.size() > 3) bands.resize(3);
+  return bands;
+}
+
+// A part name of the sample's parts list, searched as text in "Parts List",
+// brings its row into the main view (the parts table lies below the first
+// screen); the search's settings are kept.
+TEST_F(Viewer, WithTheRealEngineATextSearchShowsItsHit) {
+  std::string manual = Bin() + "Manual\\manuale.sgm";
+  Start(Bin(), "\"" + manual + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(mainView) && DarkBands(mainView).size() >= 5; }));
+  std::vector<int> before = TopBands(mainView);
+  PostCommand(main, IDM_TEXT_SEARCH);
+  HWND dialog = WaitForWindow(process_.id(), "#32770", "Text Search");
+  ASSERT_NE(dialog, nullptr) << DescribeWindows(process_.id());
+  ASSERT_TRUE(SetWindowTextRemote(FindControl(dialog, IDC_SEARCH_TEXT), "Housing"));
+  SendMessageA(FindControl(dialog, IDC_SEARCH_IN), CB_SETCURSEL, 6, 0);  // "Parts List"
+  SendMessageA(FindControl(dialog, IDC_SEARCH_MARKUP), BM_SETCHECK, BST_UNCHECKED, 0);
+  PressButton(dialog, IDOK);
+  ASSERT_TRUE(WaitForWindowGone(dialog));
+  EXPECT_TRUE(WaitUntil([&] { return TopBands(mainView) != before; }, 10000));
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_search_hit.png");
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\Search Mode\\String Search", "SEARCH0"), "Housing");
+  EXPECT_EQ(GetValue("\\Search Mode\\String Search", "SEARCHIN"), "Parts List");
+  EXPECT_EQ(GetValue("\\Search Mode\\String Search", "MARKUP"), "No");
 }
 
 TEST_F(Viewer, WithTheRealEngineBackReturnsToTheDocumentBefore) {

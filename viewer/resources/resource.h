@@ -146,6 +146,19 @@
 #define IDC_DELETE_FILES 2
 #define IDC_SAVE_NOT_AGAIN 1002
 
+// "dlgSearch".
+#define IDC_SEARCH_TEXT 100
+#define IDC_SEARCH_MATCH 101
+#define IDC_SEARCH_CASE 102
+#define IDC_SEARCH_REGEX 103
+#define IDC_SEARCH_MARKUP 104
+#define IDC_SEARCH_IN 105
+
+// "dlgPartsSearch".
+#define IDC_PARTS_TEXT 100
+#define IDC_PARTS_MATCH 101
+#define IDC_PARTS_COLUMN 102
+
 // The message window's list box.
 #define IDC_MESSAGE_LIST 100
 
