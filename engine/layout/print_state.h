@@ -20,6 +20,13 @@ struct PrintState {
   std::int32_t pageCount = 1;
   // Pictures taller than the page room are shrunk to it (a print option).
   bool fitGraphicsToPage = false;
+  // The print options of the run: bits 0-2 the page number's position and
+  // 3-5 the date's (1 to 6: header left, centre, right, footer left,
+  // centre, right), 0x40 indented table entries, 0x80 a rule above the
+  // body, 0x100 one below it.
+  std::uint32_t options = 0;
+  // The run's date, "%d-%02d-%02d".
+  char date[32] = "";
 };
 
 PrintState& GetPrintState();

@@ -149,6 +149,12 @@ DocumentFormatter::DocumentFormatter(FrameTreeNode* view, FrameTreeNode* items, 
   markPosition_ = mark_ ? mark_->Start() : 2147483647u;
 }
 
+void DocumentFormatter::RestartMarks() {
+  mark_ = document ? document->FirstMark() : nullptr;
+  markPosition_ = mark_ ? mark_->Start() : 2147483647u;
+  lastRecordEnd_ = -2;
+}
+
 DocumentFormatter::~DocumentFormatter() {
   for (int i = formatDepth_; i >= 0; --i)
     if (formats_[i]) formats_[i]->Release();

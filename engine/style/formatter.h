@@ -150,6 +150,8 @@ class DocumentFormatter : public Formatter {
   void NumberingItems(ElementStyle* style, std::int32_t position);
   void EmitBlockLines(const TextBlockStyle* block, std::int32_t position, DocumentNode* element);
   void AdvanceMarkTo(std::uint32_t position);
+  // Back to the document's first mark, for another walk of the document.
+  void RestartMarks();
   void NextMark();
   void OpenLinkLevel(DocumentNode* element);
   void CloseLinkLevel(DocumentNode* element);

@@ -133,6 +133,9 @@ class DocumentView : public ViewWindow {
   virtual void FillBackground(int x1, int y1, int x2, int y2);
   void EraseRect(int left, int top, int right, int bottom) { FillBackground(left, top, right, bottom); }
   virtual void SetHighlight(void* object, void* region) { (void)object, (void)region; }
+  // A text for a page position (ids 9 to 14 on printed pages), drawn as it
+  // is laid out; screen views keep none.
+  virtual void SetHeaderText(int id, const char* text) { (void)id, (void)text; }
   virtual void Reformat() {}
   // A picture of the graphic for the format (a renderer on the view's
   // device), or none; ReturnPicture deletes it.
@@ -212,6 +215,10 @@ class DocumentView : public ViewWindow {
   ~DocumentView() override;
   // Takes the frame's range and background.
   void TakeFrameRange();
+  // Lays out the paragraphs from `item` behind the lines (those that give
+  // no line are passed over); false when none gave one.
+  bool LayOutBehind(LayoutItem* item) { return BuildBehind(item); }
+  void SetFirstShownPosition(std::int32_t position) { firstShownPosition_ = position; }
   std::uint32_t flags_;
 
  private:

@@ -167,28 +167,19 @@ int Available(int width, DisplayBox* box) {
   return width - (box->LeftIndent() + box->RightIndent());
 }
 
-}  // namespace
-
-LayoutItem* BuildParagraphLines(LayoutItem* item, int width, ListHead& lines, bool append) {
-  if (!item) return nullptr;
-  ListHead pending;
-  item->MakeBoxes(pending);
-  LayoutItem* next = item->NextItem();
-  while (next && !next->BreaksBefore()) {
-    next->MakeBoxes(pending);
-    next = next->NextItem();
-  }
-
-  ListHead built;
+// Breaks the boxes of one paragraph (all of `pending`) into lines `width`
+// wide at the end of `built`.
+void BreakParagraph(ListHead& pending, int width, ListHead& built) {
   DisplayBox* first = Pop(pending);
-  if (!first) return next;
+  if (!first) return;
   int available = Available(width, first);
   const auto gap = static_cast<std::int8_t>(first->Leading());
   auto* line = new ViewLine(first, available);
   if (!line) {
     delete first;
-    return next;
+    return;
   }
+  ListNode* before = built.Last();
   built.Append(line);
 
   if (!first->CanBreakAfter()) {
@@ -246,17 +237,47 @@ LayoutItem* BuildParagraphLines(LayoutItem* item, int width, ListHead& lines, bo
   // Boxes left when memory ran out go with the list.
   pending.DeleteAll();
 
-  for (auto* l = static_cast<ViewLine*>(built.First()); l; l = l->GetNextLine()) {
+  auto* opened = static_cast<ViewLine*>(before ? before->Next() : built.First());
+  for (auto* l = opened; l; l = l->GetNextLine()) {
     if (gap != 0) l->descent += gap;
   }
-  if (auto* firstLine = static_cast<ViewLine*>(built.First()))
-    firstLine->ascent += firstLine->GetFirstBox()->GetSpaceAbove();
+  if (opened) opened->ascent += opened->GetFirstBox()->GetSpaceAbove();
+}
 
+}  // namespace
+
+LayoutItem* BuildParagraphLines(LayoutItem* item, int width, ListHead& lines, bool append) {
+  if (!item) return nullptr;
+  ListHead pending;
+  item->MakeBoxes(pending);
+  LayoutItem* next = item->NextItem();
+  while (next && !next->BreaksBefore()) {
+    next->MakeBoxes(pending);
+    next = next->NextItem();
+  }
+  ListHead built;
+  BreakParagraph(pending, width, built);
   if (append)
     lines.AppendList(built);
   else
     lines.PrependList(built);
   return next;
+}
+
+void BreakBoxesIntoLines(ListHead& boxes, int width, ListHead& lines) {
+  while (!boxes.IsEmpty()) {
+    // A paragraph runs to the next box that forces a break, unless that box
+    // is another of the same item's boxes.
+    ListHead paragraph;
+    auto* box = Pop(boxes);
+    paragraph.Append(box);
+    while (auto* next = static_cast<DisplayBox*>(boxes.First())) {
+      if (next->BreaksBefore() && next->Item() != box->Item()) break;
+      box = Pop(boxes);
+      paragraph.Append(box);
+    }
+    BreakParagraph(paragraph, width, lines);
+  }
 }
 
 }  // namespace qs

@@ -85,4 +85,9 @@ void DrawLineStyle(int style, int x1, int x2, int y, int ascent, int descent);
 // Returns the item after the paragraph, null at the end of the list.
 LayoutItem* BuildParagraphLines(LayoutItem* item, int width, ListHead& lines, bool append);
 
+// Breaks boxes already made (all of `boxes`, taken over) into lines
+// `width` wide at the end of `lines`: a box that forces a break opens a
+// paragraph, each paragraph with its own gap and space above.
+void BreakBoxesIntoLines(ListHead& boxes, int width, ListHead& lines);
+
 }  // namespace qs
