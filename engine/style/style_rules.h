@@ -15,6 +15,7 @@ class DocumentNode;
 class ExternalId;
 class InternedName;
 class QualifierNode;
+class ElementStyle;
 
 // ---- Property sets ---------------------------------------------------------------
 
@@ -70,6 +71,14 @@ class StyleProps : public OwnedNode {
   // Each property set in the source replaces this one's (see the file).
   void MergeFrom(const StyleProps& source);
 
+  // The style record form (style_record.h). Row `row` from this set; slots
+  // of unset properties are left as they are (callers pass a cleared row).
+  void PropsToText(char** record, int row) const;
+  // Every property from row `row`: unset slots clear their property.
+  void FromText(char* const* record, int row);
+  // Row 1 from the style, rows 0 and 2 from its blocks.
+  static void ToText(const ElementStyle& style, char** record);
+
   // A length code from a value (clamped to -8192..8191) and its kind.
   static std::uint16_t MakeLength(std::int32_t value, std::uint16_t kind);
   static std::int32_t LengthValue(std::uint16_t code) { return (code & 0x3FFF) - 8192; }
@@ -122,6 +131,9 @@ class TextBlockStyle : public StyleProps {
   // The lines joined with "\n;" (owned, MemFree), or none when empty.
   char* GetText() const;
   void MergeFrom(const TextBlockStyle& source);
+  // The block's TEXT and RULER slots and then its properties, in `row`.
+  void ToText(char** record, int row) const;
+  void FromText(char* const* record, int row);
   TextLine* FirstLine() const { return static_cast<TextLine*>(lines_.First()); }
   bool HasLines() const { return !lines_.IsEmpty(); }
   void ClearLines();
@@ -140,6 +152,9 @@ class ElementStyle : public StyleProps {
   ElementStyle() = default;
   ~ElementStyle() override;
   void MergeFrom(const ElementStyle& source);
+  // Every property, the roles and the blocks from a style record: a row
+  // without text removes its block.
+  void FromText(char* const* record);
   void SetPageColor(const char* text) { SetName(&pageColor, text); }
   TextBlockStyle* EnsureBefore();
   TextBlockStyle* EnsureAfter();
