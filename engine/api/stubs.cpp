@@ -11,29 +11,6 @@ std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
 // ---- Documents, style sheets and navigators
 
-// ---- Style sheet editing records
-void QsClearStyleRecord(char**) {}
-void QsFreeStyleRecord(char**) {}
-std::int32_t QsIsStyleRecordEmpty(char**) { return 0; }
-std::int32_t QsSetStyleRecordText(char**, std::int32_t, std::int32_t, const char*) { return 0; }
-const char* QsGetStyleRecordText(char**, std::int32_t, std::int32_t) { return nullptr; }
-const char* QsGetStyleDefaultText(std::int32_t, std::int32_t) { return nullptr; }
-char* QsGetNodeStyle(QsHandle, QsHandle, char*, std::int32_t, std::int32_t*) { return nullptr; }
-char* QsGetRuleTagList(QsHandle, QsHandle, QsHandle, char*, std::int32_t, std::int32_t*) { return nullptr; }
-std::int32_t QsFillNodeStyleRecord(QsHandle, QsHandle, QsHandle, char**) { return 0; }
-std::int32_t QsGetStyleRule(QsHandle, const char*, std::int32_t, const char*, char**) { return 0; }
-std::int32_t QsSetStyleRule(QsHandle, const char*, std::int32_t, const char*, char**) { return 0; }
-std::int32_t QsGetSheetMargins(QsHandle, std::int32_t*, std::int32_t*, std::int32_t*, std::int32_t*) { return 0; }
-std::int32_t QsSetSheetMargins(QsHandle, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-char* QsGetSheetBgLabel(QsHandle, char*, std::int32_t) { return nullptr; }
-std::int32_t QsSetSheetBgLabel(QsHandle, const char*) { return 0; }
-QsHandle QsGetSheetIcon(QsHandle, const char*) { return 0; }
-QsHandle QsGetSheetWidget(QsHandle, const char*) { return 0; }
-QsHandle QsGetSheetNotation(QsHandle, const char*) { return 0; }
-std::intptr_t QsEnumStyleTags(QsHandle, QsTextItemProc, QsWord) { return 0; }
-std::intptr_t QsEnumQualifiers(QsHandle, const char*, std::int32_t, QsTextItemProc, QsWord) { return 0; }
-std::intptr_t QsGetSheetEntity(QsHandle, QsHandleProc, QsWord) { return 0; }
-
 // ---- Views
 QsHandle QsEntityAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
 std::int32_t QsPositionAtPoint(QsWindow, std::int32_t, std::int32_t) { return -1; }
