@@ -146,7 +146,7 @@ int CellBox::VerticalOffset(int h) {
   return 0;
 }
 
-void CellBox::DrawCell(int x, int y, int w, int h) {
+void CellBox::DrawCell(int x, int y, int w, int h, bool rightmost) {
   assignedWidth = w;
   assignedHeight = h;
   OutputDevice* device = CurrentDevice();
@@ -157,7 +157,10 @@ void CellBox::DrawCell(int x, int y, int w, int h) {
   if (cell->flags & TableCell::kTop) device->DrawLine(x, y, x + w, y);
   if (cell->flags & TableCell::kBottom) device->DrawLine(x, y + h, x + w, y + h);
   if (cell->flags & TableCell::kLeft) device->DrawLine(x, y, x, y + h);
-  if (cell->flags & TableCell::kRight) device->DrawLine(x + w, y, x + w, y + h);
+  if (cell->flags & TableCell::kRight) {
+    const int at = rightmost && w > 0 ? x + w - 1 : x + w;
+    device->DrawLine(at, y, at, y + h);
+  }
 }
 
 // ---- The table box ---------------------------------------------------------------------------
@@ -287,7 +290,9 @@ void TableBox::DrawFrame(int x, int top, int bottom, bool topLine, bool bottomLi
   if ((frame & 0x02) && topLine) device->DrawLine(x, top, x + width, top);
   if ((frame & 0x08) && bottomLine) device->DrawLine(x, bottom, x + width, bottom);
   if (frame & 0x01) device->DrawLine(x, top, x, bottom);
-  if (frame & 0x04) device->DrawLine(x + width, top, x + width, bottom);
+  // On the last pixel inside: a table as wide as the view keeps its rule.
+  const int right = width > 0 ? x + width - 1 : x;
+  if (frame & 0x04) device->DrawLine(right, top, right, bottom);
 }
 
 void TableBox::Draw(int x, int y) {
@@ -295,7 +300,7 @@ void TableBox::Draw(int x, int y) {
   if (columns > 0 && rows > 0)
     for (CellBox* b = FirstCellBox(); b; b = b->NextCellBox())
       b->DrawCell(x + columnOffsets[b->cell->column], top + rowOffsets[b->cell->row],
-                  SpanWidth(b->cell), SpanHeight(b->cell));
+                  SpanWidth(b->cell), SpanHeight(b->cell), b->cell->LastColumn() >= columns - 1);
   DrawFrame(x, top, top + height, true, true);
 }
 
@@ -305,7 +310,7 @@ void TableBox::DrawCellsOfRows(int x, int top, int first, int last) {
     const TableCell* c = b->cell;
     if (c->row >= first && c->row <= last) {
       b->DrawCell(x + columnOffsets[c->column], top + rowOffsets[c->row] - rowOffsets[first],
-                  SpanWidth(c), SpanHeight(c));
+                  SpanWidth(c), SpanHeight(c), c->LastColumn() >= columns - 1);
     } else if (c->LastRow() == first - 1 && (c->flags & TableCell::kBottom)) {
       // The rule under the row above the band is drawn again on its top.
       OutputDevice* device = CurrentDevice();

@@ -67,7 +67,8 @@ class CellBox : public ParagraphBox {
   void SetSpanWidth(int width) { SetWidest(width); }
   int VerticalOffset(int height);
   // (x, y): the cell's top-left corner.
-  void DrawCell(int x, int y, int w, int h);
+  // A cell on the table's right edge draws its right rule inside it.
+  void DrawCell(int x, int y, int w, int h, bool rightmost);
   CellBox* NextCellBox() const { return static_cast<CellBox*>(GetNext()); }
 
   TableCell* cell;

@@ -101,14 +101,19 @@ int CalsCellBox::VerticalOffset(int top, int bottom) const {
   return top;
 }
 
-void CalsCellBox::DrawCell(int x0, int y0, int x1, int y1) {
+void CalsCellBox::DrawCell(int x0, int y0, int x1, int y1, bool rightmost) {
   OutputDevice* device = CurrentDevice();
   if (!device) return;
   if (x1 < 0 || x0 > device->width || y1 < 0 || y0 > device->height) return;
   device->SetColor(device->GetInkColor());
   const std::uint8_t f = cell->flags;
   if (f & CalsCell::kRuleLeft) device->DrawLine(x0, y0, x0, y1);
-  if (f & CalsCell::kRuleRight) device->DrawLine(x1, y0, x1, y1);
+  // A table as wide as the view would otherwise lose its right frame
+  // rule one pixel past the window's edge.
+  if (f & CalsCell::kRuleRight) {
+    const int at = rightmost && x1 > x0 ? x1 - 1 : x1;
+    device->DrawLine(at, y0, at, y1);
+  }
   if (f & CalsCell::kRuleTop) device->DrawLine(x0, y0, x1, y0);
   if (f & CalsCell::kRuleBottom) device->DrawLine(x0, y1, x1, y1);
   DrawLines(x0, VerticalOffset(y0, y1) + GetAscent());
@@ -293,7 +298,8 @@ void CalsTableBox::Draw(int x, int y) {
     for (CalsCellBox* box = g.FirstCellBox(); box; box = box->NextCellBox()) {
       const CalsCell* c = box->cell;
       box->DrawCell(x + g.ColumnEdge(c->column - 1), top + g.RowEdge(c->row - 1),
-                    x + g.ColumnEdge(c->LastColumn()), top + g.RowEdge(c->LastRow()));
+                    x + g.ColumnEdge(c->LastColumn()), top + g.RowEdge(c->LastRow()),
+                    c->LastColumn() >= g.columns - 1);
     }
     top += g.height;
   }
@@ -312,7 +318,8 @@ void CalsTableBox::DrawRows(int x, int top, int first, int last) {
         const int r = base + c->row;
         if (r < first || r > last) continue;
         box->DrawCell(x + g.ColumnEdge(c->column - 1), top + groupTop + g.RowEdge(c->row - 1) - origin,
-                      x + g.ColumnEdge(c->LastColumn()), top + groupTop + g.RowEdge(c->LastRow()) - origin);
+                      x + g.ColumnEdge(c->LastColumn()), top + groupTop + g.RowEdge(c->LastRow()) - origin,
+                      c->LastColumn() >= g.columns - 1);
       }
     }
     base += rows;

@@ -155,8 +155,9 @@ class CalsCellBox : public ParagraphBox {
   void Fill(int width);
   // Top of the lines in a cell running from top to bottom.
   int VerticalOffset(int top, int bottom) const;
-  // Rules and lines in the rectangle.
-  void DrawCell(int x0, int y0, int x1, int y1);
+  // Rules and lines in the rectangle. A cell on the table's right edge
+  // draws its right rule on the last pixel inside, not on x1 past it.
+  void DrawCell(int x0, int y0, int x1, int y1, bool rightmost);
   CalsCellBox* NextCellBox() const { return static_cast<CalsCellBox*>(GetNext()); }
 
   CalsCell* cell;

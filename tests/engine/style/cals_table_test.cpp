@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -369,6 +370,46 @@ TEST_F(Tables, CellHeightsSpansAlignmentAndRulesDrawnOnce) {
   int x = 0, y = 0;
   box->PointOf(5, &x, &y);
   EXPECT_EQ(x, 136);
+}
+
+// The x of the rightmost vertical line in a device log.
+static int RightmostVertical(const std::string& log) {
+  int most = -1;
+  for (std::size_t p = 0; (p = log.find("LINE ", p)) != std::string::npos; ++p) {
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    if (std::sscanf(log.c_str() + p, "LINE %d %d %d %d", &x1, &y1, &x2, &y2) == 4 && x1 == x2 && x1 > most)
+      most = x1;
+  }
+  return most;
+}
+
+// A table as wide as the view keeps its right rule on the view: the frame
+// is drawn on the table's last pixel column, not one past it.
+TEST_F(Tables, TheRightRuleOfAFullWidthTableIsDrawnInsideIt) {
+  CalsSheet();
+  Format("<R><TABLE PGWIDE=1 FRAME=ALL><TGROUP COLS=2 COLSEP=1 ROWSEP=1><COLSPEC COLWIDTH=1*/><COLSPEC COLWIDTH=1*/>"
+         "<TBODY><ROW><ENTRY>a</ENTRY><ENTRY>b</ENTRY></ROW></TBODY></TGROUP></TABLE></R>");
+  auto* cals = dynamic_cast<CalsTableBox*>(Box());
+  ASSERT_NE(cals, nullptr);
+  cals->SplitAt(1000);
+  ASSERT_EQ(cals->GetWidth(), 1000);
+  device.log.clear();
+  cals->Draw(0, cals->GetAscent());
+  EXPECT_EQ(RightmostVertical(device.log), 999) << device.log;
+  EXPECT_NE(device.log.find("LINE 500 "), std::string::npos) << "the rule between the columns stays";
+}
+
+TEST_F(Tables, TheRightFrameOfAGridTableIsDrawnInsideIt) {
+  Rule("T")->table = 1;
+  Rule("TR")->table = 4;
+  Rule("TD")->table = 13;
+  Format("<R><T><TR><TD>aa</TD><TD>bb</TD></TR></T></R>");
+  auto* grid = dynamic_cast<TableBox*>(Box());
+  ASSERT_NE(grid, nullptr);
+  grid->SplitAt(100000);
+  device.log.clear();
+  grid->Draw(0, grid->GetAscent());
+  EXPECT_EQ(RightmostVertical(device.log), grid->GetWidth() - 1) << device.log;
 }
 
 TEST_F(Tables, MiddleAlignmentInASlightlyTallerCell) {
