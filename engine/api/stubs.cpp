@@ -11,9 +11,6 @@ std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
 // ---- Documents, style sheets and navigators
 
-// ---- Views
-QsHandle QsEntityAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsPositionAtPoint(QsWindow, std::int32_t, std::int32_t) { return -1; }
 
 // ---- Element nodes
 std::int32_t QsMarkTextBetween(QsWindow, const char*, const char*) { return 0; }

@@ -9,10 +9,13 @@
 #include "api/wrappers.h"
 #include "foundation/callbacks.h"
 #include "foundation/history.h"
+#include "layout/display_box.h"
+#include "layout/entity_items.h"
 #include "sgml/document_cache.h"
 #include "sgml/document.h"
 #include "style/frame.h"
 #include "style/navigator.h"
+#include "style/navigator_node.h"
 #include "style/navigator_view.h"
 #include "style/style_sheet.h"
 #include "view/current_view.h"
@@ -421,7 +424,10 @@ std::int32_t QsViewCommand(QsWindow window, std::int32_t command) {
       view->ShowPosition(root ? static_cast<std::int32_t>(root->end) : 0);
       break;
     }
-    // The hit list's commands come with searching; there is no hit yet.
+    case 6: result = view->ShowFirstHit() ? 1 : 0; break;
+    case 7: result = view->ShowPreviousHit() ? 1 : 0; break;
+    case 8: result = view->ShowNextHit() ? 1 : 0; break;
+    case 9: result = view->ShowLastHit() ? 1 : 0; break;
     default: result = 0; break;
   }
   PopCurrentView();
@@ -768,6 +774,24 @@ extern "C" {
 
 QsHandle QsNodeAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
   if (!GetEngine()) return 0;
+  PointQueryScope scope;
+  if (HostDocumentView* view = ShownView(window)) {
+    // The element the box stands for, else the innermost one at the
+    // position under the point.
+    int bx, by;
+    DisplayBox* box = view->BoxAtPoint(x, y, &bx, &by, true);
+    if (!box) return 0;
+    PushCurrentView(view, false);
+    DocumentNode* element = box->GetElement();
+    PopCurrentView();
+    Document* document = view->GetDocument();
+    if (!element) {
+      const std::int32_t position = view->PositionAtPoint(x, y);
+      if (position < 0) return 0;
+      element = document->ElementAtPosition(static_cast<std::uint32_t>(position));
+    }
+    return NewNodeHandle(document, element);
+  }
   if (PictureView* picture = PictureViewOf(window)) {
     Region* area = picture->HitTest(x, y, true);
     return area && area->GetElement() ? NewNodeHandle(area->GetDocument(), area->GetElement()) : 0;
@@ -777,6 +801,29 @@ QsHandle QsNodeAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
     return node ? NewNodeHandle(tree->GetDocument(), node) : 0;
   }
   return 0;
+}
+
+std::int32_t QsPositionAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
+  HostDocumentView* view = ShownView(window);
+  if (!view) return -1;
+  PointQueryScope scope;
+  return view->PositionAtPoint(x, y);
+}
+
+QsHandle QsEntityAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
+  HostDocumentView* view = ShownView(window);
+  HandleTable* handles = Handles();
+  if (!view || !handles) return 0;
+  PointQueryScope scope;
+  int bx, by;
+  DisplayBox* box = view->BoxAtPoint(x, y, &bx, &by, true);
+  auto* item = box ? dynamic_cast<EntityRefItem*>(box->Item()) : nullptr;
+  if (!item || !item->Entity() || bx < 0 || bx > box->GetWidth()) return 0;
+  EntityRef* ref = EntityRef::OfDocument(view->GetDocument(), item->Entity());
+  if (!ref) return 0;
+  QsHandle handle = handles->RegisterEntity(ref);
+  if (!handle) delete ref;
+  return handle;
 }
 
 QsHandle QsGetViewEntity(QsWindow window, std::int32_t* x, std::int32_t* y, std::int32_t* width,

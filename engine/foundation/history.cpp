@@ -76,9 +76,11 @@ int History::Back(ExternalId* externalId, std::int32_t position) {
 }
 
 int History::Forward() {
-  if (!cursor_ || !cursor_->newer) return 0;
+  if (!cursor_) return 0;
+  // Past the newest entry the reader is back in the present: the cursor
+  // goes and nothing more is shown.
   cursor_ = cursor_->newer;
-  ShowEntry(cursor_);
+  if (cursor_) ShowEntry(cursor_);
   return 1;
 }
 

@@ -31,7 +31,8 @@ class History : public EngineObject {
   // Moves one entry older, recording the given place first when the reader
   // was not going back already (`externalId` may be null). 1 when it moved.
   virtual int Back(ExternalId* externalId, std::int32_t position);
-  // Moves one entry newer; 1 when it moved.
+  // Moves one entry newer, from the newest back to the present (no
+  // cursor); 1 when the reader was going back and forth.
   virtual int Forward();
   // Shows an entry's place.
   virtual void Show(Document* document, std::int32_t position);

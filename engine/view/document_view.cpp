@@ -50,6 +50,7 @@ DocumentView::DocumentView(FrameTreeNode* frame, OutputDevice* device, std::uint
 }
 
 DocumentView::~DocumentView() {
+  DropPointer();
   DeleteLines();
   link_.Remove();
   entry_.Remove();
@@ -80,6 +81,7 @@ void DocumentView::SetFrame(FrameTreeNode* frame, std::int32_t position, bool re
   Document* oldDocument = GetDocument();
   const bool hadHits = hitList != nullptr || !ranges.IsEmpty();
   PushCurrentView(this, false);
+  DropPointer();
   DeleteLines();
   hitList = nullptr;
   ranges.DeleteAll();
@@ -139,6 +141,7 @@ int DocumentView::SetFlags(std::uint32_t flags) {
 
 void DocumentView::Close() {
   AddRef();
+  DropPointer();
   SetFrame(nullptr, 0, true);
   link_.Remove();
   entry_.Remove();
@@ -834,6 +837,7 @@ void DocumentView::OnPaint() {
                device->width - line->LeftIndent() - line->RightIndent());
     y += line->GetHeight();
   }
+  DrawPaintMarks();
   ReportScrollBars();
   PopCurrentView();
 }
@@ -905,7 +909,8 @@ ViewLine* DocumentView::FirstLine() const {
 void DocumentView::InvertRange(std::int32_t start, std::int32_t end) {
   OutputDevice* device = GetDevice();
   if (!device || start >= end) return;
-  PushCurrentView(this, false);
+  // Outside a paint the device takes its drawing context for the pass.
+  PushCurrentView(this, true);
   RangeEntry entry;
   entry.start = start;
   entry.end = end;

@@ -15,6 +15,7 @@
 namespace qs {
 
 class Document;
+class DisplayBox;
 class DocumentNode;
 class EntityDecl;
 class FrameTreeNode;
@@ -95,6 +96,44 @@ class DocumentView : public ViewWindow {
   void OnPan(int dx, int dy) override;
   // The thumb, page and range the vertical bar shows now.
   void VerticalBarValues(int* thumb, int* page, int* range) const;
+
+  // ---- Pointer, selection and hits ------------------------------------------------------
+  // The box of the line that holds y, the point relative to its top-left
+  // corner (its child box with `child`); null when no line holds y.
+  DisplayBox* BoxAtPoint(int x, int y, int* bx, int* by, bool child);
+  // As BoxAtPoint, but above the window the first line and below it the
+  // last line in the window is taken.
+  DisplayBox* BoxAtPointClamped(int x, int y, int* bx, int* by, bool child);
+  // The document position under the point, -1 when no line is there.
+  std::int32_t PositionAtPoint(int x, int y);
+  // The ranges list is the hit list: a selection replaces it (one range).
+  void SelectRange(std::int32_t start, std::int32_t end);
+  void ClearMarks();
+  // Inverts the hit list's ranges on the visible lines and draws the
+  // overview strip.
+  void DrawMarks();
+  // Each returns whether there was a hit to show (ShowNextHit: whether the
+  // view moved).
+  bool ShowFirstHit();
+  bool ShowPreviousHit();
+  bool ShowNextHit();
+  bool ShowLastHit();
+  // The start of the hit nearest the position (the earlier one at the
+  // half-way point); the position itself without hits.
+  std::int32_t NearestHitStart(std::int32_t position) const;
+  // The strip row of a position: (position - start) * height / length
+  // in 64 bits; -1 when the frame's length is 0.
+  int StripRow(std::int32_t position) const;
+  void OnLButtonDown(int x, int y, int modifiers) override;
+  void OnMouseMove(int x, int y) override;
+  void OnLButtonUp(int x, int y) override;
+  void OnLButtonDblClk(int x, int y) override;
+  void OnTimer() override;
+  // The engine's one pointer press: 0 up, 1 pressed, 2 dragging.
+  static int PointerButtonState();
+  // The selection's anchor and moving end while the button is down.
+  static std::int32_t PointerAnchor();
+  static std::int32_t PointerCurrent();
 
   // ---- Hooks of the derived views ----------------------------------------------------
   virtual void OnExtentChanged(int width, int height) { (void)width, (void)height; }
@@ -243,6 +282,25 @@ class DocumentView : public ViewWindow {
   friend class ViewList;
 
   void DeleteLines();
+  // The pointer's part of a move (from the timer: auto-scrolled).
+  void MouseTrack(int x, int y, bool fromTimer);
+  // The window x of a line's origin (before its alignment) and the width
+  // its boxes have.
+  int LineX(ViewLine* line) const;
+  int LineAvailable(ViewLine* line) const;
+  // Whether x lies in the overview strip shown now.
+  bool InOverviewStrip(int x) const;
+  // The frame's first position and its length from the first and last item.
+  void FrameExtent(std::int32_t* start, std::int32_t* length) const;
+  // Inverts the selection being made (between anchor and current).
+  void DrawPressSelection();
+  // Inverts the list's ranges on the visible lines (no strip).
+  void InvertRanges();
+  void DrawOverviewStrip();
+  // The end of a paint: the marks and a press's selection or feedback.
+  void DrawPaintMarks();
+  // Forgets a press this view holds.
+  void DropPointer();
   // Builds the paragraph that starts at `item` behind (or in front of) the
   // lines; paragraphs that give no line are passed over. False when none.
   bool BuildBehind(LayoutItem* item);
@@ -262,6 +320,8 @@ class DocumentView : public ViewWindow {
   Entry entry_{this};
   std::int32_t rangeStart_ = 0, rangeEnd_ = 0;
   std::int32_t firstShownPosition_ = 0;
+  // The pointer's last point, for the auto-scroll timer.
+  int pointX_ = 0, pointY_ = 0;
   int leftExtent_ = 0, rightExtent_ = 0;
   void* backgroundPattern_ = nullptr;
   bool resizing_ = false;

@@ -306,8 +306,13 @@ TEST_F(HistoryTest, HostIsToldWhenBackAndForwardChange) {
   EXPECT_EQ(StatesRaised(), States{3});
   EXPECT_EQ(h->Forward(), 1);
   EXPECT_EQ(StatesRaised(), States{2});
-  EXPECT_EQ(h->Forward(), 0);
+  // Forward from the newest entry returns to the present: the cursor goes,
+  // and a further Forward has nowhere to go.
+  EXPECT_EQ(h->Forward(), 1);
+  EXPECT_FALSE(h->CursorPlace(&id, &position));
   EXPECT_EQ(StatesRaised(), States{});
+  EXPECT_EQ(h->Forward(), 0);
+  EXPECT_EQ(h->count(), 3);
 
   // Going somewhere new after going back gives up the way forward.
   h->Back(nullptr, 0);
@@ -321,6 +326,33 @@ TEST_F(HistoryTest, HostIsToldWhenBackAndForwardChange) {
   EXPECT_TRUE(h->CanGoBack());
   EXPECT_EQ(StatesRaised(), States{2});
   EXPECT_EQ(engine.historyButtons, 2u);
+}
+
+TEST_F(HistoryTest, BackBackThenALinkDropsTheWayForward) {
+  HostedEngine engine(0, "C:\\Home\\", "T", DispatchEvent);
+  History* h = engine.history();
+  h->Add(Id(0), 1);
+  h->Add(Id(0), 2);
+  h->Add(Id(0), 3);
+  h->Back(Id(0), 4);  // records 4, shows 3
+  h->Back(nullptr, 0);  // shows 2
+  g_host.calls.clear();
+  // Following a link records the place left: 2 and the newer entries go.
+  h->Add(Id(0), 2);
+  h->Add(Id(0), 9);
+  EXPECT_EQ(h->count(), 3);
+  EXPECT_FALSE(h->CanGoForward());
+  EXPECT_EQ(h->Forward(), 0);
+  EXPECT_EQ(StatesRaised(), std::vector<std::intptr_t>{2});
+  // Back from the present records it, and Forward returns to it.
+  EXPECT_EQ(h->Back(Id(0), 12), 1);
+  ExternalId* id;
+  std::int32_t position;
+  ASSERT_TRUE(h->CursorPlace(&id, &position));
+  EXPECT_EQ(position, 9);
+  EXPECT_EQ(h->Forward(), 1);
+  ASSERT_TRUE(h->CursorPlace(&id, &position));
+  EXPECT_EQ(position, 12);
 }
 
 TEST_F(HistoryTest, KeepsAtMost51Entries) {

@@ -1,6 +1,8 @@
 // A host that binds QSENGINE.DLL by name and shows a document in two of
 // its windows, whose procedures hand every message to QsDefWindowProc.
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -349,6 +351,195 @@ TEST_F(ViewHost, DisplayScrollAndDetach) {
   EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(doc), 0);
   Pump();
   EXPECT_EQ(QS_BIND(QsReleaseHandle)(doc), 0u);
+}
+
+// The first row below the title whose position lies past `after`, at x.
+int RowAfter(QsWindow window, int x, std::int32_t after, int height) {
+  auto at = QS_BIND(QsPositionAtPoint);
+  for (int y = 0; y < height; ++y)
+    if (at(window, x, y) > after) return y;
+  return -1;
+}
+
+TEST_F(ViewHost, ADragSelectsTextAndPointsFindTheirPlaces) {
+  HWND one = Window(10, "selecting view");
+  ASSERT_TRUE(one);
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  QsHandle doc = QS_BIND(QsParseDocument)(docPath_.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, doc, 0, 0, 0, 0, 0, 0x0100), 1);  // mouse selection
+  Pump();
+  RECT client;
+  GetClientRect(one, &client);
+  auto at = QS_BIND(QsPositionAtPoint);
+  auto range = QS_BIND(QsGetNodeRange);
+
+  // The title's row: its node is the title ("Pump overhaul", 0 to 13).
+  const int titleRow = RowAfter(w1, client.right / 2, -1, client.bottom);
+  ASSERT_GE(titleRow, 0);
+  QsHandle title = QS_BIND(QsNodeAtPoint)(w1, client.right / 2, titleRow + 4);
+  ASSERT_NE(title, 0u);
+  EXPECT_STREQ(QS_BIND(QsGetElementName)(title), "TITLE");
+  QS_BIND(QsReleaseHandle)(title);
+
+  // A point inside a word of the first paragraph, and one further right.
+  const int row = RowAfter(w1, 60, 13, client.bottom) + 4;
+  ASSERT_GT(row, titleRow);
+  QsHandle para = QS_BIND(QsNodeAtPoint)(w1, 60, row);
+  ASSERT_NE(para, 0u);
+  EXPECT_STREQ(QS_BIND(QsGetElementName)(para), "PARA");
+  std::int32_t paraStart = -1, paraLength = -1;
+  ASSERT_EQ(range(para, &paraStart, &paraLength), 1);
+  std::string text(static_cast<std::size_t>(paraLength) + 1, '\0');
+  ASSERT_EQ(QS_BIND(QsGetText)(para, 1, text.data(), paraLength + 1), 1);
+  text.resize(std::strlen(text.c_str()));
+  auto letter = [&](std::int32_t p) {
+    const std::int32_t i = p - paraStart;
+    return i >= 0 && i < static_cast<std::int32_t>(text.size()) && std::isalpha(static_cast<unsigned char>(text[i]));
+  };
+  int x1 = 40;
+  while (x1 < 200 && !(letter(at(w1, x1, row)) && letter(at(w1, x1, row) - 1))) ++x1;
+  ASSERT_LT(x1, 200);
+  const int x2 = x1 + 150;
+  const std::int32_t p1 = at(w1, x1, row), p2 = at(w1, x2, row);
+  ASSERT_GT(p2, p1);
+
+  // A posted drag: event 24 with 1, and the selected text is the
+  // paragraph's own between the two places.
+  g_events.clear();
+  PostMessageA(one, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x1, row));
+  PostMessageA(one, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1 + 70, row));
+  PostMessageA(one, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x2, row));
+  PostMessageA(one, WM_LBUTTONUP, 0, MAKELPARAM(x2, row));
+  Pump();
+  ASSERT_EQ(Count(w1, 24), 1);
+  for (const Event& e : g_events)
+    if (e.event == 24) EXPECT_EQ(e.a, 1u);
+  char selected[512] = {};
+  EXPECT_EQ(QS_BIND(QsGetSelectionText)(w1, selected, sizeof selected), p2 - p1);
+  EXPECT_EQ(std::string(selected), text.substr(static_cast<std::size_t>(p1 - paraStart),
+                                               static_cast<std::size_t>(p2 - p1)));
+  UpdateWindow(one);
+  Pump();
+  Capture(one).Save("view_host_selection.bmp");
+
+  // A double click selects the word under the point.
+  std::size_t from = static_cast<std::size_t>(p1 - paraStart), to = from;
+  while (from > 0 && text[from - 1] != ' ') --from;
+  while (to < text.size() && text[to] != ' ') ++to;
+  PostMessageA(one, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x1, row));
+  PostMessageA(one, WM_LBUTTONUP, 0, MAKELPARAM(x1, row));
+  PostMessageA(one, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x1, row));
+  PostMessageA(one, WM_LBUTTONUP, 0, MAKELPARAM(x1, row));
+  Pump();
+  EXPECT_GT(QS_BIND(QsGetSelectionText)(w1, selected, sizeof selected), 0);
+  EXPECT_EQ(std::string(selected), text.substr(from, to - from));
+  // A click in place selects nothing: the selection goes (event 24 with 0).
+  g_events.clear();
+  PostMessageA(one, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x2, row));
+  PostMessageA(one, WM_LBUTTONUP, 0, MAKELPARAM(x2, row));
+  Pump();
+  EXPECT_EQ(QS_BIND(QsGetSelectionLength)(w1), 0);
+  ASSERT_EQ(Count(w1, 24), 1);
+  for (const Event& e : g_events)
+    if (e.event == 24) EXPECT_EQ(e.a, 0u);
+  QS_BIND(QsReleaseHandle)(para);
+
+  // Not a document view: -1 and 0.
+  EXPECT_EQ(at(0, 10, 10), -1);
+  EXPECT_EQ(QS_BIND(QsNodeAtPoint)(0, 10, 10), 0u);
+  EXPECT_EQ(QS_BIND(QsEntityAtPoint)(w1, x1, row), 0u);  // text, no entity
+
+  // Below the last line of a short document: -1 and no node.
+  std::string shortDoc = "<?xml version=\"1.0\"?>\n<!DOCTYPE MANUAL [\n<!ELEMENT MANUAL (TITLE, PARA+)>\n"
+                         "<!ELEMENT TITLE (#PCDATA)>\n<!ELEMENT PARA (#PCDATA)>\n]>\n"
+                         "<?STYLESPEC \"Views\" \"view.ssh\"?>\n"
+                         "<MANUAL><TITLE>Short</TITLE><PARA>One line.</PARA></MANUAL>\n";
+  QsHandle small = QS_BIND(QsParseDocument)(Write("short.xml", shortDoc).c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(small, 0u);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, small, 0, 0, 0, 0, 0, 0x0100), 1);
+  Pump();
+  EXPECT_EQ(at(w1, 40, client.bottom - 5), -1);
+  EXPECT_EQ(QS_BIND(QsNodeAtPoint)(w1, 40, client.bottom - 5), 0u);
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(small), 1);
+  QS_BIND(QsReleaseHandle)(small);
+  QS_BIND(QsReleaseHandle)(doc);
+}
+
+TEST_F(ViewHost, HitCommandsWalkASearchsHitsAndTheStripMarksThem) {
+  HWND one = Window(10, "hits view");
+  ASSERT_TRUE(one);
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  std::string markup =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE MANUAL [\n<!ELEMENT MANUAL (TITLE, PARA+)>\n"
+      "<!ELEMENT TITLE (#PCDATA)>\n<!ELEMENT PARA (#PCDATA)>\n]>\n"
+      "<?STYLESPEC \"Views\" \"view.ssh\"?>\n<MANUAL><TITLE>Gaskets</TITLE>";
+  for (int i = 0; i < 300; ++i)
+    markup += "<PARA>Step " + std::to_string(i) + (i == 40 || i == 150 || i == 260 ? ": fit the gasket" : ": turn the bolt") +
+              " and check the cover.</PARA>";
+  markup += "</MANUAL>\n";
+  QsHandle doc = QS_BIND(QsParseDocument)(Write("hits.xml", markup).c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, doc, 0, 0, 0, 0, 0, 0x0101), 1);  // strip, mouse selection
+  Pump();
+  auto command = QS_BIND(QsViewCommand);
+  EXPECT_EQ(command(w1, 6), 0);  // no hits yet
+  ASSERT_EQ(QS_BIND(QsSearch)(w1, "gasket", 16), 3);  // 16: not scrolled
+  std::vector<QsRangeRecord> hits;
+  QS_BIND(QsEnumViewItems)(w1, [](const void* r, QsWord data) -> std::intptr_t {
+    reinterpret_cast<std::vector<QsRangeRecord>*>(data)->push_back(*static_cast<const QsRangeRecord*>(r));
+    return 0;
+  }, reinterpret_cast<QsWord>(&hits));
+  ASSERT_EQ(hits.size(), 3u);
+  auto shows = [&](int hit) {
+    std::int32_t start = -1, length = -1;
+    QS_BIND(QsGetViewRange)(w1, &start, &length);
+    return start <= hits[hit].start && hits[hit].start < start + length;
+  };
+  // command, result, the hit shown after it (-1: none checked)
+  const struct {
+    int command, result, shown;
+  } steps[] = {
+      {8, 1, 0}, {8, 1, 1}, {8, 1, 2}, {8, 0, 2}, {7, 1, 1}, {9, 1, 2}, {7, 1, 1},
+      {7, 1, 0}, {7, 0, 0}, {6, 1, 0},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::to_string(step.command) + " -> " + std::to_string(step.shown));
+    EXPECT_EQ(command(w1, step.command), step.result);
+    EXPECT_TRUE(shows(step.shown));
+  }
+  // The strip: a tick at each hit's row, (start - first) * height / length.
+  UpdateWindow(one);
+  Pump();
+  RECT client;
+  GetClientRect(one, &client);
+  QsHandle root = QS_BIND(QsGetDocumentRoot)(doc);
+  std::int32_t rootStart = 0, rootLength = 0;
+  ASSERT_EQ(QS_BIND(QsGetNodeRange)(root, &rootStart, &rootLength), 1);
+  QS_BIND(QsReleaseHandle)(root);
+  Capture shot(one);
+  shot.Save("view_host_strip.bmp");
+  const int x = shot.width - 8;
+  for (const QsRangeRecord& hit : hits) {
+    const int y = static_cast<int>(std::int64_t{hit.start - rootStart} * client.bottom / rootLength);
+    bool tick = false;
+    for (int dy = -2; dy <= 2; ++dy) {
+      const int r = y + dy;
+      if (r >= 0 && r + 4 < shot.height && shot.At(x, r) != shot.At(x, r + 4) &&
+          shot.At(x, r) != shot.At(x, r - 4 >= 0 ? r - 4 : r + 8))
+        tick = true;
+    }
+    EXPECT_TRUE(tick) << "hit at " << hit.start << ", row " << y;
+  }
+  // The strip's separator runs the full height at width - 16.
+  EXPECT_GE(shot.DarkRuns(shot.height - 2, true), 1);
+  // A click in the strip's top shows the first hit.
+  PostMessageA(one, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.right - 5, 0));
+  PostMessageA(one, WM_LBUTTONUP, 0, MAKELPARAM(client.right - 5, 0));
+  Pump();
+  EXPECT_TRUE(shows(0));
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(doc), 1);
+  QS_BIND(QsReleaseHandle)(doc);
 }
 
 TEST_F(ViewHost, ARestyledSheetRelaysTheViews) {
