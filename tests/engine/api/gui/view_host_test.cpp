@@ -534,6 +534,7 @@ TEST_F(ViewHost, HitCommandsWalkASearchsHitsAndTheStripMarksThem) {
   // The strip's separator runs the full height at width - 16.
   EXPECT_GE(shot.DarkRuns(shot.height - 2, true), 1);
   // A click in the strip's top shows the first hit.
+  EXPECT_EQ(command(w1, 9), 1);
   PostMessageA(one, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.right - 5, 0));
   PostMessageA(one, WM_LBUTTONUP, 0, MAKELPARAM(client.right - 5, 0));
   Pump();
