@@ -33,13 +33,6 @@ std::int32_t QsCompleteLink(QsWindow, QsHandle) { return 0; }
 std::intptr_t QsGetLinkTarget(QsWindow, QsHandle, QsRecordProc, QsWord) { return 0; }
 QsHandle QsCreateDocAnchor(QsWindow, QsHandle, const char*) { return 0; }
 
-// ---- Tag sets and selection sets
-std::int32_t QsShowSelSet(QsWindow, QsHandle) { return 0; }
-std::int32_t QsQueryBoxAtPoint(QsWindow, std::int32_t, std::int32_t) { return 0; }
-std::int32_t QsMarkBoxAtPoint(QsWindow, std::int32_t, std::int32_t, std::int32_t) { return 0; }
-QsHandle QsGetViewTagSet(QsWindow) { return 0; }
-std::int32_t QsMarkTagSetInView(QsWindow, QsWindow, QsHandle) { return 0; }
-
 // ---- Printing and preview
 std::int32_t QsPrintDocument(QsHandle, QsHandle, QsHandle, QsHandle, std::int32_t) { return 0; }
 QsWord QsPrintPreviewPage(QsHandle, QsHandle, QsHandle, QsHandle, std::int32_t, QsWord, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t*) { return 0; }
