@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/engine.h"
+#include "foundation/engine_lists.h"
 #include "foundation/history.h"
 #include "foundation/names.h"
 #include "layout/display_box.h"
@@ -115,9 +116,19 @@ void DocumentView::SetFrame(FrameTreeNode* frame, std::int32_t position, bool re
   }
   FrameViews().Prepend(&link_);
   ViewList::Entries().Prepend(&entry_);
+  if (Document* document = GetDocument(); document && document != oldDocument)
+    NoteRecentDocument(document);
   if (hadHits) OnHighlightChanged();
   PopCurrentView();
   OnFrameChanged();
+}
+
+void DocumentView::NoteRecentDocument(Document* document) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !engine->recentList || engine->recentLimit <= 0) return;
+  for (DocumentView* view = ViewList::First(); view; view = ViewList::Next(view))
+    if (view != this && view->GetDocument() == document) return;
+  engine->recentList->Add(document);
 }
 
 int DocumentView::SetFlags(std::uint32_t flags) {

@@ -282,6 +282,8 @@ class DocumentView : public ViewWindow {
   friend class ViewList;
 
   void DeleteLines();
+  // A document no other view shows yet becomes the newest recent one.
+  void NoteRecentDocument(Document* document);
   // The pointer's part of a move (from the timer: auto-scrolled).
   void MouseTrack(int x, int y, bool fromTimer);
   // The window x of a line's origin (before its alignment) and the width

@@ -11,6 +11,8 @@
 
 #include "api/exports.h"
 #include "doc_builder.h"
+#include "foundation/engine.h"
+#include "foundation/engine_lists.h"
 #include "layout/display_box.h"
 #include "recording_sink.h"
 #include "sgml/unicode_tables.h"
@@ -491,6 +493,48 @@ TEST_F(TextPointer, ADragOverTextSelectsItsCharacters) {
   view->OnMouseMove(x2 + 12, y2);
   view->OnLButtonUp(x2 + 12, y2);
   EXPECT_EQ(Selected(), "hello wo");
+}
+
+// ---- Recent documents ------------------------------------------------------------------
+
+TEST(RecentDocuments, AViewListsTheDocumentsItShowsNewestFirst) {
+  test::RecordingSink sink;
+  ASSERT_NE(QsInitialize(0, "test", nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  GetEngine()->recentLimit = 3;
+  std::vector<std::unique_ptr<test::DocBuilder>> docs;
+  for (int i = 0; i < 4; ++i) {
+    docs.push_back(std::make_unique<test::DocBuilder>());
+    docs.back()->Build("<R><P>text</P></R>");
+  }
+  {
+    test::TestDevice device{72, 400, 300};
+    View* view = new View(&device);
+    auto show = [&](int i) {
+      auto* frame = new FrameNode(docs[i]->Doc(), nullptr, 0, nullptr);
+      PushCurrentView(view, false);
+      frame->Rebuild();
+      PopCurrentView();
+      view->SetFrame(frame, 0, true);
+    };
+    RecentList& recent = *GetEngine()->recentList;
+    for (int i = 0; i < 4; ++i) show(i);
+    // Capacity 3: the least recently added went.
+    EXPECT_EQ(recent.count, 3);
+    EXPECT_EQ(recent.At(0), docs[3]->Doc());
+    EXPECT_FALSE(recent.Contains(docs[0]->Doc()));
+    // A listed document shown again moves to the front.
+    show(1);
+    EXPECT_EQ(recent.count, 3);
+    EXPECT_EQ(recent.At(0), docs[1]->Doc());
+    EXPECT_EQ(recent.At(1), docs[3]->Doc());
+    view->Close();
+  }
+  // Capacity 0: nothing is listed.
+  GetEngine()->recentLimit = 0;
+  GetEngine()->recentList->Remove(docs[1]->Doc());
+  EXPECT_EQ(GetEngine()->recentList->count, 2);
+  docs.clear();
+  QsTerminate();
 }
 
 }  // namespace
