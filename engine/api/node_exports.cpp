@@ -2,6 +2,8 @@
 // through node handles, each a NodeRef owned by its handle record.
 #include <cstring>
 
+#include "addressing/ext_pointer.h"
+#include "addressing/locations.h"
 #include "addressing/tree_walker.h"
 #include "api/exports.h"
 #include "api/interface.h"
@@ -102,6 +104,51 @@ QsHandle QsGetElementById(QsHandle document, const char* id) {
   ElementNode* element = doc->FindElementById(copy);
   MemFree(copy);
   return NewNode(doc, element);
+}
+
+QsHandle QsGetElementByPointer(QsHandle document, const char* pointer) {
+  Document* doc = LookupDoc(document);
+  if (!doc || !pointer) return 0;
+  auto* node = new NodeRef(doc, nullptr);
+  if (!ResolveExtendedPointer(node, pointer, nullptr, nullptr)) {
+    delete node;
+    return 0;
+  }
+  return RegisterNew(node);
+}
+
+char* QsGetNodeLocation(QsHandle node, char* buffer, std::int32_t size) {
+  NodeRef* n = LookupNodeRef(node);
+  if (!n || !buffer) return nullptr;
+  if (size <= 0) return buffer;
+  char* area = static_cast<char*>(MemAlloc(kLocationAreaSize));
+  if (!area) {
+    buffer[0] = '\0';
+    return buffer;
+  }
+  if (n->Current())
+    WriteTreeLocation(area, kLocationAreaSize, n->Current());
+  else
+    WritePositionLocation(area, kLocationAreaSize, n->GetDocument(), n->GetStartPosition());
+  CopyStringMax(buffer, area, static_cast<std::size_t>(size));
+  MemFree(area);
+  return buffer;
+}
+
+std::int32_t QsGotoLocation(QsHandle node, const char* pointer) {
+  NodeRef* n = LookupNodeRef(node);
+  if (!n || !pointer) return 0;
+  TreeWalker copy(*n);
+  if (!ResolveExtendedPointer(&copy, pointer, n->Current(), nullptr)) return 0;
+  if (copy.GetDocument() != n->GetDocument()) return 0;
+  n->Assign(copy);
+  return 1;
+}
+
+QsWord QsParseLocation(QsHandle node, const char* location) {
+  NodeRef* n = LookupNodeRef(node);
+  if (!n || !location) return 0;
+  return static_cast<QsWord>(ParseLocationString(n->GetDocument(), n->Current(), location));
 }
 
 QsHandle QsGetElementAtPosition(QsHandle document, std::int32_t position) {

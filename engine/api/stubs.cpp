@@ -14,12 +14,8 @@ std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 
 // ---- Element nodes
 std::int32_t QsMarkTextBetween(QsWindow, const char*, const char*) { return 0; }
-QsHandle QsGetElementByPointer(QsHandle, const char*) { return 0; }
-char* QsGetNodeLocation(QsHandle, char*, std::int32_t) { return nullptr; }
-std::int32_t QsGotoLocation(QsHandle, const char*) { return 0; }
 std::int32_t QsListAttributes(QsWindow, QsHandle) { return 0; }
 void QsFollowLink(QsHandle) {}
-QsWord QsParseLocation(QsHandle, const char*) { return 0; }
 
 // ---- DTDs, entities and notations
 

@@ -39,6 +39,9 @@ class Graphic;
 class HandleTable;
 class TextSources;
 class HotArea;
+struct HotspotArea;
+class DocumentNode;
+class EntityDecl;
 class NavigatorDef;
 class NotationNameSet;
 class PrinterList;
@@ -160,6 +163,12 @@ class EngineBase : public EngineObject, public EngineServices {
                            std::int32_t position, std::int32_t length, int flag) = 0;
   virtual void RunProgram(const char* command) = 0;
   virtual int ShowHotArea(Document* document, Graphic* graphic, HotArea* area) = 0;
+  // Shows an area of a graphic entity (in 1/2048 of its sides) for a link
+  // or location followed from (document, element) in `view`: 1 when it was
+  // shown. The engine alone has no graphic to show it in; the picture
+  // services' engine does.
+  virtual int GotoLocation(View* view, Document* document, DocumentNode* element,
+                           EntityDecl* graphic, const HotspotArea& area);
 
   // ---- Entities and host resources ----------------------------------------
   // A readable stream of the entity's data, or null. `systemPath` and

@@ -490,6 +490,58 @@ TEST_F(NodeExports, HandlesOfAnotherTypeGiveTheirFailureResults) {
   EXPECT_TRUE(sink_.messages().empty());
 }
 
+// Pointers in and out: a handle from a pointer, the pointer of a handle's
+// place (its position form in a gap), and a handle moved along a pointer
+// from its own element.
+TEST_F(NodeExports, PointersAndNodeLocations) {
+  DocBuilder b;
+  b.Declare("S", "ID", kDeclaredId, kDefaultImplied);
+  b.Build("<R>ab<S ID=S1><T>t</T>m<U>u</U></S><P>z</P></R>");
+  QsHandle doc = Register(b);
+  QsHandle t = QsGetElementByPointer(doc, "ID(s1) CHILD (1)");
+  ASSERT_NE(t, 0u);
+  EXPECT_EQ(Name(t), "T");
+  char buffer[64];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(QsGetNodeLocation(t, buffer, sizeof buffer), buffer);
+  EXPECT_STREQ(buffer, "ID(S1) CHILD (1)");
+  // Cut to the size and always terminated; size 1 gives the terminator.
+  EXPECT_STREQ(QsGetNodeLocation(t, buffer, 4), "ID(");
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_STREQ(QsGetNodeLocation(t, buffer, 1), "");
+  EXPECT_EQ(buffer[1], 'x');
+  EXPECT_EQ(QsGetNodeLocation(t, nullptr, 10), nullptr);
+
+  // From T's own element: the next place is the gap "m", which writes the
+  // position form.
+  EXPECT_EQ(QsGotoLocation(t, "HERE NEXT (1)"), 1);
+  EXPECT_EQ(Name(t), "#PNODE");
+  EXPECT_STREQ(QsGetNodeLocation(t, buffer, sizeof buffer), "ID(S1) CHILD (2)");
+  // A pointer that does not resolve leaves the handle where it was.
+  EXPECT_EQ(QsGotoLocation(t, "ROOT CHILD (9)"), 0);
+  EXPECT_EQ(QsGotoLocation(t, "HERE"), 0);  // a gap is no element
+  EXPECT_STREQ(QsGetNodeLocation(t, buffer, sizeof buffer), "ID(S1) CHILD (2)");
+  EXPECT_EQ(QsGotoLocation(t, "ROOT CHILD (3)"), 1);
+  EXPECT_EQ(Name(t), "P");
+  EXPECT_STREQ(QsGetNodeLocation(t, buffer, sizeof buffer), "ROOT CHILD (3)");
+
+  EXPECT_EQ(QsGetElementByPointer(doc, "ID(nosuch)"), 0u);
+  EXPECT_EQ(QsGetElementByPointer(doc, nullptr), 0u);
+  EXPECT_TRUE(sink_.messages().empty());
+  // A syntax error is told the user once.
+  EXPECT_EQ(QsGetElementByPointer(doc, "ID nosuch"), 0u);
+  ASSERT_EQ(sink_.messages().size(), 1u);
+  EXPECT_EQ(sink_.messages()[0].text, "Syntax error");
+  QsHandle root = QsGetElementByPointer(doc, "");
+  EXPECT_EQ(Name(root), "R");
+  // A location string resolves from the handle's element, which stays.
+  EXPECT_EQ(QsParseLocation(root, "TREE(1 2) DATA(1)"), 1u);
+  EXPECT_EQ(QsParseLocation(root, "BADREF S1"), 0u);
+  EXPECT_EQ(QsParseLocation(root, nullptr), 0u);
+  EXPECT_EQ(Name(root), "R");
+  for (QsHandle h : {t, root}) QsReleaseHandle(h);
+}
+
 TEST_F(NodeExports, BadHandlesGiveTheirFailureResults) {
   for (QsHandle bad : {0u, 1u, 999u}) {
     EXPECT_EQ(QsGetDocumentRoot(bad), 0u);
@@ -498,6 +550,12 @@ TEST_F(NodeExports, BadHandlesGiveTheirFailureResults) {
     EXPECT_EQ(QsGetElementName(bad), nullptr);
     EXPECT_EQ(QsGetNodeRange(bad, nullptr, nullptr), 0);
     EXPECT_EQ(QsGetNodeEntity(bad), 0u);
+    EXPECT_EQ(QsGetElementByPointer(bad, "ROOT"), 0u);
+    char buffer[8] = "x";
+    EXPECT_EQ(QsGetNodeLocation(bad, buffer, sizeof buffer), nullptr);
+    EXPECT_STREQ(buffer, "x");
+    EXPECT_EQ(QsGotoLocation(bad, "ROOT"), 0);
+    EXPECT_EQ(QsParseLocation(bad, ""), 0u);
     EXPECT_EQ(QsGetEntityValueB(bad), 0);
     EXPECT_EQ(QsGetNotationAttrCount(bad), 0);
     QsShowElement(bad);
