@@ -4,6 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "addressing/links.h"
+#include "addressing/locations.h"
+#include "addressing/tree_walker.h"
 #include "addressing/web.h"
 #include "foundation/engine.h"
 #include "foundation/errors.h"
@@ -180,21 +183,27 @@ int TreeDataLocation::GetRange(Document* document, std::uint32_t* start,
   if (!document || !document->Root()) return 0;
   DocumentNode* source = document->Root();
   if (id_) {
-    // The web names the element as written; the document keeps IDs as
-    // its reader folds names (ASCII letters only).
-    char* id = DuplicateString(id_);
-    if (!id) return 0;
-    if (document->foldsNames)
-      for (char* p = id; *p; ++p) *p = ToUpperAscii(*p);
-    source = document->FindElementById(id);
-    MemFree(id);
+    // The web names the element as written; the document keeps IDs as its
+    // reader folded them.
+    source = FindElementByIdText(document, id_);
     if (!source) return 0;
   }
-  // Tree paths and word counts are followed by the location-string reader,
-  // which this place does not have yet: such a place is not found.
-  if (pathCount_ || dataStart_) return 0;
-  std::uint32_t from = source->start;
-  std::int64_t n = std::int64_t(source->end) - source->start;
+  TreeWalker walker(document, source);
+  std::uint32_t from, to;
+  walker.GetRange(&from, &to);
+  bool found = !pathCount_ || FollowTreePath(&walker, path_, pathCount_);
+  if (found) walker.GetRange(&from, &to);
+  if (found && dataStart_) {
+    // Words count from the place's element, or the document's start in a
+    // gap, as the location strings' DATA term counts them.
+    const DocumentNode* element = walker.Current() ? walker.Current() : document->Root();
+    found = SelectWords(document, element->start, dataStart_, dataCount_, &from, &to);
+  }
+  if (!found) {
+    ReportError(31);
+    return 0;
+  }
+  std::int64_t n = std::int64_t(to) - from;
   from += narrowStart_;
   if (from >= document->TextLength() && document->TextLength() > 0)
     from = document->TextLength() - 1;
@@ -204,6 +213,83 @@ int TreeDataLocation::GetRange(Document* document, std::uint32_t* start,
   *start = from;
   *length = static_cast<std::uint32_t>(n);
   return 1;
+}
+
+TreeDataLocation* MakeTreeDataAddress(EntityDecl* entity, Document* document, std::uint32_t start,
+                                      std::uint32_t length) {
+  DocumentNode* root = document ? document->Root() : nullptr;
+  if (!root || std::uint64_t(start) + length > document->TextLength()) return nullptr;
+  std::uint32_t end = start + length;
+  if (start == root->start && end == root->end)
+    return new TreeDataLocation(entity, nullptr, nullptr, 0, 0, 0, 0, 0);
+  // The element the range lies in.
+  DocumentNode* element = document->ElementAtPosition(start);
+  if (!element) return nullptr;
+  while (element->Parent() && element->Parent()->start == start && element->end < end)
+    element = element->Parent();
+  // The element the place is counted from.
+  DocumentNode* anchor = element;
+  while (anchor && !anchor->GetId()) anchor = anchor->Parent();
+  const char* id = anchor ? anchor->GetId() : nullptr;
+  if (!anchor) anchor = root;
+  bool exact = element->start == start && element->end == end;
+  if (exact) {
+    while (element != anchor && element->Parent() && element->Parent()->start == start &&
+           element->Parent()->end == end)
+      element = element->Parent();
+  } else if (anchor->start == element->start) {
+    element = anchor;
+  }
+  // Place numbers from the anchor down: 1 for the anchor itself, then the
+  // place of each element on the way in its parent's content.
+  std::uint16_t path[TreeDataLocation::kMaxPath];
+  std::size_t pathCount = 0;
+  if (element != anchor) {
+    std::size_t depth = 0;
+    for (DocumentNode* n = element; n != anchor; n = n->Parent()) ++depth;
+    if (depth + 1 > TreeDataLocation::kMaxPath) return nullptr;
+    path[0] = 1;
+    pathCount = depth + 1;
+    std::size_t level = depth;
+    for (DocumentNode* n = element; n != anchor; n = n->Parent(), --level) {
+      DocumentNode* parent = n->Parent();
+      std::uint32_t place = parent->First()->start > parent->start ? 2 : 1;
+      for (DocumentNode* c = parent->First(); c != n; c = c->Next())
+        place += c->Next()->start > c->end ? 2 : 1;
+      if (place > 0xFFFF) return nullptr;
+      path[level] = static_cast<std::uint16_t>(place);
+    }
+  }
+  if (exact) return new TreeDataLocation(entity, id, path, pathCount, 0, 0, 0, 0);
+  // Words of the element's data, counted from its start.
+  DataCharReader reader(document, element->start);
+  std::uint32_t word = 0, first = 0, count = 0, narrowStart = 0, narrowEnd = 0, lastEnd = 0;
+  int c = reader.Read();
+  for (;;) {
+    while (c == ' ') c = reader.Read();
+    if (c < 0) break;
+    ++word;
+    std::uint32_t wordStart = reader.Position() - 1, wordEnd = wordStart;
+    while (c >= 0 && c != ' ') {
+      wordEnd = reader.Position();
+      c = reader.Read();
+    }
+    if (!first) {
+      if (wordEnd <= start) continue;
+      first = word;
+      if (wordStart < start) narrowStart = start - wordStart;
+    }
+    ++count;
+    lastEnd = wordEnd;
+    if (wordEnd >= end) break;
+  }
+  if (!first || first > 0xFFFF || count > 0xFFFF) return nullptr;
+  if (lastEnd > end) narrowEnd = lastEnd - end;
+  if (narrowStart > 0xFFFF || narrowEnd > 0xFFFF) return nullptr;
+  return new TreeDataLocation(entity, id, path, pathCount, static_cast<std::uint16_t>(first),
+                              static_cast<std::uint16_t>(count),
+                              static_cast<std::uint16_t>(narrowStart),
+                              static_cast<std::uint16_t>(narrowEnd));
 }
 
 // ---- HotspotLocation ----------------------------------------------------------------------

@@ -600,31 +600,6 @@ EntityDecl* Web::NewEntity(const char* prefix, ExternalId* id, NotationDecl* not
   return new ExternalEntityDecl(name, id, kEntityNdata, notation);
 }
 
-namespace {
-
-// The place of a range that needs no tree path or word count: the whole
-// document, or an element with an ID. Other places are counted by the
-// location-string reader; null for them.
-Location* MakeDocumentLocation(EntityDecl* entity, Document* document, std::uint32_t start,
-                               std::uint32_t length) {
-  DocumentNode* root = document->Root();
-  if (!root) return nullptr;
-  std::uint32_t end = start + length;
-  if (start == root->start && end == root->end)
-    return new TreeDataLocation(entity, nullptr, nullptr, 0, 0, 0, 0, 0);
-  DocumentNode* element = document->ElementAtPosition(start);
-  while (element && element->Parent() && element->Parent()->start == start && element->end < end)
-    element = element->Parent();
-  if (!element || element->start != start || element->end != end) return nullptr;
-  for (DocumentNode* e = element; e && e->start == start && e->end == end; e = e->Parent()) {
-    if (e == root) return new TreeDataLocation(entity, nullptr, nullptr, 0, 0, 0, 0, 0);
-    if (const char* id = e->GetId()) return new TreeDataLocation(entity, id, nullptr, 0, 0, 0, 0, 0);
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 Anchor* Web::AddDocumentAnchor(Document* document, std::uint32_t start, std::uint32_t length) {
   if (!IsEditable() || !document || !document->Source()) return nullptr;
   if (std::uint64_t(start) + length > document->TextLength()) return nullptr;
@@ -637,7 +612,7 @@ Anchor* Web::AddDocumentAnchor(Document* document, std::uint32_t start, std::uin
     MemFree(path);
     EntityDecl* entity = NewEntity("DOC", id, nullptr);
     if (!entity) return nullptr;
-    Location* probe = MakeDocumentLocation(entity, document, start, length);
+    Location* probe = MakeTreeDataAddress(entity, document, start, length);
     if (!probe) {
       entity->Release();
       return nullptr;
@@ -647,7 +622,7 @@ Anchor* Web::AddDocumentAnchor(Document* document, std::uint32_t start, std::uin
     entity->Release();
     entries_.Append(entry);
   }
-  Location* location = MakeDocumentLocation(entry->Entity(), document, start, length);
+  Location* location = MakeTreeDataAddress(entry->Entity(), document, start, length);
   if (!location) return nullptr;
   Anchor* anchor = Append(entry, location);
   if (!anchor) return nullptr;

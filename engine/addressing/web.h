@@ -109,6 +109,14 @@ class TreeDataLocation : public Location {
   std::uint16_t dataStart_, dataCount_, narrowStart_, narrowEnd_;
 };
 
+// The place of a selected range of a document, for an anchor on it: counted
+// from the nearest element with an ID (or the root) that holds the range,
+// down a tree path to the element the range lies in, then over words of
+// that element's data narrowed by characters. Null when the range lies
+// outside the document, in no words, or too deep or far for the numbers.
+TreeDataLocation* MakeTreeDataAddress(EntityDecl* entity, Document* document, std::uint32_t start,
+                                      std::uint32_t length);
+
 // An area of a graphic: a rectangle, an ellipse in it, or a polygon.
 class HotspotLocation : public Location {
  public:

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "addressing/ext_pointer.h"
+#include "addressing/links.h"
 #include "addressing/locations.h"
 #include "addressing/tree_walker.h"
 #include "api/exports.h"
@@ -16,6 +17,8 @@
 #include "sgml/dtd.h"
 #include "sgml/entities.h"
 #include "sgml/text_store.h"
+#include "view/document_view.h"
+#include "view/window_map.h"
 
 using namespace qs;
 
@@ -350,6 +353,40 @@ void QsShowElement(QsHandle handle) {
   if (engine && node->GetDocument())
     engine->GotoPosition(0, nullptr, node->GetDocument(), static_cast<std::int32_t>(start),
                          static_cast<std::int32_t>(end > start ? end - start : 0), 1);
+}
+
+void QsFollowLink(QsHandle node) {
+  NodeRef* n = LookupNodeRef(node);
+  if (!n || !n->Current()) return;
+  FollowLink(nullptr, n->GetDocument(), n->Current(), false);
+}
+
+std::int32_t QsListAttributes(QsWindow window, QsHandle node) {
+  NodeRef* n = LookupNodeRef(node);
+  DocumentNode* element = n ? (n->Current() ? n->Current() : n->Parent()) : nullptr;
+  EngineBase* engine = GetEngine();
+  if (!element || !engine) return 0;
+  LinkTargetList* list = ListElementAttributes(nullptr, n->GetDocument(), element);
+  engine->ShowNodeList(static_cast<WindowHandle>(window), nullptr, n->GetDocument(), element, list);
+  return 1;
+}
+
+std::int32_t QsMarkTextBetween(QsWindow window, const char* startMarker, const char* endMarker) {
+  DocumentView* view = GetEngine() ? FindDocumentView(static_cast<WindowHandle>(window)) : nullptr;
+  Document* document = view ? view->GetDocument() : nullptr;
+  if (!document) return 0;
+  view->ranges.DeleteAll();
+  view->highlights.DeleteAll();
+  view->rangesAreHits = false;
+  std::size_t count = FindMarkedRanges(
+      document, startMarker, endMarker,
+      [](void* context, std::uint32_t start, std::uint32_t end) {
+        static_cast<DocumentView*>(context)->ranges.InsertOrdered(start, end);
+      },
+      view);
+  view->OnHighlightChanged();
+  view->Refresh();
+  return static_cast<std::int32_t>(count);
 }
 
 }  // extern "C"

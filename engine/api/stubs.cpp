@@ -12,11 +12,6 @@ std::int32_t QsBeginWindowDraw(QsWindow, QsWord) { return -1; }
 // ---- Documents, style sheets and navigators
 
 
-// ---- Element nodes
-std::int32_t QsMarkTextBetween(QsWindow, const char*, const char*) { return 0; }
-std::int32_t QsListAttributes(QsWindow, QsHandle) { return 0; }
-void QsFollowLink(QsHandle) {}
-
 // ---- DTDs, entities and notations
 
 // ---- Webs

@@ -164,10 +164,6 @@ void EngineBase::ShowNoteDialog(WindowHandle, Anchor*, int) {}
 void EngineBase::ShowLinkDialog(WindowHandle, Anchor*) {}
 int EngineBase::GotoAnchor(View*, Anchor*, Anchor*) { return 0; }
 
-int EngineBase::GotoLocation(View*, Document*, DocumentNode*, EntityDecl*, const HotspotArea&) {
-  return 0;
-}
-
 void EngineBase::FollowFirstLink(View* view, Anchor* anchor) {
   Web* web = anchor ? anchor->GetWeb() : nullptr;
   for (Link* link = web ? web->FirstLink() : nullptr; link;

@@ -39,6 +39,7 @@ class Graphic;
 class HandleTable;
 class TextSources;
 class HotArea;
+class LinkTargetList;
 struct HotspotArea;
 class DocumentNode;
 class EntityDecl;
@@ -212,6 +213,14 @@ class EngineBase : public EngineObject, public EngineServices {
   // UTF-8 texts, as the code's text says; unused ones 0).
   void ReportError(int code, std::intptr_t a = 0, std::intptr_t b = 0, std::intptr_t c = 0,
                    std::intptr_t d = 0) override;
+  // Lists offered to the user; each takes the list over. The node list
+  // holds items named by an element (its attributes), the text list link
+  // targets; by default both go to the engine's list dialog.
+  virtual void ShowListDialog(WindowHandle owner, LinkTargetList* list);
+  virtual void ShowNodeList(WindowHandle owner, View* view, Document* document, DocumentNode* node,
+                            LinkTargetList* list);
+  virtual void ShowTextList(WindowHandle owner, View* view, Document* document, DocumentNode* node,
+                            LinkTargetList* list);
   // Host events: the raw connection to the host; 0 when there is none.
   virtual std::intptr_t RaiseEvent(WindowHandle window, int event, std::intptr_t a,
                                    std::intptr_t b);
@@ -403,6 +412,12 @@ class HostedEngine : public Engine {
   int GotoPosition(WindowHandle window, View* view, Document* document, std::int32_t position,
                    std::int32_t length, int flag) override;
   int ShowHotArea(Document* document, Graphic* graphic, HotArea* area) override;
+  // The host is offered the list first: event 17 with a node handle on
+  // (document, node), or 18 with the items' texts as well.
+  void ShowNodeList(WindowHandle owner, View* view, Document* document, DocumentNode* node,
+                    LinkTargetList* list) override;
+  void ShowTextList(WindowHandle owner, View* view, Document* document, DocumentNode* node,
+                    LinkTargetList* list) override;
   char* ResolvePublicId(const char* publicId) override;
   char* GetHostFontInfo(const char* name, char* text1, char* text2, int* value, char* weight,
                         char* slant, int* number) override;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "addressing/links.h"
 #include "addressing/web.h"
 #include "sgml/document.h"
 #include "sgml/entities.h"
@@ -39,6 +40,25 @@ class LineEngine : public RecordingEngine {
                     " " + std::to_string(area.x) + " " + std::to_string(area.y) + " " +
                     std::to_string(area.width) + " " + std::to_string(area.height));
     return 1;
+  }
+
+  void ShowTextList(WindowHandle, View*, Document*, DocumentNode*, LinkTargetList* list) override {
+    lines.push_back("textlist " + Items(list));
+    delete list;
+  }
+  void ShowNodeList(WindowHandle, View*, Document*, DocumentNode*, LinkTargetList* list) override {
+    lines.push_back("nodelist " + Items(list));
+    delete list;
+  }
+  // "TITLE: ITEM | ITEM".
+  static std::string Items(const LinkTargetList* list) {
+    std::string out = std::string(list->Title()) + ":";
+    char text[kTargetTextSize];
+    for (SListNode* t = list->First(); t; t = t->Next()) {
+      out += t == list->First() ? " " : " | ";
+      out += static_cast<LinkTarget*>(t)->WriteLocation(text, sizeof text);
+    }
+    return out;
   }
 
   std::vector<std::string> Take() {

@@ -290,8 +290,15 @@ TEST_F(WebTest, EditingAnchorsOfANewWeb) {
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second->Number(), 2);
   EXPECT_EQ(web->FirstEntry()->Next(), nullptr);
-  // A range inside an element needs the word counter still to come.
-  EXPECT_EQ(web->AddDocumentAnchor(document, sec2->start + 1, 3), nullptr);
+  // A range inside an element is counted in words, narrowed by
+  // characters, and found again.
+  Anchor* inside = web->AddDocumentAnchor(document, sec2->start + 1, 3);
+  ASSERT_NE(inside, nullptr);
+  std::uint32_t from = 0, length = 0;
+  ASSERT_EQ(inside->GetLocation()->GetRange(document, &from, &length), 1);
+  EXPECT_EQ(from, sec2->start + 1);
+  EXPECT_EQ(length, 3u);
+  EXPECT_TRUE(inside->Delete());
 
   // Heads and notes are cut on a character boundary.
   std::string head = "\xC3\xA9" + std::string(39, 'h');  // 41 bytes
