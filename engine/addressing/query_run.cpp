@@ -230,12 +230,18 @@ bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u < 0xE000; }
 // Compares the units from `index` on with the characters that follow in the
 // stream; true with the stream after the match, which ends at or before
 // `to`.
+// With `tags` (a whole-word search), a tag between two word characters
+// ends the match: a tag separates words, and a hit that ran on into the next
+// element would hide a word starting there (a parts list's "1" cell before
+// an "11" cell).
 bool MatchRest(const char16_t* units, std::size_t index, std::size_t count, CachedStream& stream,
-               std::uint32_t to, bool fold, std::uint32_t* last) {
+               std::uint32_t to, bool fold, std::uint32_t* last, BoundaryIterator* tags) {
   while (index < count) {
-    if (static_cast<std::uint32_t>(stream.Position()) >= to) return false;
+    auto at = static_cast<std::uint32_t>(stream.Position());
+    if (at >= to) return false;
     std::uint32_t c = ReadChar(stream);
     if (static_cast<std::uint32_t>(stream.Position()) > to) return false;
+    if (tags && IsWordChar(*last) && IsWordChar(c) && tags->At(at)) return false;
     *last = c;
     if (c >= 0x10000) {
       if (index + 1 >= count || !IsHighSurrogate(units[index]) ||
@@ -296,6 +302,7 @@ int ScanText(const char* text, CachedStream& stream, RangeList& result, std::uin
   bool any = count <= to - from;
   BoundaryIterator startBounds(wordStart ? root : nullptr);
   BoundaryIterator endBounds(wordEnd ? root : nullptr);
+  BoundaryIterator tagBounds(wordStart || wordEnd ? root : nullptr);
   std::uint32_t previous = 0x20;
   int hits = 0;
   std::uint32_t pos = from;
@@ -311,7 +318,11 @@ int ScanText(const char* text, CachedStream& stream, RangeList& result, std::uin
     bool candidate = FirstMatches(c, scan, fold) && (!wordStart || !IsWordChar(previous));
     if (candidate && after <= to) {
       std::uint32_t last = c;
-      bool ok = MatchRest(scan.units, scan.firstUnits, scan.count, stream, to, fold, &last);
+      while (tagBounds.Position() < pos) tagBounds.Next();
+      // A copy, so that the scan's own iterator stays at the hit's start.
+      BoundaryIterator tags = tagBounds;
+      bool ok = MatchRest(scan.units, scan.firstUnits, scan.count, stream, to, fold, &last,
+                          wordStart || wordEnd ? &tags : nullptr);
       auto end = static_cast<std::uint32_t>(stream.Position());
       if (ok && wordEnd) {
         std::uint32_t following = ReadChar(stream);

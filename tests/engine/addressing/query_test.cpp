@@ -274,6 +274,31 @@ TEST(QueryRun, StartElementBoundsTheSearch) {
   EXPECT_EQ(Ranges(list), "(9,13)");
 }
 
+// A tag separates words: a whole-word hit never runs from one cell on into
+// the next, where it would swallow the start of the word that cell holds.
+TEST(QueryRun, WordHitsStopAtTagsBetweenWords) {
+  CountingEngine engine;
+  ParsedText xml("<?xml version=\"1.0\"?><t><c>1</c><c n=\"2\">11</c><c>ab</c><c>c d</c></t>");
+  ASSERT_EQ(xml.Messages(), "");
+  struct {
+    const char* query;
+    int flags;
+    const char* hits;
+  } cases[] = {
+      {"\"11\" in <c n=2>", 0x20, "(1,3)"},
+      {"\"11\"", 0x20, "(1,3)"},
+      {"\"11\"", 0x60, "(1,3)"},
+      {"\"abc\"", 0x20, ""},
+      {"\"abc\"", 0, "(3,6)"},  // anywhere: text runs on across tags
+      {"\"bc\"", 0x40, ""},
+      {"\"b\"", 0x40, "(4,5)"},
+      {"\"ab c\"", 0x20, ""},
+      {"\"c d\"", 0x20, "(5,8)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Hits(xml.document, c.query, c.flags), c.hits) << c.query << " " << c.flags;
+  EXPECT_TRUE(engine.codes.empty());
+}
+
 // Pattern search reads at most 16,384 bytes of a gap, into a buffer that
 // holds them and the NUL.
 TEST(QueryRun, PatternSearchOfALongGap) {
