@@ -111,24 +111,18 @@ QsHandle NewNodeHandle(Document* document, DocumentNode* element) {
   return handle;
 }
 
-// The answer record of a box to a value query: the element asked about,
-// the box's 16-bit value and two signed bytes.
-struct BoxValueQuery {
-  DocumentNode* element;
-  std::int16_t value;
-  std::int8_t first;
-  std::int8_t second;
-};
-
-// Walks the view's line boxes with value query `code` for the element: a
-// box answering 1 fills the pointers, -1 ends the walk without.
+// Walks the view's line boxes with node query `code` (21 to 25) for the
+// element: a box answering 1 fills the pointers from the answer's flags,
+// level and hit count, -1 ends the walk without. The record is the one the
+// navigator's nodes fill, whole: a smaller one would be overrun.
 std::int32_t BoxValue(HostDocumentView* view, DocumentNode* element, int code, std::int32_t* a,
                       std::int32_t* b, std::int32_t* c, DocumentNode** answered = nullptr) {
-  BoxValueQuery query{element, 0, 0, 0};
+  NodeQuery query;
+  query.element = element;
   if (view->SendToItems(code, reinterpret_cast<std::intptr_t>(&query)) != 1) return 0;
-  if (a) *a = query.first;
-  if (b) *b = query.second;
-  if (c) *c = query.value;
+  if (a) *a = static_cast<std::int8_t>(query.flags);
+  if (b) *b = static_cast<std::int8_t>(query.level);
+  if (c) *c = query.hitCount;
   if (answered) *answered = query.element;
   return 1;
 }

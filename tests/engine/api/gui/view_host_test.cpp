@@ -614,6 +614,25 @@ TEST_F(ViewHost, NavigatorEntriesMarkedUnderThePointMakeATagSet) {
   EXPECT_EQ(show(w1, hits), 1);
   Pump();
   Capture(one).Save("view_host_marked.bmp");
+  // The entry answers the node queries for its element: itself at level 0
+  // with its two hits; a top-level entry without children has neither a
+  // parent nor a first child.
+  QsHandle top = QS_BIND(QsGetDocumentRoot)(doc);
+  std::int32_t flags = -9, level = -9, count = -9;
+  EXPECT_EQ(QS_BIND(QsGetNodeBoxValue21)(w1, top, &flags, &level, &count), 1);
+  EXPECT_EQ(level, 0);
+  EXPECT_EQ(count, 2);
+  EXPECT_NE(flags, -9);
+  EXPECT_EQ(QS_BIND(QsGetNodeBoxValue22)(w1, top, &flags, &level, &count), 0);
+  EXPECT_EQ(QS_BIND(QsGetNodeBoxValue23)(w1, top, nullptr, nullptr, nullptr), 0);
+  level = count = -9;
+  QsHandle first = QS_BIND(QsGetViewNodeAt)(w1, nullptr, &level, &count);
+  ASSERT_NE(first, 0u);
+  EXPECT_EQ(QS_BIND(QsIsSameObject)(first, top), 1);
+  EXPECT_EQ(level, 0);
+  EXPECT_EQ(count, 2);
+  QS_BIND(QsReleaseHandle)(first);
+  QS_BIND(QsReleaseHandle)(top);
   EXPECT_EQ(show(w1, 0), 1);
   EXPECT_EQ(show(0, hits), 0);
   QS_BIND(QsReleaseHandle)(hits);
