@@ -347,6 +347,15 @@ bool ChoosePopupMenuItem(DWORD pid, char mnemonic, DWORD timeoutMs) {
   return menu && PostMessageA(menu, WM_CHAR, static_cast<WPARAM>(mnemonic), 0);
 }
 
+bool ChoosePopupMenuItemAt(DWORD pid, int index, DWORD timeoutMs) {
+  HWND menu = WaitForWindow(pid, "#32768", nullptr, true, timeoutMs);
+  if (!menu) return false;
+  // The first Down selects the first item; separators are passed over.
+  for (int i = 0; i <= index; ++i)
+    if (!PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0)) return false;
+  return PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
 bool ClickColumnHeader(HWND listView, int column) {
   HWND header = reinterpret_cast<HWND>(SendMessageA(listView, LVM_GETHEADER, 0, 0));
   if (!header) return false;

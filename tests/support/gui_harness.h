@@ -91,6 +91,11 @@ bool PostRightClickRow(HWND listView, int row);
 // Waits for a popup menu of process `pid` and chooses the item with this
 // mnemonic character.
 bool ChoosePopupMenuItem(DWORD pid, char mnemonic, DWORD timeoutMs = kWaitMs);
+// Waits for a popup menu of process `pid` and chooses its item `index`
+// (counted without separators; greyed items count) by arrow keys and Enter,
+// for items without a mnemonic. A greyed item is not carried out: the menu
+// stays open.
+bool ChoosePopupMenuItemAt(DWORD pid, int index, DWORD timeoutMs = kWaitMs);
 // Clicks the header of column k (button down and up at its centre).
 bool ClickColumnHeader(HWND listView, int column);
 

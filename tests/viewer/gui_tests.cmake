@@ -65,8 +65,8 @@ add_executable(arg_recorder WIN32 arg_recorder.cpp)
 add_executable(viewer_gui_test viewer_gui_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/gui_harness.cpp
                ${CMAKE_SOURCE_DIR}/tests/support/gui_pixels.cpp)
 target_include_directories(viewer_gui_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/support
-                           ${CMAKE_SOURCE_DIR}/viewer)
+                           ${CMAKE_SOURCE_DIR}/viewer ${CMAKE_SOURCE_DIR}/engine)
 target_link_libraries(viewer_gui_test PRIVATE gtest_main ${QS_GTEST_LIBS} comctl32 user32 gdi32 advapi32)
-add_dependencies(viewer_gui_test corvina arg_recorder ${standin_targets})
+add_dependencies(viewer_gui_test corvina corvaoe QSENGINE arg_recorder ${standin_targets})
 qs_add_gui_test(viewer_gui COMMAND ${CMAKE_SOURCE_DIR}/tests/support/wine-desktop viewer 1024x768
-  corvina.exe viewer_gui_test.exe -- /usr/lib/wine/wine64 $<TARGET_FILE:viewer_gui_test>)
+  corvina.exe corvaoe.exe viewer_gui_test.exe -- /usr/lib/wine/wine64 $<TARGET_FILE:viewer_gui_test>)

@@ -1,14 +1,19 @@
 // corvina.exe driven from outside: with stand-ins for QSENGINE.DLL (none, a
 // wrong compatibility text, none at all, one export missing, and one that
-// records the calls of the viewer's start and end), with the real engine,
-// and read as a data file for its menus and keys. The registry and the ini
+// records the calls of the viewer's start and end), with the real engine
+// (and with the order program it hands parts-list rows to), and read as a
+// data file for its menus and keys. The registry and the ini
 // file are this prefix's: each case starts from an empty settings key.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "api/exports.h"
 #include "gui_harness.h"
 #include "resources/resource.h"
 
@@ -1193,6 +1198,339 @@ TEST_F(Viewer, WithTheRealEngineTextBitmapsShowInTheirColours) {
   })) << green << " " << purple;
   EXPECT_LT(green, 205);  // 200 wide, not the bitmap's own 20
   Screenshot(UnixPath(CurrentFolder()) + "viewer_tbm.png");
+  ExitAndExpectZero(main);
+}
+
+// ---- The order hand-off, end to end --------------------------------------------
+
+// The harness's own engine: a view of the same engine, client size,
+// document, sheet and flags lays the document out as the viewer's main view
+// does, so a point that lies on a cell here lies on it there.
+class EngineProbe {
+ public:
+  ~EngineProbe() {
+    if (view_) DestroyWindow(view_);
+    if (sheet_) releaseHandle_(sheet_);
+    if (document_) releaseHandle_(document_);
+    if (started_) terminate_();
+    if (engine_) FreeLibrary(engine_);
+  }
+
+  // Shows `document` with its first sheet in a window as large as `like`.
+  bool Open(const std::string& document, HWND like, const std::string& temp) {
+    engine_ = LoadLibraryA((Bin() + "QSENGINE.dll").c_str());
+    if (!engine_ || !Bind(initialize_, "QsInitialize") || !Bind(terminate_, "QsTerminate") ||
+        !Bind(registerNotation_, "QsRegisterNotation") || !Bind(setCharset_, "QsSetCharset") ||
+        !Bind(parse_, "QsParseDocument") || !Bind(loadSheet_, "QsLoadStyleSheet") ||
+        !Bind(display_, "QsDisplay") || !Bind(nodeAtPoint_, "QsNodeAtPoint") ||
+        !Bind(elementName_, "QsGetElementName") || !Bind(gotoParent_, "QsGotoParent") ||
+        !Bind(gotoFirstChild_, "QsGotoFirstChild") || !Bind(dupNode_, "QsDupNode") ||
+        !Bind(getText_, "QsGetText") || !Bind(releaseHandle_, "QsReleaseHandle") ||
+        !Bind(g_defWindowProc, "QsDefWindowProc"))
+      return false;
+    // As the viewer starts its engine, from the same program folder.
+    if (!initialize_(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Probe",
+                     (Bin() + "catalog\\catalog").c_str(), (Bin() + "entityrc\\entityrc").c_str(),
+                     (Bin() + "setup").c_str(), temp.c_str(), Bin().c_str()))
+      return false;
+    started_ = true;
+    const char* const kAny = reinterpret_cast<const char*>(1);
+    for (const char* n : {"JPG", "GIF", "BMP"}) registerNotation_(n, n, kAny, kAny);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ProbeProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Probe:DocWndCls";
+    RegisterClassA(&wc);
+    RECT outer, inner;
+    GetWindowRect(like, &outer);
+    GetClientRect(like, &inner);
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrA(like, GWL_STYLE));
+    // Off the desktop: the viewer stays in sight for the screenshots.
+    view_ = CreateWindowA(wc.lpszClassName, "", WS_POPUP | WS_VISIBLE | (style & WS_BORDER),
+                          -3000, 0, outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                          nullptr, wc.hInstance, nullptr);
+    if (!view_) return false;
+    document_ = parse_(document.c_str(), nullptr, 0, nullptr, 0);
+    setCharset_(1);
+    sheet_ = document_ ? loadSheet_(document_, 0, nullptr, 0) : 0;
+    if (!sheet_ || !display_(reinterpret_cast<QsWindow>(view_), document_, sheet_, 0, 0, 0, 0,
+                             0x380))
+      return false;
+    Pump();
+    // The scroll bars the engine adds take their room alike on both.
+    RECT own;
+    GetClientRect(view_, &own);
+    if (own.right != inner.right || own.bottom != inner.bottom) {
+      SetWindowPos(view_, nullptr, 0, 0, outer.right - outer.left + inner.right - own.right,
+                   outer.bottom - outer.top + inner.bottom - own.bottom,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      Pump();
+      GetClientRect(view_, &own);
+    }
+    return own.right == inner.right && own.bottom == inner.bottom;
+  }
+
+  void PageDown() {
+    SendMessageA(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+    Pump();
+  }
+
+  // A point in the middle of a cell of the parts-list row whose first cell
+  // reads `first`: of the row's cells, the one that covers most of the
+  // points looked at. False when the row is not in sight.
+  bool FindRow(const std::string& first, POINT* at) {
+    RECT client;
+    GetClientRect(view_, &client);
+    std::vector<std::pair<std::string, POINT>> hits;  // (cell text, point)
+    // Rows are a text line high, cells many characters wide.
+    for (int y = 1; y < client.bottom; y += 3) {
+      for (int x = 1; x < client.right; x += 8) {
+        std::string cell;
+        if (RowAt(x, y, &cell) == first) hits.push_back({cell, POINT{x, y}});
+      }
+    }
+    if (hits.empty()) return false;
+    std::string best;
+    std::size_t most = 0;
+    for (const auto& hit : hits) {
+      std::size_t n = 0;
+      for (const auto& other : hits) n += other.first == hit.first;
+      if (n > most) most = n, best = hit.first;
+    }
+    std::vector<POINT> points;
+    for (const auto& hit : hits)
+      if (hit.first == best) points.push_back(hit.second);
+    long left = points[0].x, right = left, top = points[0].y, bottom = top;
+    for (POINT p : points) {
+      left = std::min(left, p.x), right = std::max(right, p.x);
+      top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+    }
+    *at = {(left + right) / 2, (top + bottom) / 2};
+    std::string cell;
+    return RowAt(at->x, at->y, &cell) == first && cell == best;
+  }
+
+ private:
+  template <typename Fn>
+  bool Bind(Fn& slot, const char* function) {
+    struct Export {
+      const char* function;
+      unsigned number, bytes;
+    };
+    static const Export kExports[] = {
+#define QS_EXPORT(number, bytes, function, group, failure) {#function, number, bytes},
+#include "api/export_table.h"
+    };
+    for (const Export& e : kExports) {
+      if (std::strcmp(e.function, function) != 0) continue;
+      char name[64];
+      std::snprintf(name, sizeof name, "_P%x@%u", e.number, e.bytes);
+      slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(engine_, name)));
+      return slot != nullptr;
+    }
+    return false;
+  }
+
+  void Pump() {
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < 300) {
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+      Sleep(10);
+    }
+  }
+
+  std::string Text(QsHandle node) {
+    char buffer[256] = "";
+    getText_(node, 0, buffer, sizeof buffer);
+    return buffer;
+  }
+
+  // The first cell's text of the "ROW" at the point, and the text of the
+  // "ENTRY" there; empty outside a row.
+  std::string RowAt(int x, int y, std::string* cell) {
+    QsHandle node = nodeAtPoint_(reinterpret_cast<QsWindow>(view_), x, y);
+    std::string first;
+    cell->clear();
+    for (bool up = node != 0; up; up = gotoParent_(node) > 0) {
+      const char* name = elementName_(node);
+      if (!name) break;
+      if (cell->empty() && std::strcmp(name, "ENTRY") == 0) *cell = Text(node);
+      if (std::strcmp(name, "ROW") == 0) {
+        QsHandle child = dupNode_(node);
+        if (child && gotoFirstChild_(child) > 0) first = Text(child);
+        if (child) releaseHandle_(child);
+        break;
+      }
+    }
+    if (node) releaseHandle_(node);
+    return cell->empty() ? std::string() : first;
+  }
+
+  static LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return g_defWindowProc(reinterpret_cast<QsWindow>(window), message,
+                           static_cast<QsWord>(wParam), static_cast<QsWord>(lParam));
+  }
+  static inline decltype(&::QsDefWindowProc) g_defWindowProc = nullptr;
+
+  HMODULE engine_ = nullptr;
+  bool started_ = false;
+  HWND view_ = nullptr;
+  QsHandle document_ = 0, sheet_ = 0;
+  decltype(&::QsInitialize) initialize_ = nullptr;
+  decltype(&::QsTerminate) terminate_ = nullptr;
+  decltype(&::QsRegisterNotation) registerNotation_ = nullptr;
+  decltype(&::QsSetCharset) setCharset_ = nullptr;
+  decltype(&::QsParseDocument) parse_ = nullptr;
+  decltype(&::QsLoadStyleSheet) loadSheet_ = nullptr;
+  decltype(&::QsDisplay) display_ = nullptr;
+  decltype(&::QsNodeAtPoint) nodeAtPoint_ = nullptr;
+  decltype(&::QsGetElementName) elementName_ = nullptr;
+  decltype(&::QsGotoParent) gotoParent_ = nullptr;
+  decltype(&::QsGotoFirstChild) gotoFirstChild_ = nullptr;
+  decltype(&::QsDupNode) dupNode_ = nullptr;
+  decltype(&::QsGetText) getText_ = nullptr;
+  decltype(&::QsReleaseHandle) releaseHandle_ = nullptr;
+};
+
+class OrderHandOff : public Viewer {
+ protected:
+  void SetUp() override {
+    Viewer::SetUp();
+    work_ = CurrentFolder() + "order_e2e\\";
+    CreateDirectoryA(work_.c_str(), nullptr);
+    CreateDirectoryA((work_ + "tmp").c_str(), nullptr);
+    DeleteFileA(por_.c_str());
+    DeleteFileA((work_ + "order.ord").c_str());
+  }
+  void TearDown() override {
+    if (HWND order = OrderWindow(0)) PostMessageA(order, WM_CLOSE, 0, 0);
+    Viewer::TearDown();
+  }
+  // The order program's main window once it shows.
+  HWND OrderWindow(DWORD timeoutMs = kWaitMs) {
+    HWND found = nullptr;
+    WaitUntil([&] {
+      found = FindWindowA("MAIN_W_CLASS", "CorvaOrder 1.0");
+      return found && IsWindowVisible(found);
+    }, timeoutMs);
+    return found && IsWindowVisible(found) ? found : nullptr;
+  }
+  // Right-clicks the viewer's main view at `at` and chooses "Add to Selection".
+  void AddToSelection(HWND mainView, POINT at) {
+    PostMessageA(mainView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    // "String Search", "Parts-List Search", then "Add to Selection".
+    ASSERT_TRUE(ChoosePopupMenuItemAt(process_.id(), 2)) << DescribeWindows(process_.id());
+    EXPECT_TRUE(WaitUntil([&] {
+      HWND m = FindWindowA("#32768", nullptr);
+      return !m || !IsWindowVisible(m);
+    })) << "the menu stayed open: \"Add to Selection\" greyed at " << at.x << "," << at.y;
+  }
+  std::string work_;
+  std::string por_ = Bin() + "corvaorder.por";
+};
+
+std::string Record(const std::vector<std::string>& fields) {
+  std::string record;
+  for (const std::string& f : fields) record += f + '\x02';
+  return record + '\x03';
+}
+
+// The reader orders two rows of the sample manual's parts list, one with a
+// non-ASCII name and one with '*' in its part number, and sends the order:
+// the order program lists them and processes them into its order file.
+// Sending with nothing ordered gives it an empty list; an exchange file that
+// cannot be created is told.
+TEST_F(OrderHandOff, WithTheRealEngineRowsOfTheSampleReachTheOrderProgram) {
+  std::string manual = Bin() + "Manual\\manuale.sgm";
+  Start(Bin(), "\"" + manual + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(mainView) && DarkBands(mainView).size() >= 5; }))
+      << DescribeWindows(process_.id());
+
+  EngineProbe probe;
+  ASSERT_TRUE(probe.Open(manual, mainView, work_ + "tmp"));
+  // Row 2's name holds U+00D8, row 8's part number a '*'.
+  const char* const rows[] = {"2", "8"};
+  int pages = 0;
+  POINT at{};
+  for (const char* row : rows) {
+    while (!probe.FindRow(row, &at)) {
+      ASSERT_LT(++pages, 12) << "row " << row << " not found";
+      probe.PageDown();
+      SendMessageA(mainView, WM_VSCROLL, SB_PAGEDOWN, 0);
+    }
+    AddToSelection(mainView, at);
+    if (row == rows[0]) Screenshot(UnixPath(CurrentFolder()) + "viewer_order_row.png");
+  }
+  PostCommand(main, IDM_SEND_ORDER);
+  HWND order = OrderWindow();
+  ASSERT_NE(order, nullptr) << "the order program did not show";
+  DWORD orderPid = 0;
+  GetWindowThreadProcessId(order, &orderPid);
+  HWND list = FindControl(order, 1016, "SysListView32");
+  ASSERT_NE(list, nullptr);
+  const std::vector<std::string> two = {"CV-3000", "2", "CV-3000-102",
+                                        "Grinding wheel, coarse \xD8 150 mm", "1", ""};
+  const std::vector<std::string> eight = {"CV-3000", "8", "CV-3000-108*S", "Paper washer", "1", ""};
+  EXPECT_EQ(ReadFileBytes(por_), Record(two) + Record(eight));
+  // The order program keeps 25 bytes of a name and shows '*' as a blank.
+  std::vector<std::string> shownTwo = two, shownEight = eight;
+  shownTwo[3].resize(25);
+  shownEight[2] = "CV-3000-108 S";
+  EXPECT_TRUE(WaitUntil([&] { return ListViewCount(list) == 2; })) << ListViewCount(list);
+  EXPECT_EQ(ListViewRows(list, 6), (std::vector<std::vector<std::string>>{shownTwo, shownEight}));
+  Sleep(300);
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_order_program.png");
+  PostCommand(order, 40028);  // "&Process..."
+  HWND dialog = WaitForFileDialog(orderPid, "Save File");
+  ASSERT_NE(dialog, nullptr) << DescribeWindows(orderPid);
+  ASSERT_TRUE(FillFileDialog(dialog, work_ + "order.ord"));
+  ASSERT_TRUE(WaitForWindowGone(order));
+  auto line = [](const std::vector<std::string>& fields) {
+    std::string text;
+    for (const std::string& field : fields) text += field + "*";
+    return text + "\r\n";
+  };
+  EXPECT_EQ(ReadFileBytes(work_ + "order.ord"), line(shownTwo) + line(shownEight));
+
+  // Nothing ordered: the old exchange file goes and the list is empty.
+  ASSERT_TRUE(FileExists(por_));
+  PostCommand(main, IDM_SEND_ORDER);
+  order = OrderWindow();
+  ASSERT_NE(order, nullptr) << "the order program did not show";
+  // The list is filled before the window shows.
+  list = FindControl(order, 1016, "SysListView32");
+  EXPECT_EQ(ListViewCount(list), 0);
+  EXPECT_FALSE(FileExists(por_));
+  PostCommand(order, 40002);  // "&Quit"
+  ASSERT_TRUE(WaitForWindowGone(order));
+
+  // An exchange file held open by another program cannot be made.
+  HANDLE held = CreateFileA(por_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  // Row 8 is still where it was chosen.
+  PostMessageA(mainView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+  ASSERT_TRUE(ChoosePopupMenuItemAt(process_.id(), 2));
+  ExpectBox(kTitle, ("Can't create file \"" + por_ + "\"").c_str());
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(por_), "");
+  // The order stayed closed: the next selection makes the file anew.
+  AddToSelection(mainView, at);
+  PostCommand(main, IDM_SEND_ORDER);
+  order = OrderWindow();
+  ASSERT_NE(order, nullptr) << "the order program did not show";
+  EXPECT_EQ(ReadFileBytes(por_), Record(eight));
+  list = FindControl(order, 1016, "SysListView32");
+  EXPECT_EQ(ListViewRows(list, 6), (std::vector<std::vector<std::string>>{shownEight}));
+  PostCommand(order, 40002);
+  ASSERT_TRUE(WaitForWindowGone(order));
   ExitAndExpectZero(main);
 }
 
