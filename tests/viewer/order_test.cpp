@@ -165,6 +165,24 @@ TEST_F(OrderHandOff, XmlRowsAndAwkwardCellTexts) {
   }
 }
 
+// A document without a model number orders under the model read before.
+TEST_F(OrderHandOff, ADocumentWithoutAModelKeepsThePreviousOne) {
+  const char kBare[] =
+      "<!DOCTYPE DOC [<!ELEMENT DOC - - (TABLE)><!ELEMENT TABLE - - (ROW+)>"
+      "<!ATTLIST TABLE TYPE CDATA #IMPLIED><!ELEMENT ROW - - (ENTRY+)>"
+      "<!ELEMENT ENTRY - - (#PCDATA)><!ATTLIST ENTRY ID ID #IMPLIED>]>"
+      "<DOC><TABLE TYPE=PARTS><ROW><ENTRY ID=b1>7</ENTRY><ENTRY>Z-9</ENTRY>"
+      "<ENTRY>Pin</ENTRY></ROW></TABLE></DOC>";
+  QsHandle bare = eng::QsOpenDocumentText(kBare, nullptr, nullptr, QsHandle{0}, nullptr, QsWord{0});
+  ASSERT_NE(bare, 0u);
+  Order(sgml_, "c13");
+  Order(bare, "b1");
+  eng::QsReleaseHandle(bare);
+  Send();
+  EXPECT_EQ(Exchange(), "M100\x02" "10\x02" "A-1\x02" "Bolt\x02" "1\x02\x02\x03"
+                        "M100\x02" "7\x02" "Z-9\x02" "Pin\x02" "1\x02\x02\x03");
+}
+
 TEST_F(OrderHandOff, PartsTablesAreFoundByTypeAndEmptyOrdersStartFresh) {
   QsHandle cell = eng::QsGetElementById(sgml_, "c21");
   QsHandle table = IsInPartsTable(cell);
