@@ -632,6 +632,25 @@ TEST_F(ViewHost, NavigatorEntriesMarkedUnderThePointMakeATagSet) {
   EXPECT_EQ(level, 0);
   EXPECT_EQ(count, 2);
   QS_BIND(QsReleaseHandle)(first);
+  EXPECT_EQ(show(w1, 0), 1);
+  // A query's hits count in the entries from two hits on; one hit is none.
+  auto highlight = QS_BIND(QsHighlightQuery);
+  EXPECT_EQ(highlight(w1, "overhaul", 0), 0);
+  EXPECT_EQ(highlight(w1, "seal", 0), 300);
+  EXPECT_EQ(QS_BIND(QsGetNodeBoxValue21)(w1, top, nullptr, nullptr, &count), 1);
+  EXPECT_EQ(count, 300);
+  EXPECT_EQ(highlight(w1, nullptr, 0), 0);
+  EXPECT_EQ(highlight(0, "seal", 0), 0);
+  // Opening or closing answers for the entry's own element only.
+  auto scrollTo = QS_BIND(QsScrollToNode);
+  EXPECT_EQ(scrollTo(w1, top, 1, 1), 1);
+  EXPECT_EQ(scrollTo(w1, top, 0, 0), 1);
+  QsHandle heading = QS_BIND(QsDupNode)(top);
+  ASSERT_NE(heading, 0u);
+  ASSERT_EQ(QS_BIND(QsGotoFirstChild)(heading), 1);
+  EXPECT_STREQ(QS_BIND(QsGetElementName)(heading), "TITLE");
+  EXPECT_EQ(scrollTo(w1, heading, 1, 1), 0);
+  QS_BIND(QsReleaseHandle)(heading);
   QS_BIND(QsReleaseHandle)(top);
   EXPECT_EQ(show(w1, 0), 1);
   EXPECT_EQ(show(0, hits), 0);
