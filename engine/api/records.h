@@ -163,6 +163,17 @@ typedef struct QsObjectRect {
   int32_t height;
 } QsObjectRect;
 
+/* Event 43 (a view offers the host the cursor for what lies under the
+   mouse): the point, the view's area code, the hit kind and 1 while
+   dragging. The host answers non-zero when it has set a cursor itself. */
+typedef struct QsCursorRequest {
+  int32_t x;
+  int32_t y;
+  int32_t area;
+  int32_t hitKind;
+  int32_t dragging;
+} QsCursorRequest;
+
 #ifdef __cplusplus
 }
 #endif

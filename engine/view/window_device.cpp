@@ -1,5 +1,6 @@
 #include "view/window_device.h"
 
+#include "api/records.h"
 #include "foundation/engine.h"
 #include "foundation/module.h"
 #include "view/window_map.h"
@@ -334,13 +335,19 @@ void WindowDevice::EndScroll() {
 }
 
 void WindowDevice::SetCursorForHit(int x, int y, std::intptr_t a, int hitCode, std::intptr_t b) {
+  RequestCursor(window_, x, y, static_cast<int>(a), hitCode, static_cast<int>(b),
+                PlatformHitCursor(HitCursorName(hitCode)));
+}
+
+std::intptr_t RequestCursor(WindowHandle window, int x, int y, int area, int hitKind,
+                            int dragging, std::intptr_t cursor) {
   if (EngineBase* engine = GetEngine()) {
-    // The five values travel as one record.
-    std::intptr_t record[5] = {x, y, a, hitCode, b};
-    if (engine->RaiseEvent(window_, kEventHitCursor, reinterpret_cast<std::intptr_t>(record), 0))
-      return;
+    QsCursorRequest request{x, y, area, hitKind, dragging};
+    if (std::intptr_t answer =
+            engine->RaiseEvent(window, kEventHitCursor, reinterpret_cast<std::intptr_t>(&request), 0))
+      return answer;
   }
-  PlatformCursor(HitCursorName(hitCode), -1);
+  return SetPlatformCursor(cursor);
 }
 
 // ---- HostWindowDevice ------------------------------------------------------------------

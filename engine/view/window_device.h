@@ -34,6 +34,15 @@ int PanCursorIndex(int dx, int dy);
 // A pan offset after the 8-pixel dead zone.
 int PanDeadZone(int value);
 
+// Offers the host the cursor for a hit (host event 43 with the five values
+// as a QsCursorRequest) before the engine sets `cursor`. A non-zero answer
+// means the host set its own and is returned as it is; otherwise `cursor`
+// becomes the system's and the one it replaced is returned.
+std::intptr_t RequestCursor(WindowHandle window, int x, int y, int area, int hitKind,
+                            int dragging, std::intptr_t cursor);
+// The system's cursor call: makes `cursor` current, returns the previous one.
+std::intptr_t SetPlatformCursor(std::intptr_t cursor);
+
 class WindowDevice : public OutputDevice {
  public:
   enum Mode : std::uint8_t {
@@ -102,6 +111,8 @@ class WindowDevice : public OutputDevice {
   virtual void PlatformTimer(std::uintptr_t id, bool on) { (void)id, (void)on; }
   // A named cursor of the engine (null: the arrow); `wheel`: a pan cursor.
   virtual void PlatformCursor(const char* name, int wheel) { (void)name, (void)wheel; }
+  // The handle of a named cursor of the engine (null: the arrow), not yet set.
+  virtual std::intptr_t PlatformHitCursor(const char* name) { (void)name; return 0; }
   virtual void PlatformScreenToClient(int* x, int* y) { (void)x, (void)y; }
   // The paint pass: begin painting, BeginDraw, the view's OnPaint, EndDraw.
   // Natively there is nothing to paint into, so the view paints directly.

@@ -222,6 +222,10 @@ class GdiWindowDevice : public HostWindowDevice {
     if (!cursor) cursor = LoadCursor(nullptr, IDC_ARROW);
     SetCursor(cursor);
   }
+  std::intptr_t PlatformHitCursor(const char* name) override {
+    HCURSOR cursor = name ? LoadNamedCursor(name) : nullptr;
+    return reinterpret_cast<std::intptr_t>(cursor ? cursor : LoadCursor(nullptr, IDC_ARROW));
+  }
   void PlatformScreenToClient(int* x, int* y) override {
     if (!window_) return;
     POINT p{*x, *y};
@@ -349,6 +353,10 @@ void DrawTwoLayerBitmap(HDC target, HBITMAP bitmap, int x, int y, int look) {
   BitBlt(target, x, y, w, h, memory, column, 0, SRCAND);
   SelectObject(memory, old);
   DeleteDC(memory);
+}
+
+std::intptr_t SetPlatformCursor(std::intptr_t cursor) {
+  return reinterpret_cast<std::intptr_t>(SetCursor(reinterpret_cast<HCURSOR>(cursor)));
 }
 
 HostWindowDevice* CreateHostWindowDevice(WindowHandle window, int paletteMode) {

@@ -55,7 +55,7 @@ std::intptr_t g_answer38 = 0;
 std::intptr_t OnEvent(QsWindow window, std::int32_t event, QsWord a, QsWord b, QsWord) {
   Event e{window, event, {}};
   if (event == 43) {
-    g_hit = reinterpret_cast<std::intptr_t*>(a)[3];
+    g_hit = reinterpret_cast<const QsCursorRequest*>(a)->hitKind;
     return 1;
   }
   if (event == 19) {

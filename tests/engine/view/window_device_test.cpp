@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "api/records.h"
 #include "foundation/engine.h"
 #include "view/window_map.h"
 
@@ -21,10 +22,11 @@ std::intptr_t RecordHost(WindowHandle window, int event, std::intptr_t a, std::i
             " " + std::to_string(v[2]);
   }
   if (event == kEventHitCursor) {
-    auto* v = reinterpret_cast<const std::intptr_t*>(a);
-    line += " hit " + std::to_string(v[3]);
+    auto* v = reinterpret_cast<const QsCursorRequest*>(a);
+    line += " hit " + std::to_string(v->x) + " " + std::to_string(v->y) + " " + std::to_string(v->area) +
+            " " + std::to_string(v->hitKind) + " " + std::to_string(v->dragging) + " b" + std::to_string(b);
     g_events.push_back(line);
-    return v[3] == 15 ? 1 : 0;  // the host sets its own cursor for zoom hits
+    return v->hitKind == 15 ? 7 : 0;  // the host sets its own cursor for zoom hits
   }
   g_events.push_back(line);
   return 0;
@@ -55,6 +57,10 @@ class FakeDevice : public HostWindowDevice {
   }
   void PlatformCursor(const char* name, int wheel) override {
     Log(std::string("cursor ") + (name ? name : "-") + " " + std::to_string(wheel));
+  }
+  std::intptr_t PlatformHitCursor(const char* name) override {
+    Log(std::string("load ") + (name ? name : "-"));
+    return name ? 0x100 + static_cast<std::intptr_t>(name[4]) : 0x10;
   }
   void Log(std::string s) { calls.push_back(std::move(s)); }
 };
@@ -316,13 +322,48 @@ TEST_F(WindowDeviceTest, RegistryReusesTheDeviceAndDestroyRemovesIt) {
   second->Release();
 }
 
+// The made-up cursors below are only remembered natively; Windows takes
+// real cursors, which the GUI tests check.
+#ifdef _WIN32
+constexpr bool kRemembersCursors = false;
+#else
+constexpr bool kRemembersCursors = true;
+#endif
+
 TEST_F(WindowDeviceTest, HitCursorAsksTheHostFirst) {
   auto* device = new FakeDevice(0x500);
-  device->SetCursorForHit(1, 2, 0, 15, 0);
+  SetPlatformCursor(0x55);
+  device->SetCursorForHit(-1, 2, 3, 15, 1);
+  const std::intptr_t kept = SetPlatformCursor(0x55);  // the host's answer kept the engine's hand off
   device->SetCursorForHit(1, 2, 0, 3, 0);
-  EXPECT_EQ(device->calls, (std::vector<std::string>{"cursor cursLink -1"}));
-  EXPECT_EQ(g_events.size(), 2u);
+  const std::intptr_t link = SetPlatformCursor(0x55);
+  device->SetCursorForHit(1, 2, 0, 0, 0);
+  const std::intptr_t arrow = SetPlatformCursor(0x55);
+  if (kRemembersCursors) {
+    EXPECT_EQ(kept, 0x55);
+    EXPECT_EQ(link, 0x100 + 'L');  // "cursLink"
+    EXPECT_EQ(arrow, 0x10);
+  }
+  EXPECT_EQ(device->calls, (std::vector<std::string>{"load cursZoom", "load cursLink", "load -"}));
+  EXPECT_EQ(g_events, (std::vector<std::string>{"event 43 w1280 hit -1 2 3 15 1 b0",
+                                                "event 43 w1280 hit 1 2 0 3 0 b0",
+                                                "event 43 w1280 hit 1 2 0 0 0 b0"}));
   device->OnDestroy();
+}
+
+TEST_F(WindowDeviceTest, ACursorRequestReturnsTheHostsAnswerOrThePreviousCursor) {
+  SetPlatformCursor(0x21);
+  EXPECT_EQ(RequestCursor(0x600, 4, 5, 1, 15, 0, 0x33), 7);
+  const std::intptr_t first = RequestCursor(0x600, 4, 5, 1, 2, 0, 0x33);
+  const std::intptr_t second = RequestCursor(0x600, 4, 5, 1, 2, 0, 0x44);
+  SetEngine(nullptr);  // no host to ask: the cursor is set
+  const std::intptr_t third = RequestCursor(0x600, 4, 5, 1, 15, 0, 0x21);
+  if (kRemembersCursors) {
+    EXPECT_EQ(first, 0x21);
+    EXPECT_EQ(second, 0x33);
+    EXPECT_EQ(third, 0x44);
+  }
+  EXPECT_EQ(g_events.size(), 3u);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ QsPictureRequest g_request{};
 
 std::intptr_t RecordEvent(QsWindow window, std::int32_t event, QsWord a, QsWord b, QsWord) {
   Event e{window, event, a, 0};
-  if (event == 43) e.hit = reinterpret_cast<std::intptr_t*>(a)[3];
+  if (event == 43) e.hit = reinterpret_cast<const QsCursorRequest*>(a)->hitKind;
   if (event == 8) {
     auto* request = reinterpret_cast<QsPictureRequest*>(b);
     g_request = *request;

@@ -474,6 +474,51 @@ TEST_F(ViewHost, ADragSelectsTextAndPointsFindTheirPlaces) {
   QS_BIND(QsReleaseHandle)(doc);
 }
 
+// Event 43: the host's answer, and the requests it saw.
+std::intptr_t g_cursorAnswer = 0;
+std::vector<QsCursorRequest> g_cursorRequests;
+std::intptr_t AnswerCursor(QsWindow, std::int32_t event, QsWord a, QsWord b, QsWord) {
+  if (event != 43 || b != 0) return 0;
+  g_cursorRequests.push_back(*reinterpret_cast<const QsCursorRequest*>(a));
+  return g_cursorAnswer;
+}
+
+TEST_F(ViewHost, TheHostIsOfferedTheCursorBeforeTheEngineSetsIt) {
+  HWND one = Window(10, "cursor view");
+  ASSERT_TRUE(one);
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  QsHandle doc = QS_BIND(QsParseDocument)(docPath_.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, doc, 0, 0, 0, 0, 0, 0), 1);
+  Pump();
+  QS_BIND(QsSetCallback)(w1, 43, AnswerCursor, 0);
+  const HCURSOR own = LoadCursor(nullptr, IDC_CROSS), arrow = LoadCursor(nullptr, IDC_ARROW);
+  ASSERT_NE(own, arrow);
+
+  // Plain text lies under the point, whose cursor is the arrow.
+  const struct {
+    std::intptr_t answer;
+    HCURSOR after;
+  } cases[] = {{1, own}, {0, arrow}, {-5, own}};
+  for (const auto& c : cases) {
+    SetCursor(own);
+    g_cursorAnswer = c.answer;
+    g_cursorRequests.clear();
+    SendMessageA(one, WM_MOUSEMOVE, 0, MAKELPARAM(200, 120));
+    ASSERT_EQ(g_cursorRequests.size(), 1u) << c.answer;
+    const QsCursorRequest& r = g_cursorRequests[0];
+    EXPECT_EQ(r.x, 200);
+    EXPECT_EQ(r.y, 120);
+    EXPECT_EQ(r.area, 1);  // the document area
+    EXPECT_EQ(r.hitKind, 0);
+    EXPECT_EQ(r.dragging, 0);
+    EXPECT_EQ(GetCursor(), c.after) << c.answer;
+  }
+  Pump();
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(doc), 1);
+  QS_BIND(QsReleaseHandle)(doc);
+}
+
 TEST_F(ViewHost, HitCommandsWalkASearchsHitsAndTheStripMarksThem) {
   HWND one = Window(10, "hits view");
   ASSERT_TRUE(one);
