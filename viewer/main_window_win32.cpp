@@ -314,6 +314,9 @@ void Command(int id) {
     case IDM_TEAROFF_30: SetTearOff(30, true); break;
     case IDM_TEAROFF_70: SetTearOff(70, true); break;
     case IDM_TEAROFF_FULL: SetTearOff(100, true); break;
+    case IDM_ZOOM_OUT: ZoomFigure(-1); break;
+    case IDM_ZOOM_IN: ZoomFigure(1); break;
+    case IDM_ZOOM_RESET: ZoomFigure(0); break;
     case IDM_OVERVIEW: ToggleOverview(); break;
     case IDM_CENTER_ZOOM: ToggleZoomFlag(0x20); break;
     case IDM_SUPPRESS_ZOOM: ToggleZoomFlag(0x40); break;
@@ -423,13 +426,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The document, figure and overview windows: the engine's views draw them
-// and take their input; each remembers itself as the wheel's target.
-LRESULT CALLBACK ViewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_MOUSEMOVE) g.wheelTarget = window;
-  return eng::QsDefWindowProc(W(window), std::uint32_t{message}, QsWord(wParam), QsWord(lParam));
-}
-
 void RegisterClasses(HINSTANCE instance) {
   struct ClassSpec {
     const char* name;
@@ -443,8 +439,8 @@ void RegisterClasses(HINSTANCE instance) {
       {"Qs:MainAppWndCls", MainWndProc, CS_HREDRAW | CS_VREDRAW, true, LTGRAY_BRUSH, 0},
       {"Qs:PMsgWndCls", MessageWndProc, 0, true, LTGRAY_BRUSH, sizeof(void*)},
       {"Qs:DocWndCls", DocWndProc, CS_DBLCLKS, false, WHITE_BRUSH, 0},
-      {"Qs:FigWndCls", ViewWndProc, CS_HREDRAW | CS_VREDRAW, false, LTGRAY_BRUSH, 0},
-      {"Qs:OvwWndCls", ViewWndProc, 0, false, WHITE_BRUSH, 0},
+      {"Qs:FigWndCls", FigureWndProc, CS_HREDRAW | CS_VREDRAW, false, LTGRAY_BRUSH, 0},
+      {"Qs:OvwWndCls", OverviewWndProc, 0, false, WHITE_BRUSH, 0},
       {"Qs:SplashWndCls", SplashWndProc, 0, true, WHITE_BRUSH, 0},
   };
   for (const ClassSpec& c : classes) {
@@ -575,6 +571,7 @@ HWND MainView() { return g.mainView; }
 HWND SecondView() { return g.secondView; }
 HWND NavigatorView() { return g.navigatorView; }
 HWND FigureWindow() { return g.figure; }
+HWND OverviewWindow() { return g.overview; }
 HMENU MainMenu() { return g.menu; }
 void CheckCommand(int id, bool on) { CheckItem(id, on); }
 void SetWheelTarget(HWND window) { g.wheelTarget = window; }
@@ -702,6 +699,11 @@ void SetLowerPane(HWND window) {
   ShowLowerPane(window, 0, 0, 0, 0, false);
 }
 
+void ShowTornOffFigure() {
+  g.figureTornOff = true;
+  ShowLowerPane(g.figure, 0, 0, 0, 0, false);
+}
+
 void ShowNavigatorPane(bool on) {
   if (on == g.navigatorShown) return;
   g.navigatorShown = on;
@@ -802,10 +804,10 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
   LoadUrlHistory();
   LoadStringSearchSettings();
   LoadPartsSearchSettings();
-  CheckItem(IDM_OVERVIEW, g.overviewOn);
   CheckItem(IDM_CENTER_ZOOM, (g.zoomFlags & 0x20) != 0);
   CheckItem(IDM_ZOOM_HOTSPOTS, (g.zoomFlags & 0x10) != 0);
   CheckItem(IDM_IGNORE_HOTSPOTS, !(g.zoomFlags & 0x200));
+  LoadZoomSettings();
   CreatePalettes();
   RefreshDownloadHost();
   OpenCommandLine(commandLine);
@@ -819,6 +821,7 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
   SaveViewSettings();
   SaveMruList();
   SaveUrlHistory();
+  SaveZoomSettings();
   SaveStringSearchSettings();
   SavePartsSearchSettings();
   SaveMiscSettings();

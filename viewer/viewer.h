@@ -93,8 +93,11 @@ HWND MainView();
 HWND SecondView();
 HWND NavigatorView();
 HWND FigureWindow();
+HWND OverviewWindow();
 HMENU MainMenu();
 void CheckCommand(int id, bool on);
+// Puts the figure window into the lower pane at the tear-off share.
+void ShowTornOffFigure();
 // The window that wheel messages go to.
 void SetWheelTarget(HWND window);
 // A pending last flash of the lower pane ends when the second view paints.
@@ -182,6 +185,18 @@ void LoadPartsSearchSettings();
 void SavePartsSearchSettings();
 // The view's selection on the clipboard as text and "Rich Text Format".
 void CopySelectionAsRtf(HWND view);
+
+// ---- Figure window and zoom ---------------------------------------------------
+// Event 8: the figure window for a picture, with the zoom flags and the
+// overview window filled into the request.
+std::intptr_t GetFigureWindow(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+LRESULT CALLBACK FigureWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK OverviewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// -1 out, 1 in, 0 back to 100 per cent, about the figure window's centre.
+void ZoomFigure(int steps);
+// Registers event 8 and reads (writes) the Zoom menu's settings.
+void LoadZoomSettings();
+void SaveZoomSettings();
 
 // ---- Message window ----------------------------------------------------------
 LRESULT CALLBACK MessageWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

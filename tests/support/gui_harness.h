@@ -108,6 +108,11 @@ std::string ListBoxText(HWND listBox, int row);
 // of each band, top to bottom. Empty when the window cannot be read.
 // (In gui_pixels.cpp, which links gdi32.)
 std::vector<int> DarkBands(HWND window);
+// The window's pixels as the screen shows them (0xRRGGBB, row by row), with
+// its size; empty when it cannot be read.
+std::vector<std::uint32_t> ScreenPixels(HWND window, int* width, int* height);
+// The client point of the first pixel of this colour, top to bottom.
+bool FindColour(HWND window, std::uint8_t red, std::uint8_t green, std::uint8_t blue, POINT* at);
 
 // ---- Common file dialogs -----------------------------------------------------
 // Waits for the open or save dialog with this title of process `pid`, puts

@@ -154,7 +154,7 @@ TEST_F(Viewer, StartAndEndCallTheEngineInOrder) {
     expected.push_back(std::string("QsRegisterNotation|") + n + "|1|1");
   expected.push_back("QsSetMainWindow|window");
   for (const char* e : {"0|7", "0|9", "0|10", "0|26", "window|24", "window|0", "0|5", "0|44",
-                        "0|49", "0|3", "0|16", "0|47"})
+                        "0|49", "0|3", "0|16", "0|47", "0|8"})
     expected.push_back(std::string("QsSetCallback|") + e + "|0");
   expected.push_back("QsTerminate");
   EXPECT_EQ(calls, expected);
@@ -1065,6 +1065,83 @@ TEST_F(Viewer, WithTheRealEngineTheSampleManualShowsFormatted) {
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(mainView) && DarkBands(mainView).size() >= 5; }));
   ExitAndExpectZero(main);
   EXPECT_EQ(GetValue("\\MRU", "HIST0"), Bin() + "Manual\\manuale.sgm");
+}
+
+// "Tear Off..." on the sample's figure (96 by 64 pixels): the engine asks
+// for a window with event 8 and the figure window shows the picture in the
+// lower pane, its overview 192 wide and 128 high in its bottom-right
+// corner; the zoom settings read at start are written back at exit.
+TEST_F(Viewer, WithTheRealEngineATornOffFigureShowsWithItsOverviewAndZooms) {
+  SetValue("\\Zoom", "IGNHOTSPOTS", "Yes");
+  SetValue("\\Zoom", "HOTSPOTS", "no");
+  std::string manual = Bin() + "Manual\\manuale.sgm";
+  Start(Bin(), "\"" + manual + "\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  HWND figure = FindWindowExA(main, nullptr, "Qs:FigWndCls", nullptr);
+  ASSERT_NE(figure, nullptr);
+  HWND overview = FindWindowExA(figure, nullptr, "Qs:OvwWndCls", nullptr);
+  ASSERT_NE(overview, nullptr);
+  POINT blue{};  // a wheel of the drawn grinder
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(mainView) && FindColour(mainView, 40, 80, 200, &blue); }))
+      << DescribeWindows(process_.id());
+  EXPECT_FALSE(IsWindowVisible(figure));
+  // The grinder shows more than once in the document: "Tear Off..." on
+  // each until one is the figure's entity.
+  std::vector<POINT> candidates;
+  WaitUntil([&] {
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> shown = ScreenPixels(mainView, &w, &h);
+    RECT r;
+    GetWindowRect(mainView, &r);
+    int lastY = -100;
+    candidates.clear();
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if (shown[y * w + x] == 0x2850C8 && y > lastY + 16) {
+          POINT p{r.left + x + 2, r.top + y + 3};
+          ScreenToClient(mainView, &p);
+          candidates.push_back(p);
+          lastY = y;
+        }
+    return candidates.size() >= 2;
+  });
+  ASSERT_FALSE(candidates.empty());
+  for (const POINT& at : candidates) {
+    PostMessageA(mainView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr &&
+                                       IsWindowVisible(menu); }, 5000));
+    PostMessageA(mainView, WM_CANCELMODE, 0, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { HWND m = FindWindowA("#32768", nullptr); return !m || !IsWindowVisible(m); }, 5000));
+    PostMessageA(mainView, WM_COMMAND, IDM_CTX_TEAR_OFF, 0);
+    if (WaitUntil([&] { return IsWindowVisible(figure) != FALSE; }, 3000)) break;
+  }
+  ASSERT_TRUE(IsWindowVisible(figure)) << candidates.size() << "\n" << DescribeWindows(process_.id());
+
+  RECT view, fig, client, ovw;
+  GetWindowRect(mainView, &view);
+  GetWindowRect(figure, &fig);
+  GetClientRect(figure, &client);
+  EXPECT_GT(fig.top, view.bottom);  // the lower pane
+  EXPECT_TRUE(IsWindowVisible(overview));
+  GetWindowRect(overview, &ovw);
+  MapWindowPoints(nullptr, figure, reinterpret_cast<POINT*>(&ovw), 2);
+  EXPECT_EQ(ovw.right - ovw.left, 192);
+  EXPECT_EQ(ovw.bottom - ovw.top, 128);
+  EXPECT_EQ(ovw.left, client.right - 192 + 1);
+  EXPECT_EQ(ovw.top, client.bottom - 128 + 1);
+
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_figure.png");
+
+  ExitAndExpectZero(main);
+  EXPECT_EQ(GetValue("\\Zoom", "IGNHOTSPOTS"), "Yes");
+  EXPECT_EQ(GetValue("\\Zoom", "HOTSPOTS"), "No");
+  EXPECT_EQ(GetValue("\\Zoom", "OVERVIEW"), "Yes");
+  EXPECT_EQ(GetValue("\\Zoom", "CENTER"), "Yes");
+  EXPECT_EQ(GetValue("\\Zoom", "SUPPRESS"), "No");
 }
 
 // The first three bands of dark rows: the top of the view, above the
