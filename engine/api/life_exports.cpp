@@ -11,6 +11,7 @@
 #include "view/pictures.h"
 #include "view/printer_list.h"
 #include "view/shared_palette.h"
+#include "view/view_links.h"
 #include "view/window_map.h"
 
 using namespace qs;
@@ -46,6 +47,7 @@ QsWord QsInitialize(QsWord instance, const char* title, const char* catalog, con
   engine->Initialize(catalog, entityrc, setup, tempDir, home);
   engine->printers.Set(new PrinterList(NewPlatformPrinterSystem()));
   InstallPictureServices();
+  InstallViewLinkHooks();
   return reinterpret_cast<QsWord>(engine);
 }
 
@@ -58,6 +60,7 @@ void QsTerminate() {
   // The picture timer and the cache go before the engine, the outside
   // libraries after it.
   RemovePictureServices();
+  RemoveViewLinkHooks();
   // With handles still held, the engine offers event 49 (or warns) and the
   // handle table writes its leak log, all while the engine is current.
   delete engine;

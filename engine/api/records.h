@@ -67,6 +67,8 @@ enum {
   QS_EVENT_SHOW_IN_VIEW = 7,        /* a: node handle, b: QsViewRequest*; answer a window */
   QS_EVENT_PICTURE_WINDOW = 8,      /* a: entity handle, b: QsPictureRequest*; answer a window */
   QS_EVENT_GRAPHIC_UNAVAILABLE = 10, /* a: entity handle */
+  QS_EVENT_FOLLOW_LINK = 11,        /* a: element handle, b: QsLinkRuleRecord* or 0 */
+  QS_EVENT_NODE_LIST = 17,          /* a: node handle (the list is the engine's) */
   QS_EVENT_SELECTION_CHANGED = 24,  /* a: 0 none, 1 selection, 2 query hits */
   QS_EVENT_PICTURE_SELECTION = 25,  /* a: 1 an area of the picture is selected, 0 none */
   QS_EVENT_VIEW_EXTENT = 27,        /* a, b: first and last shown position */
@@ -74,6 +76,7 @@ enum {
   QS_EVENT_OBJECT_TEXT = 29,        /* a: entity handle or 0, b: QsHostTextRequest* */
   QS_EVENT_ELEMENT_LOCATION = 30,   /* a: element handle; 0 show, 1 hide, 2 hide and skip */
   QS_EVENT_ELEMENT_QUESTION = 38,   /* a: element handle, b: the key */
+  QS_EVENT_GOTO_RANGE = 39,         /* a: element handle or 0, b: QsGotoRangeRequest* */
   QS_EVENT_SCROLL_BAR = 42,         /* a: 0 vertical, 1 horizontal, b: three int32 */
   QS_EVENT_OFFER_ENTITY = 47,       /* a: entity handle */
   QS_EVENT_FREE_HOST_BLOCK = 48     /* a: a block the host handed over */
@@ -106,6 +109,25 @@ typedef struct QsPictureRequest {
   int32_t scrollY;
   intptr_t overviewWindow;
 } QsPictureRequest;
+
+/* Event 11: a link of a document view's element is to be followed. b is 0
+   when the view is first offered the link, else the element's link rule:
+   its link description (the form, "TEI-P3" say) and the further token
+   (null when the rule has none). A non-zero answer means the host took
+   the link. */
+typedef struct QsLinkRuleRecord {
+  const char* description;
+  const char* token;
+} QsLinkRuleRecord;
+
+/* Event 39: a range a link followed in a document view leads to: the
+   document (a handle valid during the call), the start in its text and the
+   length. A non-zero answer means the host showed it. */
+typedef struct QsGotoRangeRequest {
+  uint32_t document;
+  int32_t start;
+  int32_t length;
+} QsGotoRangeRequest;
 
 /* The request of host events 28 and 29 (text of a "gen" field for an
    element or an object): the field's value; the host sets freeAnswer when

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "foundation/engine.h"
+#include "layout/icon_items.h"
+#include "sgml/document.h"
 #include "sgml/node_flags.h"
 #include "sgml/unicode_tables.h"
 #include "style/text_format.h"
@@ -58,8 +60,19 @@ int CharBox::PressRange(int, int, HitContext& context) {
   return 1;
 }
 
-// Links are followed once links are built; until then a press does nothing.
-void CharBox::Activate(DocumentView*, HitContext*) {}
+// The innermost element holding the whole item is the link followed, with
+// its ancestors' links behind it.
+void FollowLinkOfText(DocumentView* view, LayoutItem* item) {
+  Document* document = view ? view->GetDocument() : nullptr;
+  if (!document || !item || !IsLinkSourceItem(item)) return;
+  const std::int32_t start = item->Position(), end = start + item->GetLength();
+  if (start < 0 || end < start) return;
+  DocumentNode* element =
+      document->ElementAtRange(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end));
+  if (element) FollowLinkFromLayout(view, element, kFollowWithAncestors);
+}
+
+void CharBox::Activate(DocumentView* view, HitContext*) { FollowLinkOfText(view, Item()); }
 
 void CharBox::DrawUnderline(int x, int y, int right) {
   if (!IsLinkSourceItem(Item()) || LinkSourceHidden()) return;

@@ -28,6 +28,10 @@ inline bool IsLinkSourceItem(LayoutItem* item) { return item->GetPointerKind() =
 // inside its bounds; called on press and release alike.
 void InvertLinkElement(HitContext& context, std::int32_t position);
 
+// Follows the links of the innermost element that holds the whole text
+// item (a link source), its ancestors' included.
+void FollowLinkOfText(DocumentView* view, LayoutItem* item);
+
 class CharBox : public DisplayBox {
  public:
   // `length`: the bytes of the document the character took.

@@ -6,6 +6,7 @@
 #include "foundation/memory.h"
 #include "foundation/names.h"
 #include "layout/char_boxes.h"
+#include "layout/icon_items.h"
 #include "layout/print_state.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
@@ -341,6 +342,10 @@ std::intptr_t InvertForLink(DisplayBox* box, int x, int y, int ascent, int desce
 }
 }  // namespace
 
+void LinkWordBox::Activate(DocumentView* view, HitContext*) {
+  if (view && GetElement()) FollowLinkFromLayout(view, GetElement(), kFollowWithAncestors);
+}
+
 int LinkWordBox::PressRange(int, int, HitContext& context) {
   ViewRange::Init(context, this);
   return 1;
@@ -362,6 +367,10 @@ int IconBox::GetWidth() { return StockIconMetrics(12).width; }
 
 void IconBox::Draw(int x, int y) {
   if (OutputDevice* device = CurrentDevice()) device->DrawIcon(12, x, y - GetAscent(), 1);
+}
+
+void LinkIconBox::Activate(DocumentView* view, HitContext*) {
+  if (view && GetElement()) FollowLinkFromLayout(view, GetElement(), kFollowWithAncestors);
 }
 
 int LinkIconBox::PressRange(int, int, HitContext& context) {

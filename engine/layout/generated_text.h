@@ -118,8 +118,8 @@ class LinkWordBox : public WordBox {
   void PressFeedbackIfInside(HitContext& context) override;
   int PressRelease(HitContext&) override { return 0; }
   void PressFeedbackOff(HitContext& context) override { PressFeedbackIfInside(context); }
-  // Links are followed once links are built; until then nothing happens.
-  void Activate(DocumentView*, HitContext*) override {}
+  // Follows the links of the box's element and its ancestors.
+  void Activate(DocumentView* view, HitContext* context) override;
   // Message 8 with this box's element inverts the box over the line's
   // whole height.
   std::intptr_t HandleMessage(int x, int y, int ascent, int descent, int message,
@@ -158,7 +158,7 @@ class LinkIconBox : public IconBox {
   void PressFeedbackIfInside(HitContext& context) override;
   int PressRelease(HitContext&) override { return 0; }
   void PressFeedbackOff(HitContext& context) override { PressFeedbackIfInside(context); }
-  void Activate(DocumentView*, HitContext*) override {}
+  void Activate(DocumentView* view, HitContext* context) override;
   std::intptr_t HandleMessage(int x, int y, int ascent, int descent, int message,
                               std::intptr_t argument) override;
 };

@@ -17,6 +17,10 @@ FollowLinkHook g_followLink = nullptr;
 
 void SetFollowLinkHook(FollowLinkHook hook) { g_followLink = hook; }
 
+void FollowLinkFromLayout(DocumentView* view, DocumentNode* element, int how) {
+  if (g_followLink) g_followLink(view, element, how);
+}
+
 // ---- Rulers ----------------------------------------------------------------------------
 
 void RulerItem::MakeBoxes(ListHead& boxes) {
@@ -82,7 +86,7 @@ int LinkTargetMarkerItem::PressRange(int, int, HitContext& context) {
 }
 
 void LinkTargetMarkerItem::Activate(DocumentView* view, HitContext*) {
-  if (g_followLink) g_followLink(view, element_, 1);
+  FollowLinkFromLayout(view, element_, kFollowLinkSources);
 }
 
 EmptyLinkSourceItem::EmptyLinkSourceItem(DocumentNode* element, TextFormat* format)
@@ -94,7 +98,7 @@ int EmptyLinkSourceItem::PressRange(int, int, HitContext& context) {
 }
 
 void EmptyLinkSourceItem::Activate(DocumentView* view, HitContext*) {
-  if (g_followLink) g_followLink(view, element_, 0);
+  FollowLinkFromLayout(view, element_, kFollowOwnLinks);
 }
 
 // ---- Element icons -----------------------------------------------------------------------

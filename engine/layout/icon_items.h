@@ -103,9 +103,13 @@ class EmptyLinkSourceItem : public MarkerIconItem {
 };
 
 // Link following is not part of the layout: the engine installs it when
-// it has one. Markers do nothing on activation until then.
-using FollowLinkHook = void (*)(DocumentView* view, DocumentNode* element, int sources);
+// it has one. Markers and link text do nothing on activation until then.
+// `how`: kFollowOwnLinks, kFollowLinkSources or kFollowWithAncestors.
+enum : int { kFollowOwnLinks = 0, kFollowLinkSources = 1, kFollowWithAncestors = 2 };
+using FollowLinkHook = void (*)(DocumentView* view, DocumentNode* element, int how);
 void SetFollowLinkHook(FollowLinkHook hook);
+// Hands the element to the installed hook, if any.
+void FollowLinkFromLayout(DocumentView* view, DocumentNode* element, int how);
 
 // An element whose content is laid out in a frame of its own, shown in the
 // text as an icon that opens that frame.

@@ -2,13 +2,17 @@
 
 #include <cstring>
 
+#include "addressing/links.h"
 #include "foundation/block_cache.h"
+#include "foundation/engine.h"
 #include "layout/display_box.h"
 #include "layout/text_item.h"
 #include "sgml/attributes.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "view/current_view.h"
+#include "view/document_view.h"
+#include "view/view_links.h"
 
 namespace qs {
 
@@ -180,6 +184,16 @@ int StartTagItem::PressRange(int x, int y, HitContext& context) {
   context.right = r;
   context.bottom = b;
   return 1;
+}
+
+void StartTagItem::Activate(DocumentView* view, HitContext*) {
+  Document* document = view ? view->GetDocument() : nullptr;
+  EngineBase* engine = GetEngine();
+  if (!document || !engine || !element_) return;
+  // The host is offered the list first (event 17); the engine's list
+  // dialog takes it over otherwise.
+  LinkTargetList* list = ListElementAttributes(LinkViewOf(view), document, element_);
+  engine->ShowNodeList(DocumentViewWindow(view), LinkViewOf(view), document, element_, list);
 }
 
 // ---- End tags -------------------------------------------------------------------------------

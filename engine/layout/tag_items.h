@@ -33,8 +33,8 @@ class StartTagItem : public LayoutItem {
   std::int32_t CopyText(std::int32_t from, std::int32_t to, char* output, std::size_t room) override;
   int GetPointerKindAt(int x, int y) override;
   int PressRange(int x, int y, HitContext& context) override;
-  // The element's attributes are offered once attribute lists are shown.
-  void Activate(DocumentView*, HitContext*) override {}
+  // A press released on the square offers the element's attribute list.
+  void Activate(DocumentView* view, HitContext* context) override;
 
   bool HasSquare() const;
   // The attribute square relative to the item's top-left corner.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "foundation/block_cache.h"
+#include "layout/char_boxes.h"
 #include "layout/print_state.h"
 #include "sgml/text_store.h"
 #include "sgml/unicode_tables.h"
@@ -272,6 +273,8 @@ void TextRunBox::Draw(int x, int y) {
   }
   device->DrawTextW(x, y, run.units, static_cast<std::size_t>(run.count));
 }
+
+void TextRunBox::Activate(DocumentView* view, HitContext*) { FollowLinkOfText(view, Item()); }
 
 int TextRunBox::PressRange(int, int, HitContext& context) {
   if (!IsLinkSourceItem(Item())) return 0;

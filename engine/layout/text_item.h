@@ -70,7 +70,7 @@ class TextRunBox : public DisplayBox {
   void PressFeedbackIfInside(HitContext& context) override { InvertLinkElement(context, start_); }
   void PressFeedbackOff(HitContext& context) override { PressFeedbackIfInside(context); }
   // Links are followed once links are built; until then nothing happens.
-  void Activate(DocumentView*, HitContext*) override {}
+  void Activate(DocumentView* view, HitContext* context) override;
 
  private:
   // The run's characters as UTF-16 units (U+0001 as a blank); returns the

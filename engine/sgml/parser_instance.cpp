@@ -308,6 +308,9 @@ void Parser::ParseInstance(bool nameKnown) {
 }
 
 void Parser::BeginInstance(bool nameKnown) {
+  // The link instructions of the prolog are all in: the element types and
+  // attributes they name are flagged, so that their elements become links.
+  if (dtd_) document_->FlagLinkDeclarations(*dtd_);
   parameterRefs_ = false;
   comments_ = false;
   msDepth_ = 0;

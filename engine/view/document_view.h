@@ -20,6 +20,7 @@ class DocumentNode;
 class EntityDecl;
 class FrameTreeNode;
 class LayoutItem;
+class LinkRule;
 class StyleSheet;
 class TextFormat;
 class ViewLine;
@@ -210,6 +211,16 @@ class DocumentView : public ViewWindow {
     (void)a, (void)b, (void)position;
     return 0;
   }
+  // Shows [start, start + length) of `document` for a link followed from
+  // `context` (of `fromDocument`; either may be null): here through the
+  // engine's search for a view that covers the range.
+  virtual int GotoRange(Document* fromDocument, DocumentNode* context, Document* document,
+                        std::int32_t start, std::int32_t length);
+  // The view's own way with a link: with the link rule of `context`, a
+  // "TEI-P3" link is shown from its DOC, FROM and TO attributes and any
+  // other form is engine error 23; without a rule the view leaves the
+  // link to the engine. 1 when the view took it.
+  virtual int FollowLink(DocumentNode* context, const LinkRule* rule);
   // An item message to every item of the frame; the first non-zero answer.
   std::intptr_t SendToItems(int message, std::intptr_t argument);
   // A message to the boxes of the lines from the first shown one, placed

@@ -8,6 +8,7 @@
 #include "foundation/memory.h"
 #include "foundation/strings.h"
 #include "sgml/document.h"
+#include "sgml/link_rules.h"
 #include "style/frame.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
@@ -221,6 +222,36 @@ int HostDocumentView::GotoDocumentPosition(DocumentNode* a, DocumentNode* b, std
     return 1;
   }
   return engine->GotoPosition(window(), nullptr, document, position, 0, 2);
+}
+
+int HostDocumentView::FollowLink(DocumentNode* context, const LinkRule* rule) {
+  EngineBase* engine = GetEngine();
+  if (engine && context) {
+    NodeHandle node(GetDocument(), context);
+    QsLinkRuleRecord record{rule ? rule->Text1() : nullptr, rule ? rule->Text2() : nullptr};
+    if (engine->RaiseEvent(window(), kEventFollowLink, node.handle.get(),
+                           rule ? reinterpret_cast<std::intptr_t>(&record) : 0))
+      return 1;
+  }
+  return DocumentView::FollowLink(context, rule);
+}
+
+int HostDocumentView::GotoRange(Document* fromDocument, DocumentNode* context, Document* document,
+                                std::int32_t start, std::int32_t length) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !document) return 0;
+  {
+    NodeHandle node(fromDocument ? fromDocument : GetDocument(), context);
+    EventHandle target(document, HandleType::kDocument);
+    QsGotoRangeRequest request{target.get(), start, length};
+    if (engine->RaiseEvent(window(), kEventGotoRange, node.handle.get(),
+                           reinterpret_cast<std::intptr_t>(&request)))
+      return 1;
+  }
+  HostedEngine* hosted = engine->AsHosted();
+  if (!hosted) return DocumentView::GotoRange(fromDocument, context, document, start, length);
+  return hosted->FindCoveringObject(window(), reinterpret_cast<View*>(static_cast<ViewWindow*>(this)),
+                                    nullptr, document, start, length, 0, kGotoRangeMode);
 }
 
 WindowHandle HostDocumentView::window() const {

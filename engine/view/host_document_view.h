@@ -65,6 +65,14 @@ class HostDocumentView : public DocumentView {
   // shows the same document, scrolls to the position.
   int GotoDocumentPosition(DocumentNode* a, DocumentNode* b, std::int32_t position) override;
 
+  // Event 11 with the element and, when given, the rule's texts; the
+  // document view's own following when the host leaves the link.
+  int FollowLink(DocumentNode* context, const LinkRule* rule) override;
+  // Event 39 with the context element and the range; else the engine's
+  // search for a view that covers the range (mode 4).
+  int GotoRange(Document* fromDocument, DocumentNode* context, Document* document,
+                std::int32_t start, std::int32_t length) override;
+
   // Queries 28 (the window) and 29 (the linked window); 0 for others.
   WindowHandle HostQuery(int what) const;
 
@@ -89,6 +97,10 @@ inline constexpr int kEventObjectText = 29;
 inline constexpr int kEventElementLocation = 30;
 inline constexpr int kEventElementQuestion = 38;
 inline constexpr int kEventOfferEntity = 47;
+inline constexpr int kEventFollowLink = 11;
+inline constexpr int kEventGotoRange = 39;
+// The covering-view search's mode for ranges that links lead to.
+inline constexpr std::intptr_t kGotoRangeMode = 4;
 
 // Empties every document view that shows the document; host event 0 for
 // each one's window. Returns how many there were.
