@@ -24,8 +24,19 @@ std::vector<Event> g_events;
 // The window the host names for event 7 (0: none).
 QsWindow g_showIn = 0;
 QsHandle (*g_viewDocument)(QsWindow) = nullptr;
+// Links: the host's answer to event 11, the forms it was offered (the
+// record lives only during the call) and the ranges of event 39.
+std::intptr_t g_takeLinks = 0;
+std::vector<std::string> g_linkForms;
+std::vector<QsGotoRangeRequest> g_linkRanges;
 std::intptr_t RecordEvent(QsWindow window, std::int32_t event, QsWord a, QsWord b, QsWord) {
   g_events.push_back({window, event, a, b});
+  if (event == QS_EVENT_FOLLOW_LINK) {
+    const auto* rule = reinterpret_cast<const QsLinkRuleRecord*>(b);
+    g_linkForms.push_back(rule ? (rule->description ? rule->description : "?") : "-");
+    return g_takeLinks;
+  }
+  if (event == QS_EVENT_GOTO_RANGE) g_linkRanges.push_back(*reinterpret_cast<QsGotoRangeRequest*>(b));
   if (event == 7) {
     auto* request = reinterpret_cast<QsViewRequest*>(b);
     request->viewFlags = 0x80;  // the new view records its places too
@@ -780,6 +791,108 @@ TEST_F(ViewHost, BackAndForwardAskTheHostForAWindow) {
   Pump();
   release(a);
   release(b);
+}
+
+// A link in the shown text, clicked: the host is offered it (event 11),
+// then again with its rule's form; left to the view, the range its FROM
+// pointer names goes to the host (event 39) and the view scrolls there.
+TEST_F(ViewHost, AClickedLinkIsFollowedToItsTarget) {
+  HWND one = Window(10, "link view");
+  ASSERT_TRUE(one);
+  const auto w1 = reinterpret_cast<QsWindow>(one);
+  for (int event : {int(QS_EVENT_FOLLOW_LINK), int(QS_EVENT_GOTO_RANGE), 16})
+    QS_BIND(QsSetCallback)(0, event, RecordEvent, 0);
+  std::string doc =
+      "<?xml version=\"1.0\"?>\n"
+      "<!DOCTYPE MANUAL [\n<!ELEMENT MANUAL (TITLE, PARA+)>\n<!ELEMENT TITLE (#PCDATA)>\n"
+      "<!ELEMENT PARA (#PCDATA|XREF)*>\n<!ATTLIST PARA ID ID #IMPLIED>\n"
+      "<!ELEMENT XREF (#PCDATA)>\n<!ATTLIST XREF FROM CDATA #IMPLIED>\n]>\n"
+      "<?STYLESPEC \"Views\" \"view.ssh\"?>\n<?TAGLINK XREF TEI-P3?>\n"
+      "<MANUAL><TITLE>Pump overhaul</TITLE>"
+      "<PARA>Before the cover comes off, <XREF FROM=\"ID(seals)\">see the seal table</XREF> before you start.</PARA>";
+  for (int i = 0; i < 300; ++i)
+    doc += std::string(i == 250 ? "<PARA ID=\"seals\">" : "<PARA>") + "Step " + std::to_string(i) +
+           ": loosen the bolts of the cover, lift it and check the seal for wear.</PARA>";
+  doc += "</MANUAL>\n";
+  QsHandle document = QS_BIND(QsParseDocument)(Write("link.xml", doc).c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(document, 0u);
+  QsHandle seals = QS_BIND(QsGetElementById)(document, "seals");
+  ASSERT_NE(seals, 0u);
+  std::int32_t target = -1, targetLength = -1;
+  ASSERT_EQ(QS_BIND(QsGetNodeRange)(seals, &target, &targetLength), 1);
+  QS_BIND(QsReleaseHandle)(seals);
+  ASSERT_EQ(QS_BIND(QsDisplay)(w1, document, 0, 0, 0, 0, 0, 0), 1);
+  Pump();
+
+  RECT client;
+  GetClientRect(one, &client);
+  auto isLink = [&](int x, int y) {
+    QsHandle node = QS_BIND(QsNodeAtPoint)(w1, x, y);
+    if (!node) return false;
+    const char* name = QS_BIND(QsGetElementName)(node);
+    const bool link = name && std::strcmp(name, "XREF") == 0;
+    QS_BIND(QsReleaseHandle)(node);
+    return link;
+  };
+  // The link breaks into a line of its own ("see the seal table"): a
+  // column a little in from the left margin crosses its text. (Right of a
+  // line's end the next place, the link's start, is under the point.)
+  const int linkX = 30;
+  int linkY = -1;
+  for (int y = 2; y < client.bottom / 3 && linkY < 0; ++y)
+    if (isLink(linkX, y)) linkY = y;
+  ASSERT_GE(linkY, 0);
+  int bottom = linkY;
+  while (bottom + 1 < client.bottom && isLink(linkX, bottom + 1)) ++bottom;
+  linkY = (linkY + bottom) / 2;
+  auto click = [&] {
+    PostMessageA(one, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(linkX, linkY));
+    PostMessageA(one, WM_LBUTTONUP, 0, MAKELPARAM(linkX, linkY));
+    Pump();
+  };
+  std::int32_t start = -1, length = -1;
+  QS_BIND(QsGetViewRange)(w1, &start, &length);
+  ASSERT_LT(start + length, target);  // the target is out of sight
+
+  // The host takes the link: the view stays.
+  g_events.clear();
+  g_linkForms.clear();
+  g_linkRanges.clear();
+  g_takeLinks = 1;
+  click();
+  EXPECT_EQ(g_linkForms, (std::vector<std::string>{"-"}));
+  EXPECT_TRUE(g_linkRanges.empty());
+  std::int32_t now = -1, nowLength = -1;
+  QS_BIND(QsGetViewRange)(w1, &now, &nowLength);
+  EXPECT_EQ(now, start);
+
+  // Left to the view: the rule's form, the range, and the view moves.
+  g_events.clear();
+  g_linkForms.clear();
+  g_takeLinks = 0;
+  click();
+  EXPECT_EQ(g_linkForms, (std::vector<std::string>{"-", "TEI-P3"}));
+  EXPECT_EQ(g_linkRanges.size(), 1u);
+  for (const QsGotoRangeRequest& r : g_linkRanges) {
+    EXPECT_NE(r.document, 0u);
+    EXPECT_EQ(r.start, target);
+    EXPECT_EQ(r.length, targetLength);
+  }
+  EXPECT_EQ(Count(w1, QS_EVENT_FOLLOW_LINK), 2);
+  EXPECT_EQ(Count(w1, QS_EVENT_GOTO_RANGE), 1);
+  EXPECT_EQ(Count(w1, 16), 0);  // no error
+  for (const Event& e : g_events)
+    if (e.event == QS_EVENT_GOTO_RANGE) {
+      EXPECT_NE(e.a, 0u);  // the link element
+    }
+  QS_BIND(QsGetViewRange)(w1, &now, &nowLength);
+  EXPECT_LE(now, target);
+  EXPECT_GT(now + nowLength, target);
+  UpdateWindow(one);
+  Pump();
+  Capture(one).Save("view_host_link.bmp");
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(document), 1);
+  QS_BIND(QsReleaseHandle)(document);
 }
 
 // A fraction's bar and a radical's top line are long horizontal lines of
