@@ -300,17 +300,17 @@ int ScanText(const char* text, CachedStream& stream, RangeList& result, std::uin
   // Every unit takes at least one byte: no hit starts after `to` - count.
   std::uint32_t lastStart = count <= to - from ? to - static_cast<std::uint32_t>(count) : 0;
   bool any = count <= to - from;
-  BoundaryIterator startBounds(wordStart ? root : nullptr);
+  const bool words = wordStart || wordEnd;
+  BoundaryIterator tagBounds(words ? root : nullptr);
   BoundaryIterator endBounds(wordEnd ? root : nullptr);
-  BoundaryIterator tagBounds(wordStart || wordEnd ? root : nullptr);
   std::uint32_t previous = 0x20;
   int hits = 0;
   std::uint32_t pos = from;
   stream.SetPosition(static_cast<std::int32_t>(from));
   while (any && pos <= lastStart) {
-    if (wordStart) {
-      while (startBounds.Position() < pos) startBounds.Next();
-      if (startBounds.Position() == pos) previous = 0x20;
+    if (words) {
+      while (tagBounds.Position() < pos) tagBounds.Next();
+      if (wordStart && tagBounds.Position() == pos) previous = 0x20;
     }
     std::uint32_t c = ReadChar(stream);
     if (!c) break;
@@ -318,11 +318,10 @@ int ScanText(const char* text, CachedStream& stream, RangeList& result, std::uin
     bool candidate = FirstMatches(c, scan, fold) && (!wordStart || !IsWordChar(previous));
     if (candidate && after <= to) {
       std::uint32_t last = c;
-      while (tagBounds.Position() < pos) tagBounds.Next();
       // A copy, so that the scan's own iterator stays at the hit's start.
       BoundaryIterator tags = tagBounds;
       bool ok = MatchRest(scan.units, scan.firstUnits, scan.count, stream, to, fold, &last,
-                          wordStart || wordEnd ? &tags : nullptr);
+                          words ? &tags : nullptr);
       auto end = static_cast<std::uint32_t>(stream.Position());
       if (ok && wordEnd) {
         std::uint32_t following = ReadChar(stream);
