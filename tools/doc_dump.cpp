@@ -1,6 +1,6 @@
 // doc_dump: parses a document and prints its reports and its element tree
 // with every node's text range, its attributes and its text.
-//   doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-c CATALOG] [-h HOME] FILE
+//   doc_dump [-e | -t | -q | -L | -Q QUERY [-f FLAGS] [-n]] [-c CATALOG] [-h HOME] FILE
 // -e prints only the element names in document order, one "(NAME" line each
 // (the start-tag lines of onsgmls's output), for comparing with other tools;
 // -t prints only the text of the document element; -q only counts the
@@ -18,6 +18,15 @@
 //                                        the time the write took)
 //   doc_dump -b [options] FILE.qsb       loads a compiled file instead of
 //                                        parsing, and prints it the same way
+//   doc_dump -L [options] FILE           places and links: every place of the
+//                                        document writes an extended pointer
+//                                        that must lead back to it ("PLACES n
+//                                        bad", "BADPLACE pointer"); every
+//                                        element with a linkend is followed
+//                                        ("LINK linkend name" of the element
+//                                        shown, "-" for none); every element
+//                                        with an ID counts its link sources
+//                                        ("SOURCES id n")
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +34,11 @@
 #include <filesystem>
 #include <string>
 
+#include "addressing/ext_pointer.h"
+#include "addressing/links.h"
+#include "addressing/locations.h"
 #include "addressing/query.h"
+#include "addressing/tree_walker.h"
 #include "api/parse_report.h"
 #include "foundation/engine.h"
 #include "foundation/errors.h"
@@ -94,17 +107,97 @@ std::string SampleHome() {
 }
 
 // Notes the fatal errors (a missing file the engine cannot do without, a
-// broken block cache) on their way to the usual report.
+// broken block cache) on their way to the usual report. While links are
+// followed it records where they lead instead of showing anything.
 class DumpEngine : public qs::HostedEngine {
  public:
   using HostedEngine::HostedEngine;
   void ReportError(int code, std::intptr_t a, std::intptr_t b, std::intptr_t c,
                    std::intptr_t d) override {
     if (code >= qs::kErrCacheCantOpen && code <= qs::kErrCacheBadBlock) fatal = true;
+    if (following) {
+      lastError = code;
+      return;
+    }
     HostedEngine::ReportError(code, a, b, c, d);
   }
+  int GotoPosition(qs::WindowHandle window, qs::View* view, qs::Document* document,
+                   std::int32_t position, std::int32_t length, int flag) override {
+    if (!following) return HostedEngine::GotoPosition(window, view, document, position, length, flag);
+    ++shown;
+    shownStart = position;
+    shownLength = length;
+    return 1;
+  }
+  void ShowTextList(qs::WindowHandle owner, qs::View* view, qs::Document* document,
+                    qs::DocumentNode* node, qs::LinkTargetList* list) override {
+    if (!following) return HostedEngine::ShowTextList(owner, view, document, node, list);
+    listed = 0;
+    for (qs::SListNode* t = list ? list->First() : nullptr; t; t = t->Next()) ++listed;
+    delete list;
+  }
+  void Reset() { shown = listed = lastError = 0; }
   bool fatal = false;
+  bool following = false;
+  int shown = 0, listed = 0, lastError = 0;
+  std::int32_t shownStart = 0, shownLength = 0;
 };
+
+// Every place resolves back from the pointer it writes; links lead to the
+// elements their linkend names; sources are counted per ID.
+void DumpPlacesAndLinks(qs::Document& doc, DumpEngine& engine) {
+  qs::TreeWalker place(&doc, nullptr);
+  std::string pointer(qs::kLocationAreaSize, '\0');
+  std::size_t places = 0, bad = 0;
+  if (doc.Root()) {
+    do {
+      if (place.Current())
+        qs::WriteTreeLocation(pointer.data(), pointer.size(), place.Current());
+      else
+        qs::WritePositionLocation(pointer.data(), pointer.size(), &doc, place.GetStartPosition());
+      qs::TreeWalker back(&doc, nullptr);
+      ++places;
+      if (qs::ResolveExtendedPointer(&back, pointer.c_str(), nullptr, nullptr) != 1 ||
+          !back.SamePlace(place)) {
+        if (++bad <= 20) std::printf("BADPLACE %s\n", pointer.c_str());
+      }
+    } while (place.MoveForward());
+  }
+  std::printf("PLACES %zu %zu\n", places, bad);
+  engine.following = true;
+  struct Walk {
+    static void Links(qs::Document& d, DumpEngine& e, qs::DocumentNode* n) {
+      for (; n; n = n->Next()) {
+        if (const char* linkend = n->GetAttributeValue("linkend")) {
+          e.Reset();
+          qs::FollowLink(nullptr, &d, n, false);
+          qs::DocumentNode* target =
+              e.shown ? d.ElementAtRange(static_cast<std::uint32_t>(e.shownStart),
+                                         static_cast<std::uint32_t>(e.shownStart + e.shownLength))
+                      : nullptr;
+          if (e.listed)
+            std::printf("LINK %s list %d\n", linkend, e.listed);
+          else
+            std::printf("LINK %s %s\n", linkend, target ? target->GetNameText() : "-");
+        }
+        Links(d, e, n->First());
+      }
+    }
+    static void Sources(qs::Document& d, DumpEngine& e, qs::DocumentNode* n) {
+      for (; n; n = n->Next()) {
+        if (const char* id = n->GetId()) {
+          e.Reset();
+          qs::FollowLinkSources(nullptr, &d, n);
+          std::printf("SOURCES %s %d\n", id, e.listed ? e.listed : e.shown);
+        }
+        Sources(d, e, n->First());
+      }
+    }
+  };
+  Walk::Links(doc, engine, doc.Root());
+  Walk::Sources(doc, engine, doc.Root());
+  engine.following = false;
+}
 
 }  // namespace
 
@@ -120,6 +213,7 @@ int main(int argc, char** argv) {
   int queryCount = 0;
   int queryFlags = 0;
   bool countOnly = false;
+  bool placesAndLinks = false;
   std::string home = SampleHome();
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-e") == 0) {
@@ -137,6 +231,8 @@ int main(int argc, char** argv) {
       countOnly = true;
     } else if (std::strcmp(argv[i], "-b") == 0) {
       compiled = true;
+    } else if (std::strcmp(argv[i], "-L") == 0) {
+      placesAndLinks = true;
     } else if (std::strcmp(argv[i], "-w") == 0 && i + 1 < argc) {
       output = argv[++i];
     } else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
@@ -148,7 +244,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!file) {
-    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -Q QUERY [-f FLAGS] [-n]] [-w OUT.qsb] [-b] [-c CATALOG] [-h HOME] FILE\n");
+    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -L | -Q QUERY [-f FLAGS] [-n]] [-w OUT.qsb] [-b] [-c CATALOG] [-h HOME] FILE\n");
     return 2;
   }
   if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
@@ -167,7 +263,7 @@ int main(int argc, char** argv) {
   {
     using Clock = std::chrono::steady_clock;
     auto parseStart = Clock::now();
-    qs::ReportingParser parser(namesOnly || textOnly || quiet || queryCount ? nullptr : &PrintReport, 0,
+    qs::ReportingParser parser(namesOnly || textOnly || quiet || queryCount || placesAndLinks ? nullptr : &PrintReport, 0,
                                catalog, nullptr, nullptr, nullptr);
     qs::Document* loaded = nullptr;
     bool stopped = false;
@@ -210,7 +306,9 @@ int main(int argc, char** argv) {
                     seconds);
       }
     }
-    if (queryCount) {
+    if (placesAndLinks) {
+      DumpPlacesAndLinks(doc, engine);
+    } else if (queryCount) {
       auto ms = [](Clock::duration d) {
         return std::chrono::duration<double, std::milli>(d).count();
       };

@@ -1,7 +1,10 @@
 // Lays a large document out in a document view on the test device and
 // times what a reader does: the first layout, jumps to the middle and the
 // end, and 100 PageDowns, with the lines the view holds at each place:
-//   view_bench [-h HOME] [-c CATALOG] [-s SHEET] FILE
+//   view_bench [-h HOME] [-c CATALOG] [-s SHEET] [-q QUERY] FILE
+// With -q the view searches (its overview strip on) and times, from the
+// middle, a paint with the hits inverted and the strip drawn (median of
+// 50) and a step to the next hit (median of 100), with the hit count.
 // A benchmark tool (scripts/bench_views), not a test.
 #include <algorithm>
 #include <chrono>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "addressing/query.h"
 #include "foundation/engine.h"
 #include "foundation/names.h"
 #include "sgml/document.h"
@@ -52,14 +56,16 @@ int main(int argc, char** argv) {
   const char* file = nullptr;
   const char* sheetFile = nullptr;
   const char* catalog = nullptr;  // a real manual's DTD comes through the system's catalog
+  const char* query = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-h") == 0 && i + 1 < argc) home = argv[++i];
     else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) catalog = argv[++i];
     else if (std::strcmp(argv[i], "-s") == 0 && i + 1 < argc) sheetFile = argv[++i];
+    else if (std::strcmp(argv[i], "-q") == 0 && i + 1 < argc) query = argv[++i];
     else file = argv[i];
   }
   if (!file) {
-    std::fprintf(stderr, "usage: view_bench [-h HOME] [-c CATALOG] [-s SHEET] FILE\n");
+    std::fprintf(stderr, "usage: view_bench [-h HOME] [-c CATALOG] [-s SHEET] [-q QUERY] FILE\n");
     return 2;
   }
   if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
@@ -115,6 +121,32 @@ int main(int argc, char** argv) {
                 "pagedown-median=%.3f ms pagedown-max=%.3f ms lines=%zu/%zu/%zu\n",
                 format, first, middle, end, pages[50], pages.back(), linesAtStart, linesAtMiddle,
                 linesAtEnd);
+    if (query) {
+      view->SetFlags(view->GetFlags() | qs::DocumentView::kOverviewStrip);
+      view->ranges.DeleteAll();
+      view->rangesAreHits = true;
+      start = std::chrono::steady_clock::now();
+      const int hits = qs::RunQuery(query, doc, frame->root, view->ranges, 0);
+      const double search = Since(start);
+      view->ShowPosition(view->RangeEnd() / 2);
+      std::vector<double> paints, steps;
+      for (int i = 0; i < 50; ++i) {
+        start = std::chrono::steady_clock::now();
+        view->OnPaint();
+        paints.push_back(Since(start));
+      }
+      for (int i = 0; i < 100; ++i) {
+        start = std::chrono::steady_clock::now();
+        view->ShowNextHit();
+        view->OnPaint();
+        steps.push_back(Since(start));
+      }
+      std::sort(paints.begin(), paints.end());
+      std::sort(steps.begin(), steps.end());
+      std::printf("query \"%s\": hits=%d search=%.1f ms paint-median=%.3f ms paint-max=%.3f ms "
+                  "next-hit-median=%.3f ms next-hit-max=%.3f ms\n",
+                  query, hits, search, paints[25], paints.back(), steps[50], steps.back());
+    }
     view->Close();
   }
   if (doc) doc->Release();

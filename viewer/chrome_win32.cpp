@@ -345,9 +345,20 @@ void PaintFrame(HDC dc) {
   ClientSize(&w, &h);
   if (w <= 0 || h <= 0) return;
   int s = c.statusHeight;
-  // The pane area behind the children.
+  // The pane area behind the children. The main window does not clip its
+  // children, so they are cut out here: a pane nothing else invalidates
+  // (the navigator after a layout) would stay grey.
   RECT area = {0, kToolbarHeight - 3, w, h - s + 1};
+  const int saved = SaveDC(dc);
+  for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+    ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+  }
   FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+  RestoreDC(dc, saved);
   DrawToolbar(dc, w);
   DrawStatus(dc, w, h);
   Line(dc, c.white, 0, h - 1, 0, 0);

@@ -1,6 +1,7 @@
 // The Copy command: the main view's selection on the clipboard as text and
 // as "Rich Text Format", the RTF written over the engine's element tree.
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "api/records.h"
@@ -113,28 +114,37 @@ void CopySelectionAsRtf(HWND view) {
   QsHandle document = eng::QsGetViewDocument(W(view));
   if (!document) return;
   QsHandle sheet = eng::QsGetViewStyleSheet(W(view));
-  ChunkList rtf;
+  auto rtf = std::make_unique<ChunkList>();
   bool written;
   {
     EngineSelection selection(view, document, sheet);
-    written = WriteSelectionRtf(selection, &rtf);
+    written = WriteSelectionRtf(selection, rtf.get());
   }
   if (sheet) eng::QsReleaseHandle(sheet);
   eng::QsReleaseHandle(document);
   UINT rtfFormat = RegisterClipboardFormatA("Rich Text Format");
   std::int32_t length = eng::QsGetSelectionLength(W(view));
   if (!written || length <= 0) return;
+  // A whole manual copied holds each form of its text only as long as it
+  // must: the rich text's chunks go once they are in their block, and the
+  // engine's text once it is converted.
+  HGLOBAL rtfBlock = MakeBlock(rtf->Length(), [&](char* out) { rtf->CopyTo(out); });
+  rtf.reset();
+  if (!rtfBlock) return;
   // The text must have been written whole: a failed copy leaves the
   // clipboard as it was rather than put unwritten bytes on it.
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 4, '\0');
-  if (eng::QsGetSelectionText(W(view), buffer.data(), length + 4) <= 0) return;
-  EngineText text = FromEngine(buffer.data());
-  const char* plain = text.get() ? text.get() : "";
-  std::size_t plainLength = std::strlen(plain);
-  HGLOBAL textBlock =
-      MakeBlock(plainLength, [&](char* out) { std::memcpy(out, plain, plainLength); });
-  HGLOBAL rtfBlock = MakeBlock(rtf.Length(), [&](char* out) { rtf.CopyTo(out); });
-  if (textBlock && rtfBlock && OpenClipboard(view)) {
+  HGLOBAL textBlock = nullptr;
+  {
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 4, '\0');
+    if (eng::QsGetSelectionText(W(view), buffer.data(), length + 4) > 0) {
+      EngineText text = FromEngine(buffer.data());
+      if (text.get() && text.get() != buffer.data()) std::vector<char>().swap(buffer);
+      const char* plain = text.get() ? text.get() : "";
+      const std::size_t plainLength = std::strlen(plain);
+      textBlock = MakeBlock(plainLength, [&](char* out) { std::memcpy(out, plain, plainLength); });
+    }
+  }
+  if (textBlock && OpenClipboard(view)) {
     EmptyClipboard();
     SetClipboardData(CF_TEXT, textBlock);
     textBlock = nullptr;

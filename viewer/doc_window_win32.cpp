@@ -49,8 +49,7 @@ void ShowDocContextMenu(HWND view, int x, int y) {
   bool hasNavigator = navigator != 0;
   bool parent = current && eng::QsGotoParent(current) > 0;
   bool sheetFile = HasFileName(sheet), navigatorFile = HasFileName(navigator);
-  // Whether the anchor belongs to the current web comes with the webs menu.
-  bool currentWeb = false;
+  bool currentWeb = web && CurrentWeb() && eng::QsIsSameObject(web, CurrentWeb());
   QsHandle table = node ? IsInPartsTable(node) : 0;
   bool partsTable = table != 0;
   Release(table);
@@ -199,8 +198,26 @@ void ContextCommand(int id) {
         Release(entity);
       }
       break;
+    case IDM_CTX_EDIT_NAVIGATOR:
+      if (QsHandle node = NodeAtContext()) {
+        QsHandle navigator = eng::QsGetViewNavigator(W(NavigatorView()));
+        if (navigator) NavigatorEditDialog(MainWindow(), navigator, node);
+        Release(navigator);
+        Release(node);
+      }
+      break;
+    case IDM_CTX_EDIT_STYLESHEET:
+      if (QsHandle node = NodeAtContext()) {
+        QsHandle sheet = eng::QsGetViewStyleSheet(W(MainView()));
+        // A picture's own rule is keyed by its entity's notation.
+        QsHandle entity = EntityAtContext();
+        if (sheet) StyleSheetEditDialog(MainWindow(), sheet, node, entity);
+        Release(entity);
+        Release(sheet);
+        Release(node);
+      }
+      break;
     default:
-      // The editors come with their own windows.
       break;
   }
 }

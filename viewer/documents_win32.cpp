@@ -645,7 +645,7 @@ std::intptr_t ReportEngineError(QsWindow, std::int32_t, QsWord a, QsWord, QsWord
 
 std::intptr_t UpdateSelectionCommands(QsWindow, std::int32_t, QsWord a, QsWord, QsWord) {
   d.selection = eng::QsGetSelectionLength(W(MainView())) > 0;
-  bool web = false;  // webs come with their own menu
+  bool web = CurrentWeb() != 0;
   switch (a & 3) {
     case 1:
       for (int id : {IDM_WEB_ANNOTATE, IDM_WEB_BEGIN_LINK, IDM_WEB_CONNECT_LINK})

@@ -2,11 +2,13 @@
 // the overview window in its bottom-right corner; the engine asks for them
 // with event 8. Also the Zoom menu's commands and their stored settings.
 #include <cstring>
+#include <string>
 
 #include "api/records.h"
 #include "engine.h"
 #include "resources/resource.h"
 #include "search_text.h"
+#include "ui.h"
 #include "viewer.h"
 
 namespace qs::viewer {
@@ -82,6 +84,35 @@ void ZoomFigure(int steps) {
     eng::QsZoomPictureSteps(W(figure), cx, cy, std::int32_t{steps});
   else
     eng::QsSetPictureZoom(W(figure), cx, cy, std::int32_t{256});  // 100 per cent
+}
+
+void PrintFigure(bool preview) {
+  HWND figure = FigureWindow();
+  // Only a figure shown in the lower pane is printed.
+  if (!figure || !IsWindowVisible(figure)) return;
+  QsHandle entity = eng::QsGetPictureEntity(W(figure));
+  QsHandle notation = entity ? eng::QsGetEntityNotation(entity) : 0;
+  const char* name = notation ? eng::QsGetNotationName(notation) : nullptr;
+  if (name && *name) {
+    // A document of the picture alone, printed or previewed without a sheet.
+    char file[256] = "";
+    eng::QsGetFileName(entity, file, std::int32_t{255});
+    const std::string text = "<!DOCTYPE [\n<!ELEMENT G (#PCDATA)>\n<!ENTITY X SYSTEM \"" +
+                             std::string(file) + "\" NDATA " + name + ">\n]><G>&X;</G>";
+    QsHandle document = eng::QsOpenDocumentText(text.c_str(), nullptr, nullptr, QsHandle{0},
+                                                nullptr, QsWord{0});
+    if (!document) {
+      ShowMessageBox(MainWindow(), "Internal Error", "Corvina+ 3.0 for Windows", MB_OK | MB_ICONSTOP);
+    } else {
+      if (preview)
+        CreatePrintPreview(MainWindow(), document, QsHandle{0}, QsHandle{0}, QsHandle{0}, std::int32_t{0});
+      else
+        eng::QsPrintDocument(document, QsHandle{0}, QsHandle{0}, QsHandle{0}, std::int32_t{0});
+      eng::QsReleaseHandle(document);
+    }
+  }
+  if (notation) eng::QsReleaseHandle(notation);
+  if (entity) eng::QsReleaseHandle(entity);
 }
 
 void LoadZoomSettings() {

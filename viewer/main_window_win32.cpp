@@ -75,7 +75,7 @@ void Activate(HWND window) {
   if (window == g.figure) {
     for (int id : {IDM_ZOOM_OUT, IDM_ZOOM_IN, IDM_ZOOM_RESET, IDM_PRINT_FIGURE, IDM_PREVIEW_FIGURE})
       EnableCommand(id, true);
-    // "&Edit Hotspots" needs a current web, which no web code offers yet.
+    EnableCommand(IDM_EDIT_HOTSPOTS, CurrentWeb() != 0);
   }
 }
 
@@ -204,8 +204,11 @@ void SelectPalette(int n) {
   }
 }
 
+// The Zoom items stand in the hotspot editor's menu too.
 void CheckItem(int id, bool on) {
-  if (g.menu) CheckMenuItem(g.menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+  const UINT state = MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED);
+  if (g.menu) CheckMenuItem(g.menu, id, state);
+  if (HMENU editor = HotspotEditorMenu()) CheckMenuItem(editor, id, state);
 }
 
 void EditEngineFile(bool catalog) {
@@ -272,8 +275,22 @@ void CloseMainWindow() {
   }
 }
 
+// The main view's document with its sheet and navigator, and the entries
+// marked in the navigator view, in a print preview.
+void PreviewMainDocument() {
+  QsHandle document = eng::QsGetViewDocument(W(g.mainView));
+  if (!document) return;
+  QsHandle sheet = eng::QsGetViewStyleSheet(W(g.mainView));
+  QsHandle navigator = eng::QsGetViewNavigator(W(g.mainView));
+  QsHandle tags = eng::QsGetViewTagSet(W(g.navigatorView));
+  CreatePrintPreview(g.main, document, tags, sheet, navigator, std::int32_t{4096});
+  for (QsHandle h : {document, sheet, navigator, tags})
+    if (h) eng::QsReleaseHandle(h);
+}
+
 void Command(int id) {
   if (DocumentCommand(id)) return;
+  if (WebCommand(id)) return;
   if (id >= IDM_EDIT_FILE_FIRST && id < IDM_EDIT_FILE_FIRST + EDIT_FILE_MAX) {
     EditListedFile(id - IDM_EDIT_FILE_FIRST);
     return;
@@ -297,6 +314,7 @@ void Command(int id) {
       if (tags) eng::QsReleaseHandle(tags);
       break;
     }
+    case IDM_PRINT_PREVIEW: PreviewMainDocument(); break;
     case IDM_EXIT: SendMessageA(g.main, WM_CLOSE, 0, 0); break;
     case IDM_EDIT_CATALOG: EditEngineFile(true); break;
     case IDM_RELOAD_CATALOG: eng::QsUpdateCatalogs(); break;
@@ -317,11 +335,14 @@ void Command(int id) {
     case IDM_ZOOM_OUT: ZoomFigure(-1); break;
     case IDM_ZOOM_IN: ZoomFigure(1); break;
     case IDM_ZOOM_RESET: ZoomFigure(0); break;
+    case IDM_PRINT_FIGURE: PrintFigure(false); break;
+    case IDM_PREVIEW_FIGURE: PrintFigure(true); break;
     case IDM_OVERVIEW: ToggleOverview(); break;
     case IDM_CENTER_ZOOM: ToggleZoomFlag(0x20); break;
     case IDM_SUPPRESS_ZOOM: ToggleZoomFlag(0x40); break;
     case IDM_ZOOM_HOTSPOTS: ToggleZoomFlag(0x10); break;
     case IDM_IGNORE_HOTSPOTS: ToggleZoomFlag(0x200); break;
+    case IDM_EDIT_HOTSPOTS: EnterHotspotEditMode(); break;
     case IDM_HELP: OpenDocument((g.mainLocation + "\\Manual\\manuale.sgm").c_str()); break;
     case IDM_ABOUT: ShowAbout(g.main, false); break;
     case IDM_PRINTER_SETUP: eng::QsPrinterSetupDialog(W(g.main)); break;
@@ -455,6 +476,7 @@ void RegisterClasses(HINSTANCE instance) {
     if (c.procedure == MainWndProc) wc.hIcon = LoadIconA(instance, "iconApp");
     RegisterClassA(&wc);
   }
+  RegisterPrintPreviewClasses(instance);
 }
 
 
@@ -639,6 +661,10 @@ INT_PTR RunDialog(HWND owner, const char* name, DLGPROC procedure) {
 
 void LayoutPanes() {
   if (!g.main) return;
+  if (HotspotEditing()) {
+    PlaceHotspotFigure();
+    return;
+  }
   int s = StatusHeight(), t = kToolbarHeight;
   int area = g.height - t - s;
   int x = RightX();
@@ -717,6 +743,9 @@ void ShowMainViewPane(bool on) {
   if (g.mainView) ShowWindow(g.mainView, on ? SW_SHOW : SW_HIDE);
   RepaintFrame();
 }
+
+bool NavigatorPaneShown() { return g.navigatorShown; }
+bool MainViewPaneShown() { return g.mainViewShown; }
 
 void RunExternalApp(const char* file) {
   char buffer[256] = "";
@@ -808,6 +837,8 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
   CheckItem(IDM_ZOOM_HOTSPOTS, (g.zoomFlags & 0x10) != 0);
   CheckItem(IDM_IGNORE_HOTSPOTS, !(g.zoomFlags & 0x200));
   LoadZoomSettings();
+  LoadWebList();
+  InitHotspotEditor(instance);
   CreatePalettes();
   RefreshDownloadHost();
   OpenCommandLine(commandLine);
@@ -818,10 +849,12 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  FreeHotspotEditor();
   SaveViewSettings();
   SaveMruList();
   SaveUrlHistory();
   SaveZoomSettings();
+  SaveWebList();
   SaveStringSearchSettings();
   SavePartsSearchSettings();
   SaveMiscSettings();
@@ -830,6 +863,7 @@ int RunViewer(HINSTANCE instance, HINSTANCE previous, const char* commandLine, i
     p = nullptr;
   }
   DeleteChromeObjects();
+  DeletePrintPreviewObjects();
   StopEngine();
   net::NetCleanup();
   return 0;

@@ -70,8 +70,17 @@ void SetLowerPane(HWND window);
 HWND LowerPane();
 void ShowNavigatorPane(bool on);
 void ShowMainViewPane(bool on);
+bool NavigatorPaneShown();
+bool MainViewPaneShown();
 void RunExternalApp(const char* file);
 void NotImplementedBox();
+// The navigator editor over `owner` for the navigator and the element (the
+// caller keeps its handles); nothing while one is open.
+void NavigatorEditDialog(HWND owner, QsHandle navigator, QsHandle node);
+// The style sheet editor over `owner` for the sheet's rule of the element
+// (or of its graphic entity, when given); the caller keeps its handles;
+// nothing while one is open.
+void StyleSheetEditDialog(HWND owner, QsHandle sheet, QsHandle node, QsHandle entity);
 void LayoutPanes();
 void SetTearOff(int share, bool store);
 int TearOffShare();
@@ -186,6 +195,24 @@ void SavePartsSearchSettings();
 // The view's selection on the clipboard as text and "Rich Text Format".
 void CopySelectionAsRtf(HWND view);
 
+// ---- Webs and bookmarks ---------------------------------------------------------
+// The web being edited (0: none); a handle the caller does not release.
+QsHandle CurrentWeb();
+// Opens the web file (creating it, with a title asked for, when allowed and
+// missing) as the next open web; false when it is not opened.
+bool CreateWebCommand(const char* path, bool create);
+void CloseWeb(int i);
+// Web i becomes the one edited; choosing the edited web again ends editing.
+void SelectCurrentWeb(int i);
+// The Web and Bookmarks menus' commands; false for any other id.
+bool WebCommand(int id);
+std::intptr_t RebuildWebMenu(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+std::intptr_t RefreshBookmarks(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+INT_PTR CALLBACK BookmarksDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Reopens (saves and closes) the webs of the private profile's list.
+void LoadWebList();
+void SaveWebList();
+
 // ---- Figure window and zoom ---------------------------------------------------
 // Event 8: the figure window for a picture, with the zoom flags and the
 // overview window filled into the request.
@@ -195,8 +222,38 @@ LRESULT CALLBACK OverviewWndProc(HWND window, UINT message, WPARAM wParam, LPARA
 // -1 out, 1 in, 0 back to 100 per cent, about the figure window's centre.
 void ZoomFigure(int steps);
 // Registers event 8 and reads (writes) the Zoom menu's settings.
+// The figure shown in the lower pane printed (or previewed) as a document
+// of its own; nothing without one.
+void PrintFigure(bool preview);
 void LoadZoomSettings();
 void SaveZoomSettings();
+
+// ---- Print preview -------------------------------------------------------------
+void RegisterPrintPreviewClasses(HINSTANCE instance);
+void DeletePrintPreviewObjects();
+// A maximised "Print Preview" window over a new preview job of the
+// document; null (and nothing shown) when the engine makes no job.
+HWND CreatePrintPreview(HWND owner, QsHandle document, QsHandle tagSet, QsHandle sheet,
+                        QsHandle navigator, std::int32_t options);
+
+// ---- Hotspot editor ------------------------------------------------------------
+// Loads the editor's menu and cursors and registers event 1 for the figure
+// window; frees them at the end.
+void InitHotspotEditor(HINSTANCE instance);
+void FreeHotspotEditor();
+// "&Edit Hotspots": the figure window fills the main window and the mouse
+// edits the hotspots of the edited web; "&Done Editing" ends that.
+void EnterHotspotEditMode();
+void LeaveHotspotEditMode();
+bool HotspotEditing();
+HMENU HotspotEditorMenu();
+// Puts the figure window at (4, 4), the main window's client area less 9.
+void PlaceHotspotFigure();
+// The anchor event 21 names: the editor lets go of it when it is the one edited.
+void HotspotAnchorGone(QsHandle anchor);
+std::intptr_t UpdateOverviewFrame(QsWindow, std::int32_t, QsWord, QsWord, QsWord);
+LRESULT CALLBACK HotspotEditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK HotspotFigureWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---- Message window ----------------------------------------------------------
 LRESULT CALLBACK MessageWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,11 +1,14 @@
 #include "addressing/links.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "addressing/locations.h"
 #include "addressing/locators.h"
 #include "addressing/tree_walker.h"
 #include "addressing/web.h"
+#include "api/dialogs.h"
 #include "api/node_ref.h"
 #include "foundation/callbacks.h"
 #include "foundation/engine.h"
@@ -780,20 +783,57 @@ std::size_t FindMarkedRanges(const Document* document, const char* startMarker,
 
 // ---- Lists offered to the user ---------------------------------------------------------
 
-void EngineBase::ShowListDialog(WindowHandle, LinkTargetList* list) {
-  // The engine's own list dialog comes with the dialogs; until then the
-  // list goes unshown.
+namespace {
+
+// A list of targets as the lines of the engine's list dialog: each line is
+// its target's list text, the caption the list's title, and choosing a
+// line follows its target (attribute lines have nowhere to go).
+class TargetLines : public ListDialogItems {
+ public:
+  explicit TargetLines(LinkTargetList* list) : title_(list->Title()) {
+    char text[kTargetTextSize];
+    for (SListNode* t = list->First(); t; t = t->Next()) {
+      auto* target = static_cast<LinkTarget*>(t);
+      target->WriteLocation(text, sizeof text);
+      lines_.push_back({target, text});
+    }
+  }
+  int Count() const override { return static_cast<int>(lines_.size()); }
+  const char* Text(int index) const override {
+    return index >= 0 && index < Count() ? lines_[static_cast<std::size_t>(index)].text.c_str() : "";
+  }
+  void Choose(int index) override {
+    if (index >= 0 && index < Count()) lines_[static_cast<std::size_t>(index)].target->Follow();
+  }
+  const char* Title() const override { return title_ && *title_ ? title_ : nullptr; }
+
+ private:
+  struct Line {
+    LinkTarget* target;
+    std::string text;
+  };
+  const char* title_;
+  std::vector<Line> lines_;
+};
+
+void ShowTargetsInDialog(EngineBase* engine, WindowHandle owner, LinkTargetList* list) {
+  if (list && !list->IsEmpty()) {
+    TargetLines lines(list);
+    engine->ShowListDialog(owner, &lines);
+  }
   delete list;
 }
 
+}  // namespace
+
 void EngineBase::ShowNodeList(WindowHandle owner, View*, Document*, DocumentNode*,
                               LinkTargetList* list) {
-  ShowListDialog(owner, list);
+  ShowTargetsInDialog(this, owner, list);
 }
 
 void EngineBase::ShowTextList(WindowHandle owner, View*, Document*, DocumentNode*,
                               LinkTargetList* list) {
-  ShowListDialog(owner, list);
+  ShowTargetsInDialog(this, owner, list);
 }
 
 void HostedEngine::ShowNodeList(WindowHandle owner, View* view, Document* document,

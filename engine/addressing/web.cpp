@@ -9,6 +9,7 @@
 #include "addressing/locators.h"
 #include "api/interface.h"
 #include "foundation/engine.h"
+#include "foundation/engine_lists.h"
 #include "foundation/file.h"
 #include "foundation/handle_table.h"
 #include "foundation/names.h"
@@ -480,6 +481,12 @@ void Web::ReadAnchor(Document* parsed, DocumentNode* element, HashTable& ids) {
       hotspot->SetShape(kShapePolygon, count / 2, points);
     }
     hotspot->SetLine(origin->GetAttributeValue("LINE"));
+    // LINE names the outline's colour, as on a document's hotspot elements.
+    if (const char* line = hotspot->Line())
+      if (EngineBase* engine = GetEngine()) {
+        if (!engine->colours) engine->colours.Set(new ColorTable);
+        hotspot->SetColor(engine->colours->LookupOrAdd(line));
+      }
     location = hotspot;
     document = false;
   } else {

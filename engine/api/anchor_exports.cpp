@@ -356,13 +356,18 @@ std::int32_t QsSetHotspotColor(QsHandle handle, const char* name) {
   if (!hotspot || !engine) return 0;
   if (!name || !*name) {
     hotspot->SetColor(nullptr);
+    hotspot->SetLine(nullptr);
   } else {
     if (!engine->colours) engine->colours.Set(new ColorTable);
     ColorEntry* color = engine->colours->LookupOrAdd(name);
     if (!color) return 0;
     hotspot->SetColor(color);
+    // The web keeps the colour as the hotspot's LINE, so a saved web has it.
+    hotspot->SetLine(color->Name());
   }
   anchor->GetWeb()->SetChanged();
+  // The outlines shown take the new colour.
+  engine->AnchorsChanged();
   return 1;
 }
 

@@ -8,4 +8,6 @@ int RunModalDialog(std::intptr_t, WindowHandle, Dialog* dialog) {
   return -1;
 }
 
+void CancelDialogsShowing(Web*, Anchor*) {}
+
 }  // namespace qs

@@ -37,6 +37,10 @@ class Win32DialogWindow : public DialogWindow, public HashItem {
   Win32DialogWindow(HWND window, Dialog* model) : window_(window), model_(model) {}
 
   Dialog* model() const { return model_; }
+  // Whether one of the model's own commands is running.
+  bool Busy() const { return busy_ != 0; }
+  void Enter() { ++busy_; }
+  void Leave() { --busy_; }
 
   const char* GetKey() const override { return reinterpret_cast<const char*>(&window_); }
   std::size_t GetKeyLength() const override { return sizeof window_; }
@@ -71,6 +75,9 @@ class Win32DialogWindow : public DialogWindow, public HashItem {
   int ListAddString(int id, const char* text) override {
     return static_cast<int>(
         SendMessageW(Item(id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(Wide(text)))));
+  }
+  void ListDeleteString(int id, int index) override {
+    SendMessageW(Item(id), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
   }
   int ListCurrentSelection(int id) override {
     return static_cast<int>(SendMessageW(Item(id), LB_GETCURSEL, 0, 0));
@@ -130,6 +137,7 @@ class Win32DialogWindow : public DialogWindow, public HashItem {
   HWND Item(int id) const { return GetDlgItem(window_, id); }
   HWND window_;
   Dialog* model_;
+  int busy_ = 0;
 };
 
 HashTable* DialogTable() {
@@ -164,8 +172,10 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (!record) return FALSE;
       Dialog* model = record->model();
       model->AddUse();
+      record->Enter();
       int endCode = 0;
       int keep = model->Command(LOWORD(wParam), HIWORD(wParam), &endCode);
+      record->Leave();
       model->Release();
       if (keep == 0) EndDialog(window, endCode);
       return keep == 0 ? TRUE : FALSE;
@@ -191,6 +201,22 @@ INT_PTR RunOn(std::intptr_t module, const char* name, WindowHandle parent, Dialo
 }
 
 }  // namespace
+
+void CancelDialogsShowing(Web* web, Anchor* anchor) {
+  EngineBase* engine = GetEngine();
+  HashTable* table = engine ? engine->dialogWindows.get() : nullptr;
+  if (!table) return;
+  // Collected first: a cancel runs the dialog's own command.
+  std::vector<Win32DialogWindow*> closing;
+  for (HashItem* item = table->First(); item; item = table->Next()) {
+    auto* record = static_cast<Win32DialogWindow*>(item);
+    if (!record->Busy() && record->model()->Shows(web, anchor)) closing.push_back(record);
+  }
+  for (Win32DialogWindow* record : closing) {
+    record->model()->Forget();
+    record->Cancel();
+  }
+}
 
 int RunModalDialog(std::intptr_t hostInstance, WindowHandle parent, Dialog* dialog) {
   if (!dialog) return -1;

@@ -5,13 +5,19 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "foundation/callbacks.h"
+#include "layout/print_frame.h"
 
 namespace qs {
 
+class Anchor;
+class Document;
 class EngineBase;
 class PrinterList;
+class StyleSheet;
+class Web;
 
 // Control ids every template shares.
 inline constexpr int kIdOk = 1;
@@ -43,6 +49,7 @@ class DialogWindow {
   virtual std::size_t GetText(int id, char* buffer, std::size_t capacity,
                               std::size_t characters) = 0;
   virtual int ListAddString(int id, const char* text) = 0;
+  virtual void ListDeleteString(int id, int index) { (void)id, (void)index; }
   // The selected line, -1 for none.
   virtual int ListCurrentSelection(int id) = 0;
   // Up to `maximum` selected lines into `indices`; their count.
@@ -84,6 +91,16 @@ class Dialog {
   // A command of control `id` with `code`: 0 ends the dialog with
   // `*endCode`; nonzero leaves it open.
   virtual int Command(int id, int code, int* endCode);
+
+  // Whether the dialog shows `anchor`, or an anchor of `web` (either may be
+  // null): such a dialog is closed when they go.
+  virtual bool Shows(const Web* web, const Anchor* anchor) const {
+    (void)web, (void)anchor;
+    return false;
+  }
+  // Drops what `Shows` matched, which is about to be freed: the window still
+  // sees messages until it is gone.
+  virtual void Forget() {}
 
   // The window while it is open; each of the two knows the other.
   DialogWindow* window() const { return window_; }
@@ -145,6 +162,9 @@ class ListDialogItems {
   virtual const char* Text(int index) const = 0;
   // The reader chose line `index` (double click, or OK).
   virtual void Choose(int index) = 0;
+  // The dialog's caption when the dialog is given none; null: the
+  // template's own.
+  virtual const char* Title() const { return nullptr; }
 };
 
 // A list chooser: OK only once a line is selected; a double click chooses a
@@ -155,7 +175,7 @@ class ListDialog : public Dialog {
   explicit ListDialog(ListDialogItems* items, const char* title = nullptr);
 
   int GetKind() const override { return kList; }
-  const char* GetTitle() const override { return title_; }
+  const char* GetTitle() const override { return title_ || !items_ ? title_ : items_->Title(); }
   void Initialize() override;
   int Command(int id, int code, int* endCode) override;
 
@@ -179,6 +199,34 @@ class PrinterSetupDialog : public Dialog {
   PrinterList* printers_;
 };
 
+// "Print Document": printer, sheet, navigators, the part to print and the
+// page furniture; Print prints it on the chosen printer. The dialog holds a
+// use of the document while it lives.
+class PrintDialog : public Dialog {
+ public:
+  // `ranges` empty: the whole document; `sheet` (may be null) is the one in
+  // use, selected in the list when the document names it.
+  PrintDialog(Document* document, StyleSheet* sheet, std::vector<PrintRange> ranges,
+              std::uint32_t frameMode);
+  ~PrintDialog() override;
+
+  int GetKind() const override { return kPrint; }
+  void Initialize() override;
+  int Command(int id, int code, int* endCode) override;
+
+  // The print settings the controls stand for, over `options` (the bits
+  // the dialog has no control for are kept).
+  std::uint32_t ReadOptions(std::uint32_t options);
+
+ private:
+  // Prints with what the controls say.
+  void Print();
+  Document* document_;
+  StyleSheet* sheet_;
+  std::vector<PrintRange> ranges_;
+  std::uint32_t frameMode_;
+};
+
 // Runs "Select Printer" over `owner`: the end code.
 int RunPrinterSetupDialog(WindowHandle owner);
 
@@ -187,5 +235,8 @@ int RunPrinterSetupDialog(WindowHandle owner);
 // gives back the caller's use of the dialog. The end code, or -1 when no
 // template could be loaded (always natively, where there are no windows).
 int RunModalDialog(std::intptr_t hostInstance, WindowHandle parent, Dialog* dialog);
+// Cancels every open dialog that `Shows` the web or anchor, except one
+// whose own command is running: that command made the change and goes on.
+void CancelDialogsShowing(Web* web, Anchor* anchor);
 
 }  // namespace qs

@@ -10,6 +10,8 @@ namespace qs {
 class DocumentCache;
 // The engine's list of open documents, made on first use.
 DocumentCache* OpenDocuments();
+// Ends every print preview the host has not ended (engine teardown).
+void EndAllPreviews();
 
 inline Engine* CurrentEngine() {
   EngineBase* engine = GetEngine();

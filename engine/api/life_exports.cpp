@@ -57,6 +57,9 @@ void QsTerminate() {
   // Every window device first: each tells its view while the engine is
   // still there.
   WindowMap::DestroyAll();
+  // Previews the host left open let go of their documents while the
+  // engine's lists are there.
+  EndAllPreviews();
   // The picture timer and the cache go before the engine, the outside
   // libraries after it.
   RemovePictureServices();

@@ -6,6 +6,7 @@
 #include "addressing/links.h"
 #include "addressing/locations.h"
 #include "addressing/tree_walker.h"
+#include "addressing/web.h"
 #include "api/exports.h"
 #include "api/interface.h"
 #include "api/node_ref.h"
@@ -344,7 +345,13 @@ void QsShowElement(QsHandle handle) {
   HandleType type;
   void* object = nullptr;
   if (!table || !table->Find(handle, &type, &object)) return;
-  // Anchors and graphic entities show themselves through their views.
+  // An anchor's location shows itself; a host's bookmark list locates its
+  // anchors this way.
+  if (type == HandleType::kAnchor) {
+    static_cast<Anchor*>(object)->Show(nullptr);
+    return;
+  }
+  // Graphic entities show themselves through their views.
   if (type != HandleType::kNode) return;
   auto* node = static_cast<NodeRef*>(object);
   Engine* engine = CurrentEngine();

@@ -99,6 +99,12 @@ int FindOrOpenPicture(WindowHandle window, GraphicObject* graphic, const Region*
   return 1;
 }
 
+int HostedEngine::FindOrOpenHotArea(WindowHandle window, Document*, Graphic* graphic,
+                                    HotArea* area) {
+  return FindOrOpenPicture(window, reinterpret_cast<GraphicObject*>(graphic),
+                           area ? static_cast<Region*>(area) : nullptr);
+}
+
 }  // namespace qs
 
 extern "C" {

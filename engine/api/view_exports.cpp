@@ -1,9 +1,14 @@
 // Documents shown in the host's windows: attaching a formatted document to
 // a window, moving in it, and the window, document and sheet exports that
 // reach the views.
+#include <algorithm>
+#include <string>
+
+#include "api/anchor_dialogs.h"
 #include "api/exports.h"
 #include "api/interface.h"
 #include "addressing/query.h"
+#include "addressing/web.h"
 #include "api/node_ref.h"
 #include "api/records.h"
 #include "api/wrappers.h"
@@ -13,6 +18,7 @@
 #include "layout/entity_items.h"
 #include "sgml/document_cache.h"
 #include "sgml/document.h"
+#include "sgml/entities.h"
 #include "style/frame.h"
 #include "style/navigator.h"
 #include "style/navigator_node.h"
@@ -56,6 +62,18 @@ DocumentNode* NodeIn(HandleTable* table, QsHandle node, Document* document) {
   auto* ref = table && node ? static_cast<NodeRef*>(table->LookupNode(node)) : nullptr;
   if (!ref || ref->GetDocument() != document) return nullptr;
   return ref->Current() ? ref->Current() : ref->Parent();
+}
+
+// The start of an anchor's range when its location lies in `document`.
+bool AnchorStartIn(Anchor* anchor, Document* document, std::int32_t* start) {
+  Location* location = anchor->GetLocation();
+  if (!location || !location->IsDocumentLocation() || !location->Entity()) return false;
+  DocumentCache* documents = EngineDocuments();
+  if (!documents || documents->Find(location->Entity()->GetExternalId()) != document) return false;
+  std::uint32_t s = 0, n = 0;
+  if (!location->GetRange(document, &s, &n)) return false;
+  *start = static_cast<std::int32_t>(s);
+  return true;
 }
 
 // The window the view exports are working for, for requests that name one.
@@ -132,6 +150,12 @@ bool InDocument(Document* document, std::int32_t position) {
   if (!root || position < 0) return false;
   return position >= static_cast<std::int32_t>(root->start) &&
          position <= static_cast<std::int32_t>(root->end);
+}
+
+// A picture view of a host window, whose view flags are its options.
+HostPictureView* HostPictureOf(QsWindow window) {
+  if (!qs::GetEngine()) return nullptr;
+  return dynamic_cast<HostPictureView*>(FindPictureView(static_cast<WindowHandle>(window)));
 }
 
 }  // namespace
@@ -363,13 +387,26 @@ std::int32_t QsGetWindowKind(QsWindow window) {
 std::int32_t QsGetViewFlags(QsWindow window) {
   if (!GetEngine()) return 0;
   DocumentView* view = FindDocumentView(static_cast<WindowHandle>(window));
-  return view ? static_cast<std::int32_t>(static_cast<HostDocumentView*>(view)->GetOptions()) : 0;
+  if (!view) {
+    HostPictureView* picture = HostPictureOf(window);
+    return picture ? static_cast<std::int32_t>(picture->Options()) : 0;
+  }
+  return static_cast<std::int32_t>(static_cast<HostDocumentView*>(view)->GetOptions());
 }
 
 std::int32_t QsSetViewFlags(QsWindow window, std::int32_t flags) {
   if (!GetEngine()) return 0;
   DocumentView* view = FindDocumentView(static_cast<WindowHandle>(window));
-  if (!view) return 0;
+  if (!view) {
+    // A picture view takes the flags as its options: the hot areas'
+    // outlines come and go with them at once.
+    HostPictureView* picture = HostPictureOf(window);
+    if (!picture) return 0;
+    if (auto* device = dynamic_cast<HostWindowDevice*>(picture->GetDevice()))
+      device->SetScrollBarFlags(static_cast<std::uint32_t>(flags));
+    picture->SetOptions(static_cast<std::uint32_t>(flags));
+    return static_cast<std::int32_t>(picture->Options());
+  }
   auto* host = static_cast<HostDocumentView*>(view);
   if (auto* device = static_cast<HostWindowDevice*>(view->GetDevice()))
     device->SetScrollBarFlags(static_cast<std::uint32_t>(flags));
@@ -535,12 +572,26 @@ std::int32_t QsShowNode(QsWindow window, QsHandle node, std::int32_t select, std
 }
 
 std::int32_t QsShowHandleTarget(QsWindow window, QsHandle handle) {
-  // Anchors and entities come with the webs' ranges and the pictures.
   HostDocumentView* view = ShownView(window);
-  DocumentNode* element = view ? NodeIn(Handles(), handle, view->GetDocument()) : nullptr;
-  if (!element) return 0;
+  HandleTable* handles = Handles();
+  if (!view || !handles || !handle) return 0;
+  Document* document = view->GetDocument();
   DisplayWindowScope scope(static_cast<WindowHandle>(window));
-  view->ShowPosition(static_cast<std::int32_t>(element->start));
+  if (DocumentNode* element = NodeIn(handles, handle, document)) {
+    view->ShowPosition(static_cast<std::int32_t>(element->start));
+    return 1;
+  }
+  if (auto* anchor = static_cast<Anchor*>(handles->LookupAnchor(handle))) {
+    std::int32_t start = -1;
+    if (!AnchorStartIn(anchor, document, &start)) return 0;
+    view->ShowPosition(start);
+    return 1;
+  }
+  // A placed picture: found (laid out where it is referenced when not on
+  // the lines now), then its line shown at the window top.
+  auto* ref = static_cast<EntityRef*>(handles->LookupEntity(handle));
+  if (!ref || !view->ShowPictureArea(ref->Entity(), 0, 0)) return 0;
+  view->ShowPosition(view->FindPlacedPicture(ref->Entity()));
   return 1;
 }
 
@@ -620,6 +671,7 @@ std::int32_t QsClearHighlight(QsWindow window) {
   if (!view) return 0;
   view->highlights.DeleteAll();
   view->ranges.DeleteAll();
+  view->ClearRegionHighlight();
   view->OnHighlightChanged();
   view->Refresh();
   return 1;
@@ -749,6 +801,44 @@ PictureView* PictureViewOf(QsWindow window) {
   return GetEngine() ? static_cast<PictureView*>(FindPictureView(static_cast<WindowHandle>(window))) : nullptr;
 }
 
+// The region a document view marks on a placed picture, with a new
+// handle of its entity.
+QsHandle DocumentRegion(QsWindow window, std::int32_t* x, std::int32_t* y, std::int32_t* width,
+                        std::int32_t* height) {
+  HostDocumentView* view = ShownView(window);
+  HandleTable* handles = Handles();
+  EntityDecl* entity = view ? view->RegionEntity() : nullptr;
+  if (!entity || !handles) return 0;
+  EntityRef* ref = EntityRef::OfDocument(view->GetDocument(), entity);
+  if (!ref) return 0;
+  QsHandle handle = handles->RegisterEntity(ref);
+  if (!handle) {
+    delete ref;
+    return 0;
+  }
+  // The values are 16-bit in the region, handed out sign-extended.
+  const int* r = view->RegionBounds();
+  if (x) *x = static_cast<std::int16_t>(r[0]);
+  if (y) *y = static_cast<std::int16_t>(r[1]);
+  if (width) *width = static_cast<std::int16_t>(r[2]);
+  if (height) *height = static_cast<std::int16_t>(r[3]);
+  return handle;
+}
+
+// Marks the region on the entity's picture when the view places it.
+std::int32_t MarkDocumentRegion(QsWindow window, EntityRef* ref, std::int32_t x, std::int32_t y,
+                                std::int32_t width, std::int32_t height) {
+  HostDocumentView* view = ShownView(window);
+  EntityDecl* entity = ref ? ref->Entity() : nullptr;
+  if (!view || !entity) return 0;
+  DisplayWindowScope scope(static_cast<WindowHandle>(window));
+  if (view->FindPlacedPicture(entity) < 0) return 0;
+  PictureHotArea region;
+  region.x = x, region.y = y, region.width = width, region.height = height;
+  view->SetHighlight(entity, &region);
+  return 1;
+}
+
 // A new handle of the graphic's entity, as a document's entity when the
 // graphic was asked for in one.
 QsHandle GraphicEntityHandle(GraphicObject* graphic) {
@@ -823,7 +913,8 @@ QsHandle QsEntityAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
 QsHandle QsGetViewEntity(QsWindow window, std::int32_t* x, std::int32_t* y, std::int32_t* width,
                          std::int32_t* height) {
   PictureView* picture = PictureViewOf(window);
-  const Region* area = picture ? picture->SelectedArea() : nullptr;
+  if (!picture) return DocumentRegion(window, x, y, width, height);
+  const Region* area = picture->SelectedArea();
   if (!area) return 0;
   QsHandle entity = GraphicEntityHandle(picture->Graphic());
   if (!entity) return 0;
@@ -840,9 +931,10 @@ std::int32_t QsSetHighlight(QsWindow window, QsHandle entity, std::int32_t x, st
       x + width > 2048 || y + height > 2048)
     return 0;
   PictureView* picture = PictureViewOf(window);
-  GraphicObject* graphic = picture ? picture->Graphic() : nullptr;
   HandleTable* handles = Handles();
   auto* ref = handles ? static_cast<EntityRef*>(handles->LookupEntity(entity)) : nullptr;
+  if (!picture) return MarkDocumentRegion(window, ref, x, y, width, height);
+  GraphicObject* graphic = picture->Graphic();
   if (!graphic || !graphic->entity || !ref || !ref->Entity() ||
       !SamePictureEntity(graphic->entity, ref->Entity()))
     return 0;
@@ -851,6 +943,200 @@ std::int32_t QsSetHighlight(QsWindow window, QsHandle entity, std::int32_t x, st
   area.width = static_cast<std::int16_t>(width), area.height = static_cast<std::int16_t>(height);
   picture->SelectHotArea(&area, true);
   return 1;
+}
+
+// ---- Anchors on a view's selection -------------------------------------------------
+
+}  // extern "C"
+
+namespace {
+
+Web* EditableWeb(QsHandle web) {
+  HandleTable* handles = Handles();
+  auto* w = handles ? static_cast<Web*>(handles->LookupWeb(web)) : nullptr;
+  return w && w->IsEditable() ? w : nullptr;
+}
+
+// The one range a document view has selected, false for none or several.
+bool SingleSelection(HostDocumentView* view, std::uint32_t* start, std::uint32_t* length) {
+  if (view->ranges.Count() != 1) return false;
+  Range* range = view->ranges.FirstRange();
+  *start = range->GetStart();
+  *length = range->GetEnd() - range->GetStart();
+  return true;
+}
+
+// The note dialog for a new anchor on the view's selection, its region, or
+// the picture's current area; the host's flag checks the bookmark box.
+std::int32_t AnnotateSelection(QsWindow window, QsHandle webHandle, bool bookmark) {
+  EngineBase* engine = GetEngine();
+  Web* web = EditableWeb(webHandle);
+  if (!engine || !web) return 0;
+  const auto owner = static_cast<WindowHandle>(window);
+  if (HostDocumentView* view = ShownView(window)) {
+    std::uint32_t start = 0, length = 0;
+    Dialog* dialog = nullptr;
+    if (SingleSelection(view, &start, &length)) {
+      Document* document = view->GetDocument();
+      dialog = new NoteDialog(web, document, start, length,
+                              AnchorTitle(document, start, length).c_str(), bookmark);
+    } else if (EntityDecl* entity = view->RegionEntity()) {
+      const int* r = view->RegionBounds();
+      dialog = new NoteDialog(web, entity, r[0], r[1], r[2], r[3], bookmark);
+    }
+    if (dialog) engine->DoModalDialog(engine->GetParentWindow(owner), dialog);
+    return 1;
+  }
+  if (PictureView* picture = PictureViewOf(window)) {
+    const Region* area = picture->SelectedArea();
+    GraphicObject* graphic = picture->Graphic();
+    if (!area || !graphic || !graphic->entity) return 1;
+    if (Anchor* anchor = area->GetAnchor()) {
+      engine->ShowNoteDialog(owner, anchor, 0);
+      return 1;
+    }
+    engine->DoModalDialog(engine->GetParentWindow(owner),
+                          new NoteDialog(web, graphic->entity, area->x, area->y, area->width,
+                                         area->height, bookmark));
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+std::int32_t QsAnnotateSelection(QsWindow window, QsHandle web) {
+  return AnnotateSelection(window, web, false);
+}
+
+std::int32_t QsAnnotateSelection2(QsWindow window, QsHandle web) {
+  return AnnotateSelection(window, web, true);
+}
+
+std::int32_t QsBeginLink(QsWindow window) {
+  HostedEngine* engine = GetEngine() ? GetEngine()->AsHosted() : nullptr;
+  if (!engine) return 0;
+  if (HostDocumentView* view = ShownView(window)) {
+    std::uint32_t start = 0, length = 0;
+    if (SingleSelection(view, &start, &length)) {
+      engine->SetPendingLocation(view->GetDocument(), start, start + length);
+      return 1;
+    }
+    if (EntityDecl* entity = view->RegionEntity()) {
+      const int* r = view->RegionBounds();
+      engine->SetPendingObject(entity, r[0], r[1], r[2], r[3]);
+      return 1;
+    }
+    return 0;
+  }
+  if (PictureView* picture = PictureViewOf(window)) {
+    const Region* area = picture->SelectedArea();
+    GraphicObject* graphic = picture->Graphic();
+    if (!area || !graphic || !graphic->entity) return 0;
+    engine->SetPendingObject(graphic->entity, area->x, area->y, area->width, area->height);
+    return 1;
+  }
+  return 0;
+}
+
+std::int32_t QsCompleteLink(QsWindow window, QsHandle webHandle) {
+  HostedEngine* engine = GetEngine() ? GetEngine()->AsHosted() : nullptr;
+  Web* web = EditableWeb(webHandle);
+  if (!engine || !web || !engine->HasPendingLink()) return 0;
+  if (HostDocumentView* view = ShownView(window)) {
+    std::uint32_t start = 0, length = 0;
+    if (SingleSelection(view, &start, &length))
+      return engine->LinkPendingToRange(web, view->GetDocument(), start, start + length) ? 1 : 0;
+    if (EntityDecl* entity = view->RegionEntity()) {
+      const int* r = view->RegionBounds();
+      return engine->LinkPendingToRegion(web, entity, r[0], r[1], r[2], r[3]) ? 1 : 0;
+    }
+    return 0;
+  }
+  if (PictureView* picture = PictureViewOf(window)) {
+    const Region* area = picture->SelectedArea();
+    GraphicObject* graphic = picture->Graphic();
+    if (!area || !graphic || !graphic->entity) return 0;
+    return engine->LinkPendingToRegion(web, graphic->entity, area->x, area->y, area->width,
+                                       area->height) ? 1 : 0;
+  }
+  return 0;
+}
+
+}  // extern "C"
+
+namespace {
+
+// Each box that shows the target goes to the host's procedure as seven
+// 32-bit values: pointer kind, start, length, x, top, width, height.
+class TargetBoxes : public BoxQuery {
+ public:
+  TargetBoxes(int kind, std::int32_t from, std::int32_t to, const void* key, QsRecordProc procedure,
+              QsWord data)
+      : BoxQuery(kind, from, to, key), procedure_(procedure), data_(data) {}
+  std::intptr_t Found(int pointerKind, std::int32_t start, std::int32_t length, int x, int top,
+                      int width, int height) override {
+    const std::int32_t record[7] = {pointerKind, start, length, x, top, width, height};
+    return procedure_(record, data_);
+  }
+
+ private:
+  QsRecordProc procedure_;
+  QsWord data_;
+};
+
+}  // namespace
+
+extern "C" {
+
+std::intptr_t QsGetLinkTarget(QsWindow window, QsHandle handle, QsRecordProc procedure,
+                              QsWord data) {
+  HostDocumentView* view = ShownView(window);
+  HandleTable* handles = Handles();
+  if (!view || !handles || !procedure) return 0;
+  DisplayWindowScope scope(static_cast<WindowHandle>(window));
+  if (!handle) {
+    TargetBoxes every(0, 0, 0, nullptr, procedure, data);
+    return view->VisitLines(every);
+  }
+  if (auto* anchor = static_cast<Anchor*>(handles->LookupAnchor(handle))) {
+    TargetBoxes markers(3, 0, 0, anchor, procedure, data);
+    return view->VisitLines(markers);
+  }
+  if (DocumentNode* element = NodeIn(handles, handle, view->GetDocument())) {
+    TargetBoxes text(1, static_cast<std::int32_t>(element->start),
+                     static_cast<std::int32_t>(element->end), nullptr, procedure, data);
+    return view->VisitLines(text);
+  }
+  if (auto* ref = static_cast<EntityRef*>(handles->LookupEntity(handle))) {
+    TargetBoxes pictures(2, 0, 0, ref->Entity(), procedure, data);
+    return view->VisitLines(pictures);
+  }
+  return 0;
+}
+
+QsHandle QsCreateDocAnchor(QsWindow window, QsHandle webHandle, const char* head) {
+  HostDocumentView* view = ShownView(window);
+  Web* web = EditableWeb(webHandle);
+  HandleTable* handles = Handles();
+  if (!view || !web || !handles) return 0;
+  Anchor* anchor = nullptr;
+  std::uint32_t start = 0, length = 0;
+  if (SingleSelection(view, &start, &length)) {
+    Document* document = view->GetDocument();
+    anchor = web->AddDocumentAnchor(document, start, length);
+    if (anchor) anchor->SetHead(head && *head ? head : AnchorTitle(document, start, length).c_str());
+  } else if (EntityDecl* entity = view->RegionEntity()) {
+    const int* r = view->RegionBounds();
+    anchor = web->AddHotspotAnchor(entity, r[0], r[1], r[2], r[3], 0);
+    char buffer[512];
+    EngineBase* engine = GetEngine();
+    const char* fallback = engine ? engine->GetString(16, buffer) : nullptr;
+    if (anchor) anchor->SetHead(head && *head ? head : fallback ? fallback : "HOTSPOT");
+  }
+  return anchor ? handles->RegisterAnchor(anchor) : 0;
 }
 
 QsHandle QsAnchorAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {

@@ -91,9 +91,6 @@ QsHandle QsGetViewTagSet(QsWindow window) {
   return handle;
 }
 
-// Marking for printing runs the print dialog, which is not there yet.
-std::int32_t QsMarkTagSetInView(QsWindow, QsWindow, QsHandle) { return 0; }
-
 std::int32_t QsQueryBoxAtPoint(QsWindow window, std::int32_t x, std::int32_t y) {
   DocumentView* view = ShownDocumentView(window);
   if (!view) return 0;

@@ -11,6 +11,8 @@
 #include "foundation/codepage.h"
 #include "foundation/memory.h"
 #include "view/printer_list.h"
+#include "view/window_device.h"
+#include "view/window_map.h"
 
 namespace qs {
 
@@ -64,6 +66,11 @@ std::uint32_t FileDialogOptions(bool save) {
 }  // namespace qs
 
 using namespace qs;
+
+extern "C" std::int32_t QsBeginWindowDraw(QsWindow window, QsWord background) {
+  WindowDevice* device = GetEngine() ? WindowMap::Find(static_cast<WindowHandle>(window)) : nullptr;
+  return device ? device->RepaintWithPalette(background != 0) : -1;
+}
 
 extern "C" void QsSetDefaultFont(const char* face, std::int32_t points) {
   EngineBase* engine = GetEngine();

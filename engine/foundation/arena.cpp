@@ -1,35 +1,29 @@
 #include "foundation/arena.h"
 
-#include <cstdint>
+#include "foundation/memory_pool_internal.h"
 
 namespace qs {
 
 namespace {
-constexpr std::size_t RoundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+// `to` is a power of two.
+constexpr std::size_t RoundUp(std::size_t n, std::size_t to) { return (n + to - 1) & ~(to - 1); }
 }  // namespace
+
+static_assert(GlobalArena::kChunkBytes + mem::detail::kPageHeader == 32768,
+              "a chunk and the heap's page header fill eight 4 KB pages");
 
 // The chunk's header sits before the first aligned byte.
 std::size_t GlobalArena::FirstOffset() { return RoundUp(sizeof(Chunk), kAlignment); }
 
-void* GlobalArena::Allocate(std::size_t n) {
-  if (n == 0) n = 1;
-  if (n > kChunkRoom) return nullptr;
-  n = RoundUp(n, kAlignment);
-  if (!current_ || used_ + n > limit_) {
-    // One spare alignment step lets the start be aligned whatever the heap
-    // gives.
-    void* block = MemAlloc(FirstOffset() + kChunkRoom + kAlignment);
-    if (!block) return nullptr;
-    auto address = reinterpret_cast<std::uintptr_t>(block);
-    auto* chunk = static_cast<Chunk*>(block);
-    chunk->previous = current_;
-    current_ = chunk;
-    used_ = FirstOffset() + (RoundUp(address, kAlignment) - address);
-    limit_ = used_ + kChunkRoom;
-  }
-  char* result = reinterpret_cast<char*>(current_) + used_;
-  used_ += n;
-  return result;
+void* GlobalArena::AllocateInNewChunk(std::size_t n) {
+  void* block = MemAlloc(kChunkBytes);
+  if (!block) return nullptr;
+  auto* chunk = static_cast<Chunk*>(block);
+  chunk->previous = current_;
+  current_ = chunk;
+  used_ = FirstOffset() + n;
+  limit_ = kChunkBytes;
+  return reinterpret_cast<char*>(chunk) + FirstOffset();
 }
 
 void GlobalArena::FreeAll() {

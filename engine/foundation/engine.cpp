@@ -160,8 +160,8 @@ EntityrcFile* EngineBase::GetEntityRc() { return nullptr; }
 
 const char* EngineBase::GetString(int id, char*) { return BuiltinString(id); }
 
-void EngineBase::ShowNoteDialog(WindowHandle, Anchor*, int) {}
-void EngineBase::ShowLinkDialog(WindowHandle, Anchor*) {}
+// ShowNoteDialog, ShowLinkDialog and CloseDialogsFor work on the dialogs of
+// the engine's interface: they are defined with those dialogs.
 int EngineBase::GotoAnchor(View*, Anchor*, Anchor*) { return 0; }
 
 void EngineBase::FollowFirstLink(View* view, Anchor* anchor) {
@@ -176,7 +176,6 @@ void EngineBase::FollowFirstLink(View* view, Anchor* anchor) {
     }
   }
 }
-void EngineBase::CloseDialogsFor(Web*, Anchor*) {}
 
 Stream* EngineBase::OpenEntity(ExternalId*, const char*, std::int32_t* outNumber) {
   if (outNumber) *outNumber = 0;
@@ -400,6 +399,7 @@ HostedEngine::~HostedEngine() {
   }
   // The history tells this engine about its moves: it goes first.
   SetHistory(nullptr);
+  DropPendingLink();
   handles.Reset();
 }
 
@@ -484,10 +484,8 @@ int HostedEngine::ShowHotArea(Document* document, Graphic* graphic, HotArea* are
   return FindOrOpenHotArea(0, document, graphic, area);
 }
 
-// FindCoveringObject goes through the views: it is defined with the
-// engine interface's view exports.
-
-int HostedEngine::FindOrOpenHotArea(WindowHandle, Document*, Graphic*, HotArea*) { return 0; }
+// FindCoveringObject and FindOrOpenHotArea go through the views: they are
+// defined with the engine interface's view and picture exports.
 
 char* HostedEngine::ResolvePublicId(const char* publicId) {
   std::intptr_t flags = 0;

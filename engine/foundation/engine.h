@@ -151,6 +151,8 @@ class EngineBase : public EngineObject, public EngineServices {
   char* JoinHomePath(const char* dir, const char* name, char* out);
 
   // ---- Dialogs of anchors -------------------------------------------------
+  // The anchor's note and link dialogs over the parent of `window`; either
+  // may send the reader on to the other.
   virtual void ShowNoteDialog(WindowHandle window, Anchor* anchor, int flag);
   virtual void ShowLinkDialog(WindowHandle window, Anchor* anchor);
   virtual int GotoAnchor(View* view, Anchor* from, Anchor* to);
@@ -205,8 +207,14 @@ class EngineBase : public EngineObject, public EngineServices {
   // The input dialog answers into `buffer` (at least 101 bytes).
   virtual Dialog* NewInputDialog(const char* title, const char* label, char* buffer);
   virtual Dialog* NewListDialog(ListDialogItems* items);
+  // The note dialog of an existing anchor (`name` in place of its own when
+  // given) and the link dialog of a link source.
+  virtual Dialog* NewNoteDialog(Anchor* anchor, const char* name);
+  virtual Dialog* NewLinkDialog(Anchor* anchor);
   // A list dialog of `items` over the parent window of `window`.
   int ShowListDialog(WindowHandle window, ListDialogItems* items);
+  // The note (or link) dialog, then the other while the reader asks for it.
+  void RunAnchorDialogs(WindowHandle window, Anchor* anchor, bool note);
 
   // ---- Errors and lists shown to the user ---------------------------------
   // Reports engine error `code` (0-64) with up to four arguments (numbers or
@@ -215,8 +223,8 @@ class EngineBase : public EngineObject, public EngineServices {
                    std::intptr_t d = 0) override;
   // Lists offered to the user; each takes the list over. The node list
   // holds items named by an element (its attributes), the text list link
-  // targets; by default both go to the engine's list dialog.
-  virtual void ShowListDialog(WindowHandle owner, LinkTargetList* list);
+  // targets; by default both go to the engine's list dialog, where the
+  // chosen line's target is followed.
   virtual void ShowNodeList(WindowHandle owner, View* view, Document* document, DocumentNode* node,
                             LinkTargetList* list);
   virtual void ShowTextList(WindowHandle owner, View* view, Document* document, DocumentNode* node,
@@ -439,6 +447,18 @@ class HostedEngine : public Engine {
   int FindOrOpenHotArea(WindowHandle window, Document* document, Graphic* graphic,
                         HotArea* area);
 
+  // The source of a link the reader is making: a text range or a region of
+  // a graphic (in 2048ths); each drops what was pending and holds a use of
+  // its document or graphic.
+  void SetPendingLocation(Document* document, std::uint32_t from, std::uint32_t to);
+  void SetPendingObject(EntityDecl* graphic, int x, int y, int width, int height);
+  bool HasPendingLink() const { return pendingDocument_ || pendingGraphic_; }
+  // Makes the pending source and the given target anchors of `web` and
+  // links the first to the second; the pending source is used up. False
+  // when nothing was pending or an anchor could not be made.
+  bool LinkPendingToRange(Web* web, Document* document, std::uint32_t from, std::uint32_t to);
+  bool LinkPendingToRegion(Web* web, EntityDecl* graphic, int x, int y, int width, int height);
+
   // Bits of the history's directions (2 back, 1 forward); the hosted
   // history keeps them and raises event 26 when they change.
   std::uint32_t historyButtons = 0;
@@ -455,7 +475,15 @@ class HostedEngine : public Engine {
  private:
   std::intptr_t RaiseWithHandle(WindowHandle window, int event, void* object, int type,
                                 std::intptr_t b);
+  void DropPendingLink();
+  // The pending source made an anchor of `web` (none when nothing is
+  // pending); the pending source is dropped either way.
+  Anchor* TakePendingAnchor(Web* web);
   HostCallback hostCallback_;
+  Document* pendingDocument_ = nullptr;
+  std::uint32_t pendingFrom_ = 0, pendingTo_ = 0;
+  EntityDecl* pendingGraphic_ = nullptr;
+  int pendingRegion_[4] = {0, 0, 0, 0};
 };
 
 // The title of a link end made from a text range: at most the first

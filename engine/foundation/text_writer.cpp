@@ -76,6 +76,9 @@ bool TextWriter::Close() {
   Flush();
   CloseFile();
   if (!opened_) return false;
+  // A read-only file stays as its owner made it: not every platform's
+  // rename refuses to replace one.
+  if (ok_ && File::Exists(target_) == 1) ok_ = false;
   if (ok_ && !File::Rename(scratch_, target_)) ok_ = false;
   if (!ok_) File::Delete(scratch_);
   return ok_;

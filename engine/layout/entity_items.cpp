@@ -1,5 +1,6 @@
 #include "layout/entity_items.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "style/text_template.h"
 #include "view/current_view.h"
 #include "view/document_view.h"
+#include "view/graphic_object.h"
 
 namespace qs {
 
@@ -384,6 +386,26 @@ void GraphicBox::Draw(int x, int y) {
   if (OutputDevice* device = CurrentDevice())
     device->SetDrawFlag(view && (view->options & DocumentView::kGraphicsDrawFlag));
   Graphics().Draw(picture_, x, y - GetAscent(), 0);
+  if (view) DrawMarkedRegion(view, x, y - GetAscent());
+}
+
+// The region the view marks on this entity's picture stays outlined in red
+// until the view drops it, so the reader sees what the host was told.
+void GraphicBox::DrawMarkedRegion(DocumentView* view, int x, int top) {
+  EntityDecl* marked = view->RegionEntity();
+  OutputDevice* device = CurrentDevice();
+  if (!marked || !device || !SamePictureEntity(marked, Ref()->Entity())) return;
+  const PictureGeometry g = Graphics().Geometry(picture_);
+  if (g.width <= 0 || g.height <= 0) return;
+  const int* r = view->RegionBounds();
+  auto scale = [](int units, int size) {
+    return static_cast<int>(static_cast<long long>(units) * size / 2048);
+  };
+  const int left = x + scale(r[0], g.width), upper = top + scale(r[1], g.height);
+  const int right = x + scale(r[0] + r[2], g.width), lower = top + scale(r[1] + r[3], g.height);
+  device->SelectColor(device->GetColor("red"));
+  // At least one pixel each way, so a narrow region still shows.
+  device->FrameRect(left, upper, std::max(right, left + 1) + 1, std::max(lower, upper + 1) + 1);
 }
 
 void GraphicBox::HighlightRanges(MarkRecord& record) {

@@ -154,6 +154,7 @@ class GraphicBox : public DisplayBox {
   void InvertPicture(HitContext& context);
   void FocusTo(HitContext& context, int x, int y);
   void HideSelection(HitContext& context);
+  void DrawMarkedRegion(DocumentView* view, int x, int top);
   GraphicRenderer* picture_;
   // The hot area the press is on (selection kind -2).
   PictureHotArea* pressedArea_ = nullptr;

@@ -120,6 +120,19 @@ void PagedView::SetHeaderText(int id, const char* text) {
   if (id >= 9 && id <= 14) CopyCut(pageTexts_[id - 9], text, 60);
 }
 
+void PagedView::OnFrameChanged() {
+  DocumentView::OnFrameChanged();
+  // Another frame (or none, when its document closed under a preview):
+  // nothing of the pages made from the old one may be stepped from or
+  // drawn, the furniture least, whose boxes are the old frame's items.
+  DropFurniture();
+  nextPageLine_ = nullptr;
+  firstShown = nullptr;
+  carried_ = 0;
+  pageShown_ = false;
+  for (auto& text : pageTexts_) text[0] = '\0';
+}
+
 void PagedView::Fail(int code, std::intptr_t argument) {
   ReportEngineError(code, argument);
   failed_ = true;
@@ -290,6 +303,7 @@ int PagedView::NextPage() {
   SetFirstShownPosition(firstShown->GetStart());
   RecordAnchors(shownNumber_);
   pageShown_ = true;
+  ++pagesLaidOut_;
   return 1;
 }
 

@@ -31,6 +31,8 @@ class PagedView : public DocumentView {
   // height plus a 10-point gap.
   void FormatLineAt(LayoutItem* first, ListHead& lines, int* height);
   void SetHeaderText(int id, const char* text) override;
+  // The pages pointed into the lines of the frame shown before.
+  void OnFrameChanged() override;
 
   ViewLine* FirstHeaderLine() const;
   ViewLine* FirstFooterLine() const;
@@ -51,6 +53,10 @@ class PagedView : public DocumentView {
   int BodyHeight() const;
   // The run ended on an error (reported): no further page.
   bool Failed() const { return failed_; }
+  // Pages laid out since the view was made, each count and each page laid
+  // out again (a step back starts from the first page) included: what the
+  // steps so far have cost.
+  long long PagesLaidOut() const { return pagesLaidOut_; }
 
  protected:
   ~PagedView() override;
@@ -84,6 +90,7 @@ class PagedView : public DocumentView {
   // body carries over only then.
   bool pageShown_ = false;
   bool failed_ = false;
+  long long pagesLaidOut_ = 0;
 };
 
 // The document view flags of a paged view.

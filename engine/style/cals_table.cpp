@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <iterator>
 
 #include "foundation/memory.h"
 #include "foundation/strings.h"
@@ -280,37 +281,102 @@ StyleRule* RuleOf(DocumentNode* element) {
   return reinterpret_cast<StyleTagEntry*>(decl->styleEntry)->FindForElement(element);
 }
 
-// Declared defaults of the fixed CALS attribute names by element type.
-// DocBook declares some thirty attributes on an entry, and looking each of
-// a dozen names up among them for every cell doubled the formatting of a
-// manual with tables. Forgotten when a table starts: declarations do not
-// change while one is built.
-struct DefaultSlot {
-  const ElementTypeDecl* type;
-  const char* name;
-  const AttributeDecl* decl;
+// The fixed CALS attribute names the builder reads.
+enum CalsName : std::uint8_t {
+  kFrame, kPgwide, kCols, kColsep, kRowsep, kAlign, kValign, kColname, kColwidth, kNamest,
+  kNameend, kSpanname, kMorerows, kCalsNameCount
 };
-DefaultSlot g_defaults[64];
-int g_defaultCount = 0;
+constexpr const char* kCalsNames[kCalsNameCount] = {
+    "FRAME", "PGWIDE", "COLS", "COLSEP", "ROWSEP", "ALIGN", "VALIGN", "COLNAME", "COLWIDTH",
+    "NAMEST", "NAMEEND", "SPANNAME", "MOREROWS"};
 
-// The specified value, else the declared default, names ignoring case (as
-// DocumentNode::GetAttributeValue).
-const char* Attr(DocumentNode* e, const char* name) {
-  if (Attribute* const* values = e->GetAttributeValues())
-    for (; *values; ++values) {
-      const char* valueName = (*values)->GetName();
-      if (valueName && CompareStringNoCase(valueName, name) == 0) return (*values)->Value();
-    }
-  const ElementTypeDecl* type = e->Decl();
-  if (!type) return nullptr;
-  for (int i = 0; i < g_defaultCount; ++i)
-    if (g_defaults[i].type == type && g_defaults[i].name == name)
-      return g_defaults[i].decl ? g_defaults[i].decl->DefaultText() : nullptr;
-  const AttributeDecl* decl = e->FindAttributeDecl(name);
-  if (g_defaultCount < static_cast<int>(sizeof g_defaults / sizeof g_defaults[0]))
-    g_defaults[g_defaultCount++] = {type, name, decl};
+const char* FindDefault(DocumentNode* e, CalsName name) {
+  const AttributeDecl* decl = e->FindAttributeDecl(kCalsNames[name]);
   return decl ? decl->DefaultText() : nullptr;
 }
+
+}  // namespace
+
+// Declared defaults of the fixed names by element type, each looked up on
+// first use and kept for the formatter's run. DocBook declares some thirty
+// attributes on an entry: looking each of a dozen names up among them for
+// every cell doubled the formatting of a manual with tables, and looking
+// them up again for each of its 460 tables still cost a tenth.
+struct CalsRunCache {
+  struct Type {
+    const ElementTypeDecl* type;
+    std::uint32_t known;  // a bit per name looked up
+    const char* defaults[kCalsNameCount];
+
+    const char* Default(DocumentNode* e, CalsName name) {
+      if (!(known & (1u << name))) {
+        defaults[name] = FindDefault(e, name);
+        known |= 1u << name;
+      }
+      return defaults[name];
+    }
+  };
+  Type types[16];
+  int count;
+
+  // The element's type's entry; null for no type or no room.
+  Type* Of(DocumentNode* e) {
+    const ElementTypeDecl* type = e->Decl();
+    if (!type) return nullptr;
+    for (int i = 0; i < count; ++i)
+      if (types[i].type == type) return &types[i];
+    if (count == static_cast<int>(std::size(types))) return nullptr;
+    Type* slot = &types[count++];
+    slot->type = type;
+    slot->known = 0;
+    return slot;
+  }
+};
+
+void DeleteCalsRunCache(CalsRunCache* cache) { MemFree(cache); }
+
+namespace {
+
+// An element's values of the fixed names: the specified value, else the
+// declared default, names ignoring case (as DocumentNode::GetAttributeValue).
+// The specified values are read once for all the names asked.
+class CalsAttributes {
+ public:
+  // Without a cache (no memory for one), defaults are looked up each time.
+  CalsAttributes(DocumentNode* e, CalsRunCache* cache) : e_(e), cache_(cache) {
+    if (Attribute* const* values = e->GetAttributeValues())
+      for (; *values; ++values) {
+        const char* valueName = (*values)->GetName();
+        if (!valueName) continue;
+        // The first letters folded as the comparison folds them: most
+        // names are passed over without a call.
+        const std::uint8_t first = FoldCase(static_cast<unsigned char>(valueName[0]));
+        for (int n = 0; n < kCalsNameCount; ++n)
+          if (FoldCase(static_cast<unsigned char>(kCalsNames[n][0])) == first &&
+              CompareStringNoCase(valueName, kCalsNames[n]) == 0) {
+            // The first value of a name counts.
+            if (!(specified_ & (1u << n))) {
+              specified_ |= 1u << n;
+              values_[n] = (*values)->Value();
+            }
+            break;
+          }
+      }
+  }
+  const char* operator[](CalsName name) {
+    if (specified_ & (1u << name)) return values_[name];
+    if (!e_->Decl()) return nullptr;
+    if (cache_ && !type_) type_ = cache_->Of(e_);
+    return type_ ? type_->Default(e_, name) : FindDefault(e_, name);
+  }
+
+ private:
+  DocumentNode* e_;
+  CalsRunCache* cache_;
+  CalsRunCache::Type* type_ = nullptr;
+  std::uint32_t specified_ = 0;
+  const char* values_[kCalsNameCount];
+};
 
 // A walk of ordinary content through the formatter.
 class ContentWalk : public TreeVisitor {
@@ -351,6 +417,7 @@ class CalsTableBuilder {
     f_.CloseLinkLevel(e);
   }
   DocumentFormatter& Formatter() { return f_; }
+  CalsRunCache* Cache() { return f_.calsCache_; }
 
  private:
   std::uint8_t Top() const { return stack_[depth_]; }
@@ -422,13 +489,14 @@ void CalsTableBuilder::Build(DocumentNode* table) {
     ContentWalk walk(f_);
     walk.Run(child);
   }
-  if (const char* frame = Attr(table, "FRAME")) {
+  CalsAttributes attributes(table, Cache());
+  if (const char* frame = attributes[kFrame]) {
     static const char* const kFrames[] = {"ALL", "TOP", "BOTTOM", "TOPBOT", "SIDES", "NONE"};
     static const std::uint8_t kBytes[] = {0xF0, 0x40, 0x80, 0xC0, 0x30, 0x00};
     for (int i = 0; i < 6; ++i)
       if (EqualNoCase(frame, kFrames[i])) frame_ = kBytes[i];
   }
-  const char* wide = Attr(table, "PGWIDE");
+  const char* wide = attributes[kPgwide];
   item_->pageWide = wide && std::strcmp(wide, "0") != 0;
   if (!child) return;
   item_->SetPosition(static_cast<std::int32_t>(child->start));
@@ -436,7 +504,7 @@ void CalsTableBuilder::Build(DocumentNode* table) {
   // Nothing reaches the flow while the groups are read.
   ListHead* saved = f_.OutputTarget();
   f_.SetOutputTarget(nullptr);
-  Push(Attr(table, "COLSEP"), Attr(table, "ROWSEP"), nullptr, nullptr);
+  Push(attributes[kColsep], attributes[kRowsep], nullptr, nullptr);
   for (; child && IsCalsName(child, "TGROUP"); child = child->Next()) ReadGroup(child);
   Pop();
   // The frame decides the outer rules.
@@ -455,7 +523,8 @@ void CalsTableBuilder::ReadGroup(DocumentNode* tgroup) {
   if (!tgroup->First()) return;
   Entered entered = Enter(tgroup);
   if (entered.shown) {
-    const char* colsText = Attr(tgroup, "COLS");
+    CalsAttributes attributes(tgroup, Cache());
+    const char* colsText = attributes[kCols];
     std::int32_t cols = colsText ? ParseLong(colsText) : 0;
     if (cols < 0) cols = 0;  // as if absent
     if (cols > kCalsMaxColumns) cols = kCalsMaxColumns;
@@ -466,7 +535,7 @@ void CalsTableBuilder::ReadGroup(DocumentNode* tgroup) {
         ++cols;
     columnCount_ = cols;
     if (cols > 0) {
-      Push(Attr(tgroup, "COLSEP"), Attr(tgroup, "ROWSEP"), Attr(tgroup, "ALIGN"), nullptr);
+      Push(attributes[kColsep], attributes[kRowsep], attributes[kAlign], nullptr);
       auto* group = new CalsGroup(cols);
       auto* specs = static_cast<ColumnSpec*>(MemAlloc(sizeof(ColumnSpec) * cols));
       if (group && group->Valid() && specs) {
@@ -504,9 +573,9 @@ DocumentNode* CalsTableBuilder::ReadColumnSpecs(CalsGroup* group, DocumentNode* 
   const int count = group->columnCount;
   int i = 0;
   for (; cursor && IsCalsName(cursor, "COLSPEC") && i < count; ++i, cursor = cursor->Next()) {
-    specs[i] = {Attr(cursor, "COLNAME"), Attr(cursor, "COLSEP"), Attr(cursor, "ROWSEP"),
-                Attr(cursor, "ALIGN")};
-    group->AddColumn(i, ParseColWidth(Attr(cursor, "COLWIDTH")));
+    CalsAttributes attributes(cursor, Cache());
+    specs[i] = {attributes[kColname], attributes[kColsep], attributes[kRowsep], attributes[kAlign]};
+    group->AddColumn(i, ParseColWidth(attributes[kColwidth]));
   }
   for (; i < count; ++i) {
     specs[i] = {nullptr, nullptr, nullptr, nullptr};
@@ -527,15 +596,16 @@ DocumentNode* CalsTableBuilder::ReadSpanSpecs(DocumentNode* cursor, const Column
     if (!made) continue;
     SpanSpec& s = made[i];
     s = {nullptr, nullptr, nullptr, nullptr, -1, -1};
-    s.startColumn = FindColumnSpec(specs, columnCount_, Attr(cursor, "NAMEST"));
-    s.endColumn = FindColumnSpec(specs, columnCount_, Attr(cursor, "NAMEEND"));
+    CalsAttributes attributes(cursor, Cache());
+    s.startColumn = FindColumnSpec(specs, columnCount_, attributes[kNamest]);
+    s.endColumn = FindColumnSpec(specs, columnCount_, attributes[kNameend]);
     // An end left of the start is as unusable as one not found.
     if (s.startColumn < 0 || s.endColumn < s.startColumn) continue;
-    s.name = Attr(cursor, "SPANNAME");
+    s.name = attributes[kSpanname];
     if (s.name) {
-      s.colsep = Attr(cursor, "COLSEP");
-      s.rowsep = Attr(cursor, "ROWSEP");
-      s.align = Attr(cursor, "ALIGN");
+      s.colsep = attributes[kColsep];
+      s.rowsep = attributes[kRowsep];
+      s.align = attributes[kAlign];
     }
   }
   *spans = made;
@@ -549,7 +619,7 @@ void CalsTableBuilder::ReadSection(DocumentNode* section, CalsGroup* group,
   if (!section->First()) return;
   Entered entered = Enter(section);
   if (entered.shown) {
-    Push(nullptr, nullptr, nullptr, Attr(section, "VALIGN"));
+    Push(nullptr, nullptr, nullptr, CalsAttributes(section, Cache())[kValign]);
     DocumentNode* child = section->First();
     ColumnSpec* ownSpecs = nullptr;
     SpanSpec* ownSpans = nullptr;
@@ -582,7 +652,8 @@ void CalsTableBuilder::ReadSection(DocumentNode* section, CalsGroup* group,
         Entered row = Enter(child);
         if (row.shown) {
           int last = -1;
-          Push(nullptr, Attr(child, "ROWSEP"), nullptr, Attr(child, "VALIGN"));
+          CalsAttributes attributes(child, Cache());
+          Push(nullptr, attributes[kRowsep], nullptr, attributes[kValign]);
           for (DocumentNode* e = child->First(); e; e = e->Next())
             if (IsCalsName(e, "ENTRY") || IsCalsName(e, "ENTRYTBL"))
               PlaceEntry(e, g, specs, spans, spanCount, counters, &last, part);
@@ -636,20 +707,21 @@ void CalsTableBuilder::PlaceEntry(DocumentNode* entry, CalsGroup* g, const Colum
                                   int* last, std::uint8_t part) {
   int column = -1, end = -1;
   const SpanSpec* span = nullptr;
-  if (const char* namest = Attr(entry, "NAMEST")) {
+  CalsAttributes attributes(entry, Cache());
+  if (const char* namest = attributes[kNamest]) {
     column = FindColumnSpec(specs, columnCount_, namest);
     if (column >= 0) {
-      end = FindColumnSpec(specs, columnCount_, Attr(entry, "NAMEEND"));
+      end = FindColumnSpec(specs, columnCount_, attributes[kNameend]);
       if (end < column) end = -1;  // an end left of the start: one column
     }
-  } else if (const char* spanName = Attr(entry, "SPANNAME")) {
+  } else if (const char* spanName = attributes[kSpanname]) {
     const int s = FindSpanSpec(spans, spanCount, spanName);
     if (s >= 0) {
       span = &spans[s];
       column = span->startColumn;
       end = span->endColumn;
     }
-  } else if (const char* colName = Attr(entry, "COLNAME")) {
+  } else if (const char* colName = attributes[kColname]) {
     column = FindColumnSpec(specs, columnCount_, colName);
   }
   if (column < 0) {
@@ -660,7 +732,7 @@ void CalsTableBuilder::PlaceEntry(DocumentNode* entry, CalsGroup* g, const Colum
   }
   const int extra = end >= 0 ? end - column : 0;
   std::int32_t moreRows = 0;
-  if (const char* more = Attr(entry, "MOREROWS")) moreRows = ParseLong(more);
+  if (const char* more = attributes[kMorerows]) moreRows = ParseLong(more);
   if (moreRows < 0) moreRows = 0;
   if (moreRows > INT16_MAX - 1) moreRows = INT16_MAX - 1;
   for (int c = column; c <= column + extra; ++c) {
@@ -678,7 +750,7 @@ void CalsTableBuilder::PlaceEntry(DocumentNode* entry, CalsGroup* g, const Colum
     Push(span->colsep, span->rowsep, span->align, nullptr);
   else
     Push(specs[column + extra].colsep, specs[column].rowsep, specs[column].align, nullptr);
-  Push(Attr(entry, "COLSEP"), Attr(entry, "ROWSEP"), Attr(entry, "ALIGN"), Attr(entry, "VALIGN"));
+  Push(attributes[kColsep], attributes[kRowsep], attributes[kAlign], attributes[kValign]);
   if (CalsCell* cell = MakeCell(g, entry->start, column, extra, moreRows, part))
     FormatEntryContent(cell, entry);
   Pop();
@@ -730,7 +802,12 @@ void CalsTableBuilder::FormatEntryContent(CalsCell* cell, DocumentNode* entry) {
 }
 
 void CalsTableNew(DocumentFormatter& formatter, DocumentNode* element) {
-  g_defaultCount = 0;
+  if (!formatter.calsCache_) {
+    formatter.calsCache_ = static_cast<CalsRunCache*>(MemAlloc(sizeof(CalsRunCache)));
+    if (formatter.calsCache_) {
+      formatter.calsCache_->count = 0;
+    }
+  }
   auto* item = new (formatter.ItemPool()) CalsTableItem(element, formatter.GetCurrentFormat());
   if (!item) return;
   ++TableNestingDepth();

@@ -132,6 +132,10 @@ class CalsTableItem : public LayoutItem {
 // Builds the CALS table of `element` and appends its item; children before
 // the first TGROUP are formatted as ordinary content before it.
 void CalsTableNew(DocumentFormatter& formatter, DocumentNode* element);
+// What the builder keeps over a formatter's run (declared defaults by
+// element type); the formatter deletes it.
+struct CalsRunCache;
+void DeleteCalsRunCache(CalsRunCache* cache);
 
 // Tables nest through cells; past a fixed depth a table element formats
 // as plain content.

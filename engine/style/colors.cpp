@@ -1,4 +1,5 @@
 #include "style/colors.h"
+#include "style/color_names.h"
 
 #include <cstring>
 
@@ -6,24 +7,8 @@ namespace qs {
 
 namespace {
 
-struct BuiltinColor {
-  const char* name;
-  std::uint32_t rgb;
-};
-
-// Looked up in this order: the first exact match wins.
-constexpr BuiltinColor kBuiltins[] = {
-    {"BLACK", 0x000000},      {"DARKRED", 0x800000},   {"DARKGREEN", 0x008000},
-    {"DARKYELLOW", 0x808000}, {"DARKBLUE", 0x000080},  {"DARKMAGENTA", 0x800080},
-    {"DARKCYAN", 0x008080},   {"LIGHTGRAY", 0xC0C0C0}, {"MONEYGREEN", 0xC0DCC0},
-    {"SKYBLUE", 0xA6CAF0},    {"CREAM", 0xFFFBF0},     {"MEDIUMGRAY", 0x808080},
-    {"RED", 0xFF0000},        {"LIME", 0x00FF00},      {"YELLOW", 0xFFFF00},
-    {"BLUE", 0x0000FF},       {"MAGENTA", 0xFF00FF},   {"CYAN", 0x00FFFF},
-    {"WHITE", 0xFFFFFF},      {"MAROON", 0x800000},    {"GREEN", 0x008000},
-    {"OLIVE", 0x808000},      {"NAVY", 0x000080},      {"PURPLE", 0x800080},
-    {"TEAL", 0x008080},       {"GRAY", 0x808080},      {"SILVER", 0xC0C0C0},
-    {"DARKGRAY", 0x404040},   {"FUCHSIA", 0xFF00FF},   {"AQUA", 0x00FFFF},
-};
+using BuiltinColor = NamedColor;
+constexpr const auto& kBuiltins = kNamedColors;
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 

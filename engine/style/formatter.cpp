@@ -19,6 +19,7 @@
 #include "sgml/entities.h"
 #include "sgml/model_names.h"
 #include "sgml/mark_kinds.h"
+#include "style/cals_table.h"
 #include "style/style_rules.h"
 #include "style/style_sheet.h"
 #include "style/text_format.h"
@@ -47,7 +48,8 @@ int g_skipCount = 0;
 
 template <class T, class... Args>
 T* MakeItem(GlobalArena& pool, Args&&... args) {
-  void* block = pool.Allocate(sizeof(T));
+  static_assert(alignof(T) <= GlobalArena::kAlignment);
+  void* block = pool.Allocate(sizeof(T), alignof(T));
   return block ? ::new (block) T(std::forward<Args>(args)...) : nullptr;
 }
 
@@ -156,6 +158,7 @@ void DocumentFormatter::RestartMarks() {
 }
 
 DocumentFormatter::~DocumentFormatter() {
+  DeleteCalsRunCache(calsCache_);
   for (int i = formatDepth_; i >= 0; --i)
     if (formats_[i]) formats_[i]->Release();
 }

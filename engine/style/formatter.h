@@ -21,6 +21,7 @@ class Mark;
 class StyleRule;
 class TextBlockStyle;
 class TextFormat;
+struct CalsRunCache;
 
 // Merged styles of a (style, qualified style) pair, made once per run.
 class MergedStyleCache : public EngineObject {
@@ -120,6 +121,9 @@ class DocumentFormatter : public Formatter {
  protected:
   friend class CalsTableBuilder;
   friend void CalsTableNew(DocumentFormatter& formatter, DocumentNode* element);
+  // The table builder's lookups kept for this run: the document's
+  // declarations outlive it.
+  CalsRunCache* calsCache_ = nullptr;
   // Items come from the frame's pool.
   GlobalArena& ItemPool() { return *pool_; }
   // Where AppendItem puts items: the item list's, or another list (a

@@ -19,7 +19,8 @@ namespace {
 
 template <class T, class... Args>
 T* MakeItem(GlobalArena& pool, Args&&... args) {
-  void* block = pool.Allocate(sizeof(T));
+  static_assert(alignof(T) <= GlobalArena::kAlignment);
+  void* block = pool.Allocate(sizeof(T), alignof(T));
   return block ? ::new (block) T(std::forward<Args>(args)...) : nullptr;
 }
 

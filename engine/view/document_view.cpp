@@ -8,12 +8,16 @@
 #include "foundation/history.h"
 #include "foundation/names.h"
 #include "layout/display_box.h"
+#include "layout/entity_items.h"
 #include "layout/layout_item.h"
 #include "sgml/document.h"
+#include "sgml/entities.h"
+#include "sgml/mark_kinds.h"
 #include "style/frame.h"
 #include "style/style_sheet.h"
 #include "view/current_view.h"
 #include "view/graphic_object.h"
+#include "view/graphic_services.h"
 #include "view/view_line.h"
 
 namespace qs {
@@ -53,6 +57,8 @@ DocumentView::DocumentView(FrameTreeNode* frame, OutputDevice* device, std::uint
 DocumentView::~DocumentView() {
   DropPointer();
   DeleteLines();
+  if (backgroundPattern_) GetGraphicServices().Release(backgroundPattern_);
+  if (regionEntity_) regionEntity_->Release();
   link_.Remove();
   entry_.Remove();
 }
@@ -87,6 +93,8 @@ void DocumentView::SetFrame(FrameTreeNode* frame, std::int32_t position, bool re
   hitList = nullptr;
   ranges.DeleteAll();
   highlights.DeleteAll();
+  if (regionEntity_) regionEntity_->Release();
+  regionEntity_ = nullptr;
   selectedPosition = -1;
   unbound_ = false;
   if (FrameTreeNode* old = frame_) {
@@ -173,6 +181,31 @@ void DocumentView::Refresh() {
   UpdateWindow();
 }
 
+void DocumentView::SetHighlight(void* object, void* region) {
+  auto* entity = static_cast<EntityDecl*>(object);
+  auto* area = static_cast<const PictureHotArea*>(region);
+  if (!entity || !area) {
+    ClearRegionHighlight();
+    return;
+  }
+  entity->AddRef();
+  if (regionEntity_) regionEntity_->Release();
+  regionEntity_ = entity;
+  region_[0] = area->x, region_[1] = area->y, region_[2] = area->width, region_[3] = area->height;
+  // A marked region replaces the hits and the selection, as a new search does.
+  hitList = nullptr;
+  ranges.DeleteAll();
+  UpdateWindow();
+  OnHighlightChanged();
+}
+
+void DocumentView::ClearRegionHighlight() {
+  if (!regionEntity_) return;
+  regionEntity_->Release();
+  regionEntity_ = nullptr;
+  UpdateWindow();
+}
+
 void DocumentView::UpdateWindow() {
   if (OutputDevice* device = GetDevice()) device->Invalidate();
 }
@@ -181,6 +214,7 @@ void DocumentView::UpdateWindow() {
 
 void DocumentView::ApplyBackground(const char* text) {
   background = nullptr;
+  if (backgroundPattern_) GetGraphicServices().Release(backgroundPattern_);
   backgroundPattern_ = nullptr;
   OutputDevice* device = GetDevice();
   if (device) device->inverse = 0;
@@ -188,7 +222,7 @@ void DocumentView::ApplyBackground(const char* text) {
   char name[256];
   if (PatternName(text, name)) {
     StyleSheet* sheet = frame_ ? frame_->GetStyleSheet() : nullptr;
-    if (sheet && name[0]) backgroundPattern_ = sheet->FindIcon(name);
+    if (name[0]) backgroundPattern_ = GetGraphicServices().GetIconGraphic(sheet, name);
     return;
   }
   if (!device) return;
@@ -777,6 +811,7 @@ void DocumentView::OnSize() {
       verticalOffset = std::min(device->height - firstShown->GetHeight(), 0);
   }
   resizing_ = false;
+  DropKeptPictures();
   PopCurrentView();
   UpdateWindow();
 }
@@ -957,6 +992,19 @@ std::intptr_t DocumentView::SendToItems(int message, std::intptr_t argument) {
   return answer;
 }
 
+void DocumentView::ReplaceObject(void* oldObject, void* newObject) {
+  ObjectReplacement change{oldObject, newObject};
+  const auto argument = reinterpret_cast<std::intptr_t>(&change);
+  // Every item, not only those before the first that answers: several may
+  // hold the object. Boxes reach the items nested in tables.
+  PushCurrentView(this, false);
+  for (LayoutItem* item = FirstFrameItem(); item; item = item->NextItem())
+    item->HandleMessage(0, 0, kMsgReplaceObject, argument);
+  PopCurrentView();
+  Broadcast(kMsgReplaceObject, argument);
+  Refresh();
+}
+
 std::intptr_t DocumentView::AskBoxes(int message, std::intptr_t argument) {
   OutputDevice* device = GetDevice();
   if (!device) return 0;
@@ -979,6 +1027,93 @@ std::intptr_t DocumentView::AskBoxes(int message, std::intptr_t argument) {
   }
   PopCurrentView();
   return answer;
+}
+
+std::intptr_t DocumentView::VisitLines(BoxQuery& query) {
+  OutputDevice* device = GetDevice();
+  if (!device) return 0;
+  PushCurrentView(this, false);
+  std::intptr_t answer = 0;
+  int y = verticalOffset;
+  for (ViewLine* line = FirstLine(); line && !answer; line = line->GetNextLine()) {
+    const int available = device->width - line->LeftIndent() - line->RightIndent();
+    answer = line->Visit(query, line->LeftIndent() - horizontalOffset, y, available);
+    y += line->GetHeight();
+  }
+  PopCurrentView();
+  return answer;
+}
+
+namespace {
+// Answers the first box that stands for the entity: a picture placed in
+// the text (icons and launch boxes do not answer for their entity).
+class PicturePlace : public BoxQuery {
+ public:
+  explicit PicturePlace(const EntityDecl* entity) : BoxQuery(2, 0, 0, entity) {}
+  std::intptr_t Found(int, std::int32_t begin, std::int32_t, int, int boxTop, int,
+                      int boxHeight) override {
+    start = begin;
+    top = boxTop;
+    height = boxHeight;
+    return 1;
+  }
+  std::int32_t start = -1;
+  int top = 0, height = 0;
+};
+}  // namespace
+
+std::int32_t DocumentView::FindPlacedPicture(const EntityDecl* entity) {
+  if (!entity) return -1;
+  PicturePlace place(entity);
+  return VisitLines(place) ? place.start : -1;
+}
+
+bool DocumentView::ShowPictureArea(const EntityDecl* entity, int y, int height) {
+  OutputDevice* device = GetDevice();
+  if (!entity || !device || !frame_) return false;
+  PicturePlace place(entity);
+  if (!VisitLines(place)) {
+    // Not laid out now: the entity's references in the frame's range,
+    // each brought in to see whether it shows as a picture.
+    Document* document = GetDocument();
+    const std::int32_t before = firstShownPosition_;
+    bool found = false;
+    for (Mark* mark = document ? document->FirstMark() : nullptr; mark && !found; mark = mark->next) {
+      const auto start = static_cast<std::int32_t>(mark->Start());
+      if (start < rangeStart_ || start >= rangeEnd_ || mark->Kind() != kMarkEntityRef ||
+          !EntityDecl::Equals(mark->GetEntity(), entity))
+        continue;
+      ShowPosition(start);
+      found = VisitLines(place) != 0;
+    }
+    if (!found) {
+      if (firstShownPosition_ != before) ShowPosition(before);
+      return false;
+    }
+  }
+  auto part = [&](int units) { return static_cast<int>(std::int64_t{place.height} * units / 2048); };
+  const int windowHeight = device->height;
+  if (place.top + part(y) < 0 || place.top + part(y + height) > windowHeight) {
+    // The picture's line to the window top, then down until the area's
+    // bottom shows, but no further than its top.
+    ShowPosition(place.start);
+    if (!VisitLines(place)) return false;
+    const int areaTop = place.top + part(y), areaBottom = place.top + part(y + height);
+    const int down = std::min(areaBottom - windowHeight, areaTop);
+    if (down > 0 && firstShown) {
+      PushCurrentView(this, false);
+      verticalOffset -= down;
+      while (firstShown->GetNextLine() && verticalOffset + firstShown->GetHeight() <= 0) {
+        verticalOffset += firstShown->GetHeight();
+        firstShown = firstShown->GetNextLine();
+      }
+      firstShownPosition_ = firstShown->GetStart();
+      FillWindow(1);
+      PopCurrentView();
+    }
+  }
+  UpdateWindow();
+  return true;
 }
 
 std::int32_t DocumentView::TextLength(std::int32_t start, std::int32_t end) {
@@ -1094,14 +1229,37 @@ int ScaleByDpi(const OutputDevice* device, int value) {
   return device ? value * device->dpiX / 72 : value;
 }
 
-void* DocumentView::TakePicture(void* graphic, TextFormat*) {
+void* DocumentView::TakePicture(void* graphic, TextFormat* format) {
   OutputDevice* device = GetDevice();
   if (!graphic || !device) return nullptr;
+  // A box rebuilt by a resize takes back the renderer its picture had, so
+  // an animation's page and a selected area survive; it is fitted anew.
+  for (auto kept = resizeKept_.begin(); kept != resizeKept_.end(); ++kept) {
+    auto* renderer = static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(kept->picture));
+    if (renderer->graphic != graphic || kept->format != format) continue;
+    resizeKept_.erase(kept);
+    renderer->ResetSize();
+    return static_cast<GraphicRenderer*>(renderer);
+  }
   return static_cast<GraphicObject*>(graphic)->MakeScreenRenderer(device);
 }
 
-void DocumentView::ReturnPicture(void* picture, TextFormat*) {
-  delete static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(picture));
+void DocumentView::ReturnPicture(void* picture, TextFormat* format) {
+  auto* renderer = static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(picture));
+  if (!renderer) return;
+  if (resizing_) {
+    renderer->TakeOff();
+    resizeKept_.push_back({picture, format});
+    return;
+  }
+  delete renderer;
+}
+
+void DocumentView::DropKeptPictures() {
+  std::vector<KeptPicture> left;
+  left.swap(resizeKept_);
+  for (const KeptPicture& kept : left)
+    delete static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(kept.picture));
 }
 
 }  // namespace qs

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "foundation/containers.h"
 #include "view/hit_context.h"
@@ -14,11 +15,13 @@
 
 namespace qs {
 
+class BoxQuery;
 class Document;
 class DisplayBox;
 class DocumentNode;
 class EntityDecl;
 class FrameTreeNode;
+class GraphicObject;
 class LayoutItem;
 class LinkRule;
 class StyleSheet;
@@ -156,7 +159,9 @@ class DocumentView : public ViewWindow {
   // The name of a "\\pattern(name)" text (blanks skipped, ")" optional);
   // false for any other text.
   static bool PatternName(const char* text, char (&name)[256]);
-  void* BackgroundPattern() const { return backgroundPattern_; }
+  // The sheet's icon image tiled as the background (a graphic object with
+  // the view's use), or none.
+  GraphicObject* BackgroundPattern() const { return backgroundPattern_; }
 
   // What layout objects ask of the view they are in. The document and the
   // sheet are those of the shown frame, none without one.
@@ -172,7 +177,16 @@ class DocumentView : public ViewWindow {
   // Both fill with the view's background colour, else the device's.
   virtual void FillBackground(int x1, int y1, int x2, int y2);
   void EraseRect(int left, int top, int right, int bottom) { FillBackground(left, top, right, bottom); }
-  virtual void SetHighlight(void* object, void* region) { (void)object, (void)region; }
+  // Marks a region of a placed picture: `object` is the picture's entity,
+  // `region` a PictureHotArea in 2048ths of the picture. The view keeps one
+  // such region; every placement of the entity's picture outlines it. A
+  // null entity or region drops it.
+  virtual void SetHighlight(void* object, void* region);
+  void ClearRegionHighlight();
+  // The entity whose picture holds the marked region, or none.
+  EntityDecl* RegionEntity() const { return regionEntity_; }
+  // The marked region: x, y, width, height in 2048ths of the picture.
+  const int* RegionBounds() const { return region_; }
   // A text for a page position (ids 9 to 14 on printed pages), drawn as it
   // is laid out; screen views keep none.
   virtual void SetHeaderText(int id, const char* text) { (void)id, (void)text; }
@@ -198,8 +212,10 @@ class DocumentView : public ViewWindow {
     (void)document, (void)element;
     return 0;
   }
+  // A chosen navigator entry or contents icon: shown where the view's Goto
+  // hook puts it (a host view's linked view, unless the host takes it).
   virtual void ShowElement(DocumentNode* element, DocumentNode* title, std::int32_t position) {
-    (void)element, (void)title, (void)position;
+    GotoDocumentPosition(element, title, position);
   }
   // A question about an element for the host (its answer), none here.
   virtual std::intptr_t AskHostAboutElement(DocumentNode* element, std::intptr_t key) {
@@ -223,9 +239,25 @@ class DocumentView : public ViewWindow {
   virtual int FollowLink(DocumentNode* context, const LinkRule* rule);
   // An item message to every item of the frame; the first non-zero answer.
   std::intptr_t SendToItems(int message, std::intptr_t argument);
+  // A graphic object was reloaded: every item of the frame and every box
+  // laid out is told (message 15) to take `newObject` where it held
+  // `oldObject`; the view then lays out again.
+  void ReplaceObject(void* oldObject, void* newObject);
   // A message to the boxes of the lines from the first shown one, placed
   // as drawn; the first non-zero answer.
   std::intptr_t AskBoxes(int message, std::intptr_t argument);
+  // The query to the boxes of the lines from the first shown one, placed
+  // as drawn (nested boxes included); the first non-zero answer.
+  std::intptr_t VisitLines(BoxQuery& query);
+  // The start of the first placed picture of the entity on the laid-out
+  // lines, -1 when none is there.
+  std::int32_t FindPlacedPicture(const EntityDecl* entity);
+  // Brings the entity's picture into the window so that the part from y
+  // to y + height (in 2048ths of the picture's height) shows, its bottom
+  // first but never past its top. The picture is looked for on the lines
+  // laid out, else at the entity's references in the frame; false (the
+  // view unmoved) when the view does not place it.
+  bool ShowPictureArea(const EntityDecl* entity, int y, int height);
   // The bytes a copy of [start, end) of the frame's text takes, and the
   // copy itself into `out` (at most `room` bytes; returns how many).
   std::int32_t TextLength(std::int32_t start, std::int32_t end);
@@ -336,7 +368,17 @@ class DocumentView : public ViewWindow {
   // The pointer's last point, for the auto-scroll timer.
   int pointX_ = 0, pointY_ = 0;
   int leftExtent_ = 0, rightExtent_ = 0;
-  void* backgroundPattern_ = nullptr;
+  GraphicObject* backgroundPattern_ = nullptr;
+  EntityDecl* regionEntity_ = nullptr;
+  int region_[4] = {0, 0, 0, 0};
+  // Pictures the boxes gave back while a resize lays the view out again,
+  // for the boxes rebuilt for them (renderers with the format they had).
+  struct KeptPicture {
+    void* picture;
+    TextFormat* format;
+  };
+  std::vector<KeptPicture> resizeKept_;
+  void DropKeptPictures();
   bool resizing_ = false;
   bool unbound_ = false;
 };

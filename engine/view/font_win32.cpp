@@ -70,8 +70,9 @@ GdiFont* MakeGdiFont(const char* face, std::uint16_t size, bool italic, bool bol
 }
 
 GdiFont::GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
-                 std::function<HDC()> drawingDc)
-    : Font(face, size, italic, bold), handle_(handle), drawingDc_(std::move(drawingDc)) {
+                 std::function<HDC()> drawingDc, bool leaveSelected)
+    : Font(face, size, italic, bold), handle_(handle), drawingDc_(std::move(drawingDc)),
+      leaveSelected_(leaveSelected) {
   WithDc([this](HDC dc) {
     TEXTMETRICA tm{};
     if (GetTextMetricsA(dc, &tm)) {
@@ -94,9 +95,16 @@ int GdiFont::WithDc(const std::function<int(HDC)>& measure) {
     own = true;
   }
   if (!dc) return 0;
+  // Already the context's font (the words of a paragraph mostly share
+  // one): measured as it stands.
+  if (GetCurrentObject(dc, OBJ_FONT) == handle_) {
+    const int result = measure(dc);
+    if (own) ReleaseDC(nullptr, dc);
+    return result;
+  }
   HGDIOBJ old = SelectObject(dc, handle_);
   const int result = measure(dc);
-  SelectObject(dc, old);
+  if (own || !leaveSelected_) SelectObject(dc, old);
   if (own) ReleaseDC(nullptr, dc);
   return result;
 }

@@ -65,23 +65,32 @@ void HostDocumentView::OnPaint() {
   const WindowHandle own = window();
   if (Document* document = GetDocument(); document && own) {
     // Views that follow this one take its top; this one follows its own
-    // linked window.
+    // linked window. A follower takes each top of its leader once: one
+    // that cannot show that very position (a navigator starts at an entry,
+    // a short view at its last line) would otherwise scroll again, and so
+    // paint again, for ever; and between the leader's moves it stays where
+    // its reader scrolled it.
+    const std::int32_t top = GetFirstShownPosition();
     for (DocumentView* v = ViewList::First(); v; v = ViewList::Next(v)) {
       if (v == this || v->GetDocument() != document) continue;
       auto* device = static_cast<WindowDevice*>(v->GetDevice());
       if (!device || device->view != v || !WindowMap::Find(device->window())) continue;
       auto* host = static_cast<HostDocumentView*>(v);
-      if (host->linkedWindow == own && host->GetFirstShownPosition() != GetFirstShownPosition())
-        host->ShowPosition(GetFirstShownPosition());
+      if (host->linkedWindow == own) host->Follow(top);
     }
     if (linkedWindow)
       if (DocumentView* leader = FindDocumentView(linkedWindow);
-          leader && leader != this && leader->GetDocument() == document &&
-          leader->GetFirstShownPosition() != GetFirstShownPosition())
-        ShowPosition(leader->GetFirstShownPosition());
+          leader && leader != this && leader->GetDocument() == document)
+        Follow(leader->GetFirstShownPosition());
   }
   DocumentView::OnPaint();
   ReportPlace();
+}
+
+void HostDocumentView::Follow(std::int32_t top) {
+  if (top == syncPosition) return;
+  syncPosition = top;
+  if (top != GetFirstShownPosition()) ShowPosition(top);
 }
 
 void HostDocumentView::OnHighlightChanged() {
@@ -177,17 +186,25 @@ char* AskHostText(WindowHandle window, int event, Handle handle, std::intptr_t a
 
 }  // namespace
 
-char* HostDocumentView::GetHostTextForElement(DocumentNode* element, std::intptr_t argument) {
+char* AskHostElementText(WindowHandle window, Document* document, DocumentNode* element,
+                         std::intptr_t argument) {
   if (!element) return nullptr;
-  NodeHandle node(GetDocument(), element);
-  return AskHostText(window(), kEventElementText, node.handle.get(), argument);
+  NodeHandle node(document, element);
+  return AskHostText(window, kEventElementText, node.handle.get(), argument);
 }
 
-char* HostDocumentView::GetHostTextForObject(void* object, std::intptr_t argument) {
+char* AskHostObjectText(WindowHandle window, std::intptr_t argument) {
   // The object is a mark of the document with no handle of its own: the
   // host learns the field's value only.
-  (void)object;
-  return AskHostText(window(), kEventObjectText, 0, argument);
+  return AskHostText(window, kEventObjectText, 0, argument);
+}
+
+char* HostDocumentView::GetHostTextForElement(DocumentNode* element, std::intptr_t argument) {
+  return AskHostElementText(window(), GetDocument(), element, argument);
+}
+
+char* HostDocumentView::GetHostTextForObject(void*, std::intptr_t argument) {
+  return AskHostObjectText(window(), argument);
 }
 
 int HostDocumentView::OfferEntity(EntityDecl* entity) {

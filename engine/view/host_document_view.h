@@ -77,9 +77,12 @@ class HostDocumentView : public DocumentView {
   WindowHandle HostQuery(int what) const;
 
   WindowHandle window() const;
+  // Shows the leader's top unless this view already followed it there.
+  void Follow(std::int32_t top);
   WindowHandle linkedWindow = 0;
   std::int32_t lastTop = -1;
   std::int32_t lastSecond = 0;
+  // The leader's top this view last followed (-1: none yet).
   std::int32_t syncPosition = -1;
   std::uint8_t selectionState = 0;
 
@@ -101,6 +104,12 @@ inline constexpr int kEventFollowLink = 11;
 inline constexpr int kEventGotoRange = 39;
 // The covering-view search's mode for ranges that links lead to.
 inline constexpr std::intptr_t kGotoRangeMode = 4;
+
+// The host's text for a field of an element (event 28) or of a mark
+// (event 29) shown in `window` (0 on paper): an owned copy, or null.
+char* AskHostElementText(WindowHandle window, Document* document, DocumentNode* element,
+                         std::intptr_t argument);
+char* AskHostObjectText(WindowHandle window, std::intptr_t argument);
 
 // Empties every document view that shows the document; host event 0 for
 // each one's window. Returns how many there were.

@@ -1,6 +1,8 @@
 #include "view/host_objects.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "api/interface.h"
 #include "api/node_ref.h"
@@ -10,6 +12,7 @@
 #include "foundation/memory.h"
 #include "foundation/strings.h"
 #include "sgml/entities.h"
+#include "view/document_view.h"
 #include "view/notation_rules.h"
 #include "view/picture_view.h"
 #include "view/pictures.h"
@@ -383,6 +386,16 @@ bool Refresh(GraphicObject* graphic, int held) {
     return true;
   }
   found->AddRef();
+  // The document views showing the old graphic, before its renderers go.
+  std::vector<DocumentView*> views;
+  for (ImageRenderer* r = found->renderers; r; r = r->nextOfGraphic) {
+    ViewWindow* shown = r->owner ? r->owner->view : nullptr;
+    if (!shown || shown->GetKind() != 1) continue;
+    auto* view = static_cast<DocumentView*>(shown);
+    if (std::find(views.begin(), views.end(), view) != views.end()) continue;
+    view->AddRef();
+    views.push_back(view);
+  }
   found->Remove();
   found->orphaned = true;
   GraphicObject* replacement = cache.Get(found->context, found->element, found->entity, found->key,
@@ -390,6 +403,10 @@ bool Refresh(GraphicObject* graphic, int held) {
   while (PictureView* view = FindPictureViewOf(found)) {
     OutputDevice* device = view->GetDevice();
     view->SetGraphic(replacement && device ? replacement->MakeScreenRenderer(device) : nullptr);
+  }
+  for (DocumentView* view : views) {
+    view->ReplaceObject(found, replacement);
+    view->Release();
   }
   if (replacement) replacement->Release();
   found->Release();

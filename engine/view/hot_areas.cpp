@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "addressing/links.h"
 #include "addressing/web.h"
 #include "api/interface.h"
 #include "api/node_ref.h"
@@ -292,12 +293,10 @@ void HotArea::Activate(View* view) {
   const std::intptr_t answer = engine->RaiseEvent(window, kEventHotAreaElement, static_cast<std::intptr_t>(handle), 0);
   handles->Release(handle);
   if (answer) return;
-  // Else the element the hotspot links to is shown.
-  const char* id = element_->GetAttributeValue("LINKEND");
-  DocumentNode* target = id && *id ? document_->FindElementById(id) : nullptr;
-  if (target)
-    engine->GotoPosition(0, nullptr, document_, static_cast<std::int32_t>(target->start),
-                         static_cast<std::int32_t>(target->end - target->start), 0);
+  // Else the hotspot element's links are followed as any element's are:
+  // its ID references (LINKEND among them), link rules and locators, one
+  // target shown at once, several offered as a list.
+  FollowLink(view, document_, element_, false);
 }
 
 // ---- Areas of web anchors -------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "view/output_device.h"
 
+#include "view/graphic_object.h"
+
 #include "foundation/engine.h"
 #include "foundation/utf8.h"
 #include "style/text_format.h"
@@ -111,6 +113,18 @@ void OutputDevice::DrawChangeBar(int top, int bottom) {
 
 void OutputDevice::DrawRenderer(GraphicRenderer* renderer, int x, int y, int highlight) {
   if (renderer) renderer->Draw(this, x, y, highlight);
+}
+
+void OutputDevice::TileImage(void* image) {
+  auto* graphic = static_cast<GraphicObject*>(image);
+  // Masked parts of the tile show the window's own background.
+  FillBackground(0, 0, width, height);
+  if (!graphic || graphic->width <= 0 || graphic->height <= 0) return;
+  ImageRenderer* tile = graphic->MakeScreenRenderer(this);
+  if (!tile) return;
+  for (int y = 0; y < height; y += graphic->height)
+    for (int x = 0; x < width; x += graphic->width) DrawRenderer(tile, x, y, 0);
+  delete tile;
 }
 
 void OutputDevice::MoveRenderer(GraphicRenderer* renderer, int x, int y) {

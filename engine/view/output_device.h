@@ -108,7 +108,9 @@ class OutputDevice : public EngineObject {
   // UTF-8 text with its baseline at y.
   virtual void DrawText(int x, int y, const char* text, std::size_t length) { (void)x, (void)y, (void)text, (void)length; }
   virtual void DrawTextW(int x, int y, const std::uint16_t* text, std::size_t count) { (void)x, (void)y, (void)text, (void)count; }
-  virtual void TileImage(void* image) { (void)image; }
+  // Fills the window with a graphic object repeated from (0, 0) over the
+  // window's background; a graphic without a size leaves the background.
+  virtual void TileImage(void* image);
   // `look` 1 normal, 0 pressed.
   virtual void DrawIcon(int index, int x, int y, int look) { (void)index, (void)x, (void)y, (void)look; }
   virtual void DrawRenderer(GraphicRenderer* renderer, int x, int y, int highlight);

@@ -27,6 +27,20 @@ GraphicObject* GetEntityPicture(Document* context, EntityDecl* entity, bool crea
   return GetGraphicCache().Get(context, nullptr, entity, key, mask, create);
 }
 
+int ShowPictureAreaOf(Document* context, EntityDecl* entity, const HotspotArea& area) {
+  GraphicObject* picture = GetEntityPicture(context, entity, true);
+  if (!picture) return 0;
+  Region region;
+  region.x = area.x;
+  region.y = area.y;
+  region.width = area.width;
+  region.height = area.height;
+  region.zoom = area.zoom;
+  const int shown = FindOrOpenPicture(0, picture, &region);
+  picture->Release();
+  return shown;
+}
+
 namespace {
 
 ImageRenderer* Renderer(GraphicRenderer* picture) { return static_cast<ImageRenderer*>(picture); }
@@ -140,9 +154,29 @@ class PictureEngine : public HostedEngine {
     HostedEngine::AnchorsChanged();
   }
   void StartTimer() override { StartPictureTimer(); }
-  int ShowHotArea(Document*, Graphic* graphic, HotArea* area) override {
-    return FindOrOpenPicture(0, reinterpret_cast<GraphicObject*>(graphic),
-                             area ? static_cast<Region*>(area) : nullptr);
+  int GotoLocation(View* view, Document* document, DocumentNode* element, EntityDecl* graphic,
+                   const HotspotArea& area) override {
+    if (!graphic || !graphic->IsExternal()) return 0;
+    // A picture with hot areas of its own is shown as a picture; any other
+    // is scrolled to where a document view places it.
+    GraphicObject* known = GetEntityPicture(document, graphic, false);
+    const bool hasAreas = known && known->FirstArea();
+    if (known) known->Release();
+    if (!hasAreas && ShowAreaInDocumentViews(document, graphic, area)) return 1;
+    if (view) return HostedEngine::GotoLocation(view, document, element, graphic, area);
+    return ShowPictureAreaOf(document, graphic, area);
+  }
+
+ private:
+  // A document view of `document` (any document when null) that places
+  // the picture scrolls to the area: the most recently set view first.
+  static bool ShowAreaInDocumentViews(Document* document, EntityDecl* graphic,
+                                      const HotspotArea& area) {
+    for (DocumentView* v = ViewList::First(); v; v = ViewList::Next(v)) {
+      if (!v->GetDevice() || !v->GetDocument() || (document && v->GetDocument() != document)) continue;
+      if (v->ShowPictureArea(graphic, area.y, area.height)) return true;
+    }
+    return false;
   }
 };
 

@@ -9,11 +9,17 @@ namespace qs {
 
 class EntityDecl;
 class GraphicObject;
+struct HotspotArea;
 
 // The graphic of an entity in a context: its key from the notation rules,
 // its mask from the data attribute "MASK" named in the context; one use for
 // the caller, or null.
 GraphicObject* GetEntityPicture(Document* context, EntityDecl* entity, bool create);
+
+// Shows an area of the entity's picture: in the picture view that shows it,
+// else in one the host gives a window for (event 8). 0 when the picture
+// cannot be had.
+int ShowPictureAreaOf(Document* context, EntityDecl* entity, const HotspotArea& area);
 
 // Installs the engine's picture services (engine start) and takes them out
 // again, with the cache, at teardown.

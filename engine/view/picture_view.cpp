@@ -49,7 +49,9 @@ int GetGraphicState(const Region* area) {
   if (!area) return 0;
   Anchor* anchor = area->GetAnchor();
   if (!anchor) return 4;
-  return anchor->GetLinkCount() ? 6 : 5;
+  // An anchor that only leads on (links end at it, it has no note) points
+  // like a link; one with a note to show pops it up.
+  return anchor->GetLinkCount() && !anchor->HasNote() ? 6 : 5;
 }
 
 int NextLargerZoom(int n) {
@@ -326,6 +328,7 @@ void PictureView::OnPaint() {
   if (renderer_ && renderer_->graphic) {
     PlaceRenderer();
     d->DrawRendererStretched(renderer_, -scrollX_, -scrollY_, zoomedWidth_, zoomedHeight_);
+    if (mode_ & kHotAreasLive) DrawAreaOutlines();
   }
   // What the picture does not cover shows the background.
   if (zoomedWidth_ < viewWidth_) {
@@ -339,6 +342,40 @@ void PictureView::OnPaint() {
   RedrawOverviewFrames(true, true);
   OnPainted();
   ViewWindow::Release();
+}
+
+void PictureView::DrawAreaOutlines() {
+  OutputDevice* d = GetDevice();
+  if (!d || zoomedWidth_ <= 0 || zoomedHeight_ <= 0) return;
+  for (Region* area = renderer_->graphic->FirstArea(); area; area = area->next) {
+    // The areas hit-testing takes: this document's and the webs'.
+    const Document* document = area->GetDocument();
+    if (renderer_->limit && document && document != renderer_->limit) continue;
+    const int count = std::min<int>(area->pointCount, kAreaMaxPoints);
+    if (count < 3) continue;
+    const std::int64_t x0 = -scrollX_ + std::int64_t{area->x} * zoomedWidth_ / kAreaUnits;
+    const std::int64_t y0 = -scrollY_ + std::int64_t{area->y} * zoomedHeight_ / kAreaUnits;
+    const std::int64_t w = std::int64_t{area->width} * zoomedWidth_ / kAreaUnits;
+    const std::int64_t h = std::int64_t{area->height} * zoomedHeight_ / kAreaUnits;
+    d->SetColor(area->color ? area->color : d->GetColor("red"));
+    auto point = [&](int i, int* x, int* y) {
+      const AreaPoint& p = area->points[i % count];
+      *x = Clip16(x0 + p.x * w / kAreaUnits);
+      *y = Clip16(y0 + p.y * h / kAreaUnits);
+    };
+    for (int i = 0; i < count; ++i) {
+      int x1, y1, x2, y2;
+      point(i, &x1, &y1);
+      point(i + 1, &x2, &y2);
+      // Dotted: every other pixel along the longer axis.
+      const int steps = std::max(std::abs(x2 - x1), std::abs(y2 - y1));
+      for (int k = 0; k <= steps; k += 2) {
+        const int x = steps ? x1 + (x2 - x1) * k / steps : x1;
+        const int y = steps ? y1 + (y2 - y1) * k / steps : y1;
+        d->DrawLine(x, y, x + 1, y);
+      }
+    }
+  }
 }
 
 void PictureView::RedrawOverviewFrames(bool erase, bool draw) {

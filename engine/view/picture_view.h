@@ -125,6 +125,8 @@ class PictureView : public ViewWindow {
   void Press(int x, int y, int state);
   void EndPress(int x, int y, bool right);
   void DrawDragFrame();
+  // With hot areas shown, each hot area's outline dotted in its colour.
+  void DrawAreaOutlines();
   void MarkArea(Region* area);
   void SelectRectangle();
   void PlaceRenderer();

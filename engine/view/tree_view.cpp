@@ -9,7 +9,9 @@
 #include "sgml/document.h"
 #include "sgml/dtd.h"
 #include "sgml/node_flags.h"
+#include "style/frame.h"
 #include "view/current_view.h"
+#include "view/document_view.h"
 #include "view/window_device.h"
 #include "view/window_map.h"
 
@@ -172,6 +174,7 @@ void TreeView::DrawNode(DocumentNode* node, int x, int y) {
   d->FrameRect(x, y, x + w, y + h);
   d->DrawLine(x + 1, y + h + 1, x + w + 1, y + h + 1);
   d->DrawLine(x + w + 1, y + 1, x + w + 1, y + h + 1);
+  if (IsCurrent(node)) d->FrameRect(x - 2, y - 2, x + w + 2, y + h + 2);
   const char* name = Label(node);
   d->DrawText(x + h + 1, y + (font_ ? font_->ascent : 0) + 1, name, std::strlen(name));
   if (node->First() && !Expanded(node)) {
@@ -185,6 +188,10 @@ void TreeView::DrawNode(DocumentNode* node, int x, int y) {
   if (node == selected_) d->InvertRect(x + 1, y + 1, x + w - 1, y + h - 1);
 }
 
+bool TreeView::IsCurrent(const DocumentNode* node) const {
+  return std::find(current_.begin(), current_.end(), node) != current_.end();
+}
+
 void TreeView::OnPaint() {
   OutputDevice* d = GetDevice();
   if (!d) return;
@@ -196,6 +203,12 @@ void TreeView::OnPaint() {
   d->font = nullptr;
   if (font_) d->UseFont(font_);
   d->SetColor(d->GetInkColor());
+  // The elements the document's views show as current (a navigator's entry
+  // holding its place), asked once for the whole pass.
+  current_.clear();
+  for (DocumentView* v = ViewList::First(); v; v = ViewList::Next(v))
+    if (FrameTreeNode* frame = v->GetFrame(); frame && v->GetDocument() == document_)
+      if (DocumentNode* element = frame->GetCurrentElement()) current_.push_back(element);
   struct PaintVisitor {
     TreeView* view;
     bool operator()(DocumentNode* node, std::int64_t x, std::int64_t y, bool) {

@@ -9,6 +9,7 @@
 // draw and hit-test without deep recursion.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "foundation/callbacks.h"
 #include "view/output_device.h"
@@ -64,11 +65,15 @@ class TreeView : public ViewWindow {
   template <class Visit>
   bool Walk(int originX, int originY, bool stopBelowView, Visit&& visit);
   void DrawNode(DocumentNode* node, int x, int y);
+  // Whether a view of the document shows the node as current (a second
+  // frame around its box).
+  bool IsCurrent(const DocumentNode* node) const;
   void ScrollBy(int dx, int dy);
 
   Document* document_;
   Font* font_ = nullptr;
   DocumentNode* selected_ = nullptr;
+  std::vector<DocumentNode*> current_;
   std::uint8_t barsShown_ = 0;
   std::int64_t contentHeight_ = 0, contentWidth_ = 0;
   int viewWidth_ = 0, viewHeight_ = 0;

@@ -51,17 +51,7 @@ class ViewLinkHooks : public LinkViewHooks {
   int ShowHotArea(View* view, Document* document, DocumentNode*, EntityDecl* graphic,
                   const HotspotArea& area) override {
     if (!view || !document || !graphic || !graphic->IsExternal()) return 0;
-    GraphicObject* picture = GetEntityPicture(document, graphic, true);
-    if (!picture) return 0;
-    Region region;
-    region.x = area.x;
-    region.y = area.y;
-    region.width = area.width;
-    region.height = area.height;
-    region.zoom = area.zoom;
-    const int shown = FindOrOpenPicture(0, picture, &region);
-    picture->Release();
-    return shown;
+    return ShowPictureAreaOf(document, graphic, area);
   }
 };
 

@@ -87,6 +87,10 @@ class WindowDevice : public OutputDevice {
 
   WindowHandle window() const { return window_; }
   int GetViewKind() const { return view ? view->GetKind() : 0; }
+  // Paints the view now through the window's own context with the shared
+  // palette selected (as a background palette with `background`); nothing
+  // during a paint, without a size or without a palette. Answers 0.
+  virtual int RepaintWithPalette(bool background) { (void)background; return 0; }
   bool Panning() const { return panOriginX_ != -100; }
 
   std::uint8_t mode = 0;

@@ -167,11 +167,6 @@ class GdiWindowDevice : public HostWindowDevice {
     HBITMAP bitmap = IconBitmap(index);
     if (bitmap) DrawTwoLayerBitmap(dc_, bitmap, x, y, look);
   }
-  void TileImage(void* image) override {
-    (void)image;
-    // Images give no device bitmap until the graphics readers stand.
-    FillBackground(0, 0, width, height);
-  }
 
   void SetDc(HDC dc) { dc_ = dc; }
   Font* Measure() { return font; }
@@ -280,6 +275,31 @@ class GdiWindowDevice : public HostWindowDevice {
     dc_ = drawing;
     --paintDepth;
     OutputDevice::EndDraw();
+  }
+  int RepaintWithPalette(bool background) override {
+    if (paintDepth > 0 || width < 1 || height < 1 || !window_) return 0;
+    HPALETTE palette = static_cast<HPALETTE>(palette_.Realize());
+    if (!palette) return 0;
+    HDC drawing = dc_;
+    dc_ = GetDC(Hwnd());
+    if (!dc_) {
+      dc_ = drawing;
+      return 0;
+    }
+    ++paintDepth;
+    OutputDevice::BeginDraw();
+    HPALETTE oldPalette = SelectPalette(dc_, palette, background ? TRUE : FALSE);
+    RealizePalette(dc_);
+    SetBkMode(dc_, TRANSPARENT);
+    if (view) view->OnPaint();
+    if (Panning()) PlatformDrawPanMark();
+    SelectPalette(dc_, oldPalette, TRUE);
+    ReleasePen();
+    ReleaseDC(Hwnd(), dc_);
+    dc_ = drawing;
+    --paintDepth;
+    OutputDevice::EndDraw();
+    return 0;
   }
   void PlatformDrawPanMark() override {
     auto origin = reinterpret_cast<HBITMAP>(Module().originBitmap);

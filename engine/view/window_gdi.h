@@ -14,8 +14,11 @@ class WindowDevice;
 
 class GdiFont : public Font {
  public:
+  // With `leaveSelected` a measurement leaves the font selected in the
+  // drawing context (the owner of the context puts its drawing font back
+  // before it draws): selecting a font costs more than measuring with it.
   GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
-          std::function<HDC()> drawingDc);
+          std::function<HDC()> drawingDc, bool leaveSelected = false);
   ~GdiFont() override;
   HFONT Handle() const { return handle_; }
 
@@ -27,6 +30,7 @@ class GdiFont : public Font {
   int WithDc(const std::function<int(HDC)>& measure);
   HFONT handle_;
   std::function<HDC()> drawingDc_;
+  bool leaveSelected_;
 };
 
 // The installed face whose name matches `face` without regard to case

@@ -56,6 +56,13 @@ class FakeDialogWindow : public DialogWindow {
     return CopyWholeCharacters(buffer, capacity, controls[id].text.c_str(), characters);
   }
   int ListAddString(int id, const char* text) override { return AddLine(id, text); }
+  void ListDeleteString(int id, int index) override {
+    Control& c = controls[id];
+    if (index < 0 || index >= int(c.lines.size())) return;
+    c.lines.erase(c.lines.begin() + index);
+    c.data.erase(c.data.begin() + index);
+    c.selected.clear();
+  }
   int ListCurrentSelection(int id) override { return Current(id); }
   int ListSelectedItems(int id, int maximum, int* indices) override {
     int n = 0;

@@ -3,7 +3,10 @@
 // and the clipboard read back as text and as "Rich Text Format".
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <string>
 
 #include "engine.h"
@@ -113,6 +116,53 @@ TEST_F(Copy, TextAndRichTextOfTheSelection) {
     ASSERT_GE(depth, i + 1 < rtf.size() ? 1 : 0) << rtf;
   }
   EXPECT_EQ(depth, 0) << rtf;
+}
+
+// The sample manual with its sheet: its bold title and the paragraph after
+// it, copied; both forms are also written to the build folder, where a
+// check with Debian's unrtf reads the rich text (ctest copy_unrtf).
+TEST_F(Copy, TheSampleManualsTitleAndAParagraphAsRichText) {
+  const char* source = std::getenv("QS_SOURCE_DIR");
+  const char* binary = std::getenv("QS_BINARY_DIR");
+  ASSERT_TRUE(source && binary);
+  auto windows = [](std::string path) {
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    return "Z:" + path;
+  };
+  eng::QsPushCatalog(windows(std::string(source) + "/samples/home/catalog/catalog").c_str(), QsWord{0});
+  QsHandle manual = eng::QsParseDocument(
+      windows(std::string(source) + "/samples/manual/manuale.sgm").c_str(), nullptr, QsHandle{0},
+      nullptr, QsWord{0});
+  ASSERT_NE(manual, 0u);
+  QsHandle sheet = eng::QsLoadStyleSheet(manual, std::int32_t{0}, nullptr, QsWord{0});
+  ASSERT_NE(sheet, 0u);
+  ASSERT_NE(eng::QsDisplay(W(window_), manual, sheet, QsHandle{0}, QsWindow{0}, QsHandle{0},
+                           QsHandle{0}, std::int32_t{0}),
+            0);
+  // From the title to the end of the first paragraph.
+  QsHandle root = eng::QsGetDocumentRoot(manual);
+  QsHandle para = eng::QsGetElementByPointer(manual, "ROOT DESCENDANT (1 PARA)");
+  ASSERT_NE(para, 0u);
+  std::int32_t start = 0, length = 0, paraStart = 0, paraLength = 0;
+  ASSERT_EQ(eng::QsGetNodeRange(root, &start, &length), 1);
+  ASSERT_EQ(eng::QsGetNodeRange(para, &paraStart, &paraLength), 1);
+  ASSERT_NE(eng::QsAddSelectionRange(W(window_), start, paraStart + paraLength - start), 0);
+  CopySelectionAsRtf(window_);
+  const std::string text = ClipboardText(CF_TEXT);
+  const std::string rtf = ClipboardText(RegisterClipboardFormatA("Rich Text Format"));
+  EXPECT_NE(text.find("Corvina Sample Service Manual"), std::string::npos) << text;
+  EXPECT_NE(text.find("Names of products in it are made up."), std::string::npos) << text;
+  EXPECT_NE(rtf.find("\\b"), std::string::npos) << rtf;
+  for (const auto& [name, bytes] : {std::pair{"copy_sample.txt", &text}, std::pair{"copy_sample.rtf", &rtf}}) {
+    FILE* f = std::fopen(windows(std::string(binary) + "/" + name).c_str(), "wb");
+    ASSERT_NE(f, nullptr) << name;
+    std::fwrite(bytes->data(), 1, bytes->size(), f);
+    std::fclose(f);
+  }
+  eng::QsDetachWindowView(W(window_));
+  for (QsHandle h : {para, root, sheet, manual}) eng::QsReleaseHandle(h);
+  eng::QsPopCatalog();
 }
 
 // No selection, or one the engine cannot give as one text (two ranges),

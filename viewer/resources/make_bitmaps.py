@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the viewer's pictures: the toolbar strip "bmpToolbar" (19 buttons of
 25x22 in three rows: normal, pressed, greyed), the splash and about pictures
-(8 bits with a palette) and the program icon.
+(8 bits with a palette), the program icon and the hotspot editor's eleven
+cursors (32x32, two colours).
     make_bitmaps.py OUTPUT_FOLDER"""
 import os
 import struct
@@ -141,6 +142,65 @@ def icon():
     return struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), 22) + image
 
 
+# The hotspot editor's cursors: an arrow (hot spot at its tip) or a cross
+# (hot spot at its centre) with a sign below right. Each sign is drawn black
+# with a white rim so that it shows on any picture.
+CURSOR_SIGNS = {
+    'sel': ["11111111", "10000001", "10000001", "10000001", "10000001", "10000001", "10000001", "11111111"],
+    'locked': ["00111100", "01000010", "01000010", "11111111", "11100111", "11100111", "11111111", "11111111"],
+    'move': ["00011000", "00111100", "00011000", "11111111", "11111111", "00011000", "00111100", "00011000"],
+    'cut': ["10000001", "01000010", "00100100", "00011000", "00011000", "01100110", "10100101", "01000010"],
+    'cuthit': ["10011001", "01011010", "00111100", "11111111", "11111111", "01111110", "10111101", "01011010"],
+    'trash': ["01111110", "11111111", "01000010", "01000010", "01000010", "01000010", "01000010", "00111100"],
+    'trashhit': ["01111110", "11111111", "01111110", "01111110", "01111110", "01111110", "01111110", "00111100"],
+    'rect': ["11111111", "10000001", "10000001", "10000001", "10000001", "10000001", "10000001", "11111111"],
+    'ellipse': ["00111100", "01000010", "10000001", "10000001", "10000001", "10000001", "01000010", "00111100"],
+    'poly': ["00010000", "00101000", "01000100", "10000010", "01000001", "00100001", "00010001", "00001111"],
+    'polyend': ["00010000", "00111000", "01111100", "11111110", "01111111", "00111111", "00011111", "00001111"],
+}
+# name, sign, arrow (True) or cross (False)
+CURSORS = [('curSel', 'sel', True), ('curLocked', 'locked', True), ('curMove', 'move', True),
+           ('curCut', 'cut', True), ('curCutHit', 'cuthit', True), ('curTrash', 'trash', True),
+           ('curTrashHit', 'trashhit', True), ('curRect', 'rect', False),
+           ('curEllipse', 'ellipse', False), ('curPoly', 'poly', False),
+           ('curPolyEnd', 'polyend', False)]
+
+
+def cursor(sign, arrow):
+    size = 32
+    black = [[False] * size for _ in range(size)]
+    if arrow:
+        for y in range(12):
+            for x in range(y // 2 + 1 if y < 10 else 0):
+                black[y][x] = True
+        hot = (0, 0)
+    else:
+        for i in range(15):
+            black[7][i] = black[i][7] = True
+        hot = (7, 7)
+    for y, row in enumerate(CURSOR_SIGNS[sign]):
+        for x, bit in enumerate(row):
+            if bit == '1':
+                black[14 + y][14 + x] = True
+    # White round every black pixel; transparent elsewhere.
+    def shown(x, y):
+        return any(0 <= x + dx < size and 0 <= y + dy < size and black[y + dy][x + dx]
+                   for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+    xor_bits = bytearray()
+    and_bits = bytearray()
+    for y in range(size - 1, -1, -1):
+        xrow = arow = 0
+        for x in range(size):
+            xrow = (xrow << 1) | (1 if shown(x, y) and not black[y][x] else 0)
+            arow = (arow << 1) | (0 if shown(x, y) else 1)
+        xor_bits += struct.pack('>I', xrow)
+        and_bits += struct.pack('>I', arow)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 1, 0, len(xor_bits) + len(and_bits), 0, 0, 2, 0)
+    image = header + bytes((0, 0, 0, 0, 255, 255, 255, 0)) + xor_bits + and_bits
+    return (struct.pack('<HHH', 0, 2, 1) +
+            struct.pack('<BBBBHHII', size, size, 2, 0, hot[0], hot[1], len(image), 22) + image)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -150,6 +210,8 @@ def main():
         'about.bmp': picture(360, 180, [("CORVINA+ 3.0", 4, 40), ("CORVINA", 2, 110)], (20, 140, 90)),
         'corvina.ico': icon(),
     }
+    for name, sign, arrow in CURSORS:
+        files[name + '.cur'] = cursor(sign, arrow)
     for name, data in files.items():
         path = os.path.join(out, name)
         try:

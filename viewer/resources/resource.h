@@ -82,11 +82,22 @@
 #define IDM_WEB_CLOSE_FIRST 1850 // ... and 1850 + i in the close submenu
 #define WEB_MAX 16
 #define WEB_MENU_FIXED_ITEMS 6
+// The separators put before the webs: ids of their own, so they are taken
+// out by id like the items.
+#define IDM_WEB_SEPARATOR 1898
+#define IDM_WEB_CLOSE_SEPARATOR 1899
 
 // Bookmarks menu (the eighth menu).
 #define IDM_BOOKMARKS 1901
 #define IDM_BOOKMARK_FIRST 6001  // bookmark n has 6001 + n
 #define BOOKMARK_MAX 999
+#define IDM_BOOKMARK_SEPARATOR 1999
+
+// The Bookmarks dialog.
+#define IDC_BOOKMARK_LIST 100
+#define IDC_BOOKMARK_NOTE 101
+#define IDC_BOOKMARK_LOCATE 102
+#define IDC_BOOKMARK_DELETE 103
 
 // Help menu.
 #define IDM_HELP 2001
@@ -114,6 +125,28 @@
 #define IDM_CTX_RELOAD_ENTITY 2119
 #define IDM_CTX_ADD_TO_SELECTION 2122
 #define IDM_CTX_ANNOTATION 3333
+
+// The hotspot editor's menu "menuHotEd". Some of its ids are those of the
+// main menu's or the context menu's commands; 2116 and 3333 mean other
+// things there.
+#define IDM_HOT_DONE 1024
+#define IDM_HOT_CUT 1134
+#define IDM_HOT_COPY 1135
+#define IDM_HOT_PASTE 1136
+#define IDM_HOT_COLOR_FIRST 1701  // outline colour n (0-based) has 1701 + n
+#define HOT_COLOR_COUNT 20
+#define IDM_HOT_REMOVE_ANCHOR 2114
+#define IDM_HOT_COLOR 2116
+#define IDM_HOT_NEW_RECT 2201
+#define IDM_HOT_NEW_ELLIPSE 2202
+#define IDM_HOT_NEW_POLYGON 2203
+#define IDM_HOT_TRIM 2204
+#define IDM_HOT_ADD_POINT 2301
+#define IDM_HOT_REMOVE_POINT 2302
+#define IDM_HOT_SHAPE_RECT 2303
+#define IDM_HOT_SHAPE_ELLIPSE 2304
+#define IDM_HOT_SHAPE_POLYGON 2305
+#define IDM_HOT_NOTES 3333
 
 // Blocks the program numbers itself, kept clear of the fixed ids above.
 #define IDM_RECENT_FIRST 5001     // recent file i has 5001 + i
@@ -159,12 +192,43 @@
 #define IDC_PARTS_MATCH 101
 #define IDC_PARTS_COLUMN 102
 
+// "dlgSShEdit" and its prompts "dlgSShList", "dlgSShGetStr", "dlgSShGetShdw".
+#define IDC_SSH_ELEMENT 1001
+#define IDC_SSH_PARENT 1003
+#define IDC_SSH_RULES 1007
+#define IDC_SSH_OCCURRENCE 1010
+#define IDC_SSH_QUALIFIER 1013
+#define IDC_SSH_QUALIFIERS 1015
+#define IDC_SSH_GROUP 1017
+#define IDC_SSH_PROPERTIES 1019
+#define IDC_SSH_PREVIEW 1021
+#define IDC_SSH_CLEAR 1022
+#define IDC_SSH_LIST 1026
+#define IDC_SSH_PROMPT 1027
+#define IDC_SSH_TEXT 1028
+#define IDC_SSH_HORIZONTAL 1029
+#define IDC_SSH_VERTICAL 1031
+
 // The message window's list box.
 #define IDC_MESSAGE_LIST 100
+
+// "dlgNavEdit", the navigator editor.
+#define IDC_NAV_SCALE 100
+#define IDC_NAV_MIN 101
+#define IDC_NAV_MAX 103
+#define IDC_NAV_CANDIDATES 104
+#define IDC_NAV_PARENT 105
+#define IDC_NAV_ADD 106
+#define IDC_NAV_ENTRIES 107
+#define IDC_NAV_TITLE 108
+#define IDC_NAV_BODY 109
+#define IDC_NAV_REMOVE 111
+#define IDC_NAV_PREVIEW 112
 
 #ifndef RC_INVOKED
 static_assert(IDM_STYLESHEET_FIRST + STYLESHEET_MAX <= IDM_PALETTE_FIRST, "style sheets reach the palettes");
 static_assert(IDM_NAVIGATOR_FIRST + NAVIGATOR_MAX <= IDM_ZOOM_OUT, "navigators reach the zoom commands");
+static_assert(IDM_HOT_COLOR_FIRST + HOT_COLOR_COUNT <= IDM_WEB_OPEN, "outline colours reach the webs");
 static_assert(IDM_WEB_FIRST + WEB_MAX <= IDM_WEB_CLOSE_FIRST, "webs reach the close items");
 static_assert(IDM_WEB_CLOSE_FIRST + WEB_MAX <= IDM_BOOKMARKS, "close items reach the bookmarks");
 static_assert(IDM_RECENT_FIRST + RECENT_FILE_COUNT <= IDM_EDIT_FILE_FIRST, "recent files reach the edit items");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "api/records.h"
 #include "engine_dll.h"
 
 namespace qs::test {
@@ -19,7 +20,9 @@ std::vector<Event> g_events;
 
 QsWord RecordEvent(QsWindow, std::int32_t event, QsWord a, QsWord b, QsWord) {
   g_events.push_back({event, a, b});
-  return 0;
+  // The host takes the note and link dialogs: the engine's own would wait
+  // for a reader.
+  return event == 19 || event == 20 ? 1 : 0;
 }
 
 decltype(&::QsAddRefHandle) g_addRef = nullptr;
@@ -155,6 +158,59 @@ TEST_F(WebsThroughDll, AWebTwoDocumentsNameOpensOnce) {
   anchors.clear();
   QS_BIND(QsEnumDocAnchors)(second, 1, Keep, reinterpret_cast<QsWord>(&anchors));
   EXPECT_TRUE(anchors.empty());
+}
+
+// A web whose file cannot be replaced stays open with its change, and is
+// written by the next save.
+TEST_F(WebsThroughDll, AFailedSaveKeepsTheWebForTheNextOne) {
+  std::string path = Path("held.web");
+  QsHandle web = QS_BIND(QsCreateWeb)(path.c_str(), nullptr, "Held");
+  ASSERT_NE(web, 0u);
+  ASSERT_EQ(QS_BIND(QsBeginWebEdit)(web), 1);
+  std::string docPath = Write("doc.sgm", kDocument + std::strlen("<?DOCWEB \"notes.web\">\n"));
+  QsHandle doc = QS_BIND(QsParseDocument)(docPath.c_str(), nullptr, 0, nullptr, 0);
+  QsHandle pic = QS_BIND(QsGetDocEntity)(doc, "pic");
+  ASSERT_NE(QS_BIND(QsCreateHotspot)(web, pic, "kept", 0, 0, 10, 10, 0), 0u);
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(QS_BIND(QsSaveWeb)(web), 0);
+  CloseHandle(held);
+  EXPECT_EQ(QS_BIND(QsGetHandleType)(web), 5u);  // still an open web
+  EXPECT_EQ(QS_BIND(QsSaveWeb)(web), 1);
+  EXPECT_NE(Read(path).find("kept"), std::string::npos) << Read(path);
+  QS_BIND(QsReleaseHandle)(pic);
+  QS_BIND(QsReleaseHandle)(doc);
+}
+
+// Event 7's request during the call: where the engine would show a place.
+std::vector<std::intptr_t> g_shownAt;
+QsWord RecordShow(QsWindow, std::int32_t, QsWord, QsWord b, QsWord) {
+  g_shownAt.push_back(reinterpret_cast<const QsViewRequest*>(b)->position);
+  return 0;
+}
+
+// A host's bookmark list locates an anchor with QsShowElement: the anchor's
+// place is asked for in a view (no view shows its document yet).
+TEST_F(WebsThroughDll, ShowElementShowsAnAnchorsPlace) {
+  Write("notes.web",
+        "<!DOCTYPE WEB PUBLIC \"-//Quenda//DTD Web v2.00//EN\" [\n"
+        "<!ENTITY A SYSTEM \"a.sgm\" NDATA SGML>]>\n<web><webname>Notes</webname>\n"
+        "<doc><title>a</title><anchor id=X linkend=XN bookmark=1><loc><nameloc id=XN><nmlist "
+        "docorsub=A>sec2</nmlist></nameloc></loc><head>Second</head></anchor></doc>\n</web>");
+  std::string a = Write("a.sgm", kDocument);
+  QsHandle doc = QS_BIND(QsParseDocument)(a.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  std::vector<QsHandle> anchors;
+  QS_BIND(QsEnumDocAnchors)(doc, 2, Keep, reinterpret_cast<QsWord>(&anchors));
+  ASSERT_EQ(anchors.size(), 1u);
+  std::int32_t start = -1, length = -1;
+  ASSERT_EQ(QS_BIND(QsGetAnchorRange)(anchors[0], &start, &length), 1);
+  EXPECT_GT(start, 0);
+  g_shownAt.clear();
+  QS_BIND(QsSetCallback)(0, 7, RecordShow, 0);
+  QS_BIND(QsShowElement)(anchors[0]);
+  EXPECT_EQ(g_shownAt, std::vector<std::intptr_t>{start});
 }
 
 }  // namespace

@@ -1,15 +1,22 @@
 // The engine's dialog models on a window of the test's own.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "../foundation/temp_folder.h"
 #include "api/dialogs.h"
 #include "api/exports.h"
+#include "api/interface.h"
+#include "error_recorder.h"
 #include "fake_dialog_window.h"
 #include "foundation/engine.h"
+#include "layout/print_state.h"
 #include "recording_sink.h"
+#include "sgml/document.h"
+#include "style/style_sheet.h"
 
 namespace qs {
 namespace {
@@ -162,6 +169,112 @@ TEST(ModalDialog, NativelyNoTemplateLoads) {
   EXPECT_EQ(GetEngine()->ShowListDialog(0, &items), -1);
   QsTerminate();
   EXPECT_EQ(QsInputDialog(0, "T", "P", buffer), 0);
+}
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+// "Print Document" over the sample manual, which names one sheet and one
+// navigator; natively there is no printer, so Print ends in error 41.
+class PrintDialogModel : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* source = std::getenv("QS_SOURCE_DIR");
+    const std::string root = source ? source : ".";
+    const std::string home = root + "/samples/home/";
+    ASSERT_NE(QsInitialize(0, "test", (home + "catalog/catalog").c_str(), nullptr, nullptr,
+                           (folder_.dir() + "/").c_str(), home.c_str()),
+              0u);
+    doc_ = QsParseDocument((root + "/samples/manual/manuale.sgm").c_str(), nullptr, 0, nullptr, 0);
+    ASSERT_NE(doc_, 0u);
+    sheetHandle_ = QsLoadStyleSheet(doc_, 0, nullptr, 0);
+    ASSERT_NE(sheetHandle_, 0u);
+    document_ = static_cast<Document*>(Handles()->LookupDocument(doc_));
+    sheet_ = static_cast<StyleSheet*>(Handles()->LookupStyleSheet(sheetHandle_));
+  }
+  void TearDown() override {
+    QsReleaseHandle(sheetHandle_);
+    QsReleaseHandle(doc_);
+    QsTerminate();
+    GetPrintState().options = 0;
+  }
+  test::TempFolder folder_;
+  test::RecordingSink sink_;
+  QsHandle doc_ = 0, sheetHandle_ = 0;
+  Document* document_ = nullptr;
+  StyleSheet* sheet_ = nullptr;
+};
+
+TEST_F(PrintDialogModel, FillsItsControlsFromTheDocumentAndTheSettings) {
+  GetPrintState().options = 3 | 4 << 3 | 0x80 | 0x1000;
+  auto* dialog = new PrintDialog(document_, sheet_, {}, 0);
+  EXPECT_EQ(dialog->GetKind(), Dialog::kPrint);
+  {
+    FakeDialogWindow window(dialog);
+    window.Open();
+    // The document has no title of its own here: the host's.
+    EXPECT_EQ(window.controls[102].text, "test");
+    EXPECT_EQ(window.controls[103].lines, std::vector<std::string>{"Service Manual"});
+    EXPECT_EQ(window.controls[103].selected, std::vector<int>{0});
+    EXPECT_EQ(window.controls[104].lines, std::vector<std::string>{"Contents"});
+    const std::vector<std::string> positions = {"None", "Left Header", "Middle Header", "Right Header",
+                                                "Left Footer", "Middle Footer", "Right Footer"};
+    EXPECT_EQ(window.controls[109].lines, positions);
+    EXPECT_EQ(window.controls[110].lines, positions);
+    EXPECT_EQ(window.controls[109].selected, std::vector<int>{3});
+    EXPECT_EQ(window.controls[110].selected, std::vector<int>{4});
+    EXPECT_FALSE(window.controls[106].checked);
+    EXPECT_TRUE(window.controls[107].checked);
+    EXPECT_FALSE(window.controls[108].checked);
+    // The whole document: nothing to print alone.
+    EXPECT_FALSE(window.controls[105].enabled);
+    EXPECT_FALSE(window.controls[105].checked);
+    // The reader's choices become the settings; the bits without a control
+    // stay.
+    window.Select(109, 6);
+    window.Select(110, 0);
+    window.controls[106].checked = true;
+    window.controls[107].checked = false;
+    window.controls[108].checked = true;
+    EXPECT_EQ(dialog->ReadOptions(GetPrintState().options), 6u | 0x40 | 0x100 | 0x1000);
+    EXPECT_FALSE(window.Send(111));  // Setup stays open
+    EXPECT_TRUE(window.Send(kIdCancel));
+    EXPECT_EQ(window.endCode, 0);
+    EXPECT_EQ(GetPrintState().options, 3u | 4 << 3 | 0x80 | 0x1000);  // Cancel changes nothing
+  }
+  dialog->Release();
+}
+
+TEST_F(PrintDialogModel, APartOfTheDocumentMayPrintAloneAndPrintStoresTheSettings) {
+  test::ErrorRecorder recorder;
+  DocumentNode* root = document_->Root();
+  ASSERT_NE(root, nullptr);
+  DocumentNode* part = root->First();
+  ASSERT_NE(part, nullptr);
+  auto* dialog = new PrintDialog(document_, sheet_, {PrintRange{part, part, 1}}, 0);
+  {
+    FakeDialogWindow window(dialog);
+    window.Open();
+    EXPECT_TRUE(window.controls[105].enabled);
+    EXPECT_TRUE(window.controls[105].checked);
+    window.Select(109, 2);
+    window.Select(110, 5);
+    window.controls[104].selected = {0};
+    EXPECT_TRUE(window.Send(kIdOk));
+    EXPECT_EQ(window.endCode, 1);
+    EXPECT_EQ(GetPrintState().options, 2u | 5 << 3);
+    EXPECT_EQ(std::strlen(GetPrintState().date), 10u);
+    EXPECT_EQ(recorder.errors, std::vector<int>{41});
+  }
+  dialog->Release();
+}
+
+TEST_F(PrintDialogModel, MarkingATagSetNeedsAViewThatShowsADocument) {
+  EXPECT_EQ(QsMarkTagSetInView(0, 0, 0), 0);
+  EXPECT_EQ(QsMarkTagSetInView(0, 0x1234, 0), 0);
 }
 
 }  // namespace

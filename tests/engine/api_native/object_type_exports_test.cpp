@@ -9,6 +9,11 @@
 #include "api/exports.h"
 #include "api/records.h"
 #include "foundation/engine.h"
+#include "layout/entity_items.h"
+#include "layout/display_box.h"
+#include "style/frame.h"
+#include "view/current_view.h"
+#include "view/document_view.h"
 #include "recording_sink.h"
 #include "sgml/document.h"
 #include "sgml/document_cache.h"
@@ -233,6 +238,101 @@ TEST_F(ObjectTypes, TypesOnAKeyAreAskedInOrder) {
   EXPECT_EQ(g_calls.back(), "destroy 256");
   EXPECT_EQ(QsRefreshEntityObjects(0), 0);
   QsReleaseHandle(entity);
+}
+
+// An item holding a graphic object as its icon, as icon and widget items
+// do: message 15 replaces it, and its box shows it through the view.
+class IconHolder : public LayoutItem {
+ public:
+  explicit IconHolder(GraphicObject* icon) : LayoutItem(0, nullptr), icon(icon) { icon->AddRef(); }
+  ~IconHolder() override {
+    if (icon) icon->Release();
+  }
+  std::int32_t GetLength() override { return 1; }
+  int BreaksBefore() override { return 1; }
+  int GetAscent() override { return 20; }
+  int GetWidth() override { return 30; }
+  void MakeBoxes(ListHead& boxes) override;
+  std::intptr_t HandleMessage(int, int, int message, std::intptr_t argument) override {
+    auto* change = reinterpret_cast<ObjectReplacement*>(argument);
+    if (message != kMsgReplaceObject || !change || change->oldObject != icon) return 0;
+    icon->Release();
+    icon = static_cast<GraphicObject*>(change->newObject);
+    if (icon) icon->AddRef();
+    ++replaced;
+    return 1;
+  }
+  GraphicObject* icon;
+  ImageRenderer* shown = nullptr;
+  int replaced = 0;
+};
+class IconBox : public DisplayBox {
+ public:
+  IconBox(IconHolder* item, void* picture) : DisplayBox(item), picture(picture) {}
+  ~IconBox() override {
+    if (DocumentView* view = CurrentDocumentView()) view->ReturnPicture(picture, nullptr);
+  }
+  void* picture;
+};
+void IconHolder::MakeBoxes(ListHead& boxes) {
+  void* picture = icon ? CurrentDocumentView()->TakePicture(icon, nullptr) : nullptr;
+  shown = static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(picture));
+  boxes.Append(new IconBox(this, picture));
+}
+class HolderFrame : public FrameTreeNode {
+ public:
+  HolderFrame() : FrameTreeNode(nullptr, nullptr, 0) {}
+  ~HolderFrame() override { items.DeleteAll(); }
+  int GetKind() const override { return 1; }
+  Pool pool;
+};
+
+TEST_F(ObjectTypes, AReloadedPictureReachesTheViewsShowingIt) {
+  QsRegisterNotation("TBX", "TBX", reinterpret_cast<const char*>(1), nullptr);
+  auto type = Record("TBX");
+  type[1] = 22;
+  type[2] = reinterpret_cast<QsWord>(&CreateSecond);
+  type[4] = reinterpret_cast<QsWord>(&DestroyPicture);
+  type[5] = reinterpret_cast<QsWord>(&ScreenView);
+  type[6] = reinterpret_cast<QsWord>(&PrintView);  // the test device is no window
+  type[8] = reinterpret_cast<QsWord>(&DestroyView);
+  QsRegisterObjectType(type.data());
+  Document* document = Parse();
+  ASSERT_NE(document, nullptr);
+  GraphicObject* graphic = GetEntityPicture(document, document->FindEntity("pic"), true);
+  ASSERT_NE(graphic, nullptr);
+  {
+    HolderFrame frame;
+    auto* first = new (frame.pool) IconHolder(graphic);
+    auto* second = new (frame.pool) IconHolder(graphic);
+    frame.items.Append(first);
+    frame.items.Append(second);
+    test::TestDevice device(72, 400, 300);
+    auto* view = new test::TestView(&device);
+    view->AddRef();
+    view->SetFrame(&frame, 0, true);
+    ASSERT_NE(first->shown, nullptr);
+    ASSERT_EQ(first->shown->graphic, graphic);
+
+    g_picture = 0x180;
+    EXPECT_EQ(QsRefreshDocumentObjects(reinterpret_cast<QsWord>(graphic)), 1);
+    // Both items hold the replacement, and the view shows it anew.
+    EXPECT_TRUE(graphic->orphaned);
+    ASSERT_NE(first->icon, graphic);
+    ASSERT_NE(first->icon, nullptr);
+    EXPECT_EQ(second->icon, first->icon);
+    EXPECT_EQ(first->replaced, 1);
+    EXPECT_EQ(second->replaced, 1);
+    ASSERT_NE(first->shown, nullptr);
+    EXPECT_EQ(first->shown->graphic, first->icon);
+    EXPECT_EQ(second->shown->graphic, first->icon);
+
+    view->SetFrame(nullptr, 0, false);
+    view->Release();
+    view->Close();
+  }
+  g_picture = 0x100;
+  graphic->Release();  // the orphan goes with the test's use
 }
 
 TEST_F(ObjectTypes, PicturesWithoutASideAreNotMade) {

@@ -109,6 +109,25 @@ class PictureExports : public testing::Test {
   QsHandle doc_ = 0, pic_ = 0;
 };
 
+// A picture window's view flags are its picture view's options: read back
+// as set, and hot areas live (512) only while their bit is on.
+TEST_F(PictureExports, ViewFlagsOfAPictureWindowAreItsOptions) {
+  const QsWindow window = 0x3180;
+  EXPECT_EQ(QsGetViewFlags(window), 0);  // no view yet
+  EXPECT_EQ(QsSetViewFlags(window, 0x10), 0);
+  ASSERT_EQ(QsOpenPictureView(window, pic_, 0x200, 0, 0, 0), 1);
+  EXPECT_EQ(QsGetViewFlags(window), 0x200);
+  auto* view = static_cast<PictureView*>(FindPictureView(static_cast<WindowHandle>(window)));
+  ASSERT_NE(view, nullptr);
+  EXPECT_NE(view->ModeFlags() & PictureView::kHotAreasLive, 0u);
+  EXPECT_EQ(QsSetViewFlags(window, 0x210), 0x210);
+  EXPECT_EQ(QsGetViewFlags(window), 0x210);
+  EXPECT_EQ(QsSetViewFlags(window, 0x10), 0x10);
+  EXPECT_EQ(QsGetViewFlags(window), 0x10);
+  EXPECT_EQ(view->ModeFlags() & PictureView::kHotAreasLive, 0u);
+  QsDetachWindowView(window);
+}
+
 TEST_F(PictureExports, OpenZoomAndPan) {
   const QsWindow window = 0x3100;
   EXPECT_EQ(QsOpenPictureView(window, pic_, 0x200, 0, 0, 0), 1);

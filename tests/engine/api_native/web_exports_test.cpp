@@ -274,6 +274,7 @@ TEST_F(WebExports, SavingAWebClosesItAndItsAnchorsHandles) {
   EXPECT_GT(length, 0);
   QsHandle spot = QsCreateHotspot(web_, pic_, nullptr, 1, 2, 3, 4, 384);
   ASSERT_NE(spot, 0u);
+  ASSERT_EQ(QsSetHotspotColor(spot, "navy"), 1);
   EXPECT_EQ(QsGetAnchorWeb(spot), web_);
   QsReleaseHandle(web_);
   QsHandle entity = QsGetAnchorEntity(spot);
@@ -288,8 +289,11 @@ TEST_F(WebExports, SavingAWebClosesItAndItsAnchorsHandles) {
   std::string saved = Slurp(path);
   EXPECT_NE(saved.find("<head>All of it\r\n</head>"), std::string::npos);
   EXPECT_NE(saved.find(" ZOOM=\"150%\""), std::string::npos);
+  // The hotspot's colour is kept as its LINE.
+  EXPECT_NE(saved.find(" LINE=\"NAVY\""), std::string::npos) << saved;
 
-  // Opened again, the anchor on the whole document is found there.
+  // Opened again, the anchor on the whole document is found there, and the
+  // hotspot has its colour.
   QsHandle again = QsOpenWeb(path.c_str(), nullptr, nullptr, 0);
   ASSERT_NE(again, 0u);
   std::vector<QsHandle> anchors;
@@ -297,6 +301,10 @@ TEST_F(WebExports, SavingAWebClosesItAndItsAnchorsHandles) {
   ASSERT_EQ(anchors.size(), 1u);
   char name[64];
   EXPECT_STREQ(QsGetAnchorName(anchors[0], name, sizeof name), "All of it");
+  std::vector<QsHandle> spots;
+  QsEnumWebAnchors(again, 0x008, Keep, reinterpret_cast<QsWord>(&spots));
+  ASSERT_EQ(spots.size(), 1u);
+  EXPECT_STREQ(QsGetHotspotColor(spots[0], name, sizeof name), "NAVY");
 }
 
 TEST_F(WebExports, WebsDocumentsNameOpenOnceAndMarkTheirAnchors) {

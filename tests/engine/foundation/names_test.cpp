@@ -122,12 +122,16 @@ TEST(GlobalArena, BlocksAreAlignedAndDoNotOverlap) {
     std::size_t n;
   };
   std::vector<Block> blocks;
-  std::size_t sizes[] = {1, 3, 16, 17, 100, 4095, 0, 7, 32000, 5, 32768, 2};
+  const std::size_t sizes[] = {1, 3, 16, 17, 100, 4095, 0, 7, 32000, 5, GlobalArena::kChunkRoom, 2, 40};
+  // Each size asked with each alignment in turn, the default among them.
+  const std::size_t alignments[] = {GlobalArena::kAlignment, 8, 1, 4, 0};
   for (int round = 0; round < 4; ++round) {
     for (std::size_t n : sizes) {
-      auto* p = static_cast<unsigned char*>(arena.Allocate(n));
+      const std::size_t alignment = alignments[blocks.size() % std::size(alignments)];
+      auto* p = static_cast<unsigned char*>(alignment ? arena.Allocate(n, alignment) : arena.Allocate(n));
       ASSERT_NE(p, nullptr) << n;
-      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % GlobalArena::kAlignment, 0u) << n;
+      const std::size_t expected = alignment ? alignment : GlobalArena::kAlignment;
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % expected, 0u) << n << " at " << alignment;
       std::memset(p, static_cast<int>(blocks.size() & 0xFF), n);
       blocks.push_back({p, n});
     }
@@ -138,6 +142,23 @@ TEST(GlobalArena, BlocksAreAlignedAndDoNotOverlap) {
     }
   }
   EXPECT_GT(arena.ChunkCount(), 4u);
+}
+
+// Layout items need only pointer alignment: a large document makes
+// hundreds of thousands of 40-byte ones, each 48 bytes at 16-byte steps.
+TEST(GlobalArena, PointerAlignedBlocksPackWithoutGaps) {
+  GlobalArena arena;
+  auto* first = static_cast<unsigned char*>(arena.Allocate(40, 8));
+  ASSERT_NE(first, nullptr);
+  const std::size_t fit = GlobalArena::kChunkRoom / 40;
+  for (std::size_t i = 1; i < fit; ++i)
+    ASSERT_EQ(static_cast<unsigned char*>(arena.Allocate(40, 8)), first + 40 * i) << i;
+  EXPECT_EQ(arena.ChunkCount(), 1u);
+  EXPECT_NE(arena.Allocate(40, 8), nullptr);
+  EXPECT_EQ(arena.ChunkCount(), 2u);
+  // A default request after an odd-sized one still starts on 16 bytes.
+  arena.Allocate(3, 1);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(arena.Allocate(16)) % GlobalArena::kAlignment, 0u);
 }
 
 TEST(GlobalArena, RefusesMoreThanAChunkHolds) {

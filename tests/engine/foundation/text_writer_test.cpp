@@ -6,7 +6,10 @@
 
 #include "temp_folder.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/resource.h>
 #endif
@@ -85,6 +88,30 @@ TEST(TextWriter, TargetIsReplacedOnlyWhenComplete) {
   { TextWriter w(name.c_str(), false); w.PutString("new"); }  // the destructor commits
   EXPECT_EQ(TempFolder::ReadAll(name), "new");
   EXPECT_EQ(TempFolder::FilesIn(tmp.dir()), 1);
+}
+
+// A read-only target is kept, with no temporary file left beside it.
+TEST(TextWriter, ReadOnlyTargetIsKept) {
+  TempFolder tmp;
+  const std::string name = tmp.File("locked.txt");
+  TempFolder::Write(name, "old");
+#ifdef _WIN32
+  ASSERT_TRUE(SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_READONLY));
+#else
+  ASSERT_EQ(chmod(name.c_str(), 0444), 0);
+#endif
+  {
+    TextWriter w(name.c_str(), false);
+    w.PutString("new");
+    EXPECT_FALSE(w.Close());
+  }
+  EXPECT_EQ(TempFolder::ReadAll(name), "old");
+  EXPECT_EQ(TempFolder::FilesIn(tmp.dir()), 1);
+#ifdef _WIN32
+  SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+  chmod(name.c_str(), 0644);
+#endif
 }
 
 TEST(TextWriter, FileThatCannotBeMade) {

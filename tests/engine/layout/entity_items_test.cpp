@@ -467,5 +467,81 @@ TEST_F(EntityBoxes, ARubberBandOnAPictureHighlightsItsRegion) {
   PushCurrentView(view, false);
 }
 
+// A device that records the frames drawn and the colour they are drawn in.
+class FramingDevice : public test::TestDevice {
+ public:
+  void SelectColor(DeviceColor* colour) override { current = colour; }
+  void FrameRect(int l, int t, int r, int b) override {
+    frames.push_back((current == GetColor("red") ? "red " : "other ") + std::to_string(l) + "," +
+                     std::to_string(t) + "," + std::to_string(r) + "," + std::to_string(b));
+  }
+  DeviceColor* current = nullptr;
+  std::vector<std::string> frames;
+};
+
+TEST_F(EntityBoxes, AMarkedRegionIsOutlinedWhereverItsPictureIsPlaced) {
+  FramingDevice framing;
+  auto* marking = new EntityView(&framing);
+  PopCurrentView();
+  PushCurrentView(marking, false);
+  graphics.withGraphic = "fig";
+  NotationDecl* gif = Notation("GIF", nullptr, nullptr);
+  EntityDecl* fig = Entity("fig", gif);
+  auto* box = static_cast<GraphicBox*>(Box(Item(fig)));
+  auto* again = static_cast<GraphicBox*>(Box(Item(fig)));
+  ASSERT_NE(box, nullptr);
+  ASSERT_NE(again, nullptr);
+  graphics.withGraphic = "other";
+  auto* other = static_cast<GraphicBox*>(Box(Item(Entity("other", gif, "other.dat"))));
+  ASSERT_NE(other, nullptr);
+  const int ascent = box->GetAscent();  // the 200 x 120 picture, 20 below the baseline
+
+  // Nothing marked: pictures draw without a frame.
+  box->Draw(100, 300);
+  EXPECT_TRUE(framing.frames.empty());
+
+  PictureHotArea region;
+  region.x = 512, region.y = 427, region.width = 1024, region.height = 853;
+  marking->SetHighlight(fig, &region);
+  EXPECT_EQ(marking->RegionEntity(), fig);
+  box->Draw(100, 300);
+  again->Draw(0, ascent);
+  other->Draw(100, 300);
+  // 512/2048 of 200 is 50, 427/2048 of 120 is 25; the frame's far edges are
+  // exclusive, one past the region's.
+  const int top = 300 - ascent;
+  EXPECT_EQ(framing.frames,
+            (std::vector<std::string>{
+                "red 150," + std::to_string(top + 25) + ",251," + std::to_string(top + 75 + 1),
+                "red 50,25,151,76"}));
+
+  // A region too thin to cover a pixel still shows as one.
+  region.x = 0, region.y = 0, region.width = 1, region.height = 1;
+  marking->SetHighlight(fig, &region);
+  framing.frames.clear();
+  again->Draw(0, ascent);
+  EXPECT_EQ(framing.frames, (std::vector<std::string>{"red 0,0,2,2"}));
+
+  // The view holds the entity: it outlives the document's own use.
+  const int held = fig->UseCount();
+  EXPECT_GT(held, 1);
+  marking->ClearRegionHighlight();
+  EXPECT_EQ(marking->RegionEntity(), nullptr);
+  EXPECT_EQ(fig->UseCount(), held - 1);
+  framing.frames.clear();
+  box->Draw(100, 300);
+  EXPECT_TRUE(framing.frames.empty());
+
+  // A null region drops the mark as well.
+  marking->SetHighlight(fig, &region);
+  marking->SetHighlight(fig, nullptr);
+  EXPECT_EQ(marking->RegionEntity(), nullptr);
+
+  boxes.DeleteAll();
+  PopCurrentView();
+  marking->Release();
+  PushCurrentView(view, false);
+}
+
 }  // namespace
 }  // namespace qs

@@ -12,6 +12,8 @@
 #include "style/style_sheet.h"
 #include "test_device.h"
 #include "view/current_view.h"
+#include "view/graphic_object.h"
+#include "view/graphic_services.h"
 #include "view/view_line.h"
 
 namespace qs {
@@ -169,6 +171,153 @@ TEST(DocumentView, AResizeInsideATallLineKeepsItsBottom) {
   ASSERT_NE(s.view->firstShown, nullptr);
   EXPECT_EQ(s.view->firstShown->GetStart(), 3);
   EXPECT_EQ(s.view->verticalOffset + s.view->firstShown->GetHeight(), 500);
+}
+
+// A graphic whose renderers are plain ones of its own size.
+class SizedGraphic : public GraphicObject {
+ public:
+  SizedGraphic(int w, int h) : GraphicObject(nullptr, nullptr, nullptr, nullptr, "T", w, h) {}
+  ImageRenderer* MakeRenderer(OutputDevice* owner) override { return new ImageRenderer(this, owner); }
+};
+
+// A box showing a picture the view gave its item, given back when it goes.
+class PictureBox : public test::SpecBox {
+ public:
+  PictureBox(test::SpecItem* item, void* picture) : SpecBox(item), picture(picture) {}
+  ~PictureBox() override {
+    if (DocumentView* view = CurrentDocumentView()) view->ReturnPicture(picture, nullptr);
+  }
+  void* picture;
+};
+class PictureItem : public test::SpecItem {
+ public:
+  PictureItem(std::int32_t position, const BoxSpec& spec, GraphicObject* graphic,
+              std::vector<ImageRenderer*>* taken)
+      : SpecItem(position, spec), graphic(graphic), taken(taken) {}
+  void MakeBoxes(ListHead& boxes) override {
+    void* picture = CurrentDocumentView()->TakePicture(graphic, nullptr);
+    taken->push_back(static_cast<ImageRenderer*>(static_cast<GraphicRenderer*>(picture)));
+    boxes.Append(new PictureBox(this, picture));
+  }
+  GraphicObject* graphic;
+  std::vector<ImageRenderer*>* taken;
+};
+
+TEST(DocumentView, AResizeGivesABoxBackItsPictureAndDropsTheRest) {
+  auto* graphic = new SizedGraphic(50, 40);
+  std::vector<ImageRenderer*> taken;
+  {
+    // Ten 10-pixel lines, the picture's line, ten more.
+    SpecFrame frame(Lines(10));
+    frame.items.Append(new (frame.pool) PictureItem(10, Line(40, 50), graphic, &taken));
+    for (int i = 0; i < 10; ++i) frame.items.Append(new (frame.pool) test::SpecItem(11 + i, Line(10)));
+    BarDevice device(72, 600, 400);
+    auto* view = new View(&device);
+    view->AddRef();
+    view->SetFrame(&frame, 0, true);
+    ASSERT_EQ(taken.size(), 1u);
+    ImageRenderer* renderer = taken[0];
+    renderer->SetWidth(25);  // as a box fitting it to a narrow window would
+
+    // The same renderer comes back to the rebuilt box, at its own size again.
+    device.width = 300;
+    view->OnSize();
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[1], renderer);
+    EXPECT_EQ(renderer->width, 50);
+    EXPECT_EQ(device.renderers.Count(), 1u);
+    EXPECT_EQ(graphic->useCount, 2);
+
+    // Outside a resize a box's picture goes with it.
+    view->Refresh();
+    ASSERT_EQ(taken.size(), 3u);
+    EXPECT_EQ(device.renderers.Count(), 1u);
+    EXPECT_EQ(graphic->useCount, 2);
+
+    // A resize that leaves the picture's line out of the window deletes it.
+    device.height = 50;
+    view->OnSize();
+    EXPECT_EQ(taken.size(), 3u);
+    EXPECT_EQ(device.renderers.Count(), 0u);
+    EXPECT_EQ(graphic->useCount, 1);
+
+    view->SetFrame(nullptr, 0, false);
+    view->Release();
+    view->Close();
+  }
+  graphic->orphaned = true;
+  graphic->Release();
+}
+
+// A tile whose renderers write where they are drawn into the device's log.
+class TileRenderer : public ImageRenderer {
+ public:
+  using ImageRenderer::ImageRenderer;
+  void Draw(OutputDevice* device, int x, int y, int) override {
+    if (auto* d = dynamic_cast<test::TestDevice*>(device))
+      d->log += "TILE " + std::to_string(x) + " " + std::to_string(y) + "\n";
+  }
+};
+class TileGraphic : public GraphicObject {
+ public:
+  TileGraphic(int w, int h) : GraphicObject(nullptr, nullptr, nullptr, nullptr, "T", w, h) {}
+  ImageRenderer* MakeRenderer(OutputDevice* owner) override { return new TileRenderer(this, owner); }
+};
+// Icon images by name; uses counted on the graphics themselves.
+class IconServices : public GraphicServices {
+ public:
+  IconServices() { previous_ = SetGraphicServices(this); }
+  ~IconServices() override { SetGraphicServices(previous_); }
+  GraphicObject* GetIconGraphic(StyleSheet*, const char* name) override {
+    for (auto& [key, graphic] : icons)
+      if (key == name) {
+        graphic->AddRef();
+        return graphic;
+      }
+    return nullptr;
+  }
+  void Release(GraphicObject* graphic) override { graphic->Release(); }
+  std::vector<std::pair<std::string, GraphicObject*>> icons;
+
+ private:
+  GraphicServices* previous_;
+};
+
+TEST(DocumentView, APatternBackgroundIsTiledFromTheWindowCorner) {
+  IconServices services;
+  auto* tile = new TileGraphic(250, 150);
+  auto* flat = new TileGraphic(0, 150);
+  services.icons = {{"bricks", tile}, {"flat", flat}};
+  {
+    Shown s(Lines(3), 600, 400);
+    s.view->ApplyBackground("\\pattern( bricks)");
+    EXPECT_EQ(s.view->BackgroundPattern(), tile);
+    EXPECT_EQ(tile->useCount, 2);
+    s.device.log.clear();
+    s.view->OnPaint();
+    // Three columns and three rows of tiles cover 600 x 400, under the lines.
+    std::string tiles;
+    for (int y : {0, 150, 300})
+      for (int x : {0, 250, 500}) tiles += "TILE " + std::to_string(x) + " " + std::to_string(y) + "\n";
+    EXPECT_EQ(s.device.log.substr(0, tiles.size()), tiles);
+    EXPECT_NE(s.device.log.find("BOX 0"), std::string::npos);
+    EXPECT_EQ(s.device.renderers.Count(), 0u);  // the tile's renderer lives for the paint
+
+    // A picture without a width tiles nothing (and ends).
+    s.view->ApplyBackground("\\pattern(flat)");
+    EXPECT_EQ(tile->useCount, 1);
+    s.device.log.clear();
+    s.view->OnPaint();
+    EXPECT_EQ(s.device.log.find("TILE"), std::string::npos);
+    // An unknown name and a colour take the pattern away.
+    s.view->ApplyBackground("\\pattern(nosuch)");
+    EXPECT_EQ(s.view->BackgroundPattern(), nullptr);
+    EXPECT_EQ(flat->useCount, 1);
+  }
+  for (GraphicObject* g : {static_cast<GraphicObject*>(tile), static_cast<GraphicObject*>(flat)}) {
+    g->orphaned = true;
+    g->Release();
+  }
 }
 
 TEST(DocumentView, AShortDocumentHidesTheBarAndIgnoresVerticalMoves) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "addressing/web.h"
 #include "foundation/engine.h"
 #include "test_device.h"
 #include "view/graphic_object.h"
@@ -253,6 +255,62 @@ TEST(PictureView, TheSelectedAreasOutlineMarches) {
   EXPECT_GT(f.device.colorSelects, 0);
   for (const std::string* log : {&first, &second})
     EXPECT_EQ(log->find("LINE 109"), std::string::npos) << *log;
+}
+
+TEST(PictureView, ShownHotAreasRestOutlinedInDots) {
+  Fixture f(200, 100);
+  auto* area = new CountingArea;
+  area->x = 0, area->y = 0, area->width = 1024, area->height = 1024;  // 100 x 50 pixels
+  f.graphic->AddArea(area);
+  f.device.log.clear();
+  f.view->OnPaint();
+  EXPECT_EQ(f.device.log.find("LINE"), std::string::npos);  // hot areas not shown
+  f.view->SetModeFlags(PictureView::kHotAreasLive);
+  f.device.log.clear();
+  f.view->OnPaint();
+  // A dot every other pixel round the area, none outside it.
+  int dots = 0, outside = 0;
+  std::size_t at = 0;
+  while ((at = f.device.log.find("LINE ", at)) != std::string::npos) {
+    int x1, y1, x2, y2;
+    ASSERT_EQ(std::sscanf(f.device.log.c_str() + at, "LINE %d %d %d %d", &x1, &y1, &x2, &y2), 4);
+    ++dots;
+    outside += x1 < 0 || x1 > 100 || y1 < 0 || y1 > 50 || !(x1 == 0 || x1 == 100 || y1 == 0 || y1 == 50);
+    at += 5;
+  }
+  EXPECT_EQ(outside, 0);
+  EXPECT_GE(dots, 2 * 50 + 2 * 25);
+  EXPECT_LE(dots, 2 * 51 + 2 * 26);
+  // Scrolled, the outline moves with the picture.
+  f.view->SetZoom(1024, 0, 0);  // 800 x 400 in the 400 x 300 window
+  f.view->SetScroll(40, 20, false);
+  f.device.log.clear();
+  f.view->OnPaint();
+  EXPECT_NE(f.device.log.find("LINE -40 -20 "), std::string::npos) << f.device.log.substr(0, 200);
+}
+
+// The hit code of an area: none 0, a plain hot area 4, an anchor that
+// links end at and that has no note 6 (a link), any other anchor 5.
+TEST(PictureView, GraphicStateOfAnArea) {
+  class AnchorArea : public Region {
+   public:
+    Anchor* GetAnchor() const override { return anchor; }
+    Anchor* anchor = nullptr;
+  };
+  Anchor anchor(nullptr, nullptr, 1);
+  AnchorArea area;
+  EXPECT_EQ(GetGraphicState(nullptr), 0);
+  EXPECT_EQ(GetGraphicState(&area), 4);
+  area.anchor = &anchor;
+  const struct {
+    std::uint16_t links, noteLength;
+    int state;
+  } cases[] = {{0, 0, 5}, {1, 0, 6}, {3, 0, 6}, {1, 12, 5}, {0, 12, 5}};
+  for (const auto& c : cases) {
+    anchor.linkCount = c.links;
+    anchor.note.length = c.noteLength;
+    EXPECT_EQ(GetGraphicState(&area), c.state) << c.links << " links, note " << c.noteLength;
+  }
 }
 
 TEST(PictureView, HotAreasSetTheCursorAndActOnAClick) {

@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "api/exports.h"
 #include "doc_builder.h"
 #include "foundation/engine.h"
+#include "style/frame.h"
+#include "view/current_view.h"
+#include "view/document_view.h"
 #include "sgml/node_flags.h"
 #include "test_device.h"
 #include "view/window_device.h"
@@ -120,6 +124,65 @@ TEST(TreeView, ChildrenGoRightAndDownWithConnectors) {
             std::string::npos);
   EXPECT_EQ(f.view->ContentHeight(), 12 + 8 + 2 * row + 10);
   EXPECT_EQ(f.view->ContentWidth(), 3 * (w + 8) + 10);
+}
+
+// A frame that shows a chosen element as current, as a navigator shows the
+// entry holding its place.
+class CurrentFrame : public FrameNode {
+ public:
+  using FrameNode::FrameNode;
+  DocumentNode* GetCurrentElement() override { return current; }
+  DocumentNode* current = nullptr;
+};
+
+// The element a view of the document shows as current gets a second frame
+// two pixels outside its box; a view of another document counts for
+// nothing.
+TEST(TreeView, TheNodeAViewShowsAsCurrentIsFramedTwice) {
+  ASSERT_NE(QsInitialize(0, "test", nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  {
+    test::DocBuilder builder, other;
+    DocumentNode* root = builder.Build("<doc><a><b/><c/></a><d/></doc>");
+    DocumentNode* otherRoot = other.Build("<doc><a/></doc>");
+    TreeDevice device(400, 300), viewDevice(200, 100), otherDevice(200, 100);
+    auto* tree = new TreeView(builder.Doc(), &device);
+    auto show = [](test::DocBuilder& b, OutputDevice* on) {
+      auto* view = new test::TestView(on);
+      auto* frame = new CurrentFrame(b.Doc(), nullptr, 0, nullptr);
+      PushCurrentView(view, false);
+      frame->Rebuild();
+      PopCurrentView();
+      view->SetFrame(frame, 0, true);
+      return std::make_pair(view, frame);
+    };
+    auto [view, frame] = show(builder, &viewDevice);
+    auto [otherView, otherFrame] = show(other, &otherDevice);
+    const int h = tree->BoxHeight(), w = tree->BoxWidth(), col1 = 5 + w + 8;
+    auto paint = [&] {
+      device.log.clear();
+      tree->OnPaint();
+      return device.log;
+    };
+    paint();
+    EXPECT_EQ(device.Frames(), 5);
+    otherFrame->current = otherRoot;
+    paint();
+    EXPECT_EQ(device.Frames(), 5);
+    frame->current = root->First();  // a, beside the root
+    const std::string log = paint();
+    EXPECT_EQ(device.Frames(), 6);
+    EXPECT_NE(log.find("FRAME " + std::to_string(col1 - 2) + " 3 " + std::to_string(col1 + w + 2) +
+                       " " + std::to_string(5 + h + 2) + "\n"),
+              std::string::npos)
+        << log;
+    frame->current = nullptr;
+    paint();
+    EXPECT_EQ(device.Frames(), 5);
+    view->Close();
+    otherView->Close();
+    device.DetachView();
+  }
+  QsTerminate();
 }
 
 TEST(TreeView, SquaresCollapseAndExpandLabelsSelect) {

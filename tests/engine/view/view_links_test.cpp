@@ -14,6 +14,8 @@
 #include "api/records.h"
 #include "foundation/handle_table.h"
 #include "layout/icon_items.h"
+#include "layout/text_item.h"
+#include "layout/char_boxes.h"
 #include "layout/tag_items.h"
 #include "sgml/document.h"
 #include "sgml/link_rules.h"
@@ -216,6 +218,38 @@ TEST_F(ViewLinks, TargetsFollowedInAViewAreShownThroughIt) {
   EXPECT_TRUE(engine_.Take().empty());
   FollowLink(LinkViewOf(view_), doc_, ById("x1"), false);
   EXPECT_EQ(engine_.Take(), (Lines{"error 25"}));
+}
+
+TEST_F(ViewLinks, ClicksOnMarkersAndLinkTextFollowTheirElements) {
+  // A link-target marker follows the links that end at its element, an
+  // empty link source its own links.
+  LinkTargetMarkerItem target(ById("A"), nullptr);
+  target.Activate(view_, nullptr);
+  EXPECT_EQ(engine_.Take(), (Lines{Goto("x7")}));
+  EmptyLinkSourceItem source(ById("x1"), nullptr);
+  source.Activate(view_, nullptr);
+  EXPECT_EQ(engine_.Take(), (Lines{Goto("B")}));
+  source.Activate(nullptr, nullptr);
+  EXPECT_TRUE(engine_.Take().empty());
+
+  // Text: the innermost element holding the whole run is followed, with
+  // its ancestors' links behind it (none here: error 25); text outside
+  // any link source follows nothing, by word or by character.
+  DocumentNode* a = ById("A");
+  const auto start = static_cast<std::int32_t>(a->start), end = static_cast<std::int32_t>(a->end);
+  for (bool linked : {true, false}) {
+    TextItem run(start, end, nullptr, linked);
+    TextRunBox word(&run, start, static_cast<std::uint8_t>(end - start), 40, false);
+    word.Activate(view_, nullptr);
+    CharBox character(&run, start, 1);
+    character.Activate(view_, nullptr);
+    const Lines expected = linked ? Lines{"error 25", "error 25"} : Lines{};
+    EXPECT_EQ(engine_.Take(), expected) << linked;
+  }
+  TextItem run(start, end, nullptr, true);
+  TextRunBox word(&run, start, static_cast<std::uint8_t>(end - start), 40, false);
+  word.Activate(nullptr, nullptr);  // no view, no document: nothing
+  EXPECT_TRUE(engine_.Take().empty());
 }
 
 // An element whose type only a link instruction names (no ID reference

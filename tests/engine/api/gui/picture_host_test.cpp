@@ -300,5 +300,109 @@ TEST_F(PictureHost, ShowHotAreaAsksForWindowsAndTreeViewsCollapse) {
   QS_BIND(QsReleaseHandle)(doc);
 }
 
+// The gtk-doc manual's element tree (DocBook XML 4.3, its DTD from
+// docbook-xml through a pushed catalog), beside the book in a document
+// window: the root's framed box at (5, 5); a click on the label of an
+// element far down the book shows it in the document window (event 0
+// there); a click on the root's square leaves the root's box alone.
+TEST_F(PictureHost, TheGtkDocManualsElementTree) {
+  const std::string manual = "Z:\\usr\\share\\help\\C\\gtk-doc-manual\\index.docbook";
+  if (GetFileAttributesA(manual.c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "gtk-doc-tools is not installed";
+  QS_BIND(QsPushCatalog)("Z:\\usr\\share\\xml\\docbook\\schema\\dtd\\4.3\\catalog", 0);
+  QsHandle doc = QS_BIND(QsParseDocument)(manual.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(doc, 0u);
+  std::string docbook = SourceHome();
+  docbook.replace(docbook.size() - 5, 5, "docbook\\docbook.ssh");
+  QsHandle sheet = QS_BIND(QsOpenStyleSheet)(docbook.c_str(), nullptr, nullptr, 0);
+  EXPECT_NE(sheet, 0u);
+  HWND tree = Window(10, 10, 500, 400, "gtk-doc tree");
+  HWND book = Window(520, 10, 400, 400, "gtk-doc book");
+  const auto tw = reinterpret_cast<QsWindow>(tree), bw = reinterpret_cast<QsWindow>(book);
+  ASSERT_EQ(QS_BIND(QsDisplay)(bw, doc, sheet, 0, 0, 0, 0, 0), 1);
+  ASSERT_EQ(QS_BIND(QsCreateTreeView)(tw, doc, 0, 0, 0), 1);
+  EXPECT_EQ(QS_BIND(QsGetWindowKind)(tw), 4);
+  InvalidateRect(tree, nullptr, FALSE);
+  Pump();
+  const Capture open(tree);
+  open.Save("picture_host_gtkdoc_tree.bmp");
+  EXPECT_TRUE(open.Dark(5, 5));  // the root's frame
+  EXPECT_TRUE(open.Dark(5, 10));
+  auto nodeAt = QS_BIND(QsNodeAtPoint);
+  auto name = [&](int x, int y) {
+    QsHandle node = nodeAt(tw, x, y);
+    std::string text = node ? QS_BIND(QsGetElementName)(node) : "";
+    if (node) QS_BIND(QsReleaseHandle)(node);
+    return text;
+  };
+  EXPECT_EQ(name(8, 8), "book");
+  // The root's children stand in the next column, the first on its row.
+  int column = -1;
+  for (int x = 8; x < open.width && column < 0; ++x)
+    if (name(x, 8) != "book" && !name(x, 8).empty()) column = x;
+  ASSERT_GT(column, 0);
+  // The first child's square folds its subtree (the third column's boxes
+  // go), and its siblings come up: the book's parts.
+  const std::string first = name(column + 40, 8);
+  EXPECT_EQ(first, "bookinfo");
+  int third = -1;
+  for (int x = column + 40; x < open.width && third < 0; ++x)
+    if (name(x, 8) != first && !name(x, 8).empty()) third = x;
+  ASSERT_GT(third, 0);
+  PostMessageA(tree, WM_LBUTTONDOWN, MK_LBUTTON, Point(column + 4, 8));
+  PostMessageA(tree, WM_LBUTTONUP, 0, Point(column + 4, 8));
+  Pump();
+  const Capture folded(tree);
+  folded.Save("picture_host_gtkdoc_tree_folded.bmp");
+  EXPECT_TRUE(name(third + 10, 8).empty());
+  int frameRows = 0;
+  for (int y = 0; y < 24; ++y) {  // the first row of boxes
+    EXPECT_FALSE(folded.Dark(third + 10, y)) << y;
+    frameRows += open.Dark(third + 10, y);
+  }
+  EXPECT_GE(frameRows, 2);  // the box's frame was there
+  // The last of them in sight, below the others: a part of the book past
+  // its first page.
+  int row = -1;
+  std::string last;
+  for (int y = 8; y < folded.height - 10; ++y) {
+    const std::string here = name(column + 40, y);
+    if (!here.empty()) row = y, last = here;
+  }
+  ASSERT_GT(row, 8);
+  QsHandle node = nodeAt(tw, column + 40, row);
+  ASSERT_NE(node, 0u);
+  std::int32_t start = -1, length = -1;
+  ASSERT_EQ(QS_BIND(QsGetNodeRange)(node, &start, &length), 1);
+  QS_BIND(QsReleaseHandle)(node);
+  std::int32_t shown = -1, shownLength = -1;
+  ASSERT_EQ(QS_BIND(QsGetViewRange)(bw, &shown, &shownLength), 1);
+  ASSERT_GT(start, shown + shownLength) << last;
+  g_documentWindow = bw;
+  g_events.clear();
+  PostMessageA(tree, WM_LBUTTONDOWN, MK_LBUTTON, Point(column + 40, row));
+  PostMessageA(tree, WM_LBUTTONUP, 0, Point(column + 40, row));
+  Pump();
+  ASSERT_EQ(QS_BIND(QsGetViewRange)(bw, &shown, &shownLength), 1);
+  EXPECT_LE(shown, start) << last;
+  EXPECT_GT(shown + shownLength, start) << last;
+  int moved = 0;
+  for (const Event& e : g_events) moved += e.event == 0 && e.window == bw;
+  EXPECT_GE(moved, 1);
+  // The root's square: the whole book folds into the root's box.
+  PostMessageA(tree, WM_LBUTTONDOWN, MK_LBUTTON, Point(8, 8));
+  PostMessageA(tree, WM_LBUTTONUP, 0, Point(8, 8));
+  Pump();
+  const Capture closed(tree);
+  closed.Save("picture_host_gtkdoc_tree_closed.bmp");
+  EXPECT_TRUE(closed.Dark(5, 5));
+  EXPECT_LT(closed.DarkPixels() * 3, folded.DarkPixels());
+  EXPECT_TRUE(name(column + 40, row).empty());
+  EXPECT_EQ(QS_BIND(QsDetachDocumentViews)(doc), 1);
+  if (sheet) QS_BIND(QsReleaseHandle)(sheet);
+  QS_BIND(QsReleaseHandle)(doc);
+  QS_BIND(QsPopCatalog)();
+}
+
 }  // namespace
 }  // namespace qs::test

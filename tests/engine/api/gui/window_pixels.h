@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace qs::test {
@@ -44,6 +47,30 @@ struct WindowPixels {
     DeleteDC(dc);
   }
   std::uint32_t At(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
+  // For people: a bitmap file in the build folder.
+  void Save(const char* name) const {
+    const char* dir = std::getenv("QS_BINARY_DIR");
+    if (!dir) return;
+    std::string path = std::string("Z:") + dir + "/" + name;
+    for (auto& c : path)
+      if (c == '/') c = '\\';
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    BITMAPFILEHEADER fh{};
+    BITMAPINFOHEADER ih{};
+    ih.biSize = sizeof ih;
+    ih.biWidth = width;
+    ih.biHeight = -height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + width * height * 4;
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&ih, sizeof ih, 1, f);
+    std::fwrite(pixels.data(), 4, pixels.size(), f);
+    std::fclose(f);
+  }
   int width = 0, height = 0;
   std::vector<std::uint32_t> pixels;
 };

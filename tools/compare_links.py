@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Places and links of real DocBook documents against xmllint's reading of
+the same files:
+
+- every place of the document (element or gap between them) writes an
+  extended pointer that leads back to it;
+- every element with a linkend, followed, shows the element that has that
+  ID in xmllint's tree (by name), or nothing when no element has it;
+- every element with an ID counts as many link sources as xmllint's tree
+  holds ID-reference attribute values naming it.
+
+  compare_links.py DOC_DUMP
+
+Documents whose package is not installed are skipped; the run fails when
+none is found, or on any difference.
+"""
+import glob
+import os
+import subprocess
+import sys
+import xml.etree.ElementTree as ElementTree
+
+DOCUMENTS = [
+    "/usr/share/help/C/gtk-doc-manual/index.docbook",
+    "/usr/share/help/de/gtk-doc-manual/index.docbook",
+] + sorted(glob.glob("/usr/share/doc/docbook-xml/examples/test-*.xml"))
+CATALOG = "/etc/sgml/catalog"
+# The attributes DocBook 4 declares IDREF or IDREFS.
+IDREF_ATTRIBUTES = {"linkend", "linkends", "endterm", "otherterm", "arearefs", "startref", "zone"}
+
+
+def expected(path):
+    run = subprocess.run(["xmllint", "--noent", "--nonet", "--xinclude", "--dropdtd", path],
+                         capture_output=True)
+    if run.returncode != 0:
+        return None
+    root = ElementTree.fromstring(run.stdout)
+    elements = list(root.iter())
+    names = {}
+    for e in elements:
+        if e.get("id") is not None and e.get("id") not in names:
+            names[e.get("id")] = e.tag
+    links = [(e.get("linkend"), names.get(e.get("linkend"), "-"))
+             for e in elements if e.get("linkend") is not None]
+    sources = []
+    for e in elements:
+        if e.get("id") is None:
+            continue
+        count = 0
+        for other in elements:
+            for name, value in other.attrib.items():
+                if name in IDREF_ATTRIBUTES and e.get("id") in value.split():
+                    count += 1
+        sources.append((e.get("id"), count))
+    return links, sources
+
+
+def ours(dump, path):
+    run = subprocess.run([dump, "-L", "-c", CATALOG, path], capture_output=True, text=True,
+                         errors="replace")
+    places, bad, links, sources = 0, [], [], []
+    for line in run.stdout.splitlines():
+        word = line.split(" ")
+        if word[0] == "PLACES":
+            places = int(word[1])
+        elif word[0] == "BADPLACE":
+            bad.append(line[len("BADPLACE "):])
+        elif word[0] == "LINK":
+            links.append((word[1], " ".join(word[2:])))
+        elif word[0] == "SOURCES":
+            sources.append((word[1], int(word[2])))
+    return run.returncode, places, bad, links, sources
+
+
+def main():
+    dump = sys.argv[1]
+    checked = failed = 0
+    for path in DOCUMENTS:
+        if not os.path.exists(path):
+            continue
+        want = expected(path)
+        if want is None:
+            print(f"SKIP {path}: xmllint cannot read it")
+            continue
+        rc, places, bad, links, sources = ours(dump, path)
+        problems = []
+        if rc != 0:
+            problems.append(f"doc_dump exited {rc}")
+        if places == 0 or bad:
+            problems.append(f"{len(bad)} of {places} places do not resolve back: {bad[:3]}")
+        if links != want[0]:
+            diff = [(a, b) for a, b in zip(links, want[0]) if a != b][:3]
+            problems.append(f"links: {len(links)} against {len(want[0])}, first differences {diff}")
+        if sources != want[1]:
+            diff = [(a, b) for a, b in zip(sources, want[1]) if a != b][:3]
+            problems.append(f"sources: {len(sources)} against {len(want[1])}, first differences {diff}")
+        checked += 1
+        if problems:
+            failed += 1
+            print(f"FAIL {path}: " + "; ".join(problems))
+        else:
+            print(f"ok {path}: {places} places, {len(links)} links, {len(sources)} IDs")
+    if checked == 0:
+        print("no document found")
+        return 1
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
