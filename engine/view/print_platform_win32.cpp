@@ -17,13 +17,6 @@ namespace {
 
 COLORREF Rgb(const DeviceColor* c) { return c ? RGB(c->red, c->green, c->blue) : RGB(0, 0, 0); }
 
-HBITMAP IconBitmap(int index) {
-  if (EngineBase* engine = GetEngine())
-    if (Engine* e = engine->AsHosted())
-      if (e->icons[index]) return reinterpret_cast<HBITMAP>(e->icons[index]);
-  return reinterpret_cast<HBITMAP>(Module().sharedBitmaps[index]);
-}
-
 class GdiPrintSurface : public PrintSurface {
  public:
   ~GdiPrintSurface() override { Detach(); }
@@ -86,40 +79,17 @@ class GdiPrintSurface : public PrintSurface {
   void TextColor(DeviceColor* c) override {
     if (dc_) SetTextColor(dc_, Rgb(c));
   }
-  void DrawLine(int x1, int y1, int x2, int y2) override {
-    if (!dc_) return;
-    MoveToEx(dc_, x1, y1, nullptr);
-    LineTo(dc_, x2, y2);
-  }
-  void FrameRect(int l, int t, int r, int b) override {
-    if (!dc_) return;
-    HGDIOBJ oldBrush = SelectObject(dc_, GetStockObject(NULL_BRUSH));
-    Rectangle(dc_, l, t, r, b);
-    SelectObject(dc_, oldBrush);
-  }
-  void InvertRect(int l, int t, int r, int b) override {
-    if (!dc_) return;
-    RECT rc{l, t, r, b};
-    ::InvertRect(dc_, &rc);
-  }
-  void XorFrameRect(int l, int t, int r, int b) override {
-    if (!dc_) return;
-    const int oldRop = SetROP2(dc_, R2_NOT);
-    FrameRect(l, t, r, b);
-    SetROP2(dc_, oldRop);
-  }
+  void DrawLine(int x1, int y1, int x2, int y2) override { GdiLine(dc_, x1, y1, x2, y2); }
+  void FrameRect(int l, int t, int r, int b) override { GdiFrameRect(dc_, l, t, r, b); }
+  void InvertRect(int l, int t, int r, int b) override { GdiInvertRect(dc_, l, t, r, b); }
+  void XorFrameRect(int l, int t, int r, int b) override { GdiXorFrameRect(dc_, l, t, r, b); }
   void DrawFocusRect(int l, int t, int r, int b) override {
     if (!dc_) return;
     RECT rc{l, t, r, b};
     ::DrawFocusRect(dc_, &rc);
   }
   void FillRect(int l, int t, int r, int b, DeviceColor* c) override {
-    if (!dc_) return;
-    HBRUSH brush = CreateSolidBrush(Rgb(c));
-    if (!brush) return;
-    RECT rc{l, t, r, b};
-    ::FillRect(dc_, &rc, brush);
-    DeleteObject(brush);
+    GdiFillRect(dc_, l, t, r, b, Rgb(c));
   }
   void Text8(int x, int top, const char* text, std::size_t length) override {
     if (!dc_) return;
@@ -134,7 +104,7 @@ class GdiPrintSurface : public PrintSurface {
   void IconSize(int index, int* width, int* height) override {
     *width = *height = 0;
     BITMAP info{};
-    HBITMAP bitmap = IconBitmap(index);
+    HBITMAP bitmap = EngineIconBitmap(index);
     if (bitmap && GetObject(bitmap, sizeof info, &info)) {
       // Two states side by side, two layers one above the other.
       *width = info.bmWidth / 2;
@@ -143,7 +113,7 @@ class GdiPrintSurface : public PrintSurface {
   }
   void Icon(int index, int x, int y, int w, int h) override {
     if (!dc_) return;
-    HBITMAP bitmap = IconBitmap(index);
+    HBITMAP bitmap = EngineIconBitmap(index);
     BITMAP info{};
     if (!bitmap || !GetObject(bitmap, sizeof info, &info)) return;
     const int sw = info.bmWidth / 2, sh = info.bmHeight / 2;

@@ -103,40 +103,17 @@ class GdiWindowDevice : public HostWindowDevice {
   void Activate() override {
     if (window_) SetFocus(Hwnd());
   }
-  void DrawLine(int x1, int y1, int x2, int y2) override {
-    if (!dc_) return;
-    MoveToEx(dc_, x1, y1, nullptr);
-    LineTo(dc_, x2, y2);
-  }
-  void FrameRect(int l, int t, int r, int b) override {
-    if (!dc_) return;
-    HGDIOBJ oldBrush = SelectObject(dc_, GetStockObject(NULL_BRUSH));
-    Rectangle(dc_, l, t, r, b);
-    SelectObject(dc_, oldBrush);
-  }
-  void InvertRect(int l, int t, int r, int b) override {
-    if (!dc_) return;
-    RECT rc{l, t, r, b};
-    ::InvertRect(dc_, &rc);
-  }
-  void XorFrameRect(int l, int t, int r, int b) override {
-    if (!dc_) return;
-    const int oldRop = SetROP2(dc_, R2_NOT);
-    FrameRect(l, t, r, b);
-    SetROP2(dc_, oldRop);
-  }
+  void DrawLine(int x1, int y1, int x2, int y2) override { GdiLine(dc_, x1, y1, x2, y2); }
+  void FrameRect(int l, int t, int r, int b) override { GdiFrameRect(dc_, l, t, r, b); }
+  void InvertRect(int l, int t, int r, int b) override { GdiInvertRect(dc_, l, t, r, b); }
+  void XorFrameRect(int l, int t, int r, int b) override { GdiXorFrameRect(dc_, l, t, r, b); }
   void DrawFocusRect(int x1, int y1, int x2, int y2) override {
     if (!dc_ || x1 == x2 || y1 == y2) return;
     RECT rc{x1 < x2 ? x1 : x2, y1 < y2 ? y1 : y2, x1 < x2 ? x2 : x1, y1 < y2 ? y2 : y1};
     ::DrawFocusRect(dc_, &rc);
   }
   void FillRect(int l, int t, int r, int b, DeviceColor* c) override {
-    if (!dc_) return;
-    HBRUSH brush = CreateSolidBrush(PaletteColor(c));
-    if (!brush) return;
-    RECT rc{l, t, r, b};
-    ::FillRect(dc_, &rc, brush);
-    DeleteObject(brush);
+    GdiFillRect(dc_, l, t, r, b, PaletteColor(c));
   }
   void FillBackground(int l, int t, int r, int b) override {
     FillRect(l, t, r, b, GetStockColor(inverse ? 2 : 0));
@@ -164,7 +141,7 @@ class GdiWindowDevice : public HostWindowDevice {
   }
   void DrawIcon(int index, int x, int y, int look) override {
     if (!dc_ || index < 0 || index >= kIconCount) return;
-    HBITMAP bitmap = IconBitmap(index);
+    HBITMAP bitmap = EngineIconBitmap(index);
     if (bitmap) DrawTwoLayerBitmap(dc_, bitmap, x, y, look);
   }
 
@@ -326,12 +303,6 @@ class GdiWindowDevice : public HostWindowDevice {
     }
     draw(x, y - ascent);
   }
-  HBITMAP IconBitmap(int index) const {
-    if (EngineBase* engine = GetEngine())
-      if (Engine* e = engine->AsHosted())
-        if (e->icons[index]) return reinterpret_cast<HBITMAP>(e->icons[index]);
-    return reinterpret_cast<HBITMAP>(Module().sharedBitmaps[index]);
-  }
   void ReleasePen() {
     if (pen_) {
       if (dc_) SelectObject(dc_, GetStockObject(BLACK_PEN));
@@ -359,6 +330,48 @@ class GdiWindowDevice : public HostWindowDevice {
 };
 
 }  // namespace
+
+HBITMAP EngineIconBitmap(int index) {
+  if (EngineBase* engine = GetEngine())
+    if (Engine* e = engine->AsHosted())
+      if (e->icons[index]) return reinterpret_cast<HBITMAP>(e->icons[index]);
+  return reinterpret_cast<HBITMAP>(Module().sharedBitmaps[index]);
+}
+
+void GdiLine(HDC dc, int x1, int y1, int x2, int y2) {
+  if (!dc) return;
+  MoveToEx(dc, x1, y1, nullptr);
+  LineTo(dc, x2, y2);
+}
+
+void GdiFrameRect(HDC dc, int l, int t, int r, int b) {
+  if (!dc) return;
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  Rectangle(dc, l, t, r, b);
+  SelectObject(dc, oldBrush);
+}
+
+void GdiInvertRect(HDC dc, int l, int t, int r, int b) {
+  if (!dc) return;
+  RECT rc{l, t, r, b};
+  ::InvertRect(dc, &rc);
+}
+
+void GdiXorFrameRect(HDC dc, int l, int t, int r, int b) {
+  if (!dc) return;
+  const int oldRop = SetROP2(dc, R2_NOT);
+  GdiFrameRect(dc, l, t, r, b);
+  SetROP2(dc, oldRop);
+}
+
+void GdiFillRect(HDC dc, int l, int t, int r, int b, COLORREF color) {
+  if (!dc) return;
+  HBRUSH brush = CreateSolidBrush(color);
+  if (!brush) return;
+  RECT rc{l, t, r, b};
+  ::FillRect(dc, &rc, brush);
+  DeleteObject(brush);
+}
 
 void DrawTwoLayerBitmap(HDC target, HBITMAP bitmap, int x, int y, int look) {
   BITMAP info{};

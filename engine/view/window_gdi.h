@@ -42,6 +42,18 @@ GdiFont* MakeGdiFont(const char* face, std::uint16_t size, bool italic, bool bol
                      std::function<HDC()> drawingDc);
 int FontHeightForSize(std::uint16_t size, int dpiY);
 
+// The icon bitmap `index` (0..kIconCount-1): the host's own when it gave
+// one, else the module's drawn one.
+HBITMAP EngineIconBitmap(int index);
+
+// Plain drawing both GDI devices do alike; each does nothing without a DC.
+void GdiLine(HDC dc, int x1, int y1, int x2, int y2);
+void GdiFrameRect(HDC dc, int l, int t, int r, int b);
+void GdiInvertRect(HDC dc, int l, int t, int r, int b);
+// Inverts the frame's pixels, so a second call takes it away again.
+void GdiXorFrameRect(HDC dc, int l, int t, int r, int b);
+void GdiFillRect(HDC dc, int l, int t, int r, int b, COLORREF color);
+
 // Draws the `look` state (1 the left, 0 the right) of a two-state,
 // two-layer bitmap: the lower layer or-ed, then the upper and-ed.
 void DrawTwoLayerBitmap(HDC target, HBITMAP bitmap, int x, int y, int look);
