@@ -440,6 +440,77 @@ TEST_F(Viewer, WithTheRealEngineTheWindowsStandAndF4ShowsTheAbout) {
   ExitAndExpectZero(main);
 }
 
+// A function of the engine DLL loaded into this program, found by the
+// ordinal name its export table gives it.
+template <typename Fn>
+bool BindEngineExport(HMODULE engine, Fn& slot, const char* function) {
+  struct Export {
+    const char* function;
+    unsigned number, bytes;
+  };
+  static const Export kExports[] = {
+#define QS_EXPORT(number, bytes, function, group, failure) {#function, number, bytes},
+#include "api/export_table.h"
+  };
+  for (const Export& e : kExports) {
+    if (std::strcmp(e.function, function) != 0) continue;
+    char name[64];
+    std::snprintf(name, sizeof name, "_P%x@%u", e.number, e.bytes);
+    slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(engine, name)));
+    return slot != nullptr;
+  }
+  return false;
+}
+
+// How many pages the engine lays `document` out in with its first sheet, as
+// the viewer's preview asks (600 dpi, the preview's page size, the
+// preview's options); -1 when the engine cannot say.
+int EnginePageCount(const std::string& document, const std::string& temp) {
+  HMODULE engine = LoadLibraryA((Bin() + "QSENGINE.dll").c_str());
+  if (!engine) return -1;
+  decltype(&::QsInitialize) initialize = nullptr;
+  decltype(&::QsTerminate) terminate = nullptr;
+  decltype(&::QsSetCharset) setCharset = nullptr;
+  decltype(&::QsParseDocument) parse = nullptr;
+  decltype(&::QsLoadStyleSheet) loadSheet = nullptr;
+  decltype(&::QsPrintPreviewPage) preview = nullptr;
+  decltype(&::QsEndPreview) end = nullptr;
+  decltype(&::QsReleaseHandle) release = nullptr;
+  int count = -1;
+  CreateDirectoryA(temp.c_str(), nullptr);
+  if (BindEngineExport(engine, initialize, "QsInitialize") &&
+      BindEngineExport(engine, terminate, "QsTerminate") &&
+      BindEngineExport(engine, setCharset, "QsSetCharset") &&
+      BindEngineExport(engine, parse, "QsParseDocument") &&
+      BindEngineExport(engine, loadSheet, "QsLoadStyleSheet") &&
+      BindEngineExport(engine, preview, "QsPrintPreviewPage") &&
+      BindEngineExport(engine, end, "QsEndPreview") &&
+      BindEngineExport(engine, release, "QsReleaseHandle") &&
+      initialize(reinterpret_cast<QsWord>(GetModuleHandleA(nullptr)), "Probe",
+                 (Bin() + "catalog\\catalog").c_str(), (Bin() + "entityrc\\entityrc").c_str(),
+                 (Bin() + "setup").c_str(), temp.c_str(), Bin().c_str())) {
+    QsHandle doc = parse(document.c_str(), nullptr, 0, nullptr, 0);
+    setCharset(1);
+    QsHandle sheet = doc ? loadSheet(doc, 0, nullptr, 0) : 0;
+    if (doc && sheet) {
+      HDC screen = GetDC(nullptr);
+      std::int32_t pages = -1;
+      const QsWord job = preview(doc, 0, sheet, 0, 4096, reinterpret_cast<QsWord>(screen), 600, 600,
+                                 4942, 6989, &pages);
+      ReleaseDC(nullptr, screen);
+      if (job) {
+        count = pages;
+        end(job);
+      }
+    }
+    if (sheet) release(sheet);
+    if (doc) release(doc);
+    terminate();
+  }
+  FreeLibrary(engine);
+  return count;
+}
+
 TEST_F(Viewer, PrintPreviewPagesTheManualAndZooms) {
   Start(Bin(), "\"" + Bin() + "Manual\\manuale.sgm\"");
   HWND main = WaitMain();
@@ -466,14 +537,16 @@ TEST_F(Viewer, PrintPreviewPagesTheManualAndZooms) {
     SendMessageTimeoutA(preview, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button),
                         SMTO_NORMAL, 10000, &result);
   };
-  // Next until it greys: the engine's five pages (the title's, then one a
-  // top-level section).
+  // Next until it greys: as many pages as the engine counts for the
+  // document laid out alike (the title's, then one a top-level section).
   int pages = 1;
   while (IsWindowEnabled(next) && pages < 50) {
     press(1003, next);
     if (IsWindowEnabled(next)) ++pages;
   }
-  EXPECT_EQ(pages, 5);
+  const int counted = EnginePageCount(Bin() + "Manual\\manuale.sgm", CurrentFolder() + "preview_probe\\");
+  EXPECT_GE(counted, 5);
+  EXPECT_EQ(pages, counted);
   EXPECT_TRUE(IsWindowEnabled(first));
   EXPECT_TRUE(IsWindowEnabled(prev));
   press(1001, first);
@@ -522,6 +595,53 @@ TEST_F(Viewer, PrintPreviewPagesTheManualAndZooms) {
   EXPECT_EQ(scrollTo(1118 - visible), past);
   Sleep(500);
   Screenshot(UnixPath(CurrentFolder()) + "viewer_print_preview.png");
+
+  // "Fit" in a wide and in a tall window: the whole page, at the page's
+  // proportions, as high as the wide window leaves and as wide as the tall
+  // one leaves beside the buttons, with no scroll bar.
+  SendMessageA(zoom, CB_SETCURSEL, 0, 0);
+  SendMessageTimeoutA(preview, WM_COMMAND, MAKEWPARAM(1005, CBN_SELCHANGE), reinterpret_cast<LPARAM>(zoom),
+                      SMTO_NORMAL, 10000, &result);
+  ShowWindow(preview, SW_RESTORE);
+  const struct {
+    const char* name;
+    int width, height;
+    bool wide;
+  } shapes[] = {{"wide", 900, 420, true}, {"tall", 420, 760, false}};
+  for (const auto& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    SetWindowPos(preview, nullptr, 10, 10, shape.width, shape.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{}, framed{}, inner{};
+    ASSERT_TRUE(WaitUntil([&] {
+      GetClientRect(preview, &client);
+      return client.right > shape.width - 40 && client.right < shape.width &&
+             client.bottom > shape.height - 80 && client.bottom < shape.height;
+    }, 5000));
+    settled();
+    GetWindowRect(page, &framed);
+    MapWindowPoints(nullptr, preview, reinterpret_cast<POINT*>(&framed), 2);
+    GetClientRect(page, &inner);
+    const LONG pageStyle = GetWindowLongA(page, GWL_STYLE);
+    EXPECT_FALSE(pageStyle & WS_VSCROLL);
+    EXPECT_FALSE(pageStyle & WS_HSCROLL);
+    // What the page window leaves of the client area beside the buttons.
+    const int originX = framed.left + 1;
+    const int across = client.right - originX - 5, down = client.bottom - 10;
+    if (shape.wide) {
+      EXPECT_EQ(inner.bottom, down);
+      EXPECT_EQ(inner.right, down * 4942 / 6989);
+      EXPECT_LT(inner.right, across);
+    } else {
+      EXPECT_EQ(inner.right, across);
+      EXPECT_EQ(inner.bottom, across * 6989 / 4942);
+      EXPECT_LT(inner.bottom, down);
+    }
+    // Inside the manager's client area, the page drawn in it.
+    EXPECT_LE(framed.right, client.right);
+    EXPECT_LE(framed.bottom, client.bottom);
+    EXPECT_FALSE(DarkBands(page).empty());
+    Screenshot(UnixPath(CurrentFolder()) + "viewer_print_preview_fit_" + shape.name + ".png");
+  }
   // Close.
   PostMessageA(preview, WM_COMMAND, MAKEWPARAM(1004, BN_CLICKED),
                reinterpret_cast<LPARAM>(FindControl(preview, 1004)));
@@ -1817,6 +1937,23 @@ TEST_F(Viewer, WithTheRealEngineATornOffFigureShowsWithItsOverviewAndZooms) {
   PostMessageA(preview, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitForWindowGone(preview));
 
+  // The figure printed: this prefix has no printer, so the engine's error
+  // 41 reaches the viewer (which leaves it to the engine's own box); once
+  // it is answered the viewer goes on, the figure still shown.
+  PostCommand(main, IDM_PRINT_FIGURE);
+  HWND box = WaitForWindow(process_.id(), "#32770", nullptr, true, 15000);
+  ASSERT_NE(box, nullptr) << DescribeWindows(process_.id());
+  EXPECT_NE(FindDescendant(box, "Static", "Can't create printer DC"), nullptr)
+      << DescribeWindows(process_.id());
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_figure_print.png");
+  PressButton(box, IDOK);
+  EXPECT_TRUE(WaitForWindowGone(box));
+  EXPECT_TRUE(IsWindowVisible(figure));
+  DWORD_PTR answered = 0;
+  EXPECT_NE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answered), 0);
+  EXPECT_EQ(WaitForWindow(process_.id(), "#32770", nullptr, true, 500), nullptr)
+      << DescribeWindows(process_.id());
+
   ExitAndExpectZero(main);
   EXPECT_EQ(GetValue("\\Zoom", "IGNHOTSPOTS"), "Yes");
   EXPECT_EQ(GetValue("\\Zoom", "HOTSPOTS"), "No");
@@ -2325,6 +2462,23 @@ TEST_F(Webs, WithTheRealEngineBookmarksAreListedShownAndDeleted) {
   EXPECT_TRUE(WaitUntil([&] { return ListBoxCount(list) == 1; }, 5000));
   EXPECT_EQ(ListBoxText(list, 0), "Maintenance mark");
   Screenshot(UnixPath(CurrentFolder()) + "viewer_bookmarks.png");
+  // "&Note..." runs the engine's note dialog on the chosen bookmark; the
+  // note typed there and OK'd goes into the web.
+  choose(0);
+  EXPECT_TRUE(IsWindowEnabled(FindControl(dialog, IDC_BOOKMARK_NOTE)));
+  PressButton(dialog, IDC_BOOKMARK_NOTE);
+  HWND note = WaitForWindow(process_.id(), "#32770", "Annotation");
+  ASSERT_NE(note, nullptr) << DescribeWindows(process_.id());
+  EXPECT_EQ(WindowText(FindControl(note, 103)), "Maintenance mark");
+  ASSERT_TRUE(WaitUntil([&] {
+    return SetWindowTextRemote(FindControl(note, 108), "Check the wheel guard") &&
+           WindowText(FindControl(note, 108)) == "Check the wheel guard";
+  }));
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_bookmark_note.png");
+  PressButton(note, IDOK);
+  ASSERT_TRUE(WaitForWindowGone(note));
+  EXPECT_TRUE(IsWindowVisible(dialog));  // back in the bookmarks, which stay as they were
+  EXPECT_EQ(ListBoxCount(list), 1);
   PressButton(dialog, IDOK);
   ASSERT_TRUE(WaitForWindowGone(dialog));
 
@@ -2366,6 +2520,10 @@ TEST_F(Webs, WithTheRealEngineBookmarksAreListedShownAndDeleted) {
   EXPECT_EQ(saved.find("Parts list mark"), std::string::npos) << saved;
   EXPECT_NE(saved.find("Maintenance mark"), std::string::npos) << saved;
   EXPECT_NE(saved.find("Only a note"), std::string::npos) << saved;
+  // The note belongs to the maintenance bookmark's anchor.
+  const std::size_t head = saved.find("Maintenance mark"), typed = saved.find("Check the wheel guard");
+  EXPECT_NE(typed, std::string::npos) << saved;
+  EXPECT_TRUE(head != std::string::npos && head < typed && saved.find("</anchor>", head) > typed) << saved;
   EXPECT_EQ(Profile("WEB00"), "<missing>");
   EXPECT_EQ(Profile("WRWEB"), "<missing>");
 }

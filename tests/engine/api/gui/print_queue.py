@@ -19,8 +19,9 @@ queue's own port (the server's copy must have the same pages), goes through
 ps2pdf, pdftoppm at 100 dpi and pdftotext -bbox: as many pages as the
 preview counted, contents pages numbered in roman and the body from 1, each
 page with a rule over ink in its body, the page number ending at the rule's
-right end above it, today's date at the rule's left end below everything
-else. Page 1 is kept as WORK/print-page1.png. The PostgreSQL manual,
+right end above it, the sheet's title heading the body on the first page of
+each numbering and its running head on the others, today's date at the
+rule's left end below everything else. Page 1 is kept as WORK/print-page1.png. The PostgreSQL manual,
 cancelled on page n, left a few pages more at most, never its thousands.
 Every wait is bounded; the server, the prefix's wineserver and WORK/cups
 go, also after a failure.
@@ -332,6 +333,14 @@ def check_sample(out, work, problems):
         if abs(number[3] - right) > 2.0:
             problems.append("page %d: the number %r ends at %.1f pt, the body at %.1f pt"
                             % (index, number[0], number[3], right))
+        # The sheet's headers open the body: the title (HEAD-1) on each
+        # numbering's first page, the running head (HEAD) on the others.
+        top = [w[0] for w in texts if rule_y < w[2] <= rule_y + 36]
+        header_word, other_word = ("Sample", "Bench") if number[0] in ("i", "1") else ("Bench", "Sample")
+        if header_word not in top or other_word in top:
+            problems.append("page %d (%s): %r heads the body, not the %s"
+                            % (index, number[0], " ".join(top),
+                               "title" if header_word == "Sample" else "running head"))
         dates = [w for w in texts if w[0] in dates_allowed]
         if len(dates) != 1:
             problems.append("page %d: %d words %s" % (index, len(dates), " or ".join(dates_allowed)))

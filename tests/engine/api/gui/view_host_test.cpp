@@ -1795,23 +1795,45 @@ TEST_F(ViewHost, TheSampleManualPreviewsPageByPage) {
   EXPECT_EQ(step(job, page.Dc(), 4), 0);
 
   // In a metafile the header's text is the page number, right of the body,
-  // in 9-point italic "Times New Roman" at 600 dpi.
-  HDC reference = GetDC(nullptr);
-  const int mmWidth = kWidth * 2540 / 600, mmHeight = kHeight * 2540 / 600;
-  RECT frame{0, 0, mmWidth, mmHeight};
-  HDC emf = CreateEnhMetaFileA(reference, nullptr, &frame, nullptr);
-  ReleaseDC(nullptr, reference);
-  ASSERT_NE(emf, nullptr);
-  const QsWord second = preview(doc, 0, 0, 0, 3, reinterpret_cast<QsWord>(emf), 600, 600, kWidth,
-                                kHeight, nullptr);
-  ASSERT_NE(second, 0u);
-  ASSERT_EQ(step(second, reinterpret_cast<QsWord>(emf), 4), 1);
-  paint(second, reinterpret_cast<QsWord>(emf));
-  end(second);
-  HENHMETAFILE metafile = CloseEnhMetaFile(emf);
-  ASSERT_NE(metafile, nullptr);
-  const std::vector<MetafileText> texts = TextsOf(metafile);
-  DeleteEnhMetaFile(metafile);
+  // in 9-point italic "Times New Roman" at 600 dpi. Page `n`'s texts:
+  auto textsOfPage = [&](int n) {
+    HDC reference = GetDC(nullptr);
+    const int mmWidth = kWidth * 2540 / 600, mmHeight = kHeight * 2540 / 600;
+    RECT frame{0, 0, mmWidth, mmHeight};
+    HDC emf = CreateEnhMetaFileA(reference, nullptr, &frame, nullptr);
+    ReleaseDC(nullptr, reference);
+    std::vector<MetafileText> found;
+    EXPECT_NE(emf, nullptr);
+    if (!emf) return found;
+    const QsWord shown = preview(doc, 0, 0, 0, 3, reinterpret_cast<QsWord>(emf), 600, 600, kWidth,
+                                 kHeight, nullptr);
+    EXPECT_NE(shown, 0u);
+    for (int i = 1; i < n; ++i) EXPECT_EQ(step(shown, reinterpret_cast<QsWord>(emf), 4), 1) << i;
+    paint(shown, reinterpret_cast<QsWord>(emf));
+    end(shown);
+    HENHMETAFILE metafile = CloseEnhMetaFile(emf);
+    EXPECT_NE(metafile, nullptr);
+    if (metafile) {
+      found = TextsOf(metafile);
+      DeleteEnhMetaFile(metafile);
+    }
+    return found;
+  };
+  auto holds = [](const std::vector<MetafileText>& texts, const char* word) {
+    for (const MetafileText& t : texts)
+      if (t.text.find(word) != std::string::npos) return true;
+    return false;
+  };
+  // The sheet's first-page header (the title, "... Sample ...") on page 1
+  // only; the running head ("CV-3000 Bench Grinder ...") on the pages after
+  // it. (The body says "bench" and "sample" in lower case only.)
+  const std::vector<MetafileText> firstTexts = textsOfPage(1);
+  EXPECT_TRUE(holds(firstTexts, "Sample")) << firstTexts.size() << " texts";
+  EXPECT_FALSE(holds(firstTexts, "Bench"));
+  const std::vector<MetafileText> texts = textsOfPage(2);
+  EXPECT_TRUE(holds(texts, "Bench")) << texts.size() << " texts";
+  EXPECT_FALSE(holds(texts, "Sample"));
+  EXPECT_TRUE(holds(textsOfPage(count), "Bench"));
   bool number = false;
   for (const MetafileText& t : texts)
     if (t.text == "2") {
