@@ -3,11 +3,15 @@
 the same files:
 
 - every place of the document (element or gap between them) writes an
-  extended pointer that leads back to it;
+  extended pointer that leads back to it, and the "TEI" location string
+  made of that pointer shows the place's range;
 - every element with a linkend, followed, shows the element that has that
   ID in xmllint's tree (by name), or nothing when no element has it;
 - every element with an ID counts as many link sources as xmllint's tree
-  holds ID-reference attribute values naming it.
+  holds ID-reference attribute values naming it;
+- every target of those links and every source writes a location string
+  that shows the target's range (nothing for an undefined ID), and each
+  source is written as a "TEI" string.
 
   compare_links.py DOC_DUMP
 
@@ -59,17 +63,27 @@ def ours(dump, path):
     run = subprocess.run([dump, "-L", "-c", CATALOG, path], capture_output=True, text=True,
                          errors="replace")
     places, bad, links, sources = 0, [], [], []
+    tei_places, bad_tei = None, []
+    locations, bad_locations = None, []
     for line in run.stdout.splitlines():
         word = line.split(" ")
         if word[0] == "PLACES":
             places = int(word[1])
         elif word[0] == "BADPLACE":
             bad.append(line[len("BADPLACE "):])
+        elif word[0] == "TEIPLACES":
+            tei_places = int(word[1])
+        elif word[0] == "BADTEIPLACE":
+            bad_tei.append(line[len("BADTEIPLACE "):])
+        elif word[0] == "LOCATIONS":
+            locations = (int(word[1]), int(word[2]), int(word[3]))
+        elif word[0] == "BADLOCATION":
+            bad_locations.append(line[len("BADLOCATION "):])
         elif word[0] == "LINK":
             links.append((word[1], " ".join(word[2:])))
         elif word[0] == "SOURCES":
             sources.append((word[1], int(word[2])))
-    return run.returncode, places, bad, links, sources
+    return run.returncode, places, bad, links, sources, tei_places, bad_tei, locations, bad_locations
 
 
 def main():
@@ -82,12 +96,28 @@ def main():
         if want is None:
             print(f"SKIP {path}: xmllint cannot read it")
             continue
-        rc, places, bad, links, sources = ours(dump, path)
+        rc, places, bad, links, sources, tei_places, bad_tei, locations, bad_locations = ours(dump, path)
         problems = []
         if rc != 0:
             problems.append(f"doc_dump exited {rc}")
         if places == 0 or bad:
             problems.append(f"{len(bad)} of {places} places do not resolve back: {bad[:3]}")
+        if tei_places != places or bad_tei:
+            problems.append(f"{len(bad_tei)} of {tei_places} TEI location strings do not show "
+                            f"their place: {bad_tei[:3]}")
+        source_count = sum(n for _, n in want[1])
+        if locations is None:
+            problems.append("no location strings checked")
+        else:
+            checked, tei, wrong = locations
+            if wrong or bad_locations:
+                problems.append(f"{wrong} of {checked} target location strings do not show their "
+                                f"target: {bad_locations[:3]}")
+            if tei != source_count:
+                problems.append(f"{tei} sources written as TEI strings against {source_count}")
+            if checked < len(want[0]) + source_count:
+                problems.append(f"{checked} location strings checked against "
+                                f"{len(want[0])} links and {source_count} sources")
         if links != want[0]:
             diff = [(a, b) for a, b in zip(links, want[0]) if a != b][:3]
             problems.append(f"links: {len(links)} against {len(want[0])}, first differences {diff}")
@@ -99,7 +129,8 @@ def main():
             failed += 1
             print(f"FAIL {path}: " + "; ".join(problems))
         else:
-            print(f"ok {path}: {places} places, {len(links)} links, {len(sources)} IDs")
+            print(f"ok {path}: {places} places, {len(links)} links, {len(sources)} IDs, "
+                  f"{locations[0]} location strings ({locations[1]} TEI)")
     if checked == 0:
         print("no document found")
         return 1

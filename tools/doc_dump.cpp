@@ -26,7 +26,15 @@
 //                                        ("LINK linkend name" of the element
 //                                        shown, "-" for none); every element
 //                                        with an ID counts its link sources
-//                                        ("SOURCES id n")
+//                                        ("SOURCES id n"); every place's "TEI"
+//                                        location string must show its range
+//                                        ("TEIPLACES n bad", "BADTEIPLACE
+//                                        text"); every target of those links
+//                                        and every source writes a location
+//                                        string that must show the target's
+//                                        range, or nothing when it has none
+//                                        ("LOCATIONS n tei bad", tei those
+//                                        written as "TEI", "BADLOCATION text")
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +133,7 @@ class DumpEngine : public qs::HostedEngine {
                    std::int32_t position, std::int32_t length, int flag) override {
     if (!following) return HostedEngine::GotoPosition(window, view, document, position, length, flag);
     ++shown;
+    shownDocument = document;
     shownStart = position;
     shownLength = length;
     return 1;
@@ -136,11 +145,46 @@ class DumpEngine : public qs::HostedEngine {
     for (qs::SListNode* t = list ? list->First() : nullptr; t; t = t->Next()) ++listed;
     delete list;
   }
-  void Reset() { shown = listed = lastError = 0; }
+  void Reset() {
+    shown = listed = lastError = 0;
+    shownDocument = nullptr;
+  }
   bool fatal = false;
   bool following = false;
   int shown = 0, listed = 0, lastError = 0;
   std::int32_t shownStart = 0, shownLength = 0;
+  qs::Document* shownDocument = nullptr;
+};
+
+// Location strings of link targets and sources: each must show exactly the
+// range its target stands for (nothing for a target without one).
+struct LocationCheck {
+  std::size_t checked = 0, tei = 0, bad = 0;
+
+  void List(qs::Document& doc, DumpEngine& engine, qs::LinkTargetList* list) {
+    std::string text(qs::kTargetTextSize, '\0');
+    for (qs::LinkTarget* t = static_cast<qs::LinkTarget*>(list->First()); t; t = t->NextTarget()) {
+      t->WriteLocation(text.data(), text.size());
+      const char* written = text.c_str();
+      ++checked;
+      if (std::strncmp(written, "TEI ", 4) == 0) ++tei;
+      qs::DataRange* range = t->MakeRange(nullptr);
+      engine.Reset();
+      const int resolved = qs::ParseLocationString(&doc, nullptr, written);
+      bool same;
+      if (!range) {
+        same = resolved == 0 && engine.shown == 0;
+      } else {
+        const std::uint32_t length = range->end > range->start ? range->end - range->start : 0;
+        same = resolved == 1 && engine.shown == 1 && engine.shownDocument == range->document &&
+               engine.shownStart == static_cast<std::int32_t>(range->start) &&
+               engine.shownLength == static_cast<std::int32_t>(length);
+      }
+      delete range;
+      if (!same && ++bad <= 20) std::printf("BADLOCATION %s\n", written);
+    }
+    delete list;
+  }
 };
 
 // Every place resolves back from the pointer it writes; links lead to the
@@ -148,7 +192,9 @@ class DumpEngine : public qs::HostedEngine {
 void DumpPlacesAndLinks(qs::Document& doc, DumpEngine& engine) {
   qs::TreeWalker place(&doc, nullptr);
   std::string pointer(qs::kLocationAreaSize, '\0');
-  std::size_t places = 0, bad = 0;
+  std::string location;
+  std::size_t places = 0, bad = 0, teiBad = 0;
+  engine.following = true;
   if (doc.Root()) {
     do {
       if (place.Current())
@@ -161,11 +207,32 @@ void DumpPlacesAndLinks(qs::Document& doc, DumpEngine& engine) {
           !back.SamePlace(place)) {
         if (++bad <= 20) std::printf("BADPLACE %s\n", pointer.c_str());
       }
+      // The same place as a location string, as targets without an ID and
+      // link sources write it: it shows the place's range.
+      location = "TEI " + std::string(pointer.c_str());
+      std::uint32_t start = 0, end = 0;
+      place.GetRange(&start, &end);
+      engine.Reset();
+      if (qs::ParseLocationString(&doc, nullptr, location.c_str()) != 1 || engine.shown != 1 ||
+          engine.shownDocument != &doc || engine.shownStart != static_cast<std::int32_t>(start) ||
+          engine.shownLength != static_cast<std::int32_t>(end > start ? end - start : 0)) {
+        if (++teiBad <= 20) std::printf("BADTEIPLACE %s\n", location.c_str());
+      }
     } while (place.MoveForward());
   }
   std::printf("PLACES %zu %zu\n", places, bad);
-  engine.following = true;
+  std::printf("TEIPLACES %zu %zu\n", places, teiBad);
+  LocationCheck locations;
   struct Walk {
+    static void Locations(qs::Document& d, DumpEngine& e, LocationCheck& check,
+                          qs::DocumentNode* n) {
+      for (; n; n = n->Next()) {
+        if (n->GetAttributeValue("linkend"))
+          check.List(d, e, qs::CollectLinkTargets(nullptr, &d, n, false));
+        if (n->GetId()) check.List(d, e, qs::CollectLinkSources(nullptr, &d, n));
+        Locations(d, e, check, n->First());
+      }
+    }
     static void Links(qs::Document& d, DumpEngine& e, qs::DocumentNode* n) {
       for (; n; n = n->Next()) {
         if (const char* linkend = n->GetAttributeValue("linkend")) {
@@ -196,6 +263,8 @@ void DumpPlacesAndLinks(qs::Document& doc, DumpEngine& engine) {
   };
   Walk::Links(doc, engine, doc.Root());
   Walk::Sources(doc, engine, doc.Root());
+  Walk::Locations(doc, engine, locations, doc.Root());
+  std::printf("LOCATIONS %zu %zu %zu\n", locations.checked, locations.tei, locations.bad);
   engine.following = false;
 }
 

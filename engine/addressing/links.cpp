@@ -688,10 +688,10 @@ void FollowLink(View* view, Document* document, DocumentNode* element, bool incl
         kErrCantResolveLink);
 }
 
-void FollowLinkSources(View* view, Document* document, DocumentNode* element) {
-  const char* id = element ? element->GetId() : nullptr;
-  if (!document || !id || !document->Root()) return;
+LinkTargetList* CollectLinkSources(View* view, Document* document, DocumentNode* element) {
   LinkTargetList* list = NewList(kStrSelectTarget, "Select Target");
+  const char* id = element ? element->GetId() : nullptr;
+  if (!document || !id || !document->Root()) return list;
   // Every element in document order, without recursion.
   for (DocumentNode* e = document->Root(); e;) {
     if (Attribute* const* values = e->GetAttributeValues()) {
@@ -711,7 +711,13 @@ void FollowLinkSources(View* view, Document* document, DocumentNode* element) {
     while (e && !e->Next()) e = e->Parent();
     if (e) e = e->Next();
   }
-  Offer(view, document, element, list, kErrNoLinkSources);
+  return list;
+}
+
+void FollowLinkSources(View* view, Document* document, DocumentNode* element) {
+  const char* id = element ? element->GetId() : nullptr;
+  if (!document || !id || !document->Root()) return;
+  Offer(view, document, element, CollectLinkSources(view, document, element), kErrNoLinkSources);
 }
 
 LinkTargetList* ListElementAttributes(View* view, Document* document, DocumentNode* element) {

@@ -91,6 +91,10 @@ void FollowLink(View* view, Document* document, DocumentNode* element, bool incl
 // none gives engine error 26 "Can't find link source(s)". Nothing happens
 // for an element without an ID.
 void FollowLinkSources(View* view, Document* document, DocumentNode* element);
+// The sources FollowLinkSources would collect, each writing "TEI " and its
+// element's extended pointer; an empty list for an element without an ID.
+// The caller owns it.
+LinkTargetList* CollectLinkSources(View* view, Document* document, DocumentNode* element);
 // The targets FollowLink would collect, in a list titled "Select Target"
 // (or the host's text for it); the caller owns it.
 LinkTargetList* CollectLinkTargets(View* view, Document* document, DocumentNode* element,

@@ -19,6 +19,7 @@
 #include "sgml/entities.h"
 #include "sgml/text_store.h"
 #include "view/document_view.h"
+#include "view/picture_services.h"
 #include "view/window_map.h"
 
 using namespace qs;
@@ -351,7 +352,14 @@ void QsShowElement(QsHandle handle) {
     static_cast<Anchor*>(object)->Show(nullptr);
     return;
   }
-  // Graphic entities show themselves through their views.
+  // A graphic entity of a document: where a document view places it, else
+  // as a picture of its own (the host is asked for a window when no picture
+  // view shows it).
+  if (type == HandleType::kEntity) {
+    auto* entity = static_cast<EntityRef*>(object);
+    if (entity->Owner()) ShowEntityPicture(entity->Owner(), entity->Entity());
+    return;
+  }
   if (type != HandleType::kNode) return;
   auto* node = static_cast<NodeRef*>(object);
   Engine* engine = CurrentEngine();

@@ -99,10 +99,9 @@ int FindOrOpenPicture(WindowHandle window, GraphicObject* graphic, const Region*
   return 1;
 }
 
-int HostedEngine::FindOrOpenHotArea(WindowHandle window, Document*, Graphic* graphic,
-                                    HotArea* area) {
-  return FindOrOpenPicture(window, reinterpret_cast<GraphicObject*>(graphic),
-                           area ? static_cast<Region*>(area) : nullptr);
+int HostedEngine::FindOrOpenHotArea(WindowHandle window, Document*, GraphicObject* graphic,
+                                    Region* area) {
+  return FindOrOpenPicture(window, graphic, area);
 }
 
 }  // namespace qs
@@ -132,7 +131,8 @@ std::int32_t QsShowHotArea(QsWindow window, QsHandle entity) {
                             static_cast<std::intptr_t>(entity), 0);
     return 1;
   }
-  FindOrOpenPicture(static_cast<WindowHandle>(window), graphic, nullptr);
+  if (HostedEngine* hosted = GetEngine()->AsHosted())
+    hosted->FindOrOpenHotArea(static_cast<WindowHandle>(window), ref->Owner(), graphic, nullptr);
   graphic->Release();
   return 1;
 }

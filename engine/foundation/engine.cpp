@@ -330,7 +330,7 @@ void Engine::RunProgram(const char* command) {
   ReportError(code, argument);
 }
 
-int Engine::ShowHotArea(Document*, Graphic*, HotArea*) { return 0; }
+int Engine::ShowHotArea(Document*, GraphicObject*, Region*) { return 0; }
 
 WindowHandle Engine::GetParentWindow(WindowHandle window) { return window ? window : mainWindow; }
 
@@ -480,7 +480,7 @@ int HostedEngine::GotoPosition(WindowHandle window, View* view, Document* docume
   return FindCoveringObject(0, view, nullptr, document, position, length, flag, 0);
 }
 
-int HostedEngine::ShowHotArea(Document* document, Graphic* graphic, HotArea* area) {
+int HostedEngine::ShowHotArea(Document* document, GraphicObject* graphic, Region* area) {
   return FindOrOpenHotArea(0, document, graphic, area);
 }
 

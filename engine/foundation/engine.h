@@ -35,10 +35,10 @@ class ListDialogItems;
 class EntityrcFile;
 class ExternalId;
 class FrameNode;
-class Graphic;
+class GraphicObject;
 class HandleTable;
 class TextSources;
-class HotArea;
+class Region;
 class LinkTargetList;
 struct HotspotArea;
 class DocumentNode;
@@ -165,7 +165,10 @@ class EngineBase : public EngineObject, public EngineServices {
   virtual int GotoPosition(WindowHandle window, View* view, Document* document,
                            std::int32_t position, std::int32_t length, int flag) = 0;
   virtual void RunProgram(const char* command) = 0;
-  virtual int ShowHotArea(Document* document, Graphic* graphic, HotArea* area) = 0;
+  // Shows a picture, and an area of it when `area` is given (in 1/2048 of
+  // its sides, zoomed as the area asks): 1 when it was shown or a window
+  // was asked for. The engine alone has no picture to show.
+  virtual int ShowHotArea(Document* document, GraphicObject* graphic, Region* area) = 0;
   // Shows an area of a graphic entity (in 1/2048 of its sides) for a link
   // or location followed from (document, element) in `view`: 1 when it was
   // shown. The engine alone has no graphic to show it in; the picture
@@ -329,7 +332,7 @@ class Engine : public EngineBase {
   int GotoPosition(WindowHandle window, View* view, Document* document, std::int32_t position,
                    std::int32_t length, int flag) override;
   void RunProgram(const char* command) override;
-  int ShowHotArea(Document* document, Graphic* graphic, HotArea* area) override;
+  int ShowHotArea(Document* document, GraphicObject* graphic, Region* area) override;
   WindowHandle GetParentWindow(WindowHandle window) override;
   void ReportError(int code, std::intptr_t a = 0, std::intptr_t b = 0, std::intptr_t c = 0,
                    std::intptr_t d = 0) override;
@@ -419,7 +422,7 @@ class HostedEngine : public Engine {
   int GotoAnchor(View* view, Anchor* from, Anchor* to) override;
   int GotoPosition(WindowHandle window, View* view, Document* document, std::int32_t position,
                    std::int32_t length, int flag) override;
-  int ShowHotArea(Document* document, Graphic* graphic, HotArea* area) override;
+  int ShowHotArea(Document* document, GraphicObject* graphic, Region* area) override;
   // The host is offered the list first: event 17 with a node handle on
   // (document, node), or 18 with the items' texts as well.
   void ShowNodeList(WindowHandle owner, View* view, Document* document, DocumentNode* node,
@@ -444,8 +447,11 @@ class HostedEngine : public Engine {
   int FindCoveringObject(WindowHandle window, View* view, void* node, Document* document,
                          std::int32_t position, std::int32_t length, int forceScroll,
                          std::intptr_t context);
-  int FindOrOpenHotArea(WindowHandle window, Document* document, Graphic* graphic,
-                        HotArea* area);
+  // The picture view that shows the graphic is brought forward (and shows
+  // the area when one is given); else the host is asked for a window
+  // (event 8) and a picture view opens in the window it gives.
+  int FindOrOpenHotArea(WindowHandle window, Document* document, GraphicObject* graphic,
+                        Region* area);
 
   // The source of a link the reader is making: a text range or a region of
   // a graphic (in 2048ths); each drops what was pending and holds a use of

@@ -36,7 +36,29 @@ int ShowPictureAreaOf(Document* context, EntityDecl* entity, const HotspotArea& 
   region.width = area.width;
   region.height = area.height;
   region.zoom = area.zoom;
-  const int shown = FindOrOpenPicture(0, picture, &region);
+  // Through the engine's own operation, which opens a picture view through
+  // the host when none shows the picture.
+  EngineBase* engine = GetEngine();
+  const int shown = engine ? engine->ShowHotArea(context, picture, &region) : 0;
+  picture->Release();
+  return shown;
+}
+
+bool ShowPictureInDocumentViews(Document* document, EntityDecl* entity, int y, int height) {
+  for (DocumentView* v = ViewList::First(); v; v = ViewList::Next(v)) {
+    if (!v->GetDevice() || !v->GetDocument() || (document && v->GetDocument() != document)) continue;
+    if (v->ShowPictureArea(entity, y, height)) return true;
+  }
+  return false;
+}
+
+int ShowEntityPicture(Document* document, EntityDecl* entity) {
+  EngineBase* engine = GetEngine();
+  if (!engine || !document || !entity || !entity->IsExternal()) return 0;
+  if (ShowPictureInDocumentViews(document, entity, 0, kAreaUnits)) return 1;
+  GraphicObject* picture = GetEntityPicture(document, entity, true);
+  if (!picture) return 0;
+  const int shown = engine->ShowHotArea(document, picture, nullptr);
   picture->Release();
   return shown;
 }
@@ -162,21 +184,9 @@ class PictureEngine : public HostedEngine {
     GraphicObject* known = GetEntityPicture(document, graphic, false);
     const bool hasAreas = known && known->FirstArea();
     if (known) known->Release();
-    if (!hasAreas && ShowAreaInDocumentViews(document, graphic, area)) return 1;
+    if (!hasAreas && ShowPictureInDocumentViews(document, graphic, area.y, area.height)) return 1;
     if (view) return HostedEngine::GotoLocation(view, document, element, graphic, area);
     return ShowPictureAreaOf(document, graphic, area);
-  }
-
- private:
-  // A document view of `document` (any document when null) that places
-  // the picture scrolls to the area: the most recently set view first.
-  static bool ShowAreaInDocumentViews(Document* document, EntityDecl* graphic,
-                                      const HotspotArea& area) {
-    for (DocumentView* v = ViewList::First(); v; v = ViewList::Next(v)) {
-      if (!v->GetDevice() || !v->GetDocument() || (document && v->GetDocument() != document)) continue;
-      if (v->ShowPictureArea(graphic, area.y, area.height)) return true;
-    }
-    return false;
   }
 };
 

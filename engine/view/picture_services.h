@@ -21,6 +21,18 @@ GraphicObject* GetEntityPicture(Document* context, EntityDecl* entity, bool crea
 // cannot be had.
 int ShowPictureAreaOf(Document* context, EntityDecl* entity, const HotspotArea& area);
 
+// Scrolls a document view of `document` (any document when null) that
+// places the entity's picture so that its rows from y to y + height (in
+// 1/2048 of its height) show: the most recently set view first. False when
+// no view places it.
+bool ShowPictureInDocumentViews(Document* document, EntityDecl* entity, int y, int height);
+
+// Shows a graphic entity of a document as a whole: in a document view that
+// places it, else through the engine's ShowHotArea with no area (a picture
+// view, opened through the host when none shows it). 0 when it is no
+// picture or cannot be had.
+int ShowEntityPicture(Document* document, EntityDecl* entity);
+
 // Installs the engine's picture services (engine start) and takes them out
 // again, with the cache, at teardown.
 void InstallPictureServices();

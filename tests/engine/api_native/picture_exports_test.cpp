@@ -222,6 +222,63 @@ TEST_F(PictureExports, ShowHotAreaAsksForAWindow) {
   EXPECT_EQ(QsGetWindowKind(0x3201), 5);
 }
 
+// A graphic entity's handle shows its picture: with no document view that
+// places it, the host is asked for a window (event 8) as QsShowHotArea
+// asks, and a picture view that shows it already is brought forward. A
+// figure location with no document view shows its area the same way.
+TEST_F(PictureExports, ShowElementAndFigureLocationsOpenThePicture) {
+  QsShowElement(pic_);
+  ASSERT_EQ(Count(8), 1);
+  EXPECT_EQ(g_events.back().request.width, 216);
+  EXPECT_EQ(g_events.back().request.height, 208);
+  EXPECT_EQ(g_events.back().request.zoom, 0);
+  // An entity that is no picture, and one of no document: nothing asked.
+  QsHandle text = QsGetDocEntity(doc_, "txt");
+  ASSERT_NE(text, 0u);
+  QsShowElement(text);
+  QsReleaseHandle(text);
+  QsHandle notation = QsCreateNotation("GIF", nullptr, nullptr, nullptr, nullptr, nullptr);
+  QsShowElement(notation);
+  QsReleaseHandle(notation);
+  EXPECT_EQ(Count(8), 1);
+  // A window given: the picture opens there; shown, it is brought forward.
+  g_answer = 0x3600;
+  QsShowElement(pic_);
+  EXPECT_EQ(Count(8), 2);
+  EXPECT_EQ(QsGetWindowKind(0x3600), 3);
+  EXPECT_EQ(QsGetPictureZoomX(0x3600), 216);
+  QsShowElement(pic_);
+  EXPECT_EQ(Count(8), 2);
+  EXPECT_EQ(g_events.back().event, 9);
+  EXPECT_EQ(g_events.back().window, 0x3600);
+  std::intptr_t result = 0;
+  WindowMap::Find(0x3600)->HandleMessage(wm::kDestroy, 0, 0, &result);
+
+  // A figure location: the request, then a picture view in the window
+  // given, zoomed in on the area's quarter of the picture.
+  QsHandle root = QsGetDocumentRoot(doc_);
+  ASSERT_NE(root, 0u);
+  g_answer = 0;
+  EXPECT_EQ(QsParseLocation(root, "FIG pic 0 0 1024 1024 0"), 1u);
+  EXPECT_EQ(Count(8), 3);
+  g_answer = 0x3601;
+  EXPECT_EQ(QsParseLocation(root, "FIG pic 0 0 1024 1024 0"), 1u);
+  EXPECT_EQ(Count(8), 4);
+  EXPECT_EQ(QsGetWindowKind(0x3601), 3);
+  // Shown already: no request, the window is brought forward (event 9)
+  // and the view selects the area (event 25).
+  const int shown = Count(9);
+  EXPECT_EQ(QsParseLocation(root, "FIG pic 1024 1024 1024 1024 0"), 1u);
+  EXPECT_EQ(Count(8), 4);
+  EXPECT_EQ(Count(9), shown + 1);
+  QsWindow forward = 0;
+  for (const Event& e : g_events)
+    if (e.event == 9) forward = e.window;
+  EXPECT_EQ(forward, 0x3601);
+  QsReleaseHandle(root);
+  WindowMap::Find(0x3601)->HandleMessage(wm::kDestroy, 0, 0, &result);
+}
+
 TEST_F(PictureExports, TreeViewOfADocument) {
   EXPECT_EQ(QsCreateTreeView(0x3300, 0, 0, 0, 0), 0);
   EXPECT_EQ(QsCreateTreeView(0x3300, doc_, 0, 7, 0), 1);

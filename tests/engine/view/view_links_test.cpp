@@ -23,6 +23,7 @@
 #include "style/frame.h"
 #include "test_device.h"
 #include "view/host_document_view.h"
+#include "view/hot_areas.h"
 #include "view/window_map.h"
 
 namespace qs {
@@ -59,6 +60,9 @@ const char kDocument[] =
     "<sec id=c>Gamma <xref id=x9 from=\"ANCESTOR (1 SEC)\"></sec>\n"
     "</doc>\n";
 
+// The host's chance at a clicked hotspot element.
+constexpr int kEventHotAreaElement = 38;
+
 // Answers host events from a table (0 where it has none) and writes down
 // events 11, 17 and 39 beside the engine's own lines.
 class HostLineEngine : public test::LineEngine {
@@ -81,6 +85,8 @@ class HostLineEngine : public test::LineEngine {
                       std::to_string(request->start) + " " + std::to_string(request->length));
     } else if (event == kEventNodeList) {
       lines.push_back("event 17 " + NodeName(a));
+    } else if (event == kEventHotAreaElement) {
+      lines.push_back("event 38 " + NodeName(a));
     }
     auto answer = answers.find(event);
     if (answer != answers.end()) return answer->second;
@@ -323,6 +329,96 @@ TEST_F(ViewLinks, AHostViewAsksTheHostFirst) {
   EXPECT_EQ(engine_.handles->Count(), 0u);  // every handle given back
   host->Close();
   WindowMap::DestroyAll();
+}
+
+// Hotspot elements that are links in each of the ways an element can be:
+// ID references (one, two, one undefined), a TEI-P3 link rule (FROM alone,
+// FROM and TO, a FROM leading nowhere with a reference behind it), a
+// contextual link through a tree locator, and none at all.
+const char kHotspots[] =
+    "<!DOCTYPE doc [\n"
+    "<!ELEMENT doc - - (sec|hs|hsr|hsc|treeloc)*>\n"
+    "<!ELEMENT sec - - (#PCDATA|p)*>\n<!ATTLIST sec id ID #IMPLIED>\n"
+    "<!ELEMENT p - - (#PCDATA)>\n"
+    "<!ELEMENT (hs|hsr|hsc) - O EMPTY>\n"
+    "<!ATTLIST hs id ID #IMPLIED linkend IDREFS #IMPLIED rx NUMBER #IMPLIED>\n"
+    "<!ATTLIST hsr id ID #IMPLIED from CDATA #IMPLIED to CDATA #IMPLIED linkend IDREF #IMPLIED>\n"
+    "<!ATTLIST hsc id ID #IMPLIED linkend IDREF #REQUIRED HyTime NAME \"CLINK\">\n"
+    "<!ELEMENT treeloc - - (#PCDATA)>\n"
+    "<!ATTLIST treeloc id ID #IMPLIED locsrc IDREF #IMPLIED>\n"
+    "]>\n"
+    "<?TAGLINK hsr TEI-P3>\n"
+    "<doc><sec id=a>Alpha one</sec><sec id=b>Beta <p>two</p> three</sec>\n"
+    "<hs id=h1 linkend=a rx=10>\n"
+    "<hs id=h2 linkend=\"a b\">\n"
+    "<hs id=h3 linkend=\"a nosuch\">\n"
+    "<hsr id=h4 from=\"ID(b)\">\n"
+    "<hsr id=h5 from=\"ID(a)\" to=\"ID(b)\">\n"
+    "<hsr id=h6 from=\"ID(nosuch)\" linkend=b>\n"
+    "<hsc id=h7 linkend=t1>\n<treeloc id=t1 locsrc=b>1 2</treeloc>\n"
+    "<hs id=h8>\n"
+    "</doc>\n";
+
+// A clicked hot area offers its element to the host (event 38); left to
+// the engine, the element's links are followed as a clicked link's are.
+TEST_F(ViewLinks, AHotAreaFollowsItsElementsLinks) {
+  test::TempFolder::Write(temp_.File("hot.sgm"), kHotspots);
+  Document* hot = test::OpenDocumentFile(temp_.File("hot.sgm"));
+  ASSERT_NE(hot, nullptr);
+  engine_.home = hot;
+  auto* shown = new test::TestView(&device_);
+  shown->SetFrame(new FrameNode(hot, nullptr, 0, nullptr), 0, false);
+  auto element = [&](const char* id) {
+    std::string upper = id;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return hot->FindElementById(upper.c_str());
+  };
+  auto range = [&](DocumentNode* from, DocumentNode* to) {
+    if (!from || !to) return std::string("no such element");
+    return "goto " + std::to_string(from->start) + " " + std::to_string(to->end - from->start);
+  };
+  DocumentNode* a = element("a");
+  DocumentNode* b = element("b");
+  ASSERT_TRUE(a && b && b->First());
+  // The picture shows in a document view, or in a view of its own (null
+  // here: no document view), which follows no link rule.
+  View* documentView = LinkViewOf(shown);
+  struct {
+    const char* id;
+    bool inDocumentView;
+    Lines lines;
+  } cases[] = {
+      {"h1", true, {"event 38 HS", range(a, a)}},
+      {"h2", true, {"event 38 HS", "textlist Select Target: ID A | ID B"}},
+      {"h3", true, {"event 38 HS", "textlist Select Target: ID A | BADREF NOSUCH"}},
+      {"h4", true, {"event 38 HSR", range(b, b)}},
+      {"h5", true, {"event 38 HSR", range(a, b)}},
+      {"h6", true, {"event 38 HSR", range(b, b)}},
+      {"h7", true, {"event 38 HSC", range(b->First(), b->First())}},
+      {"h8", true, {"event 38 HS", "error 25"}},
+      {"h1", false, {"event 38 HS", range(a, a)}},
+      {"h2", false, {"event 38 HS", "textlist Select Target: ID A | ID B"}},
+      {"h4", false, {"event 38 HSR", "error 25"}},
+      {"h6", false, {"event 38 HSR", range(b, b)}},
+      {"h7", false, {"event 38 HSC", range(b->First(), b->First())}},
+  };
+  for (const auto& c : cases) {
+    DocumentNode* hotspot = element(c.id);
+    ASSERT_NE(hotspot, nullptr) << c.id;
+    HotArea area(hot, hotspot, nullptr);
+    area.Activate(c.inDocumentView ? documentView : nullptr);
+    EXPECT_EQ(engine_.Take(), c.lines) << c.id << " " << c.inDocumentView;
+  }
+  // A host that takes the element leaves nothing to follow.
+  engine_.answers = {{kEventHotAreaElement, 1}};
+  for (const char* id : {"h1", "h2", "h4", "h7"}) {
+    HotArea area(hot, element(id), nullptr);
+    area.Activate(documentView);
+    EXPECT_EQ(engine_.Take(), (Lines{std::string("event 38 ") + element(id)->GetNameText()})) << id;
+  }
+  EXPECT_EQ(engine_.handles->Count(), 0u);  // every element handle given back
+  shown->Close();
+  hot->Release();
 }
 
 }  // namespace
