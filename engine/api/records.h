@@ -63,6 +63,8 @@ typedef struct QsNavigatorEntryRecord {
 enum {
   QS_EVENT_DOC_VIEW_CHANGED = 0,    /* a document window's view moved or changed */
   QS_EVENT_PICTURE_VIEW_CHANGED = 1,
+  QS_EVENT_LOAD_DOCUMENT = 5,       /* a: path, b: public identifier or 0; answer a document
+                                       handle, -1 to refuse, 0 to leave it to the engine */
   QS_EVENT_GOTO_DOCUMENT_POSITION = 6, /* a, b: element handles */
   QS_EVENT_SHOW_IN_VIEW = 7,        /* a: node handle, b: QsViewRequest*; answer a window */
   QS_EVENT_PICTURE_WINDOW = 8,      /* a: entity handle, b: QsPictureRequest*; answer a window */

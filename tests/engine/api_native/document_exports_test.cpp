@@ -287,6 +287,116 @@ TEST_F(DocumentExports, CloseEndsEveryHandleOfTheDocumentAndNoOther) {
   EXPECT_EQ(QsCountDocStyleSheets(other), 1);
 }
 
+// What a host sees while a link leads into another document: the loads
+// offered to it (event 5) and the places it is asked to show (event 7).
+struct LoadHost {
+  std::intptr_t answer = 0;  // -2: the host opens the document itself
+  std::vector<std::string> paths;
+  std::vector<bool> publicIds;  // whether a public identifier came with it
+  QsHandle loaded = 0;          // the host's own use of the document it opened
+  std::vector<QsHandle> shown;  // the document of each place to show
+  std::vector<std::intptr_t> positions;
+};
+std::intptr_t OfferedLoad(QsWindow, std::int32_t event, QsWord a, QsWord b, QsWord data) {
+  auto* host = reinterpret_cast<LoadHost*>(data);
+  EXPECT_EQ(event, QS_EVENT_LOAD_DOCUMENT);
+  const char* path = reinterpret_cast<const char*>(a);
+  host->paths.push_back(path ? path : "(null)");
+  host->publicIds.push_back(b != 0);
+  if (host->answer != -2) return host->answer;
+  QsHandle document = QsParseDocument(path, nullptr, 0, nullptr, 0);
+  if (document) {
+    QsAddRefHandle(document);  // the engine gives back the handle it is answered
+    host->loaded = document;
+  }
+  return document ? static_cast<std::intptr_t>(document) : -1;
+}
+std::intptr_t AskedToShow(QsWindow, std::int32_t, QsWord a, QsWord b, QsWord data) {
+  auto* host = reinterpret_cast<LoadHost*>(data);
+  host->shown.push_back(QsGetNodeDocument(static_cast<QsHandle>(a)));
+  host->positions.push_back(reinterpret_cast<const QsViewRequest*>(b)->position);
+  return 0;
+}
+
+// A document that is no longer loaded is offered to the host when a link
+// names it again; while it is loaded nobody is asked.
+TEST_F(DocumentExports, ALinkIntoAClosedDocumentOffersItsLoadToTheHost) {
+  const std::string dtd =
+      "<!ELEMENT doc - - (sec*)>\n<!ELEMENT sec - - (#PCDATA)>\n<!ATTLIST sec id ID #IMPLIED>\n";
+  Write("main.sgm", "<!DOCTYPE doc [\n" + dtd +
+                        "<!NOTATION SGML PUBLIC \"+//ISO 8879:1986//NOTATION STANDARD GENERALIZED "
+                        "MARKUP LANGUAGE//EN\">\n"
+                        "<!ENTITY e SYSTEM \"target.sgm\" NDATA SGML>\n]>\n"
+                        "<doc><sec>One</sec></doc>\n");
+  const std::string target =
+      Write("target.sgm", "<!DOCTYPE doc [\n" + dtd + "]>\n<doc><sec>x</sec><sec id=x>Second</sec></doc>\n");
+  LoadHost host;
+  QsSetCallback(0, QS_EVENT_LOAD_DOCUMENT, OfferedLoad, reinterpret_cast<QsWord>(&host));
+  QsSetCallback(0, QS_EVENT_SHOW_IN_VIEW, AskedToShow, reinterpret_cast<QsWord>(&host));
+  QsHandle main = QsParseDocument((dir_ / "main.sgm").string().c_str(), nullptr, 0, nullptr, 0);
+  QsHandle open = QsParseDocument(target.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(main, 0u);
+  ASSERT_NE(open, 0u);
+  QsHandle root = QsGetDocumentRoot(main);
+  const char kLink[] = "DOC e ID x";
+
+  // Loaded: the link is shown in that document, and no load is offered.
+  ASSERT_EQ(QsParseLocation(root, kLink), 1);
+  EXPECT_TRUE(host.paths.empty());
+  ASSERT_EQ(host.shown.size(), 1u);
+  EXPECT_EQ(QsIsSameObject(host.shown[0], open), 1);
+  const std::intptr_t second = host.positions[0];
+  EXPECT_GT(second, 0);
+
+  // Closed, then refused by the host: the link fails, and the engine does
+  // not read the file behind the host's back.
+  ASSERT_EQ(QsCloseDocument(open), 1);
+  host.answer = -1;
+  host.shown.clear();
+  EXPECT_EQ(QsParseLocation(root, kLink), 0);
+  ASSERT_EQ(host.paths.size(), 1u);
+  EXPECT_NE(host.paths[0].find("target.sgm"), std::string::npos) << host.paths[0];
+  EXPECT_FALSE(host.publicIds[0]);  // a system identifier alone
+  EXPECT_TRUE(host.shown.empty());
+
+  // The host leaves it to the engine, which reads it again: the link is
+  // shown in the fresh document, kept loaded from then on.
+  host.answer = 0;
+  EXPECT_EQ(QsParseLocation(root, kLink), 1);
+  EXPECT_EQ(host.paths.size(), 2u);
+  ASSERT_EQ(host.shown.size(), 1u);
+  EXPECT_EQ(host.positions[0], second);
+  EXPECT_EQ(QsParseLocation(root, kLink), 1);
+  EXPECT_EQ(host.paths.size(), 2u) << "loaded again, not offered again";
+
+  // Closed once more, and this time the host opens it itself: its document
+  // is the one the link shows, and the engine keeps it.
+  QsHandle again = QsParseDocument(target.c_str(), nullptr, 0, nullptr, 0);
+  ASSERT_NE(again, 0u);
+  EXPECT_EQ(QsIsSameObject(again, host.shown[0]), 1);
+  ASSERT_EQ(QsCloseDocument(again), 1);
+  host.answer = -2;
+  host.shown.clear();
+  host.positions.clear();
+  EXPECT_EQ(QsParseLocation(root, kLink), 1);
+  ASSERT_EQ(host.paths.size(), 3u);
+  EXPECT_EQ(host.paths[2], host.paths[0]);
+  ASSERT_NE(host.loaded, 0u);
+  ASSERT_EQ(host.shown.size(), 1u);
+  EXPECT_EQ(QsIsSameObject(host.shown[0], host.loaded), 1);
+  EXPECT_EQ(host.positions[0], second);
+  EXPECT_EQ(QsParseLocation(root, kLink), 1);
+  EXPECT_EQ(host.paths.size(), 3u);
+  // The engine gave back the handle the host answered: with the handles
+  // this test was given dropped, the host's own use is the one left, and
+  // the document stays loaded without it.
+  for (QsHandle h : host.shown) QsReleaseHandle(h);
+  EXPECT_EQ(QsGetHandleRefCount(host.loaded), 1u);
+  EXPECT_EQ(QsReleaseHandle(host.loaded), 0u);
+  EXPECT_EQ(QsParseLocation(root, kLink), 1);
+  EXPECT_EQ(host.paths.size(), 3u);
+}
+
 TEST_F(DocumentExports, ClosingLetsThePicturesOfTheDocumentGo) {
   Write("fig.xbm",
         "#define fig_width 2\n#define fig_height 2\nstatic char fig_bits[] = { 0x01, 0x02 };\n");

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -410,6 +412,94 @@ TEST_F(Tables, TheRightFrameOfAGridTableIsDrawnInsideIt) {
   device.log.clear();
   grid->Draw(0, grid->GetAscent());
   EXPECT_EQ(RightmostVertical(device.log), grid->GetWidth() - 1) << device.log;
+}
+
+// The lines a paint drew, as (x1, y1, x2, y2).
+static std::vector<std::array<int, 4>> DrawnLines(const std::string& log) {
+  std::vector<std::array<int, 4>> lines;
+  for (std::size_t p = 0; (p = log.find("LINE ", p)) != std::string::npos; ++p) {
+    std::array<int, 4> l{};
+    if (std::sscanf(log.c_str() + p, "LINE %d %d %d %d", &l[0], &l[1], &l[2], &l[3]) == 4) lines.push_back(l);
+  }
+  return lines;
+}
+
+// Shown by a view that fills the device, a table keeps every rule inside its
+// box and the window: the right frame on its last pixel column (the view's
+// last for a table as wide as the view), the horizontal rules ending there
+// (a line's last point is not drawn), nothing beyond. Indents narrow the
+// table, and its right rule moves in with them.
+TEST_F(Tables, AViewShowsAFullWidthTablesRightRuleOnItsLastPixelColumn) {
+  const std::string longText(60, 'w');
+  struct {
+    const char* name;
+    bool grid;
+    int left, right;  // the table's SPC-LEFT and SPC-RIGHT in points
+  } cases[] = {
+      {"CALS", false, 0, 0}, {"CALS indented", false, 15, 30},
+      {"grid", true, 0, 0},  {"grid indented", true, 15, 30},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sheet.ClearRules();
+    StyleRule* rule = Rule(c.grid ? "T" : "TABLE");
+    rule->table = c.grid ? 1 : 3;
+    if (c.grid) {
+      Rule("TR")->table = 4;
+      Rule("TD")->table = 13;
+    }
+    if (c.left) rule->spaceLeft = StyleProps::MakeLength(c.left, StyleProps::kAbsolute);
+    if (c.right) rule->spaceRight = StyleProps::MakeLength(c.right, StyleProps::kAbsolute);
+    const std::string markup =
+        c.grid ? "<R><T><TR><TD>" + longText + "</TD><TD>" + longText + " " + longText + " " + longText + " " + longText + "</TD></TR>"
+                     "<TR><TD>c</TD><TD>d</TD></TR></T></R>"
+               : "<R><TABLE PGWIDE=1 FRAME=ALL><TGROUP COLS=3 COLSEP=1 ROWSEP=1>"
+                 "<COLSPEC COLNAME=c1 COLWIDTH=1*/><COLSPEC COLNAME=c2 COLWIDTH=2*/>"
+                 "<COLSPEC COLNAME=c3 COLWIDTH=1*/><TBODY><ROW><ENTRY>a</ENTRY><ENTRY>b</ENTRY>"
+                 "<ENTRY>c</ENTRY></ROW><ROW><ENTRY>d</ENTRY><ENTRY NAMEST=c2 NAMEEND=c3>ef</ENTRY>"
+                 "</ROW></TBODY></TGROUP></TABLE></R>";
+    test::DocBuilder built;
+    built.Build(markup.c_str());
+    auto* shown = new FrameNode(built.Doc(), &sheet, 0, nullptr);
+    shown->Rebuild();
+    // The view owns the frame's use from here and drops it when emptied.
+    view->SetFrame(shown, 0, true);
+    device.log.clear();
+    view->OnPaint();
+    const auto lines = DrawnLines(device.log);
+    std::string dump;
+    for (auto* n = shown->items.First(); n; n = n->Next()) dump += test::DumpTableItem(static_cast<LayoutItem*>(n));
+    view->SetFrame(nullptr, 0, false);
+    ASSERT_FALSE(lines.empty()) << device.log << "|" << dump;
+    int leftmost = device.width, rightmost = -1, rightEnd = -1;
+    for (const auto& l : lines) {
+      if (l[0] == l[2]) {
+        leftmost = std::min(leftmost, l[0]);
+        rightmost = std::max(rightmost, l[0]);
+      } else {
+        rightEnd = std::max(rightEnd, std::max(l[0], l[2]));
+      }
+      EXPECT_GE(std::min(l[0], l[2]), 0) << device.log;
+      EXPECT_LE(std::max(l[0], l[2]), device.width) << device.log;
+      if (l[0] == l[2]) {
+        EXPECT_LT(l[0], device.width) << device.log;
+      }
+    }
+    // The horizontal rules end just past the right rule: it stands inside
+    // the table, on the pixel column where they stop.
+    EXPECT_EQ(rightEnd, rightmost + 1) << device.log;
+    const int table = rightmost + 1 - leftmost;
+    if (!c.left && !c.right) {
+      EXPECT_EQ(leftmost, 0) << device.log;
+      // The page-wide CALS table is the view's width; the grid table is as
+      // wide as its text asks, short of it here.
+      if (!c.grid) EXPECT_EQ(rightmost, device.width - 1) << device.log;
+    } else {
+      EXPECT_GT(leftmost, 0) << device.log;
+      EXPECT_LT(rightmost, device.width - 1) << device.log;
+      EXPECT_GT(table, device.width / 2) << device.log;
+    }
+  }
 }
 
 TEST_F(Tables, MiddleAlignmentInASlightlyTallerCell) {

@@ -128,6 +128,16 @@ struct Capture : WindowPixels {
   }
   // Rows (or columns) holding a dark run of at least `length` pixels: the
   // lines a view draws, which text never makes.
+  // The longest dark run down pixel column x.
+  int DarkColumn(int x) const {
+    int run = 0, longest = 0;
+    for (int y = 0; y < height; ++y) {
+      const std::uint32_t p = At(x, y);
+      run = (((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100) ? run + 1 : 0;
+      if (run > longest) longest = run;
+    }
+    return longest;
+  }
   int DarkRuns(int length, bool columns = false) const {
     int found = 0;
     const int outer = columns ? width : height, inner = columns ? height : width;
@@ -1435,6 +1445,10 @@ TEST_F(ViewHost, TheSampleManualsPartsListDrawsItsRules) {
   const int rows = shot.DarkRuns(300);
   EXPECT_GE(rows, 6);
   EXPECT_GE(shot.DarkRuns(100, true), 5);
+  // Both frame rules are seen: the left on the first pixel column, the right
+  // on the last, not one past it where the window would clip it away.
+  EXPECT_GE(shot.DarkColumn(0), 100);
+  EXPECT_GE(shot.DarkColumn(shot.width - 1), 100);
   // The head row: ink between the first two row edges.
   int first = -1, second = -1;
   for (int y = 0; y < shot.height && second < 0; ++y) {
