@@ -4,6 +4,7 @@
 // back from the file on Cancel.
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/records.h"
@@ -22,6 +23,8 @@ namespace eng = engine;
 struct Entry {
   std::string body, qualifier, title;
   int flags = 0;
+  // Removed from the navigator: its item is gone, and typing it adds it anew.
+  bool removed = false;
 };
 
 struct Editor {
@@ -33,6 +36,10 @@ struct Editor {
   bool previewPending = false;
   bool previewed = false;
   bool filling = false;
+  // Where each view began before the first preview: a view laid out again
+  // keeps its first shown position, and after a preview that position is
+  // the first entry the previewed navigator left there.
+  std::vector<std::pair<HWND, std::int32_t>> shownFrom;
 } g_editor;
 bool g_open = false;
 
@@ -136,7 +143,7 @@ void AddTypedEntry() {
   // a body entry into a title one.
   for (std::size_t i = 0; i < g_editor.entries.size(); ++i) {
     const Entry& old = g_editor.entries[i];
-    if (old.body == e.body && old.title == e.title && old.qualifier.empty()) {
+    if (!old.removed && old.body == e.body && old.title == e.title && old.qualifier.empty()) {
       HWND list = GetDlgItem(g_editor.dialog, IDC_NAV_ENTRIES);
       const std::string text = EntryText(old.body, old.title);
       const LRESULT item = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -174,6 +181,7 @@ void RemoveSelected() {
                                    e->qualifier.empty() ? nullptr : qualifier.get(),
                                    e->title.empty() ? nullptr : title.get()))
     return;
+  e->removed = true;
   SendMessageA(GetDlgItem(g_editor.dialog, IDC_NAV_ENTRIES), LB_DELETESTRING,
                static_cast<WPARAM>(item), 0);
   UpdateButtons();
@@ -192,7 +200,29 @@ void TakeScaleFields() {
   Changed();
 }
 
+void RememberViewPositions() {
+  if (g_editor.previewed) return;
+  g_editor.shownFrom.clear();
+  for (HWND view : {MainView(), SecondView(), NavigatorView()}) {
+    std::int32_t start = 0;
+    if (view && IsWindowVisible(view) && eng::QsGetViewRange(W(view), &start, nullptr))
+      g_editor.shownFrom.emplace_back(view, start);
+  }
+}
+
+void RestoreViewPositions() {
+  for (const auto& [view, start] : g_editor.shownFrom) {
+    std::int32_t now = 0;
+    if (eng::QsGetViewRange(W(view), &now, nullptr) && now != start) {
+      eng::QsShowPosition(W(view), start);
+      // Laid out once more at the width the scroll bars now leave.
+      eng::QsRedrawView(W(view));
+    }
+  }
+}
+
 void Preview() {
+  RememberViewPositions();
   TakeScaleFields();
   eng::QsApplyNavigator(g_editor.navigator);
   g_editor.previewPending = false;
@@ -265,10 +295,13 @@ INT_PTR CALLBACK NavigatorEditDlgProc(HWND dialog, UINT message, WPARAM wParam, 
           return TRUE;
         case IDCANCEL:
           // The file still holds the navigator as it was; views that showed
-          // a preview go back to it.
+          // a preview go back to it, each from where it began.
           if (g_editor.modified) {
             eng::QsReloadNavigator(g_editor.navigator);
-            if (g_editor.previewed) eng::QsApplyNavigator(g_editor.navigator);
+            if (g_editor.previewed) {
+              eng::QsApplyNavigator(g_editor.navigator);
+              RestoreViewPositions();
+            }
           }
           EndDialog(dialog, 0);
           return TRUE;

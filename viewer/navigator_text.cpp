@@ -12,15 +12,28 @@ std::string EntryText(const std::string& body, const std::string& title,
   return text;
 }
 
+namespace {
+
+// The engine trims every control character and space around a title path:
+// the same set here, so that the editor finds the entry the engine would.
+bool Blank(char c) { return c != 0 && static_cast<unsigned char>(c) <= 32; }
+
+std::string Trimmed(const std::string& text) {
+  std::size_t from = 0, to = text.size();
+  while (from < to && Blank(text[from])) ++from;
+  while (to > from && Blank(text[to - 1])) --to;
+  return text.substr(from, to - from);
+}
+
+}  // namespace
+
 void SplitEntryText(const std::string& typed, std::string* body, std::string* title) {
   const std::string text = typed.substr(0, kMaxEntryText);
   const std::size_t colon = text.find(':');
-  *body = text.substr(0, colon);
+  *body = Trimmed(text.substr(0, colon));
   title->clear();
   if (colon == std::string::npos) return;
-  std::size_t from = colon + 1;
-  while (from < text.size() && (text[from] == ' ' || text[from] == '\t')) ++from;
-  *title = text.substr(from);
+  *title = Trimmed(text.substr(colon + 1));
 }
 
 std::vector<std::string> EntryCandidates(const std::vector<std::string>& names) {

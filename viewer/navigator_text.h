@@ -19,7 +19,7 @@ std::string EntryText(const std::string& body, const std::string& title,
                       const std::string& qualifier = std::string());
 
 // A typed entry split at its first ':' into the body element and the
-// title path; blanks before the path go, and an empty path is none.
+// title path; blanks around each go, and an empty path is none.
 void SplitEntryText(const std::string& text, std::string* body, std::string* title);
 
 // The candidates of an element whose name comes first in `names`, followed

@@ -23,6 +23,12 @@ TEST(NavigatorText, EntryTextsSplitAtTheFirstColon) {
       {"CHAP", "CHAP", ""},
       {"A: B: C", "A", "B: C"},     // only the first colon splits
       {": TTL", "", "TTL"},
+      // Blanks around either part go, as the engine trims a path: "TTL "
+      // is the entry "TTL" already is.
+      {"SECTION: TTL ", "SECTION", "TTL"},
+      {" CHAP \t:\tHEAD,TITLE\t ", "CHAP", "HEAD,TITLE"},
+      {"  : TTL", "", "TTL"},
+      {"CHAP:   ", "CHAP", ""},
   };
   for (const auto& c : cases) {
     std::string body = "x", title = "x";

@@ -1331,6 +1331,57 @@ TEST_F(Viewer, WithTheRealEngineDocBookManualsShowTextInBothPanesAndPage) {
   }
 }
 
+// A point on a line of text below the title of a document view, in its
+// client coordinates; {-1, -1} while there is none.
+POINT TextPointIn(HWND view) {
+  POINT text{-1, -1};
+  if (!IsWindowVisible(view)) return text;
+  int w = 0, h = 0;
+  std::vector<std::uint32_t> shown = ScreenPixels(view, &w, &h);
+  RECT r;
+  GetWindowRect(view, &r);
+  for (int y = 80; y < h && text.x < 0; ++y)
+    for (int x = 20; x < w / 2; ++x)
+      if ((shown[y * w + x] & 0xFF) < 60 && ((shown[y * w + x] >> 8) & 0xFF) < 60) {
+        text = {r.left + x, r.top + y};
+        ScreenToClient(view, &text);
+        break;
+      }
+  return text;
+}
+
+// "Edit Navigator..." of the view's context menu at `at`: the editor's dialog.
+HWND OpenNavigatorEditor(DWORD pid, HWND view, POINT at) {
+  PostMessageA(view, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+  HWND menu = nullptr;
+  if (!WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 5000))
+    return nullptr;
+  PostMessageA(view, WM_CANCELMODE, 0, 0);
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  WaitUntil([&] { HWND m = FindWindowA("#32768", nullptr); return !m || !IsWindowVisible(m); }, 5000);
+  PostMessageA(view, WM_COMMAND, IDM_CTX_EDIT_NAVIGATOR, 0);
+  return WaitForWindow(pid, "#32770", "Navigator Editor");
+}
+
+// The navigator editor's list, and an item of it selected as a click does.
+std::vector<std::string> NavigatorEntries(HWND dialog) {
+  std::vector<std::string> lines;
+  HWND list = GetDlgItem(dialog, IDC_NAV_ENTRIES);
+  for (int i = 0; i < ListBoxCount(list); ++i) lines.push_back(ListBoxText(list, i));
+  return lines;
+}
+bool SelectNavigatorEntry(HWND dialog, const std::string& line) {
+  HWND list = GetDlgItem(dialog, IDC_NAV_ENTRIES);
+  for (int i = 0; i < ListBoxCount(list); ++i)
+    if (ListBoxText(list, i) == line) {
+      SendMessageA(list, LB_SETCURSEL, i, 0);
+      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_NAV_ENTRIES, LBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(list));
+      return true;
+    }
+  return false;
+}
+
 // The navigator editor on a copy of the sample manual: an entry added and
 // made a body entry, one removed, the scale clamped by the engine; OK writes
 // the navigator's file, Cancel leaves it as it was.
@@ -1346,49 +1397,10 @@ TEST_F(Viewer, WithTheRealEngineTheNavigatorEditorEditsTheNavigatorsFile) {
   HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
   // A point on a line of text below the title.
   POINT text{-1, -1};
-  ASSERT_TRUE(WaitUntil([&] {
-    if (!IsWindowVisible(mainView)) return false;
-    int w = 0, h = 0;
-    std::vector<std::uint32_t> shown = ScreenPixels(mainView, &w, &h);
-    RECT r;
-    GetWindowRect(mainView, &r);
-    for (int y = 80; y < h && text.x < 0; ++y)
-      for (int x = 20; x < w / 2; ++x)
-        if ((shown[y * w + x] & 0xFF) < 60 && ((shown[y * w + x] >> 8) & 0xFF) < 60) {
-          text = {r.left + x, r.top + y};
-          ScreenToClient(mainView, &text);
-          break;
-        }
-    return text.x >= 0;
-  })) << DescribeWindows(process_.id());
-  auto openEditor = [&]() -> HWND {
-    PostMessageA(mainView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(text.x, text.y));
-    HWND menu = nullptr;
-    if (!WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 5000))
-      return nullptr;
-    PostMessageA(mainView, WM_CANCELMODE, 0, 0);
-    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    WaitUntil([&] { HWND m = FindWindowA("#32768", nullptr); return !m || !IsWindowVisible(m); }, 5000);
-    PostMessageA(mainView, WM_COMMAND, IDM_CTX_EDIT_NAVIGATOR, 0);
-    return WaitForWindow(process_.id(), "#32770", "Navigator Editor");
-  };
-  auto entries = [](HWND dialog) {
-    std::vector<std::string> lines;
-    HWND list = GetDlgItem(dialog, IDC_NAV_ENTRIES);
-    for (int i = 0; i < ListBoxCount(list); ++i) lines.push_back(ListBoxText(list, i));
-    return lines;
-  };
-  auto select = [](HWND dialog, const std::string& line) {
-    HWND list = GetDlgItem(dialog, IDC_NAV_ENTRIES);
-    for (int i = 0; i < ListBoxCount(list); ++i)
-      if (ListBoxText(list, i) == line) {
-        SendMessageA(list, LB_SETCURSEL, i, 0);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_NAV_ENTRIES, LBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(list));
-        return true;
-      }
-    return false;
-  };
+  ASSERT_TRUE(WaitUntil([&] { return (text = TextPointIn(mainView)).x >= 0; })) << DescribeWindows(process_.id());
+  auto openEditor = [&] { return OpenNavigatorEditor(process_.id(), mainView, text); };
+  auto entries = NavigatorEntries;
+  auto select = SelectNavigatorEntry;
   auto close = [](HWND dialog, int button) {
     PressButton(dialog, button);
     return WaitForWindowGone(dialog);
@@ -1455,6 +1467,193 @@ TEST_F(Viewer, WithTheRealEngineTheNavigatorEditorEditsTheNavigatorsFile) {
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_NAV_MAX)), "128");
   Screenshot(UnixPath(CurrentFolder()) + "viewer_navigator_editor.png");
   ASSERT_TRUE(close(dialog, IDCANCEL));
+  ExitAndExpectZero(main);
+}
+
+// The navigator editor on a copy of the sample manual whose navigator also
+// has an entry with a qualifier of its own. Cancel after Preview brings the
+// navigator pane's pixels back; "CHAP: TTL" is written with its title path
+// and "&Body" marks that line; the qualified entry, toggled and removed,
+// changes its own line and no other; entries the engine holds already or
+// without an element add nothing and change no entry; a navigator file that
+// cannot be written keeps the dialog open with "Can't save", and the file.
+TEST_F(Viewer, WithTheRealEngineTheNavigatorEditorKeepsEachEntryToItsOwnLine) {
+  const std::string folder = CurrentFolder() + "navqual_" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const char* file : {"manuale.sgm", "manuale.ssh", "fig1.bmp"})
+    ASSERT_TRUE(CopyFileA((Bin() + "Manual\\" + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+  const std::string nav = folder + "manuale.nav";
+  std::string fixture = ReadFileBytes(Bin() + "Manual\\manuale.nav");
+  const std::size_t end = fixture.find("</TOC-DEF>");
+  ASSERT_NE(end, std::string::npos) << fixture;
+  fixture.insert(end, "<TOC BODY=SECTION QUAL=\"[TYPE]=x\" TITLE=TTL>\n");
+  SetFileAttributesA(nav.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_TRUE(WriteFileBytes(nav, fixture));
+  Start(Bin(), "\"" + folder + "manuale.sgm\"");
+  HWND main = WaitMain();
+  ASSERT_NE(main, nullptr);
+  HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
+  HWND navigator =
+      FindWindowExA(main, FindWindowExA(main, mainView, "Qs:DocWndCls", nullptr), "Qs:DocWndCls", nullptr);
+  POINT text{-1, -1};
+  ASSERT_TRUE(WaitUntil([&] { return (text = TextPointIn(mainView)).x >= 0; })) << DescribeWindows(process_.id());
+  ASSERT_TRUE(WaitUntil([&] { return DarkBands(navigator).size() >= 3; }, 5000));
+  auto pixels = [&] {
+    int w = 0, h = 0;
+    return ScreenPixels(navigator, &w, &h);
+  };
+  auto close = [](HWND dialog, int button) {
+    PressButton(dialog, button);
+    return WaitForWindowGone(dialog);
+  };
+  auto checked = [](HWND dialog, int id) {
+    return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  };
+  auto add = [&](HWND dialog, const char* typed) {
+    return SetWindowTextRemote(GetDlgItem(dialog, IDC_NAV_CANDIDATES), typed) &&
+           PressButton(dialog, IDC_NAV_ADD);
+  };
+  using Texts = std::vector<std::string>;
+  auto fileLines = [&] {
+    Texts lines = Lines(ReadFileBytes(nav));
+    for (std::string& line : lines)
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+    return lines;
+  };
+  // The lines the file has more of than `before`, and those it has fewer of.
+  auto changes = [&](const Texts& before) {
+    const Texts now = fileLines();
+    Texts added, gone;
+    auto more = [](const Texts& a, const Texts& b, Texts* out) {
+      for (const std::string& line : a)
+        if (std::count(a.begin(), a.end(), line) > std::count(b.begin(), b.end(), line) &&
+            std::find(out->begin(), out->end(), line) == out->end())
+          out->push_back(line);
+    };
+    more(now, before, &added);
+    more(before, now, &gone);
+    return std::make_pair(added, gone);
+  };
+  const Texts listed{"FIGURE: CAP", "SECTION: TTL", "SECTION: TTL [[TYPE]=x]", "TABLE: TTL"};
+
+  // Preview shows the navigator without its section entries; Cancel brings
+  // back the pane and leaves the file.
+  Sleep(500);
+  const std::vector<std::uint32_t> shown = pixels();
+  HWND dialog = OpenNavigatorEditor(process_.id(), mainView, text);
+  ASSERT_NE(dialog, nullptr) << DescribeWindows(process_.id());
+  EXPECT_EQ(NavigatorEntries(dialog), listed);
+  ASSERT_TRUE(SelectNavigatorEntry(dialog, "SECTION: TTL"));
+  PressButton(dialog, IDC_NAV_REMOVE);
+  ASSERT_TRUE(WaitUntil([&] { return NavigatorEntries(dialog).size() == 3; }));
+  PressButton(dialog, IDC_NAV_PREVIEW);
+  EXPECT_TRUE(WaitUntil([&] { return pixels() != shown; }, 5000));
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_navigator_preview.png");
+  // A removed entry typed again comes back.
+  ASSERT_TRUE(add(dialog, "SECTION: TTL"));
+  EXPECT_TRUE(WaitUntil([&] { return NavigatorEntries(dialog) == listed; })) << NavigatorEntries(dialog).size();
+  ASSERT_TRUE(close(dialog, IDCANCEL));
+  EXPECT_TRUE(WaitUntil([&] { return pixels() == shown; }, 5000)) << [&] {
+    const std::vector<std::uint32_t> now = pixels();
+    int w = 0, h = 0;
+    ScreenPixels(navigator, &w, &h);
+    std::string where;
+    int n = 0;
+    for (std::size_t i = 0; i < now.size() && i < shown.size(); ++i)
+      if (now[i] != shown[i] && n++ < 10) where += std::to_string(i % w) + "," + std::to_string(i / w) + " ";
+    return std::to_string(n) + " of " + std::to_string(w) + "x" + std::to_string(h) + ": " + where;
+  }();
+  Screenshot(UnixPath(CurrentFolder()) + "viewer_navigator_cancelled.png");
+  EXPECT_EQ(ReadFileBytes(nav), fixture);
+
+  // An entry with a title path, then made a body entry: one line each time.
+  dialog = OpenNavigatorEditor(process_.id(), mainView, text);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(NavigatorEntries(dialog), listed);
+  ASSERT_TRUE(add(dialog, "CHAP: TTL"));
+  ASSERT_TRUE(WaitUntil([&] { return NavigatorEntries(dialog).size() == 5; }));
+  EXPECT_TRUE(checked(dialog, IDC_NAV_TITLE));
+  ASSERT_TRUE(close(dialog, IDOK));
+  Texts saved = fileLines();
+  EXPECT_NE(std::find(saved.begin(), saved.end(), "<TOC BODY=\"CHAP\" TITLE=\"TTL\">"), saved.end())
+      << ReadFileBytes(nav);
+  dialog = OpenNavigatorEditor(process_.id(), mainView, text);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SelectNavigatorEntry(dialog, "CHAP: TTL"));
+  PressButton(dialog, IDC_NAV_BODY);
+  ASSERT_TRUE(WaitUntil([&] { return checked(dialog, IDC_NAV_BODY); }));
+  ASSERT_TRUE(close(dialog, IDOK));
+  EXPECT_EQ(changes(saved), std::make_pair(Texts{"<TOC BODY=\"CHAP\" TITLE=\"TTL\" LOCATE=BODY>"},
+                                           Texts{"<TOC BODY=\"CHAP\" TITLE=\"TTL\">"}));
+
+  // The qualified entry made a body entry: its own line alone changes.
+  saved = fileLines();
+  const std::string qualified = "<TOC BODY=\"SECTION\" QUAL=\"[TYPE]=x\" TITLE=\"TTL\"";
+  ASSERT_NE(std::find(saved.begin(), saved.end(), qualified + ">"), saved.end()) << ReadFileBytes(nav);
+  dialog = OpenNavigatorEditor(process_.id(), mainView, text);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SelectNavigatorEntry(dialog, "SECTION: TTL [[TYPE]=x]"));
+  EXPECT_TRUE(checked(dialog, IDC_NAV_TITLE));
+  PressButton(dialog, IDC_NAV_BODY);
+  ASSERT_TRUE(WaitUntil([&] { return checked(dialog, IDC_NAV_BODY); }));
+  ASSERT_TRUE(close(dialog, IDOK));
+  EXPECT_EQ(changes(saved), std::make_pair(Texts{qualified + " LOCATE=BODY>"}, Texts{qualified + ">"}));
+
+  // Entries that add nothing: one the engine holds already (the blank after
+  // its path is trimmed) and one without an element. The list stays, and
+  // "CHAP: TTL" stays a body entry. Then the qualified entry is removed:
+  // its line alone goes.
+  saved = fileLines();
+  dialog = OpenNavigatorEditor(process_.id(), mainView, text);
+  ASSERT_NE(dialog, nullptr);
+  const Texts five = NavigatorEntries(dialog);
+  ASSERT_EQ(five.size(), 5u);
+  for (const char* typed : {"CHAP: TTL ", " CHAP :TTL", ": TTL", "  "}) {
+    SCOPED_TRACE(typed);
+    ASSERT_TRUE(add(dialog, typed));
+    Sleep(200);
+    EXPECT_EQ(NavigatorEntries(dialog), five);
+  }
+  ASSERT_TRUE(SelectNavigatorEntry(dialog, "CHAP: TTL"));
+  EXPECT_TRUE(checked(dialog, IDC_NAV_BODY));
+  ASSERT_TRUE(SelectNavigatorEntry(dialog, "SECTION: TTL [[TYPE]=x]"));
+  PressButton(dialog, IDC_NAV_REMOVE);
+  ASSERT_TRUE(WaitUntil([&] { return NavigatorEntries(dialog).size() == 4; }));
+  ASSERT_TRUE(close(dialog, IDOK));
+  EXPECT_EQ(changes(saved), std::make_pair(Texts{}, Texts{qualified + " LOCATE=BODY>"}));
+
+  // A file that cannot be written: the engine says so, the editor says
+  // "Can't save" and stays open with the change, and the file is as it was.
+  const std::string bytes = ReadFileBytes(nav);
+  SetFileAttributesA(nav.c_str(), FILE_ATTRIBUTE_READONLY);
+  dialog = OpenNavigatorEditor(process_.id(), mainView, text);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SelectNavigatorEntry(dialog, "CHAP: TTL"));
+  PressButton(dialog, IDC_NAV_TITLE);
+  ASSERT_TRUE(WaitUntil([&] { return checked(dialog, IDC_NAV_TITLE); }));
+  PressButton(dialog, IDOK);
+  EXPECT_TRUE(AnswerMessageBox(process_.id(), kTitle, IDOK)) << DescribeWindows(process_.id());
+  // The box has the dialog's caption: the one that is not the dialog.
+  HWND box = nullptr;
+  EXPECT_TRUE(WaitUntil([&] {
+    box = nullptr;
+    for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", "Navigator Editor"); w && !box;
+         w = FindWindowExA(nullptr, w, "#32770", "Navigator Editor"))
+      if (w != dialog && IsWindowVisible(w)) box = w;
+    return box != nullptr;
+  })) << DescribeWindows(process_.id());
+  if (box) {
+    EXPECT_NE(FindDescendant(box, "Static", "Can't save"), nullptr) << DescribeWindows(process_.id());
+    PressButton(box, IDOK);
+    EXPECT_TRUE(WaitForWindowGone(box));
+  }
+  Sleep(200);
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  EXPECT_TRUE(checked(dialog, IDC_NAV_TITLE));
+  EXPECT_EQ(ReadFileBytes(nav), bytes);
+  ASSERT_TRUE(close(dialog, IDCANCEL));
+  SetFileAttributesA(nav.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadFileBytes(nav), bytes);
   ExitAndExpectZero(main);
 }
 
@@ -2892,6 +3091,57 @@ TEST_F(HotspotEditor, WithTheRealEngineShapesPointsTrimAndOtherWebs) {
   }
   EXPECT_EQ(numbers, 2 * 99) << polygons[1];
   EXPECT_EQ(ReadFileBytes(other).find("RX="), std::string::npos) << ReadFileBytes(other);
+}
+
+// The edited hotspot's anchor removed outside the editor, through its
+// "Annotation" dialog's Remove: the engine's event 21 names it and the
+// editor lets it go. Its handles go from the picture, the commands that
+// act on the edited hotspot do nothing (no colour prompt opens), a press
+// and a drag where it stood change nothing, and the editor draws on.
+TEST_F(HotspotEditor, WithTheRealEngineAnAnchorRemovedThroughItsNoteIsLetGo) {
+  SetValue("\\Zoom", "HOTSPOTS", "No");
+  StartWithFigure();
+  ASSERT_FALSE(HasFatalFailure());
+  Enter();
+  ASSERT_FALSE(HasFatalFailure());
+  ResetZoom();
+  constexpr std::uint32_t kGreen = 0x00FF00;
+  PostCommand(main_, IDM_HOT_COLOR_FIRST + 14);
+  EXPECT_TRUE(WaitUntil([&] { return MarkedPixels(kGreen) == 0; }, 3000));
+  Sleep(300);
+  const int bare = MarkedPixels();
+  PostCommand(main_, IDM_HOT_NEW_RECT);
+  Drag(32, 16, 96, 80);
+  ASSERT_TRUE(WaitUntil([&] { return MarkedPixels(kGreen) > 0; }, 3000));  // its handles
+
+  PostCommand(main_, IDM_HOT_NOTES);
+  HWND note = WaitForWindow(process_.id(), "#32770", "Annotation");
+  ASSERT_NE(note, nullptr) << DescribeWindows(process_.id());
+  PressButton(note, 109);  // Remove
+  ASSERT_TRUE(WaitForWindowGone(note));
+  EXPECT_TRUE(WaitUntil([&] { return MarkedPixels(kGreen) == 0; }, 3000)) << MarkedPixels(kGreen);
+  EXPECT_TRUE(WaitUntil([&] { return MarkedPixels() == bare; }, 3000)) << MarkedPixels() << " " << bare;
+
+  // Nothing is edited: the colour prompt of the edited hotspot stays shut.
+  PostCommand(main_, IDM_HOT_COLOR);
+  PostCommand(main_, IDM_HOT_SHAPE_POLYGON);
+  PostCommand(main_, IDM_HOT_TRIM);
+  Sleep(500);
+  EXPECT_EQ(FindWindowA("#32770", "Set hotspot color"), nullptr);
+  Drag(64, 48, 64, 48);
+  Drag(64, 48, 100, 100);
+  Drag(32, 16, 20, 10);  // where its top-left handle stood
+  EXPECT_TRUE(WaitUntil([&] { return MarkedPixels() == bare; }, 3000)) << MarkedPixels() << " " << bare;
+  EXPECT_EQ(MarkedPixels(kGreen), 0);
+
+  // The editor goes on: a new rectangle is drawn and kept.
+  PostCommand(main_, IDM_HOT_NEW_RECT);
+  Drag(120, 20, 160, 60);
+  EXPECT_TRUE(WaitUntil([&] { return MarkedPixels(kGreen) > 0; }, 3000));
+  Leave();
+  ASSERT_FALSE(HasFatalFailure());
+  ExitAndExpectZero(main_);
+  EXPECT_EQ(SavedHotspots(), std::vector<std::string>{"960 320 320 640"}) << ReadFileBytes(web_);
 }
 
 class OrderHandOff : public Viewer {
