@@ -2,7 +2,63 @@
 
 #include "foundation/memory_pool_internal.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
+#include <cstdint>
+
 namespace qs {
+
+#ifdef _WIN32
+
+void* AllocBulkRegion() {
+  void* region = VirtualAlloc(nullptr, kBulkRegionBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  // Locking brings every page in at once (and unlocking leaves them there);
+  // where the working-set quota refuses it the pages simply come in on
+  // first use.
+  if (region && VirtualLock(region, kBulkRegionBytes)) VirtualUnlock(region, kBulkRegionBytes);
+  return region;
+}
+
+void FreeBulkRegion(void* region) {
+  if (region) VirtualFree(region, 0, MEM_RELEASE);
+}
+
+#else
+
+namespace {
+#ifndef MADV_POPULATE_WRITE
+constexpr int MADV_POPULATE_WRITE = 23;  // Linux 5.14; older kernels refuse it harmlessly
+#endif
+}  // namespace
+
+void* AllocBulkRegion() {
+  // Over-map and trim, so that the region lies on a large-page boundary and
+  // can be backed by one large page.
+  const std::size_t span = 2 * kBulkRegionBytes;
+  void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + kBulkRegionBytes - 1) & ~(kBulkRegionBytes - 1);
+  if (aligned > start) munmap(raw, aligned - start);
+  const std::uintptr_t tail = start + span - (aligned + kBulkRegionBytes);
+  if (tail) munmap(reinterpret_cast<void*>(aligned + kBulkRegionBytes), tail);
+  void* region = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+  madvise(region, kBulkRegionBytes, MADV_HUGEPAGE);
+#endif
+  madvise(region, kBulkRegionBytes, MADV_POPULATE_WRITE);
+  return region;
+}
+
+void FreeBulkRegion(void* region) {
+  if (region) munmap(region, kBulkRegionBytes);
+}
+
+#endif
 
 namespace {
 // `to` is a power of two.

@@ -274,6 +274,7 @@ void CachedStream::StartWriting() {
   }
   failed_ = refused_ = false;
   size_ = 0;
+  expected_ = 0;
   position_ = 0;
   writing_ = true;
   start_ = cur_ = end_ = nullptr;
@@ -326,13 +327,78 @@ void CachedStream::FinishWriting() {
   writing_ = false;
 }
 
+std::size_t CachedStream::WriteWholeBlocks(const std::uint8_t* data, std::size_t n) {
+  if (!writing_ || failed_ || refused_ || !writeBlock_ || n < std::size_t(CacheBlock::kSize)) return 0;
+  const std::int32_t next = writeBlock_->position + CacheBlock::kSize;
+  const std::int32_t index = next / CacheBlock::kSize;
+  // Only a stream that has outgrown the cache or will: a smaller one keeps
+  // its text in memory, and these blocks would be spilled on the next take.
+  constexpr std::int32_t kCacheBytes = BlockCache::kBlocks * CacheBlock::kSize;
+  if (index < BlockCache::kBlocks && expected_ <= kCacheBytes) return 0;
+  // The page map's last block is left to Overflow, so that writing goes on
+  // in a block the map holds, or is refused there.
+  std::size_t count = n / CacheBlock::kSize;
+  if (index >= kMaxBlocks - 1) return 0;
+  if (count > std::size_t(kMaxBlocks - 1 - index)) count = std::size_t(kMaxBlocks - 1 - index);
+  if (count == 0) return 0;
+  if (!fileName_) {
+    char name[kPathCapacity];
+    if (!MakeTempName(name)) {
+      ReportEngineError(kErrCantOpenCacheFile, reinterpret_cast<std::intptr_t>(""));
+      Fail();
+      return 0;
+    }
+    fileName_ = DuplicateString(name);
+    pageCounter_ = 0;
+  }
+  File* file = cache_.GetFile(fileName_);
+  if (!file) {
+    Fail();
+    return 0;
+  }
+  const std::size_t bytes = count * CacheBlock::kSize;
+  const std::int64_t offset = static_cast<std::int64_t>(pageCounter_) * CacheBlock::kSize;
+  bool ok = file->Seek(offset, 0) == offset && file->Write(data, bytes) == bytes;
+  for (std::size_t i = 0; ok && i < count; ++i) {
+    ok = SetPage(index + std::int32_t(i), std::uint16_t(pageCounter_ + i));
+  }
+  if (!ok) {
+    ReportEngineError(kErrCantOpenCacheFile, reinterpret_cast<std::intptr_t>(fileName_));
+    Fail();
+    return 0;
+  }
+  pageCounter_ = std::uint16_t(pageCounter_ + count);
+  // The full block goes back to the cache like any other; writing goes on
+  // in a new block after the ones stored.
+  writeBlock_->length = CacheBlock::kSize;
+  writeBlock_->locked = 0;
+  const std::int32_t after = next + std::int32_t(bytes);
+  size_ = after;
+  start_ = cur_ = end_ = nullptr;
+  writeBlock_ = cache_.NewBlock(this);
+  if (!writeBlock_) {
+    Fail();
+    return bytes;
+  }
+  writeBlock_->position = after;
+  start_ = cur_ = writeBlock_->data;
+  end_ = start_ + CacheBlock::kSize;
+  return bytes;
+}
+
 void CachedStream::Write(const void* data, std::size_t n) {
   auto* p = static_cast<const std::uint8_t*>(data);
   while (n > 0) {
-    // What fits in the block being written goes at once; the byte that
-    // finds it full goes through PutChar, which starts the next one.
+    // What fits in the block being written goes at once; whole blocks past
+    // the cache's room go to the cache file in one write; the byte that
+    // finds the block full goes through PutChar, which starts the next one.
     std::size_t room = static_cast<std::size_t>(end_ - cur_);
     if (room == 0) {
+      if (std::size_t stored = WriteWholeBlocks(p, n)) {
+        p += stored;
+        n -= stored;
+        continue;
+      }
       PutChar(*p++);
       --n;
       continue;

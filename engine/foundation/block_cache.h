@@ -151,6 +151,11 @@ class CachedStream : public BlockClient {
   const std::uint8_t* GetBlockAt(std::int32_t position, const std::uint8_t** end) override;
 
   void Write(const void* data, std::size_t n);
+  // Told by a writer that knows the data will come to at least `bytes`:
+  // when that is more than the cache holds, whole blocks go straight to the
+  // cache file from the start instead of passing through blocks in memory
+  // that would be spilled anyway.
+  void ExpectSize(std::int32_t bytes) { expected_ = bytes; }
   // Bytes stored so far.
   std::int32_t Size();
 
@@ -177,6 +182,10 @@ class CachedStream : public BlockClient {
   bool SetPage(std::int32_t index, std::uint16_t page);
   void ResetPageMap();
   void Fail() { failed_ = true; }
+  // With the block being written full: stores the whole blocks at the
+  // front of the data straight in the cache file, once the stream has
+  // outgrown the cache; the bytes taken (0: none, go on byte-wise).
+  std::size_t WriteWholeBlocks(const std::uint8_t* data, std::size_t n);
   // Makes the written length of the block being written visible to readers.
   void SyncWriteBlock();
 
@@ -186,6 +195,7 @@ class CachedStream : public BlockClient {
   char* fileName_ = nullptr;
   CacheBlock* writeBlock_ = nullptr;
   std::int32_t size_ = 0;
+  std::int32_t expected_ = 0;
   bool writing_ = false;
   bool failed_ = false;
   bool refused_ = false;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/arena.h"
 #include "foundation/strings.h"
 #include "sgml/dtd.h"
 #include "sgml/external_id.h"
@@ -14,7 +15,7 @@ namespace qs {
 namespace {
 constexpr std::size_t kTitleBytes = 40;
 constexpr std::size_t kMaxPoolChunk = 1u << 20;
-constexpr std::size_t kPoolAlign = 8;  // what pointers and 32-bit fields need
+constexpr std::size_t kPoolAlign = 8;
 const char kNoIdText[] = "@ID";
 
 bool NameEquals(const char* name, const char* item, std::size_t len) {
@@ -106,33 +107,40 @@ struct Document::SharedAttributes {
 struct DocumentPool::Chunk {
   Chunk* next;
   std::size_t size;
+  bool bulk;  // a bulk region, else an engine-heap block
 };
 
 DocumentPool::~DocumentPool() {
   while (chunks_) {
     Chunk* next = chunks_->next;
-    MemFree(chunks_);
+    if (chunks_->bulk) FreeBulkRegion(chunks_);
+    else MemFree(chunks_);
     chunks_ = next;
   }
 }
 
-void* DocumentPool::Alloc(std::size_t size) {
-  size = (size + kPoolAlign - 1) & ~(kPoolAlign - 1);
-  if (size == 0) size = kPoolAlign;
+void* DocumentPool::AllocInNewChunk(std::size_t size) {
   constexpr std::size_t header = (sizeof(Chunk) + kPoolAlign - 1) & ~(kPoolAlign - 1);
-  if (size > room_ - used_ || !chunks_) {
-    std::size_t bytes = size > nextChunk_ - header ? size + header : nextChunk_;
-    auto* chunk = static_cast<Chunk*>(MemAlloc(bytes));
-    if (!chunk) return nullptr;
-    if (bytes == nextChunk_ && nextChunk_ < kMaxPoolChunk) nextChunk_ *= 2;
-    chunk->next = chunks_;
-    chunk->size = bytes;
-    chunks_ = chunk;
-    used_ = header;
-    room_ = bytes;
+  std::size_t bytes = size > nextChunk_ - header ? size + header : nextChunk_;
+  Chunk* chunk = nullptr;
+  bool bulk = false;
+  // Past the heap's largest chunk, the nodes of a large document go into
+  // bulk regions, whose pages are present at once.
+  if (bytes == nextChunk_ && nextChunk_ >= kMaxPoolChunk) {
+    chunk = static_cast<Chunk*>(AllocBulkRegion());
+    bulk = chunk != nullptr;
+    if (bulk) bytes = kBulkRegionBytes;
   }
-  void* p = reinterpret_cast<char*>(chunks_) + used_;
-  used_ += size;
+  if (!chunk) chunk = static_cast<Chunk*>(MemAlloc(bytes));
+  if (!chunk) return nullptr;
+  if (bytes == nextChunk_ && nextChunk_ < kMaxPoolChunk) nextChunk_ *= 2;
+  chunk->next = chunks_;
+  chunk->size = bytes;
+  chunk->bulk = bulk;
+  chunks_ = chunk;
+  used_ = header + size;
+  room_ = bytes;
+  void* p = reinterpret_cast<char*>(chunk) + header;
   std::memset(p, 0, size);
   return p;
 }

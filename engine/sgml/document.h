@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "foundation/containers.h"
 #include "foundation/memory.h"
@@ -32,16 +33,28 @@ class DocumentPool {
   ~DocumentPool();
   DocumentPool(const DocumentPool&) = delete;
   DocumentPool& operator=(const DocumentPool&) = delete;
-  // Null when memory ran out.
-  void* Alloc(std::size_t size);
+  // Null when memory ran out. Zero-filled, 8-byte aligned. Inline: a large
+  // document makes hundreds of thousands of items.
+  void* Alloc(std::size_t size) {
+    size = size ? (size + kAlign - 1) & ~(kAlign - 1) : kAlign;
+    if (!chunks_ || size > room_ - used_) return AllocInNewChunk(size);
+    void* p = reinterpret_cast<char*>(chunks_) + used_;
+    used_ += size;
+    std::memset(p, 0, size);
+    return p;
+  }
 
  private:
+  static constexpr std::size_t kAlign = 8;  // what pointers and 32-bit fields need
+  void* AllocInNewChunk(std::size_t size);
   struct Chunk;
   Chunk* chunks_ = nullptr;
   std::size_t used_ = 0;
   std::size_t room_ = 0;
   // Chunks double from 16 KB up to 1 MB: a small document stays small, a
   // large one asks the system for memory a few dozen times, not thousands.
+  // Beyond that come bulk regions (foundation/arena.h) with their pages
+  // present at once.
   std::size_t nextChunk_ = 16384;
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/containers.h"
 #include "foundation/engine.h"
 #include "foundation/names.h"
 #include "foundation/stream.h"
@@ -99,20 +100,50 @@ class Reader {
     e_ = block + n;
     return true;
   }
+  std::size_t Left() const { return std::size_t(e_ - p_); }
   std::uint8_t Byte() {
     if (p_ == e_ && !Fill()) return 0;
     return *p_++;
   }
+  // Fields are taken straight from the block; only one that straddles two
+  // blocks goes byte by byte.
   unsigned U16() {
+    if (Left() >= 2) {
+      unsigned v = unsigned(p_[0]) << 8 | p_[1];
+      p_ += 2;
+      return v;
+    }
     unsigned hi = Byte();
     return (hi << 8) | Byte();
   }
   std::uint32_t U24() {
+    if (Left() >= 3) {
+      std::uint32_t v = std::uint32_t(p_[0]) << 16 | std::uint32_t(p_[1]) << 8 | p_[2];
+      p_ += 3;
+      return v;
+    }
     std::uint32_t hi = Byte();
     return (hi << 16) | U16();
   }
-  // Into buffer_; false (input bad) when it runs past kQsbStringMax bytes.
-  const char* String() {
+  // Into buffer_ (its length in *length when asked); null (input bad)
+  // when it runs past kQsbStringMax bytes.
+  const char* String(std::size_t* length = nullptr) {
+    std::size_t left = Left();
+    std::size_t scan = left < kQsbStringMax + 1 ? left : kQsbStringMax + 1;
+    if (const void* nul = scan ? std::memchr(p_, 0, scan) : nullptr) {
+      std::size_t n = std::size_t(static_cast<const std::uint8_t*>(nul) - p_);
+      std::memcpy(buffer_, p_, n + 1);
+      p_ += n + 1;
+      if (length) *length = n;
+      return buffer_;
+    }
+    if (scan == kQsbStringMax + 1) {
+      bad_ = true;
+      return nullptr;
+    }
+    return StringAcrossBlocks(length);
+  }
+  const char* StringAcrossBlocks(std::size_t* length) {
     std::size_t n = 0;
     for (;;) {
       if (p_ == e_ && !Fill()) return nullptr;
@@ -125,6 +156,7 @@ class Reader {
       buffer_[n++] = char(b);
     }
     buffer_[n] = 0;
+    if (length) *length = n;
     return buffer_;
   }
   // A heap copy of the next string (empty gives null, as "none").
@@ -150,6 +182,11 @@ class Reader {
   bool ReadNotations();
   bool ReadElements();
   bool ReadAttributeList(bool inPool, Attribute*** out);
+  // A node's list: one lying whole in the block is taken from there, and
+  // one byte-identical to a list met before gives that list's array.
+  // Also gives the list's ID value (null when none).
+  bool ReadNodeAttributes(Attribute*** out, const char** id);
+  static bool FindId(Attribute* const* values, const char** id);
   bool ReadEntities();
   // A node whose range lies in [floor, ceiling), else null (input bad).
   DocumentNode* ReadNode(std::uint8_t flags, std::uint32_t floor, std::uint32_t ceiling);
@@ -175,12 +212,26 @@ class Reader {
   PtrArray<AttributeDecl> attributes_;
   PtrArray<NotationDecl> notations_;
   PtrArray<ElementTypeDecl> elements_;
+  // Node attribute lists by the hash of their bytes: many elements carry
+  // the same few values, and a list seen before needs none of them read,
+  // interned or shared again. A fixed table (a newer list takes the slot)
+  // of lists short enough to keep their bytes, which a hit must equal.
+  static constexpr std::size_t kListBytes = 44;
+  struct ListSlot {
+    Attribute** values;
+    const char* id;  // the ID value among them, or null
+    std::uint32_t length;
+    std::uint8_t bytes[kListBytes];
+  };
+  static constexpr std::size_t kListSlots = 512;
+  ListSlot* lists_ = nullptr;
   CarriedStyleTable* styles_ = nullptr;
   std::size_t styleCount_ = 0;
   std::uint32_t maxOffset_ = 0;
 };
 
 Reader::~Reader() {
+  MemFree(lists_);
   if (dtd_) dtd_->Release();
   if (id_) id_->Release();
 }
@@ -400,6 +451,104 @@ bool Reader::ReadAttributeList(bool inPool, Attribute*** out) {
   return true;
 }
 
+// A hash of a short byte string, a word at a time.
+std::uint32_t HashList(const std::uint8_t* bytes, std::size_t n) {
+  std::uint64_t h = n * 0x9E3779B97F4A7C15ull;
+  for (; n >= 8; n -= 8, bytes += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, bytes, 8);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  }
+  std::uint64_t w = 0;
+  std::memcpy(&w, bytes, n);
+  h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+  return std::uint32_t(h ^ (h >> 29));
+}
+
+bool Reader::ReadNodeAttributes(Attribute*** out, const char** id) {
+  *out = nullptr;
+  *id = nullptr;
+  // Where the list ends, when it lies whole in this block; else (or when a
+  // value runs past kQsbStringMax) the careful reader takes it.
+  const std::uint8_t* q = p_;
+  if (q == e_) return ReadAttributeList(true, out) && FindId(*out, id);
+  unsigned n = *q++;
+  if (n == 0) {
+    p_ = q;
+    return true;
+  }
+  for (unsigned i = 0; i < n; ++i) {
+    if (e_ - q < 3) return ReadAttributeList(true, out) && FindId(*out, id);
+    q += 2;
+    std::size_t left = std::size_t(e_ - q);
+    const void* nul = std::memchr(q, 0, left < kQsbStringMax + 1 ? left : kQsbStringMax + 1);
+    if (!nul) return ReadAttributeList(true, out) && FindId(*out, id);
+    q = static_cast<const std::uint8_t*>(nul) + 1;
+  }
+  const std::size_t length = std::size_t(q - p_);
+  ListSlot* slot = nullptr;
+  if (length <= kListBytes) {
+    if (!lists_) {
+      lists_ = static_cast<ListSlot*>(MemAlloc(kListSlots * sizeof(ListSlot)));
+      if (lists_) std::memset(lists_, 0, kListSlots * sizeof(ListSlot));
+    }
+    if (lists_) {
+      slot = &lists_[HashList(p_, length) & (kListSlots - 1)];
+      // Equal bytes are an equal list: the values, their order and so the
+      // shared array are the same.
+      if (slot->values && slot->length == length && std::memcmp(slot->bytes, p_, length) == 0) {
+        p_ = q;
+        *out = slot->values;
+        *id = slot->id;
+        return true;
+      }
+    }
+  }
+  // The values are the document's records (kept by the document even when
+  // the list fails), gathered here and then shared as one array.
+  Attribute* local[256];
+  const std::uint8_t* r = p_ + 1;
+  for (unsigned i = 0; i < n; ++i) {
+    unsigned index = unsigned(r[0]) << 8 | r[1];
+    if (index >= attributes_.Count()) return Fault();
+    const char* text = reinterpret_cast<const char*>(r + 2);
+    std::size_t textLength = std::strlen(text);
+    r += 2 + textLength + 1;
+    InternedName* value = g_nameTable->Intern(text, textLength);
+    if (!value) return Fault();
+    Attribute* v = doc_->NewAttribute(attributes_.At(index), value);
+    ReleaseName(value);
+    if (!v) return Fault();
+    local[i] = v;
+  }
+  Attribute** values = doc_->ShareAttributeArray(local, n);
+  if (!values) return Fault();
+  FindId(values, id);
+  if (slot) {
+    slot->values = values;
+    slot->id = *id;
+    slot->length = std::uint32_t(length);
+    std::memcpy(slot->bytes, p_, length);
+  }
+  p_ = q;
+  *out = values;
+  return true;
+}
+
+bool Reader::FindId(Attribute* const* values, const char** id) {
+  *id = nullptr;
+  if (values) {
+    for (Attribute* const* v = values; *v; ++v) {
+      if ((*v)->decl->DeclaredValue() == kDeclaredId) {
+        *id = (*v)->Value();
+        break;
+      }
+    }
+  }
+  return true;
+}
+
 bool Reader::ReadEntities() {
   EntityResolver* catalog = GetEngine() ? GetEngine()->GetCatalog() : nullptr;
   for (;;) {
@@ -451,10 +600,22 @@ DocumentNode* Reader::ReadNode(std::uint8_t flags, std::uint32_t floor, std::uin
     Fault();
     return nullptr;
   }
-  unsigned typeIndex = U16();
-  std::uint32_t start = U24();
-  std::uint32_t end = U24();
-  std::uint8_t extra = Byte();
+  unsigned typeIndex;
+  std::uint32_t start, end;
+  std::uint8_t extra;
+  if (Left() >= 9) {
+    const std::uint8_t* q = p_;
+    typeIndex = unsigned(q[0]) << 8 | q[1];
+    start = std::uint32_t(q[2]) << 16 | std::uint32_t(q[3]) << 8 | q[4];
+    end = std::uint32_t(q[5]) << 16 | std::uint32_t(q[6]) << 8 | q[7];
+    extra = q[8];
+    p_ += 9;
+  } else {
+    typeIndex = U16();
+    start = U24();
+    end = U24();
+    extra = Byte();
+  }
   if (bad_ || typeIndex >= elements_.Count() || start > end || start < floor || end > ceiling) {
     Fault();
     return nullptr;
@@ -474,16 +635,8 @@ DocumentNode* Reader::ReadNode(std::uint8_t flags, std::uint32_t floor, std::uin
     }
   } else {
     Attribute** values = nullptr;
-    if ((flags & 0x01) && !ReadAttributeList(true, &values)) return nullptr;
     const char* id = nullptr;
-    if (values) {
-      for (Attribute** v = values; *v; ++v) {
-        if ((*v)->decl->DeclaredValue() == kDeclaredId) {
-          id = (*v)->Value();
-          break;
-        }
-      }
-    }
+    if ((flags & 0x01) && !ReadNodeAttributes(&values, &id)) return nullptr;
     if (flags & 0x02) {
       auto* graphic = new (pool) GraphicElementNode(type, start, end, values, id ? id : "%");
       node = graphic;
@@ -508,7 +661,7 @@ DocumentNode* Reader::ReadNode(std::uint8_t flags, std::uint32_t floor, std::uin
     return nullptr;
   }
   node->flags = extra;
-  doc_->NoteTypeUse(type);
+  if (!type->used) doc_->NoteTypeUse(type);
   return node;
 }
 
@@ -525,7 +678,7 @@ bool Reader::ReadTree() {
   DocumentNode* last = nullptr;
   int depth = 1;
   while (parent) {
-    flags = Byte();
+    flags = p_ != e_ ? *p_++ : Byte();
     if (bad_) return false;
     if (flags == 0x80) {
       if (!last) return Fault();  // a child list is never empty
@@ -710,16 +863,47 @@ bool Reader::ReadText() {
   auto* text = new TextStore;
   doc_->SetText(text);
   text->Release();
+  // Nodes and marks reach this far into the text.
+  text->ExpectLength(maxOffset_);
+  // The input comes in blocks of a few KB; gathered into pieces of many
+  // cache blocks, a text larger than the cache goes to its cache file in
+  // one write per piece instead of one per block.
+  // The tree is read: the attribute lists' table is done with, and its
+  // block holds the piece.
+  constexpr std::size_t kPiece = kListSlots * sizeof(ListSlot);
+  char* piece = reinterpret_cast<char*>(lists_);
+  lists_ = nullptr;
+  if (!piece) piece = static_cast<char*>(MemAlloc(kPiece));
+  std::size_t held = 0;
+  bool ok = true;
+  auto take = [&](const std::uint8_t* bytes, std::size_t n) {
+    if (!piece) return text->Append(reinterpret_cast<const char*>(bytes), n);
+    while (n > 0) {
+      std::size_t k = n < kPiece - held ? n : kPiece - held;
+      std::memcpy(piece + held, bytes, k);
+      held += k;
+      bytes += k;
+      n -= k;
+      if (held == kPiece) {
+        if (!text->Append(piece, held)) return false;
+        held = 0;
+      }
+    }
+    return true;
+  };
   if (p_ != e_) {
-    if (!text->Append(reinterpret_cast<const char*>(p_), std::size_t(e_ - p_))) return Fault();
+    ok = take(p_, std::size_t(e_ - p_));
     p_ = e_;
   }
-  for (;;) {
+  while (ok) {
     std::size_t n = 0;
     const std::uint8_t* block = in_.ReadBlock(&n, std::size_t(1) << 20);
     if (!block || n == 0) break;
-    if (!text->Append(reinterpret_cast<const char*>(block), n)) return Fault();
+    ok = take(block, n);
   }
+  if (ok && held) ok = text->Append(piece, held);
+  MemFree(piece);
+  if (!ok) return Fault();
   text->Close();
   return maxOffset_ <= text->Length();
 }

@@ -36,6 +36,11 @@ class TextStore : public EngineObject {
   // kMaxDocumentText bytes or memory runs out.
   bool Append(const char* bytes, std::size_t n);
   bool AppendByte(char c) { return Append(&c, 1); }
+  // A hint from a writer that knows the text comes to at least n bytes (a
+  // large text then goes to the cache file without passing through memory).
+  void ExpectLength(std::uint32_t n) {
+    stream_->ExpectSize(std::int32_t(n < kMaxDocumentText ? n : kMaxDocumentText));
+  }
   // Whether n more bytes still fit.
   bool HasRoomFor(std::size_t n) const { return n <= kMaxDocumentText - length_; }
   // Ends writing; later appends are refused.

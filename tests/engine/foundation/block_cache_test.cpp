@@ -71,6 +71,66 @@ TEST_F(BlockCacheTest, LongTextComesBackInOrderAndByRanges) {
   EXPECT_EQ(engine.cache.OpenFileCount(), 0);
 }
 
+// Past the cache's room, whole blocks of a long write go straight to the
+// cache file; shorter writes, writes ending mid-block and writes starting
+// mid-block take the way through the cache. Every mix reads back whole.
+TEST_F(BlockCacheTest, WritesOfAnySizeComeBackWhole) {
+  const std::size_t kBlock = CacheBlock::kSize;
+  const std::vector<std::vector<std::size_t>> runs = {
+      {1, kBlock - 1, kBlock, kBlock + 1, 3 * kBlock + 5, 1, 40 * kBlock, 7, 65536, 13},
+      {40 * kBlock, 40 * kBlock, 1, 2 * kBlock - 1, kBlock, 65536 + 3, 300000},
+      {33 * kBlock - 1, 1, kBlock, 1, kBlock - 1, 5 * kBlock, 100 * kBlock + 77},
+      {1000000},
+  };
+  for (bool told : {false, true}) {
+  for (const std::vector<std::size_t>& sizes : runs) {
+    std::size_t total = 0;
+    for (std::size_t n : sizes) total += n;
+    const std::string data = Pattern(total);
+    StreamPtr s(new CachedStream);
+    s->StartWriting();
+    // Told the size, the stream stores whole blocks in its file from the start.
+    if (told) s->ExpectSize(static_cast<std::int32_t>(total));
+    std::size_t at = 0;
+    for (std::size_t n : sizes) {
+      s->Write(data.data() + at, n);
+      at += n;
+      ASSERT_EQ(s->Size(), static_cast<std::int32_t>(at));
+    }
+    s->FinishWriting();
+    ASSERT_FALSE(s->Failed());
+    std::vector<char> buf(total + 1);
+    s->CopyRange(buf.data(), 0, static_cast<std::int32_t>(total), false);
+    EXPECT_TRUE(std::string(buf.data(), total) == data) << sizes.size() << " writes, " << total;
+    // Single bytes at the edges of every write, read one at a time.
+    at = 0;
+    for (std::size_t n : sizes) {
+      for (std::size_t pos : {at, at + n - 1}) {
+        s->SetPosition(static_cast<std::int32_t>(pos));
+        ASSERT_EQ(s->GetChar(), static_cast<unsigned char>(data[pos])) << pos;
+      }
+      at += n;
+    }
+  }
+  }
+  EXPECT_TRUE(engine.errors.empty());
+}
+
+// A text the cache can hold stays in memory, told its size or not.
+TEST_F(BlockCacheTest, TextsTheCacheHoldsMakeNoFile) {
+  const std::string data = Pattern(100000);
+  for (bool told : {false, true}) {
+    StreamPtr s(new CachedStream);
+    s->StartWriting();
+    if (told) s->ExpectSize(100000);
+    s->Write(data.data(), data.size());
+    s->FinishWriting();
+    EXPECT_EQ(s->CacheFileName(), nullptr) << told;
+    EXPECT_EQ(ReadAllChars(*s), data);
+  }
+  EXPECT_TRUE(engine.errors.empty());
+}
+
 TEST_F(BlockCacheTest, InterleavedStreamsShareEightFiles) {
   constexpr int kStreams = 12;
   constexpr std::size_t kBytes = 40000;

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "foundation/arena.h"
 #include "foundation/names.h"
 #include "sgml/document.h"
 #include "sgml/dtd.h"
@@ -462,6 +465,62 @@ TEST(DocumentAttributes, EqualValuesAndListsAreMadeOnce) {
   type->Release();
   lang->Release();
   dtd->Release();
+}
+
+// A large document's items fill heap chunks and then bulk regions: every
+// item comes zero-filled and 8-byte aligned, and none overlaps another, also
+// where one region ends and the next begins or an item is larger than a
+// region.
+TEST(DocumentPoolItems, KeptApartAcrossBulkRegions) {
+  struct Item {
+    unsigned char* at;
+    std::size_t size;
+  };
+  std::vector<Item> items;
+  {
+    DocumentPool pool;
+    const std::size_t sizes[] = {8, 24, 56, 64, 200, 4000, 1, 72};
+    std::size_t total = 0;
+    for (std::size_t i = 0; total < 4 * kBulkRegionBytes + 3 * 1048576; ++i) {
+      std::size_t size = sizes[i % (sizeof sizes / sizeof sizes[0])];
+      if (i == 10000) size = kBulkRegionBytes + 100;  // larger than any region
+      auto* at = static_cast<unsigned char*>(pool.Alloc(size));
+      ASSERT_NE(at, nullptr);
+      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(at) % 8, 0u) << i;
+      for (std::size_t k = 0; k < size; ++k) ASSERT_EQ(at[k], 0) << i;
+      std::memset(at, int(i & 0xFF), size);
+      items.push_back({at, size});
+      total += size;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      for (std::size_t k = 0; k < items[i].size; ++k) {
+        ASSERT_EQ(items[i].at[k], i & 0xFF) << "item " << i << " byte " << k;
+      }
+    }
+    std::vector<Item> sorted = items;
+    std::sort(sorted.begin(), sorted.end(), [](const Item& a, const Item& b) { return a.at < b.at; });
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+      ASSERT_LE(sorted[i - 1].at + sorted[i - 1].size, sorted[i].at);
+    }
+  }
+  // Regions straight from the system: zero-filled, writable to the end,
+  // each its own.
+  void* a = AllocBulkRegion();
+  void* b = AllocBulkRegion();
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a) % 16, 0u);
+  auto* pa = static_cast<unsigned char*>(a);
+  auto* pb = static_cast<unsigned char*>(b);
+  EXPECT_TRUE(pa + kBulkRegionBytes <= pb || pb + kBulkRegionBytes <= pa);
+  EXPECT_EQ(pa[0] | pa[kBulkRegionBytes / 2] | pa[kBulkRegionBytes - 1], 0);
+  std::memset(pa, 0xA5, kBulkRegionBytes);
+  std::memset(pb, 0x5A, kBulkRegionBytes);
+  EXPECT_EQ(pa[kBulkRegionBytes - 1], 0xA5);
+  EXPECT_EQ(pb[0], 0x5A);
+  FreeBulkRegion(a);
+  FreeBulkRegion(b);
+  FreeBulkRegion(nullptr);
 }
 
 TEST(UseCounts, SixteenBitCountsSaturate) {

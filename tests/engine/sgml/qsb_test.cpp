@@ -58,6 +58,40 @@ Document* Load(const std::string& bytes, const char* name = "C:\\docs\\loaded.sg
   return document;
 }
 
+// Hands the bytes out `piece` at a time through one buffer that each refill
+// overwrites, as a file stream does: a reader that kept a pointer into an
+// earlier block would see other bytes there.
+class ChoppedIn : public Stream {
+ public:
+  ChoppedIn(const std::string& bytes, std::size_t piece)
+      : bytes_(bytes), piece_(piece), buffer_(piece) {
+    start_ = cur_ = end_ = buffer_.data();
+  }
+  void Refill() override {
+    std::size_t n = std::min(piece_, bytes_.size() - at_);
+    std::fill(buffer_.begin(), buffer_.end(), 0xEE);
+    std::memcpy(buffer_.data(), bytes_.data() + at_, n);
+    at_ += n;
+    start_ = buffer_.data();
+    end_ = start_ + n;
+    if (at_ == bytes_.size()) state_ = kLastBuffer;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t piece_;
+  std::size_t at_ = 0;
+  std::vector<std::uint8_t> buffer_;
+};
+
+Document* LoadChopped(const std::string& bytes, std::size_t piece,
+                      const char* name = "C:\\docs\\loaded.sgm") {
+  auto* in = new ChoppedIn(bytes, piece);
+  Document* document = ReadQsb(*in, name, nullptr);
+  in->Release();
+  return document;
+}
+
 std::string Hex(const std::string& bytes) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string out;
@@ -427,6 +461,62 @@ TEST(QsbRoundTrip, XmlInstructionSwitchesNames) {
   ExpectRoundTrip(*p.document);
 }
 
+// Elements carrying the same attribute lists, short and long ones, with and
+// without IDs, read from blocks of every size: each list lands in a block
+// whole, cut in two, or spread over many. Equal lists come back as one
+// shared array, each element keeps its own ID, and the document is the one
+// parsed.
+TEST(QsbRoundTrip, SharedAttributeListsAcrossBlocks) {
+  EngineScope scope;
+  std::string source =
+      "<!DOCTYPE d [<!ELEMENT d - - (e|f)*><!ELEMENT e - - (#PCDATA)><!ELEMENT f - O EMPTY>"
+      "<!ATTLIST e id ID #IMPLIED k CDATA #IMPLIED note CDATA #IMPLIED>"
+      "<!ATTLIST f k CDATA #IMPLIED n NUMBER #IMPLIED>]><d>";
+  const std::string longNote(300, 'w');
+  for (int i = 0; i < 60; ++i) {
+    std::string n = std::to_string(i);
+    switch (i % 5) {
+      case 0: source += "<e k=ucs>" + n + "</e>"; break;
+      case 1: source += "<f k=jis n=3>"; break;
+      case 2: source += "<e id=x" + n + " k=ucs>" + n + "</e>"; break;
+      case 3: source += "<e k=ucs note=\"" + longNote + "\">" + n + "</e>"; break;
+      default: source += "<f k=\"a rather longer value than the short lists carry\" n=" + n + ">";
+    }
+  }
+  source += "</d>";
+  ParsedText p(source);
+  ASSERT_EQ(p.Messages(), "");
+  Compiled c = Compile(*p.document);
+  ASSERT_TRUE(c.ok);
+  const std::string want = Dump(*p.document);
+  for (std::size_t piece : {std::size_t(1), std::size_t(2), std::size_t(3), std::size_t(5),
+                            std::size_t(7), std::size_t(13), std::size_t(64), std::size_t(333),
+                            std::size_t(4096), c.bytes.size()}) {
+    SCOPED_TRACE("blocks of " + std::to_string(piece));
+    Document* loaded = LoadChopped(c.bytes, piece);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(Dump(*loaded), want);
+    std::vector<DocumentNode*> nodes;
+    for (DocumentNode* n = loaded->Root()->First(); n; n = n->Next()) nodes.push_back(n);
+    ASSERT_EQ(nodes.size(), 60u);
+    for (int i = 0; i < 60; ++i) {
+      Attribute* const* values = nodes[std::size_t(i)]->GetAttributeValues();
+      ASSERT_NE(values, nullptr) << i;
+      if (i >= 5 && i % 5 != 2 && i % 5 != 4) {
+        EXPECT_EQ(values, nodes[std::size_t(i % 5)]->GetAttributeValues()) << i;
+      }
+      if (i % 5 == 2) {
+        std::string id = "X" + std::to_string(i);
+        EXPECT_EQ(loaded->FindElementById(id.c_str()), nodes[std::size_t(i)]) << id;
+        EXPECT_STREQ(nodes[std::size_t(i)]->GetId(), id.c_str());
+      } else {
+        EXPECT_EQ(nodes[std::size_t(i)]->GetId(), nullptr) << i;
+      }
+    }
+    loaded->Release();
+  }
+}
+
 // Documents of the system's packages (each skipped when missing).
 TEST(QsbRoundTrip, RealDocuments) {
   struct Case {
@@ -546,6 +636,47 @@ TEST_F(QsbBadFiles, EveryTruncation) {
   for (std::size_t n = 0; n < good_.bytes.size(); ++n) {
     ExpectRefused(good_.bytes.substr(0, n), "cut at " + std::to_string(n));
   }
+}
+
+TEST_F(QsbBadFiles, EveryTruncationInSmallBlocks) {
+  for (std::size_t piece : {1, 3, 7}) {
+    for (std::size_t n = 0; n < good_.bytes.size(); ++n) {
+      RecordingSink sink;
+      Document* d = LoadChopped(good_.bytes.substr(0, n), piece);
+      EXPECT_EQ(d, nullptr) << "cut at " << n << ", blocks of " << piece;
+      if (d) d->Release();
+      ASSERT_EQ(sink.messages().size(), 1u) << n;
+      EXPECT_EQ(sink.messages()[0].text, "Not an QSB file");
+    }
+    RecordingSink sink;
+    Document* d = LoadChopped(good_.bytes, piece);
+    ASSERT_NE(d, nullptr) << piece;
+    EXPECT_EQ(Dump(*d), Dump(*parsed_->document));
+    d->Release();
+  }
+}
+
+// A node's attribute list with an index past the table, and one whose value
+// never ends: refused whether the list lies in one block or is cut.
+TEST_F(QsbBadFiles, CorruptNodeAttributeLists) {
+  std::size_t value = good_.bytes.find(std::string("I1\0", 3), Pos(5));  // IDs fold to upper case
+  ASSERT_NE(value, std::string::npos);
+  std::string badIndex = Patched(value - 2, "\xFF\xF0"s);
+  // From the value on, no NUL for longer than any string may be.
+  std::string endless = good_.bytes.substr(0, value) + std::string(kQsbStringMax + 10, 'v');
+  for (std::size_t piece : {std::size_t(1), std::size_t(5), good_.bytes.size() + 5000}) {
+    SCOPED_TRACE("blocks of " + std::to_string(piece));
+    for (const std::string* bytes : {&badIndex, &endless}) {
+      RecordingSink sink;
+      Document* d = LoadChopped(*bytes, piece);
+      EXPECT_EQ(d, nullptr);
+      if (d) d->Release();
+      ASSERT_EQ(sink.messages().size(), 1u);
+      EXPECT_EQ(sink.messages()[0].text, "Not an QSB file");
+    }
+  }
+  ExpectRefused(badIndex, "attribute index past the table");
+  ExpectRefused(endless, "an attribute value without its end");
 }
 
 TEST_F(QsbBadFiles, CorruptCountsIndexesOffsetsAndDepths) {
