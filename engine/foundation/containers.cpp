@@ -305,6 +305,15 @@ bool KeyIs(const HashItem* item, const void* key, std::size_t length) {
 }
 }  // namespace
 
+std::uint32_t HashTable::ItemHash(const HashItem* item) const {
+  return HashBytes(item->GetKey(), item->GetKeyLength());
+}
+
+bool HashTable::ItemIs(const HashItem* item, const void* key, std::size_t length,
+                       std::uint32_t) const {
+  return KeyIs(item, key, length);
+}
+
 HashTable::HashTable(int bucketCount, bool owns, Layout layout)
     : layout_(layout), bucketCount_(bucketCount > 0 ? bucketCount : 1), owns_(owns) {
   if (layout_ == Layout::kGrowing) {
@@ -367,7 +376,7 @@ HashItem* HashTable::Find(const void* key, std::size_t length, std::uint32_t has
   }
   std::uint32_t b = BucketOf(static_cast<const char*>(key), length, hash);
   for (HashItem* item = buckets_[b]; item; item = item->next_) {
-    if (KeyIs(item, key, length)) return item;
+    if (ItemIs(item, key, length, hash)) return item;
   }
   return nullptr;
 }
@@ -385,7 +394,7 @@ bool HashTable::RemoveItem(HashItem* item) {
   if (!item) return false;
   const char* key = item->GetKey();
   std::size_t length = item->GetKeyLength();
-  std::uint32_t hash = HashBytes(key, length);
+  std::uint32_t hash = ItemHash(item);
   if (!UnlinkFromBucket(item, BucketOf(key, length, hash))) return false;
   if (slots_) IndexRemove(item, hash);
   return true;
@@ -421,8 +430,7 @@ void HashTable::GrowBuckets() {
     }
     while (reversed) {
       HashItem* next = reversed->next_;
-      std::uint32_t b = HashBytes(reversed->GetKey(), reversed->GetKeyLength()) &
-                        static_cast<std::uint32_t>(count - 1);
+      std::uint32_t b = ItemHash(reversed) & static_cast<std::uint32_t>(count - 1);
       reversed->next_ = buckets[b];
       buckets[b] = reversed;
       reversed = next;
@@ -433,8 +441,7 @@ void HashTable::GrowBuckets() {
   bucketCount_ = count;
   // An iteration under way goes on from the current item's new bucket.
   if (iterItem_) {
-    iterBucket_ = static_cast<int>(HashBytes(iterItem_->GetKey(), iterItem_->GetKeyLength()) &
-                                   static_cast<std::uint32_t>(count - 1));
+    iterBucket_ = static_cast<int>(ItemHash(iterItem_) & static_cast<std::uint32_t>(count - 1));
   }
 }
 
@@ -455,7 +462,7 @@ void HashTable::RebuildIndex(std::size_t capacity) {
   } else {
     for (int b = 0; b < bucketCount_; ++b) {
       for (HashItem* item = buckets_[b]; item; item = item->next_) {
-        place(item, HashBytes(item->GetKey(), item->GetKeyLength()));
+        place(item, ItemHash(item));
       }
     }
   }

@@ -327,6 +327,14 @@ class HashTable : public EngineObject {
   // Owning: deletes every item; else empties the buckets.
   void Clear();
 
+ protected:
+  // HashBytes of the item's key. A table whose items keep the value they
+  // were added under answers from it: growing and removal then read no key.
+  virtual std::uint32_t ItemHash(const HashItem* item) const;
+  // Whether the item's key is these bytes, whose HashBytes is `hash`.
+  virtual bool ItemIs(const HashItem* item, const void* key, std::size_t length,
+                      std::uint32_t hash) const;
+
  private:
   struct Slot {
     HashItem* item;

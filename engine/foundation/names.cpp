@@ -11,11 +11,11 @@ namespace qs {
 NameTable* g_nameTable = nullptr;
 
 InternedName* InternedName::NewNameRecord(NameTable* table, const char* text,
-                                          std::size_t length) {
+                                          std::size_t length, std::uint32_t hash) {
   if (length > static_cast<std::size_t>(-1) - sizeof(InternedName) - 1) return nullptr;
   void* block = MemAlloc(sizeof(InternedName) + length + 1);
   if (!block) return nullptr;
-  InternedName* name = new (block) InternedName(table, length);
+  InternedName* name = new (block) InternedName(table, length, hash);
   char* bytes = reinterpret_cast<char*>(name + 1);
   if (length) std::memcpy(bytes, text, length);
   bytes[length] = '\0';
@@ -49,11 +49,22 @@ InternedName* NameTable::Intern(const char* text, std::size_t length, std::uint3
   if (!text) return nullptr;
   auto* name = static_cast<InternedName*>(Find(text, length, hash));
   if (!name) {
-    name = InternedName::NewNameRecord(this, text, length);
+    name = InternedName::NewNameRecord(this, text, length, hash);
     if (!name) return nullptr;
     InsertAbsent(name, hash);
   }
   return name->AddRef();
+}
+
+std::uint32_t NameTable::ItemHash(const HashItem* item) const {
+  return static_cast<const InternedName*>(item)->hash_;
+}
+
+bool NameTable::ItemIs(const HashItem* item, const void* key, std::size_t length,
+                       std::uint32_t hash) const {
+  auto* name = static_cast<const InternedName*>(item);
+  return name->hash_ == hash && name->length_ == length &&
+         (length == 0 || std::memcmp(name->Text(), key, length) == 0);
 }
 
 InternedName* NameTable::Intern(const char* text) {

@@ -35,13 +35,18 @@ class InternedName : public HashItem {
 
  private:
   friend class NameTable;
-  InternedName(NameTable* table, std::size_t length) : table_(table), length_(length) {}
-  // A record of `length` bytes copied from `text`, use count 0; null when
-  // memory is exhausted.
-  static InternedName* NewNameRecord(NameTable* table, const char* text, std::size_t length);
+  InternedName(NameTable* table, std::size_t length, std::uint32_t hash)
+      : table_(table), hash_(hash), length_(length) {}
+  // A record of `length` bytes copied from `text` (whose HashBytes is
+  // `hash`), use count 0; null when memory is exhausted.
+  static InternedName* NewNameRecord(NameTable* table, const char* text, std::size_t length,
+                                     std::uint32_t hash);
 
   NameTable* table_;
   std::uint16_t useCount_ = 0;
+  // The key's HashBytes, kept so that the table grows and lets a name go
+  // without reading its text again.
+  std::uint32_t hash_;
   std::size_t length_;
 };
 
@@ -61,6 +66,11 @@ class NameTable : public HashTable {
   InternedName* Intern(const char* text);
   // With `hash` = HashBytes(text, length), computed by the caller.
   InternedName* Intern(const char* text, std::size_t length, std::uint32_t hash);
+
+ protected:
+  std::uint32_t ItemHash(const HashItem* item) const override;
+  bool ItemIs(const HashItem* item, const void* key, std::size_t length,
+              std::uint32_t hash) const override;
 };
 
 // The engine's one name table, made and deleted with the engine object.

@@ -169,8 +169,17 @@ AttributeDecl* SearchLists(NameGroup* const* lists, Match match) {
 
 AttributeDecl* AttributeDeclSet::Find(const char* name) const {
   if (!name) return nullptr;
+  // Every start tag asks for each of its attributes: the comparison is
+  // CompareStringNoCase's equality, inline, and most names already differ
+  // at their first byte.
   return SearchLists(lists_, [name](const AttributeDecl* d) {
-    return CompareStringNoCase(d->NameText(), name) == 0;
+    const char* text = d->NameText();
+    if (!text) return false;
+    for (std::size_t i = 0;; ++i) {
+      std::uint8_t a = FoldCase(static_cast<unsigned char>(text[i]));
+      if (a != FoldCase(static_cast<unsigned char>(name[i]))) return false;
+      if (a == 0) return true;
+    }
   });
 }
 

@@ -59,24 +59,32 @@ std::size_t HashArray(Attribute* const* values, std::size_t count) {
 }
 
 // Pointers by open addressing: a power-of-two number of slots, at most
-// three quarters full.
+// three quarters full. Pool items are 8-byte aligned, so each slot keeps
+// three bits of its item's hash in the pointer's low bits: a probe passes
+// most occupied slots without reading the item they point to (a miss in a
+// large set would otherwise read several records scattered in memory).
 struct PointerSet {
-  void** slots = nullptr;
+  static constexpr std::uintptr_t kTagMask = 7;
+  std::uintptr_t* slots = nullptr;
   std::size_t mask = 0;
   std::size_t count = 0;
 
   ~PointerSet() { MemFree(slots); }
+  static std::uintptr_t Tag(std::size_t hash) {
+    return static_cast<std::uintptr_t>(hash >> (sizeof(std::size_t) * 8 - 3)) & kTagMask;
+  }
+  void* At(std::size_t i) const { return reinterpret_cast<void*>(slots[i] & ~kTagMask); }
   // Room for one more item; false when memory ran out.
   template <typename HashOf>
   bool Reserve(HashOf hashOf) {
     if (slots && (count + 1) * 4 <= (mask + 1) * 3) return true;
     std::size_t size = slots ? (mask + 1) * 2 : 64;
-    auto** grown = static_cast<void**>(MemAlloc(size * sizeof(void*)));
+    auto* grown = static_cast<std::uintptr_t*>(MemAlloc(size * sizeof(std::uintptr_t)));
     if (!grown) return false;
-    std::memset(grown, 0, size * sizeof(void*));
+    std::memset(grown, 0, size * sizeof(std::uintptr_t));
     for (std::size_t i = 0; slots && i <= mask; ++i) {
       if (!slots[i]) continue;
-      std::size_t j = hashOf(slots[i]) & (size - 1);
+      std::size_t j = hashOf(At(i)) & (size - 1);
       while (grown[j]) j = (j + 1) & (size - 1);
       grown[j] = slots[i];
     }
@@ -85,13 +93,18 @@ struct PointerSet {
     mask = size - 1;
     return true;
   }
-  // The slot holding an item `equal` accepts, else the free slot where it
-  // goes (call Reserve first).
+  // The index of the slot holding an item `equal` accepts, else of the free
+  // slot where it goes (call Reserve first).
   template <typename Equal>
-  void** Probe(std::size_t hash, Equal equal) {
+  std::size_t Probe(std::size_t hash, Equal equal) const {
+    const std::uintptr_t tag = Tag(hash);
     std::size_t i = hash & mask;
-    while (slots[i] && !equal(slots[i])) i = (i + 1) & mask;
-    return &slots[i];
+    while (slots[i] && ((slots[i] & kTagMask) != tag || !equal(At(i)))) i = (i + 1) & mask;
+    return i;
+  }
+  void Put(std::size_t i, void* item, std::size_t hash) {
+    slots[i] = reinterpret_cast<std::uintptr_t>(item) | Tag(hash);
+    ++count;
   }
 };
 
@@ -496,7 +509,7 @@ Document::~Document() {
   if (sharedAttributes_) {
     PointerSet& records = sharedAttributes_->records;
     for (std::size_t i = 0; records.slots && i <= records.mask; ++i) {
-      auto* v = static_cast<Attribute*>(records.slots[i]);
+      auto* v = static_cast<Attribute*>(records.At(i));
       if (!v) continue;
       if (v->decl) v->decl->Release();
       ReleaseName(v->value);
@@ -553,17 +566,17 @@ Attribute* Document::NewAttribute(AttributeDecl* decl, InternedName* value) {
     return HashRecord(a->decl, a->value);
   };
   if (!set.Reserve(hashOf)) return nullptr;
-  void** slot = set.Probe(HashRecord(decl, value), [&](void* p) {
+  const std::size_t hash = HashRecord(decl, value);
+  std::size_t slot = set.Probe(hash, [&](void* p) {
     auto* a = static_cast<Attribute*>(p);
     return a->decl == decl && a->value == value;
   });
-  if (*slot) return static_cast<Attribute*>(*slot);
+  if (set.slots[slot]) return static_cast<Attribute*>(set.At(slot));
   auto* v = static_cast<Attribute*>(pool_.Alloc(sizeof(Attribute)));
   if (!v) return nullptr;
   v->decl = decl ? decl->AddRef() : nullptr;
   v->value = AddNameUse(value);
-  *slot = v;
-  ++set.count;
+  set.Put(slot, v, hash);
   return v;
 }
 
@@ -582,18 +595,18 @@ Attribute** Document::ShareAttributeArray(Attribute* const* values, std::size_t 
     return HashArray(array, n);
   };
   if (!set.Reserve(hashOf)) return nullptr;
-  void** slot = set.Probe(HashArray(values, count), [&](void* p) {
+  const std::size_t hash = HashArray(values, count);
+  std::size_t slot = set.Probe(hash, [&](void* p) {
     auto* array = static_cast<Attribute**>(p);
     for (std::size_t i = 0; i < count; ++i)
       if (array[i] != values[i]) return false;
     return array[count] == nullptr;
   });
-  if (*slot) return static_cast<Attribute**>(*slot);
+  if (set.slots[slot]) return static_cast<Attribute**>(set.At(slot));
   Attribute** array = NewAttributeArray(count);
   if (!array) return nullptr;
   for (std::size_t i = 0; i < count; ++i) array[i] = values[i];
-  *slot = array;
-  ++set.count;
+  set.Put(slot, array, hash);
   return array;
 }
 

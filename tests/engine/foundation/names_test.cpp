@@ -87,6 +87,34 @@ TEST(NameTable, ManyNamesShareTheBuckets) {
   EXPECT_EQ(table.First(), nullptr);
 }
 
+TEST(NameTable, NamesLeaveFromTheirBucketsAfterTheTableGrew) {
+  // Names made before, between and after several growths; every other one
+  // goes while the rest must still be found, and names made again after
+  // that are new records found under their own text.
+  NameTable table;
+  std::vector<InternedName*> names;
+  for (int i = 0; i < 5000; ++i) names.push_back(table.Intern(("id" + std::to_string(i)).c_str()));
+  EXPECT_GT(table.BucketCount(), NameTable::kBuckets);
+  for (int i = 0; i < 5000; i += 2) names[i]->Release();
+  EXPECT_EQ(table.Count(), 2500u);
+  for (int i = 0; i < 5000; ++i) {
+    std::string text = "id" + std::to_string(i);
+    EXPECT_EQ(table.Find(text.data(), text.size()), i % 2 ? names[i] : nullptr) << text;
+  }
+  for (int i = 0; i < 5000; i += 2) {
+    names[i] = table.Intern(("id" + std::to_string(i)).c_str());
+    EXPECT_EQ(names[i]->UseCount(), 1);
+  }
+  for (int i = 0; i < 5000; ++i) {
+    std::string text = "id" + std::to_string(i);
+    EXPECT_EQ(table.Intern(text.c_str()), names[i]) << text;
+    names[i]->Release();
+    names[i]->Release();
+  }
+  EXPECT_EQ(table.Count(), 0u);
+  EXPECT_EQ(table.First(), nullptr);
+}
+
 TEST(KeywordTable, FindsValuesAndKeepsTheFirst) {
   KeywordTable table(31);
   KeywordRecord* element = table.AddKeyword("ELEMENT", 7);
