@@ -2407,22 +2407,7 @@ class EngineProbe {
  private:
   template <typename Fn>
   bool Bind(Fn& slot, const char* function) {
-    struct Export {
-      const char* function;
-      unsigned number, bytes;
-    };
-    static const Export kExports[] = {
-#define QS_EXPORT(number, bytes, function, group, failure) {#function, number, bytes},
-#include "api/export_table.h"
-    };
-    for (const Export& e : kExports) {
-      if (std::strcmp(e.function, function) != 0) continue;
-      char name[64];
-      std::snprintf(name, sizeof name, "_P%x@%u", e.number, e.bytes);
-      slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(engine_, name)));
-      return slot != nullptr;
-    }
-    return false;
+    return BindEngineExport(engine_, slot, function);
   }
 
   void Pump() {
