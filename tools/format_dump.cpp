@@ -35,16 +35,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "api/exports.h"
 #include "api/interface.h"
 #include "api/parse_report.h"
-#include "foundation/names.h"
 #include "sgml/document.h"
-#include "sgml/unicode_tables.h"
 #include "sgml/parser_report.h"
 #include "layout/counters.h"
 #include "layout/icon_items.h"
@@ -65,6 +62,7 @@
 #include "style/style_sheet.h"
 #include "style/text_format.h"
 #include "table_dump.h"
+#include "tool_engine.h"
 #include "test_device.h"
 #include "view/document_view.h"
 
@@ -418,24 +416,9 @@ int main(int argc, char** argv) {
                  "       format_dump [-c CATALOG] -n NAVIGATOR [-e] DOCUMENT [SHEET]\n");
     return 2;
   }
-  // The library's entry makes the name table; linked in, the program does.
-  if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
-  // The engine reads relative names from its home: these are the caller's.
-  std::error_code error;
-  auto absolute = [&error](const char* f) -> std::string {
-    const bool rooted = f[0] == '/' || f[0] == '\\' || std::strchr(f, ':');
-    return rooted ? f : std::filesystem::absolute(f, error).string();
-  };
-  std::string temp = std::filesystem::temp_directory_path(error).string();
-  const std::string catalogPath = catalog ? absolute(catalog) : std::string();
-  if (!QsInitialize(0, "format_dump", catalog ? catalogPath.c_str() : nullptr, nullptr, nullptr,
-                    temp.empty() ? nullptr : temp.c_str(), nullptr)) {
-    std::fprintf(stderr, "format_dump: the engine did not start\n");
-    return 1;
-  }
-  // Text boxes break lines by the character classes of the tables file.
-  qs::LoadUnicodeTables((std::string(QS_SAMPLES_HOME) + "qsunicde.dat").c_str());
-  const std::string paths[2] = {absolute(files[0]), files[1] ? absolute(files[1]) : std::string()};
+  if (!tool::StartEngine("format_dump", catalog)) return 1;
+  const std::string paths[2] = {tool::CallerPath(files[0]),
+                                files[1] ? tool::CallerPath(files[1]) : std::string()};
   int result = 0;
   using Clock = std::chrono::steady_clock;
   const auto parseStart = Clock::now();
@@ -444,7 +427,7 @@ int main(int argc, char** argv) {
   QsHandle sheet = files[1] ? QsOpenStyleSheet(paths[1].c_str(), nullptr, PrintReport, 0) : 0;
   QsHandle nav = 0;
   if (navigatorFile)
-    nav = QsOpenNavigator(absolute(navigatorFile).c_str(), nullptr, PrintReport, 0);
+    nav = QsOpenNavigator(tool::CallerPath(navigatorFile).c_str(), nullptr, PrintReport, 0);
   auto* document = doc ? static_cast<qs::Document*>(qs::Handles()->LookupDocument(doc)) : nullptr;
   auto* styles = sheet ? static_cast<qs::StyleSheet*>(qs::Handles()->LookupStyleSheet(sheet)) : nullptr;
   auto* definition =

@@ -19,18 +19,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "api/exports.h"
 #include "api/interface.h"
-#include "foundation/names.h"
 #include "foundation/platform.h"
 #include "print_bench_context.h"
 #include "sgml/document.h"
-#include "sgml/unicode_tables.h"
 #include "style/frame.h"
 #include "style/style_sheet.h"
+#include "tool_engine.h"
 #include "view/print_job.h"
 
 namespace {
@@ -68,26 +66,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   qs::platform::SetMessageSink(PrintMessage, nullptr);
-  if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
-  std::error_code error;
-  auto absolute = [&error](const char* f) -> std::string {
-    const bool rooted = f[0] == '/' || f[0] == '\\' || std::strchr(f, ':');
-    return rooted ? f : std::filesystem::absolute(f, error).string();
-  };
-  std::string temp = std::filesystem::temp_directory_path(error).string();
-  const std::string catalogPath = catalog ? absolute(catalog) : std::string();
-  if (!QsInitialize(0, "print_bench", catalog ? catalogPath.c_str() : nullptr, nullptr, nullptr,
-                    temp.empty() ? nullptr : temp.c_str(), nullptr)) {
-    std::fprintf(stderr, "print_bench: the engine did not start\n");
-    return 1;
-  }
-  qs::LoadUnicodeTables((std::string(QS_SAMPLES_HOME) + "qsunicde.dat").c_str());
+  if (!tool::StartEngine("print_bench", catalog)) return 1;
 
   int result = 0;
   auto start = Clock::now();
-  QsHandle doc = QsParseDocument(absolute(files[0]).c_str(), nullptr, 0, nullptr, 0);
+  QsHandle doc = QsParseDocument(tool::CallerPath(files[0]).c_str(), nullptr, 0, nullptr, 0);
   const double parse = Since(start);
-  QsHandle sheet = QsOpenStyleSheet(absolute(files[1]).c_str(), nullptr, nullptr, 0);
+  QsHandle sheet = QsOpenStyleSheet(tool::CallerPath(files[1]).c_str(), nullptr, nullptr, 0);
   auto* document = doc ? static_cast<qs::Document*>(qs::Handles()->LookupDocument(doc)) : nullptr;
   auto* styles = sheet ? static_cast<qs::StyleSheet*>(qs::Handles()->LookupStyleSheet(sheet)) : nullptr;
   PageContext* page = NewPageContext(kPageWidth, kPageHeight);

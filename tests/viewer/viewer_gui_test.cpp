@@ -1686,21 +1686,8 @@ TEST_F(Viewer, WithTheRealEngineTheStyleSheetEditorEditsTheSheetsFile) {
   HWND mainView = FindWindowExA(main, nullptr, "Qs:DocWndCls", nullptr);
   // A point on a line of text below the title.
   POINT text{-1, -1};
-  ASSERT_TRUE(WaitUntil([&] {
-    if (!IsWindowVisible(mainView)) return false;
-    int w = 0, h = 0;
-    std::vector<std::uint32_t> shown = ScreenPixels(mainView, &w, &h);
-    RECT r;
-    GetWindowRect(mainView, &r);
-    for (int y = 80; y < h && text.x < 0; ++y)
-      for (int x = 20; x < w / 2; ++x)
-        if ((shown[y * w + x] & 0xFF) < 60 && ((shown[y * w + x] >> 8) & 0xFF) < 60) {
-          text = {r.left + x, r.top + y};
-          ScreenToClient(mainView, &text);
-          break;
-        }
-    return text.x >= 0;
-  })) << DescribeWindows(process_.id());
+  ASSERT_TRUE(WaitUntil([&] { return (text = TextPointIn(mainView)).x >= 0; }))
+      << DescribeWindows(process_.id());
   auto darkPixels = [&] {
     int w = 0, h = 0, dark = 0;
     for (std::uint32_t p : ScreenPixels(mainView, &w, &h))
