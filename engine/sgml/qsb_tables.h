@@ -1,17 +1,22 @@
 // The compiled-document writer's object tables: objects in the order first
-// added, each found again by identity in constant time.
+// added, each found again in constant time, by identity or, for names, by
+// their text.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "foundation/containers.h"
 #include "foundation/memory.h"
 
 namespace qs {
 
 class PointerIndex {
  public:
+  // kText: the objects are C strings, equal when their texts are.
+  enum class Identity { kPointer, kText };
   PointerIndex() = default;
+  explicit PointerIndex(Identity identity) : byText_(identity == Identity::kText) {}
   ~PointerIndex() {
     MemFree(items_);
     MemFree(slots_);
@@ -30,7 +35,7 @@ class PointerIndex {
     for (std::size_t i = Hash(object) & mask_;; i = (i + 1) & mask_) {
       std::uint32_t slot = slots_[i];
       if (slot == 0) return -1;
-      if (items_[slot - 1] == object) return int(slot - 1);
+      if (Same(items_[slot - 1], object)) return int(slot - 1);
     }
   }
   // True when the object was new (null is never added).
@@ -49,7 +54,15 @@ class PointerIndex {
   }
 
  private:
-  static std::size_t Hash(const void* p) {
+  bool Same(const void* a, const void* b) const {
+    if (a == b) return true;
+    return byText_ && std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b)) == 0;
+  }
+  std::size_t Hash(const void* p) const {
+    if (byText_) {
+      const char* text = static_cast<const char*>(p);
+      return HashBytes(text, std::strlen(text));
+    }
     auto v = reinterpret_cast<std::uintptr_t>(p);
     v ^= v >> 17;
     v *= 0x9E3779B1u;
@@ -90,6 +103,7 @@ class PointerIndex {
   std::size_t capacity_ = 0;
   std::size_t mask_ = 0;
   bool ok_ = true;
+  bool byText_ = false;
 };
 
 }  // namespace qs

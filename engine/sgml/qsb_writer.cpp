@@ -208,15 +208,16 @@ void Writer::WriteAttributeList(Attribute* const* values) {
 
 void Writer::WriteEntities() {
   // A name listed twice (a layered table) is written once: the first wins,
-  // as it does for lookups.
-  PointerIndex seen;
+  // as it does for lookups. Found by hashing: a document may declare
+  // hundreds of thousands of entities.
+  PointerIndex seen(PointerIndex::Identity::kText);
   for (EntityDecl* e = doc_.FirstEntity(); e; e = doc_.NextEntity()) {
-    bool again = false;
-    for (std::size_t i = 0; i < seen.Count() && !again; ++i) {
-      again = std::strcmp(static_cast<const EntityDecl*>(seen.At(i))->GetName(), e->GetName()) == 0;
+    if (!*e->GetName()) continue;
+    if (!seen.Add(e->GetName())) {
+      // Out of memory would otherwise drop the entity unnoticed.
+      if (!seen.Ok()) Fail(kMissDeclaration);
+      continue;
     }
-    if (again || !*e->GetName()) continue;
-    seen.Add(e);
     String(e->GetName());
     ExternalId* id = e->GetExternalId();
     if (!id) {

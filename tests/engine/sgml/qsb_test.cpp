@@ -12,6 +12,8 @@
 #include "instance_support.h"
 #include "recording_sink.h"
 #include "sgml/catalog.h"
+#include "sgml/derived_document.h"
+#include "sgml/document_cache.h"
 #include "sgml/entityrc.h"
 #include "sgml/external_id.h"
 #include "sgml/qsb.h"
@@ -251,6 +253,64 @@ TEST(QsbFormat, HeaderAttributesEntitiesAndMarks) {
   EXPECT_NE(entities.find(std::string("int\0\0ab\0", 8)), std::string::npos) << Hex(entities);
   EXPECT_EQ(Hex(c.Section(7)), "FF FF FF");
   EXPECT_EQ(c.Section(9), DocumentText(*p.document));
+}
+
+// A document parsed against a registered type lists a name declared in both
+// tables twice: it is written once, its own declaration first. Thousands of
+// names, some alike in length and letters, each still come once.
+TEST(QsbFormat, EntitiesComeOnceEachInTheOrderListed) {
+  EngineScope scope;
+  ParsedText declaring(
+      "<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)><!ENTITY both \"type's\">"
+      "<!ENTITY shared \"from type\">]><d>x</d>");
+  ASSERT_FALSE(declaring.parser->Stopped());
+  auto* type = new DocumentType(nullptr, *declaring.parser->GetDtd(), declaring.document);
+  auto* layered = new LayeredDtd(*type);
+  auto* derived = new DerivedDocument(nullptr, *type);
+  {
+    RecordingParser parser(layered, derived);
+    std::string text = "<d>&shared;</d>";
+    parser.ParseDocumentInput(new MemoryInStream(text.data(), text.size(), "t"), false, 0);
+    ASSERT_EQ(Describe(parser.messages), "");
+  }
+  ASSERT_TRUE(derived->AddEntity(new TextEntityDecl("both", 0, "own")));
+  constexpr int kMany = 3000;
+  for (int i = 0; i < kMany; ++i) {
+    std::string name = "e" + std::to_string(i), text = "t" + std::to_string(i);
+    ASSERT_TRUE(derived->AddEntity(new TextEntityDecl(name.c_str(), 0, text.c_str())));
+  }
+  Compiled c = Compile(*derived);
+  ASSERT_TRUE(c.ok);
+  // Name, type byte, text: each entity's record is found whole.
+  const std::string entities = c.Section(4);
+  auto count = [&](const std::string& record) {
+    int n = 0;
+    for (std::size_t at = entities.find(record); at != std::string::npos;
+         at = entities.find(record, at + 1)) {
+      if (at == 0 || entities[at - 1] == '\0') ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(count("both\0\0own\0"s), 1);
+  EXPECT_EQ(count("both\0\0type's\0"s), 0);
+  EXPECT_EQ(count("shared\0\0from type\0"s), 1);
+  int missing = 0;
+  for (int i = 0; i < kMany; ++i) {
+    const std::string record = "e" + std::to_string(i) + "\0\0t"s + std::to_string(i) + "\0"s;
+    if (count(record) != 1) {
+      if (!missing) ADD_FAILURE() << i << " " << count(record);
+      ++missing;
+    }
+  }
+  EXPECT_EQ(missing, 0);
+  Document* loaded = Load(c.bytes);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_STREQ(loaded->FindEntityOrDefault("both")->GetText(), "own");
+  EXPECT_STREQ(loaded->FindEntityOrDefault("e2999")->GetText(), "t2999");
+  loaded->Release();
+  layered->Release();
+  derived->Release();
+  type->Release();
 }
 
 // An instruction's span under 2,040 bytes gives a record; one of 2,040 stays
