@@ -178,6 +178,9 @@ class CachedStream : public BlockClient {
   const char* CacheFileName() const { return fileName_; }
 
  private:
+  // The byte at the position in the block read last, with how many valid
+  // bytes follow from it (itself included); null when it is not there.
+  const std::uint8_t* ReadableHere(std::int32_t* available);
   std::uint16_t PageOf(std::int32_t index) const;
   bool SetPage(std::int32_t index, std::uint16_t page);
   void ResetPageMap();
