@@ -1,11 +1,16 @@
 #include "view/extent_cache.h"
 
-#include <cstring>
-
 namespace qs {
 
 namespace {
 constexpr std::size_t kFirstSlots = 256;
+
+// Words are short: a loop beats a call.
+bool SameUnits(const std::uint16_t* a, const std::uint16_t* b, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
 }  // namespace
 
 ExtentCache::ExtentCache(HashFunction hash) : hash_(hash ? hash : DefaultHash) {}
@@ -27,7 +32,7 @@ std::size_t ExtentCache::Probe(Kind kind, const std::uint16_t* units, std::size_
     const Slot& s = slots_[i];
     if (s.Empty(generation_)) return i;
     if (s.hash == hash && s.count == count && s.kind == kind &&
-        std::memcmp(pool_.data() + s.offset, units, count * sizeof *units) == 0)
+        SameUnits(pool_.data() + s.offset, units, count))
       return i;
   }
 }
