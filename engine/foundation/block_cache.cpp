@@ -496,23 +496,15 @@ int ContinuationCount(std::uint32_t lead) {
 }  // namespace
 
 const std::uint8_t* CachedStream::ReadableHere(std::int32_t* available) {
-  // Reading goes byte by byte through the block read last: found there,
-  // the bytes are what a fetch would find, without one.
-  if (writing_ || !current_ || !current_->Covers(this, position_) || position_ >= size_)
-    return nullptr;
+  const std::uint8_t* here = ByteHere();
+  if (!here) return nullptr;
   std::int32_t validEnd = current_->position + current_->length;
   if (validEnd > size_) validEnd = size_;
   *available = validEnd - position_;
-  cache_.MoveToFront(current_);
-  return current_->data + (position_ - current_->position);
+  return here;
 }
 
-int CachedStream::GetChar() {
-  std::int32_t available;
-  if (const std::uint8_t* here = ReadableHere(&available)) {
-    ++position_;
-    return *here;
-  }
+int CachedStream::GetCharFetching() {
   const std::uint8_t* end;
   const std::uint8_t* p = GetBlockAt(position_, &end);
   if (!p) return 0;
@@ -520,7 +512,7 @@ int CachedStream::GetChar() {
   return *p;
 }
 
-std::uint32_t CachedStream::GetUtf8Char() {
+std::uint32_t CachedStream::GetUtf8CharFetching() {
   std::int32_t available;
   if (const std::uint8_t* here = ReadableHere(&available)) {
     std::uint32_t c = here[0];
