@@ -17,7 +17,8 @@ ExtentCache::ExtentCache(HashFunction hash) : hash_(hash ? hash : DefaultHash) {
 
 std::uint32_t ExtentCache::DefaultHash(Kind kind, const std::uint16_t* units, std::size_t count) {
   // FNV-1a over the units, the kind and the length.
-  std::uint32_t h = 2166136261u ^ (static_cast<std::uint32_t>(kind) << 8 | static_cast<std::uint32_t>(count));
+  std::uint32_t h = 2166136261u ^ ((static_cast<std::uint32_t>(kind) << 8) |
+                                   static_cast<std::uint32_t>(count));
   for (std::size_t i = 0; i < count; ++i) {
     h ^= units[i];
     h *= 16777619u;

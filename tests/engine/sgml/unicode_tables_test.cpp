@@ -57,7 +57,8 @@ TEST(UnicodeTablesFile, ShippedTablesGiveTheExpectedClassesAndCharacters) {
   for (const auto& [cp, cls] : classes) EXPECT_EQ(LineBreakClass(cp), cls) << std::hex << static_cast<std::uint32_t>(cp);
   // Classed in turn for a text: the same classes, for every code point.
   const LineBreakClasses inTurn;
-  for (const auto& [cp, cls] : classes) EXPECT_EQ(inTurn.Of(cp), cls) << std::hex << static_cast<std::uint32_t>(cp);
+  for (const auto& [cp, cls] : classes)
+    EXPECT_EQ(inTurn.Of(cp), cls) << std::hex << static_cast<std::uint32_t>(cp);
   int differing = 0;
   for (char32_t cp = 0; cp < 0x20000; ++cp) differing += inTurn.Of(cp) != LineBreakClass(cp);
   EXPECT_EQ(differing, 0);
