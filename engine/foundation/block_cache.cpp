@@ -485,7 +485,26 @@ const std::uint8_t* CachedStream::GetBlockAt(std::int32_t position, const std::u
   return current_->data + (position - current_->position);
 }
 
-int CachedStream::GetChar() {
+namespace {
+// What the lead byte and its continuation bytes add up to beyond the code
+// point, by the number of continuation bytes.
+constexpr std::uint32_t kUtf8Offset[6] = {0, 0x3080, 0xE2080, 0x3C82080, 0xFA082080u, 0x82082080u};
+
+int ContinuationCount(std::uint32_t lead) {
+  return lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : lead < 0xFC ? 4 : 5;
+}
+}  // namespace
+
+const std::uint8_t* CachedStream::ReadableHere(std::int32_t* available) {
+  const std::uint8_t* here = ByteHere();
+  if (!here) return nullptr;
+  std::int32_t validEnd = current_->position + current_->length;
+  if (validEnd > size_) validEnd = size_;
+  *available = validEnd - position_;
+  return here;
+}
+
+int CachedStream::GetCharFetching() {
   const std::uint8_t* end;
   const std::uint8_t* p = GetBlockAt(position_, &end);
   if (!p) return 0;
@@ -493,20 +512,32 @@ int CachedStream::GetChar() {
   return *p;
 }
 
-std::uint32_t CachedStream::GetUtf8Char() {
+std::uint32_t CachedStream::GetUtf8CharFetching() {
+  std::int32_t available;
+  if (const std::uint8_t* here = ReadableHere(&available)) {
+    std::uint32_t c = here[0];
+    if (c < 0xC0) {
+      ++position_;
+      return c;
+    }
+    const int n = ContinuationCount(c);
+    if (n < available) {
+      for (int i = 1; i <= n; ++i) c = c * 64 + here[i];
+      position_ += n + 1;
+      return c - kUtf8Offset[n];
+    }
+  }
   std::int32_t size = Size();
   if (position_ >= size || position_ < 0) return 0;
   std::uint32_t c = static_cast<std::uint32_t>(GetChar());
   if (c < 0xC0) return c;
-  int n = c < 0xE0 ? 1 : c < 0xF0 ? 2 : c < 0xF8 ? 3 : c < 0xFC ? 4 : 5;
+  int n = ContinuationCount(c);
   if (size - position_ < n) {
     position_ = size;
     return 0xFFFD;
   }
-  static const std::uint32_t kOffset[6] = {0, 0x3080, 0xE2080, 0x3C82080, 0xFA082080u,
-                                           0x82082080u};
   for (int i = 0; i < n; ++i) c = c * 64 + static_cast<std::uint32_t>(GetChar());
-  return c - kOffset[n];
+  return c - kUtf8Offset[n];
 }
 
 char* CachedStream::CopyRange(char* destination, std::int32_t from, std::int32_t to, bool fold) {

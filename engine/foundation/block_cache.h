@@ -160,11 +160,25 @@ class CachedStream : public BlockClient {
   std::int32_t Size();
 
   // The byte at the position, which advances; 0 at the end of the data.
-  int GetChar();
+  int GetChar() {
+    if (const std::uint8_t* here = ByteHere()) {
+      ++position_;
+      return *here;
+    }
+    return GetCharFetching();
+  }
   int ReadByte() { return GetChar(); }
   // One UTF-8 coded character; U+FFFD for a sequence the data cuts short,
   // 0 at the end.
-  std::uint32_t GetUtf8Char();
+  std::uint32_t GetUtf8Char() {
+    // Text is mostly ASCII: its bytes are characters.
+    const std::uint8_t* here = ByteHere();
+    if (here && *here < 0x80) {
+      ++position_;
+      return *here;
+    }
+    return GetUtf8CharFetching();
+  }
   // Copies [from, to) and a NUL; with `fold` byte 1 becomes a blank.
   // Bytes that cannot be read are zero. Returns the address of the NUL
   // after the bytes copied.
@@ -178,6 +192,19 @@ class CachedStream : public BlockClient {
   const char* CacheFileName() const { return fileName_; }
 
  private:
+  // The byte at the position in the block read last, with how many valid
+  // bytes follow from it (itself included); null when it is not there.
+  // Reading goes byte by byte through that block: found there, the bytes
+  // are what a fetch would find, without one.
+  const std::uint8_t* ReadableHere(std::int32_t* available);
+  const std::uint8_t* ByteHere() {
+    CacheBlock* block = current_;
+    if (writing_ || !block || !block->Covers(this, position_) || position_ >= size_) return nullptr;
+    if (cache_.Head() != block) cache_.MoveToFront(block);
+    return block->data + (position_ - block->position);
+  }
+  int GetCharFetching();
+  std::uint32_t GetUtf8CharFetching();
   std::uint16_t PageOf(std::int32_t index) const;
   bool SetPage(std::int32_t index, std::uint16_t page);
   void ResetPageMap();

@@ -80,6 +80,7 @@ void TextItem::MakeBoxes(ListHead& boxes) {
       nextMarker = static_cast<std::int32_t>(entry->Start());
   }
 
+  const LineBreakClasses classes;
   reader->SetPosition(Position());
   while (reader->Position() < end) {
     const std::int32_t p = reader->Position();
@@ -108,7 +109,7 @@ void TextItem::MakeBoxes(ListHead& boxes) {
       boxes.Append(new UnmappedCharBox(this, p, c, taken));
       continue;
     }
-    const int cls = LineBreakClass(c);
+    const int cls = classes.Of(c);
     const auto unit = static_cast<std::uint16_t>(c == 1 ? 0x20 : c);
     if (cls == 1 || (cls == 3 && g_run.count)) {
       g_run.units[g_run.count++] = unit;

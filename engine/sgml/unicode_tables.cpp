@@ -245,6 +245,11 @@ int LineBreakClass(char32_t cp) {
   return (cp & 1) ? b >> 4 : b & 0x0F;
 }
 
+const std::uint8_t* LineBreakClassPage(int high) {
+  if (g_pending) LoadPending();
+  return g_classPageOf[high & 0xFF];
+}
+
 bool IsWordChar(char32_t cp) {
   if (cp > 0xFFFF) return false;
   return (g_wordPageOf[cp >> 8][(cp >> 3) & 31] >> (cp & 7)) & 1;

@@ -78,6 +78,24 @@ const std::uint16_t* Iso8859Table(int part);
 // The 4-bit line-break class of a code point (0 above U+FFFF): 1 ordinary,
 // 2 blank, 3 opening, 4 binding; other classes stand alone.
 int LineBreakClass(char32_t cp);
+// The classes of the 256 code points whose high byte is `high`, two to a
+// byte (the odd code point in the high half), as LineBreakClass reads them.
+const std::uint8_t* LineBreakClassPage(int high);
+// LineBreakClass for the characters of one text in turn, U+0000-U+00FF
+// without a call each. Made for the text: the page is the tables' as they
+// are when it is made.
+class LineBreakClasses {
+ public:
+  LineBreakClasses() : latin_(LineBreakClassPage(0)) {}
+  int Of(char32_t cp) const {
+    if (cp > 0xFF) return LineBreakClass(cp);
+    const std::uint8_t b = latin_[cp >> 1];
+    return (cp & 1) ? b >> 4 : b & 0x0F;
+  }
+
+ private:
+  const std::uint8_t* latin_;
+};
 // Whether a code point counts as part of a word in whole-word searches
 // (false above U+FFFF).
 bool IsWordChar(char32_t cp);

@@ -70,9 +70,10 @@ GdiFont* MakeGdiFont(const char* face, std::uint16_t size, bool italic, bool bol
 }
 
 GdiFont::GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
-                 std::function<HDC()> drawingDc, bool leaveSelected)
+                 std::function<HDC()> drawingDc, bool leaveSelected,
+                 const std::uint32_t* contextChanges)
     : Font(face, size, italic, bold), handle_(handle), drawingDc_(std::move(drawingDc)),
-      leaveSelected_(leaveSelected) {
+      leaveSelected_(leaveSelected), contextChanges_(contextChanges) {
   WithDc([this](HDC dc) {
     TEXTMETRICA tm{};
     if (GetTextMetricsA(dc, &tm)) {
@@ -109,20 +110,47 @@ int GdiFont::WithDc(const std::function<int(HDC)>& measure) {
   return result;
 }
 
+ExtentCache* GdiFont::Widths() {
+  if (!contextChanges_) return nullptr;
+  // Only the drawing context's own measurements: the screen's stand-in
+  // is another device.
+  HDC dc = drawingDc_ ? drawingDc_() : nullptr;
+  if (!dc) return nullptr;
+  if (dc != widthsDc_ || *contextChanges_ != widthsChanges_) {
+    widths_.Clear();
+    widthsDc_ = dc;
+    widthsChanges_ = *contextChanges_;
+  }
+  return &widths_;
+}
+
 int GdiFont::Extent8(const char* text, std::size_t length) {
-  return WithDc([&](HDC dc) {
+  ExtentCache* widths = Widths();
+  int width = 0;
+  bool measured = false;
+  if (widths && widths->Find(text, length, &width)) return width;
+  width = WithDc([&](HDC dc) {
     SIZE size{};
-    GetTextExtentPoint32A(dc, text, static_cast<int>(length), &size);
+    measured = GetTextExtentPoint32A(dc, text, static_cast<int>(length), &size) != 0;
     return static_cast<int>(size.cx);
   });
+  if (widths && measured) widths->Store(text, length, width);
+  return width;
 }
 
 int GdiFont::Extent16(const std::uint16_t* text, std::size_t count) {
-  return WithDc([&](HDC dc) {
+  ExtentCache* widths = Widths();
+  int width = 0;
+  bool measured = false;
+  if (widths && widths->Find(text, count, &width)) return width;
+  width = WithDc([&](HDC dc) {
     SIZE size{};
-    GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text), static_cast<int>(count), &size);
+    const auto* wide = reinterpret_cast<const wchar_t*>(text);
+    measured = GetTextExtentPoint32W(dc, wide, static_cast<int>(count), &size) != 0;
     return static_cast<int>(size.cx);
   });
+  if (widths && measured) widths->Store(text, count, width);
+  return width;
 }
 
 }  // namespace qs

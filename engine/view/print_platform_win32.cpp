@@ -23,6 +23,9 @@ class GdiPrintSurface : public PrintSurface {
 
   void Attach(std::intptr_t context) override {
     Detach();
+    // Another context, or this one as the host may have set it up anew:
+    // the fonts' kept widths no longer hold.
+    ++contextChanges_;
     dc_ = reinterpret_cast<HDC>(context);
     if (!dc_) return;
     // The host's context goes back as it came: font, pen, clip, modes.
@@ -38,9 +41,12 @@ class GdiPrintSurface : public PrintSurface {
     pen_ = nullptr;
     dc_ = nullptr;
     drawFont_ = nullptr;
+    ++contextChanges_;
   }
   // Pictures draw through the context: with the drawing font, as text.
+  // What they do to it is theirs, so measurements start again after.
   std::intptr_t Context() const override {
+    ++contextChanges_;
     PutBackDrawFont();
     return reinterpret_cast<std::intptr_t>(dc_);
   }
@@ -60,7 +66,8 @@ class GdiPrintSurface : public PrintSurface {
     // Measured on the context and left selected there: the page's layout
     // measures word after word, mostly in one font. The context is the
     // host's only between Attach and Detach, which restores its font.
-    return new GdiFont(face ? face : "", size, italic, bold, handle, [this] { return dc_; }, true);
+    return new GdiFont(face ? face : "", size, italic, bold, handle, [this] { return dc_; }, true,
+                       &contextChanges_);
   }
   void SelectFont(Font* f) override {
     if (!dc_ || !f) return;
@@ -202,6 +209,8 @@ class GdiPrintSurface : public PrintSurface {
   }
 
   HDC dc_ = nullptr;
+  // Counts the times the context may have changed under the fonts.
+  mutable std::uint32_t contextChanges_ = 0;
   int saved_ = 0;
   HPEN pen_ = nullptr;
   // The font text is drawn with: the last one selected for drawing, else

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "view/extent_cache.h"
 #include "view/output_device.h"
 
 namespace qs {
@@ -17,8 +18,13 @@ class GdiFont : public Font {
   // With `leaveSelected` a measurement leaves the font selected in the
   // drawing context (the owner of the context puts its drawing font back
   // before it draws): selecting a font costs more than measuring with it.
+  // With `contextChanges` (the owner's count of the times its context may
+  // have changed, which outlives the font) widths measured on the drawing
+  // context are kept by their exact text while the context and the count
+  // stay the same.
   GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
-          std::function<HDC()> drawingDc, bool leaveSelected = false);
+          std::function<HDC()> drawingDc, bool leaveSelected = false,
+          const std::uint32_t* contextChanges = nullptr);
   ~GdiFont() override;
   HFONT Handle() const { return handle_; }
 
@@ -28,9 +34,16 @@ class GdiFont : public Font {
 
  private:
   int WithDc(const std::function<int(HDC)>& measure);
+  // The kept widths when they are good for the drawing context as it is
+  // now (emptied when they were kept for another), else null.
+  ExtentCache* Widths();
   HFONT handle_;
   std::function<HDC()> drawingDc_;
   bool leaveSelected_;
+  const std::uint32_t* contextChanges_;
+  ExtentCache widths_;
+  HDC widthsDc_ = nullptr;
+  std::uint32_t widthsChanges_ = 0;
 };
 
 // The installed face whose name matches `face` without regard to case

@@ -219,6 +219,16 @@ TEST_F(BlockCacheTest, Utf8Characters) {
   StreamPtr s = Written(data);
   s->SetPosition(4095);
   EXPECT_EQ(s->GetUtf8Char(), 0x20ACu);
+  // And read on from the first block, whose last byte starts it.
+  s->SetPosition(4093);
+  EXPECT_EQ(s->GetUtf8Char(), 'x');
+  EXPECT_EQ(s->GetChar(), 'x');
+  EXPECT_EQ(s->GetUtf8Char(), 0x20ACu);
+  EXPECT_EQ(s->Position(), 4098);
+  s->SetPosition(4094);
+  EXPECT_EQ(s->GetChar(), 'x');
+  EXPECT_EQ(s->GetChar(), 0xE2);
+  EXPECT_EQ(s->GetChar(), 0x82);
 }
 
 TEST_F(BlockCacheTest, AllBlocksLockedFailsTheStreamOnly) {

@@ -55,6 +55,13 @@ TEST(UnicodeTablesFile, ShippedTablesGiveTheExpectedClassesAndCharacters) {
       {0xE000, 0}, {0xD800, 0}, {0x1F600, 0},
   };
   for (const auto& [cp, cls] : classes) EXPECT_EQ(LineBreakClass(cp), cls) << std::hex << static_cast<std::uint32_t>(cp);
+  // Classed in turn for a text: the same classes, for every code point.
+  const LineBreakClasses inTurn;
+  for (const auto& [cp, cls] : classes)
+    EXPECT_EQ(inTurn.Of(cp), cls) << std::hex << static_cast<std::uint32_t>(cp);
+  int differing = 0;
+  for (char32_t cp = 0; cp < 0x20000; ++cp) differing += inTurn.Of(cp) != LineBreakClass(cp);
+  EXPECT_EQ(differing, 0);
   EXPECT_EQ(ShiftJisTable()[0x5F * 48 + 1], 0x3042);  // 82 A0
   EXPECT_EQ(Gb2312Table()[0], 0x3000);                // A1 A1
   EXPECT_EQ(Big5Table()[(0x40 - 0x40) * 96 + (0xA4 - 0xA1)], 0x4E00);  // A4 40

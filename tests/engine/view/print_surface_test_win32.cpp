@@ -24,6 +24,32 @@ int DirectWidth(HDC dc, Font* font, const char* text) {
   return size.cx;
 }
 
+int DirectWidthW(HDC dc, Font* font, const std::uint16_t* text, std::size_t count) {
+  HGDIOBJ old = SelectObject(dc, static_cast<GdiFont*>(font)->Handle());
+  SIZE size{};
+  GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text), static_cast<int>(count), &size);
+  SelectObject(dc, old);
+  return size.cx;
+}
+
+// A memory context of its own bitmap, `extra` units between characters.
+struct MemoryContext {
+  explicit MemoryContext(int extra) {
+    dc = CreateCompatibleDC(nullptr);
+    bitmap = CreateCompatibleBitmap(dc, 400, 200);
+    old = SelectObject(dc, bitmap);
+    SetTextCharacterExtra(dc, extra);
+  }
+  ~MemoryContext() {
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old;
+};
+
 TEST(PrintSurface, TextAndPicturesGetTheDrawingFontBackAfterAnotherIsMeasured) {
   HDC dc = CreateCompatibleDC(nullptr);
   ASSERT_NE(dc, nullptr);
@@ -73,6 +99,60 @@ TEST(PrintSurface, TextAndPicturesGetTheDrawingFontBackAfterAnotherIsMeasured) {
   SelectObject(dc, oldBitmap);
   DeleteObject(bitmap);
   DeleteDC(dc);
+}
+
+// Widths are kept by their text, per font, for one context as it is: a
+// measurement always answers what GDI answers for that font there now.
+TEST(PrintSurface, KeptWidthsAreTheContextsAndTheFontsOwn) {
+  MemoryContext plain(0), spaced(7);
+  ASSERT_TRUE(plain.dc && spaced.dc);
+  std::unique_ptr<PrintSurface> surface(NewPlatformPrintSurface());
+  std::unique_ptr<Font> body(surface->MakeFont("Arial", 1000, false, false, 600));
+  std::unique_ptr<Font> title(surface->MakeFont("Arial", 2000, true, true, 600));
+  ASSERT_TRUE(body && title);
+  const char* kWords[] = {"word", "drow", "Word", "wor", "words", "W", "iiii", "MMMM"};
+  const std::uint16_t wide[] = {'w', 0xE9, 'r', 'd'};
+  auto expectDirect = [&](HDC dc, const char* where) {
+    for (Font* font : {body.get(), title.get()}) {
+      for (const char* w : kWords) {
+        // Twice: measured, then kept.
+        for (int pass = 0; pass < 2; ++pass)
+          EXPECT_EQ(font->MeasureA(w, std::strlen(w)), DirectWidth(dc, font, w)) << where << " " << w;
+      }
+      for (int pass = 0; pass < 2; ++pass)
+        EXPECT_EQ(font->MeasureW(wide, 4), DirectWidthW(dc, font, wide, 4)) << where;
+    }
+  };
+
+  surface->Attach(reinterpret_cast<std::intptr_t>(plain.dc));
+  expectDirect(plain.dc, "plain");
+  const int bodyWord = body->MeasureA("word", 4);
+  EXPECT_GT(title->MeasureA("word", 4), bodyWord);
+  EXPECT_NE(body->MeasureA("iiii", 4), body->MeasureA("MMMM", 4));
+  surface->Detach();
+
+  // Another context, then the first one again after its host changed it.
+  surface->Attach(reinterpret_cast<std::intptr_t>(spaced.dc));
+  expectDirect(spaced.dc, "spaced");
+  EXPECT_GT(body->MeasureA("word", 4), bodyWord);
+  surface->Detach();
+  SetTextCharacterExtra(plain.dc, 3);
+  surface->Attach(reinterpret_cast<std::intptr_t>(plain.dc));
+  expectDirect(plain.dc, "plain spaced by its host");
+  EXPECT_GT(body->MeasureA("word", 4), bodyWord);
+  surface->Detach();
+  SetTextCharacterExtra(plain.dc, 0);
+
+  // A picture changing the context it was lent.
+  surface->Attach(reinterpret_cast<std::intptr_t>(plain.dc));
+  expectDirect(plain.dc, "plain again");
+  EXPECT_EQ(body->MeasureA("word", 4), bodyWord);
+  ASSERT_EQ(surface->Context(), reinterpret_cast<std::intptr_t>(plain.dc));
+  SetTextCharacterExtra(plain.dc, 5);
+  expectDirect(plain.dc, "spaced by a picture");
+  EXPECT_GT(body->MeasureA("word", 4), bodyWord);
+  SetTextCharacterExtra(plain.dc, 0);
+  surface->Detach();
 }
 
 }  // namespace
