@@ -3,6 +3,7 @@
 // character data with the engine's white-space rules.
 #include <cstring>
 
+#include "foundation/names.h"
 #include "foundation/strings.h"
 #include "foundation/utf8.h"
 #include "sgml/document.h"
@@ -370,9 +371,22 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
   AttributeDecl* specified[kMaxAttributeDefinitions + 1];
   std::size_t count = 0;
   std::size_t specifiedCount = 0;
+  // A value whose only use is the caller's was never given to a record:
+  // its record and the list holding it are new, so they are made without
+  // looking among the document's shared ones (most values of a document of
+  // distinct link targets or IDs are seen once).
+  bool unshared = false;
   auto add = [&](AttributeDecl* decl, InternedName* value) {
     if (count >= static_cast<std::size_t>(kMaxAttributeDefinitions)) return;
-    Attribute* v = inPool ? document_->NewAttribute(decl, value) : NewAttributeValue(decl, value);
+    Attribute* v = nullptr;
+    if (!inPool) {
+      v = NewAttributeValue(decl, value);
+    } else if (value && value->UseCount() == 1) {
+      v = document_->NewUnsharedAttribute(decl, value);
+      unshared = unshared || v;
+    } else {
+      v = document_->NewAttribute(decl, value);
+    }
     if (v) values[count++] = v;
   };
   auto testSpecial = [&](AttributeDecl* decl, const char* value) {
@@ -480,7 +494,10 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     return nullptr;
   }
   if (count == 0) return nullptr;
-  if (inPool) return document_->ShareAttributeArray(values, count);
+  if (inPool) {
+    return unshared ? document_->NewUnsharedAttributeArray(values, count)
+                    : document_->ShareAttributeArray(values, count);
+  }
   auto** array = static_cast<Attribute**>(MemAlloc((count + 1) * sizeof(Attribute*)));
   if (!array) {
     discard();
