@@ -436,6 +436,11 @@ class Parser : public EngineObject {
   void ResolveIdReferences();
   void ReadProcessingInstruction(int kind, bool checkXml);
   void ParseStartTag(ElementTypeDecl* type);
+  // dtd_->FindElement(token_) through the types start tags found lately.
+  ElementTypeDecl* FindTokenElement();
+  // dtd_->FindOrDeclareElementType, forgetting the types found lately (a
+  // declaration in a layered DTD may hide one of the type's).
+  ElementTypeDecl* DeclareElementType(const char* name);
   Attribute** ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* flags,
                                   const char** id, bool inPool);
   AttributeDecl* ReadAttributeSpec(AttributeDeclSet& sets, InternedName** value);
@@ -478,6 +483,11 @@ class Parser : public EngineObject {
   DocumentNode* prevSibling_ = nullptr;
   DocumentNode* lastStarted_ = nullptr;
   ElementTypeDecl* lastEnded_ = nullptr;
+  // Types found by name in start tags, by a hash of the name's length and
+  // three of its bytes: a document repeats a few dozen types, and a table
+  // lookup (length, hash, compare) cost as much as the rest of a short tag.
+  static constexpr std::size_t kRecentTypes = 256;
+  ElementTypeDecl* recentTypes_[kRecentTypes] = {};
   int elementDepth_ = 0;
   std::uint8_t depthFlags_[kMaxElementDepth + 2] = {};
   int preserve_ = 0;

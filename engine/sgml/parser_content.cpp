@@ -201,16 +201,44 @@ void Parser::LinkNode(DocumentNode* node) {
   }
 }
 
+ElementTypeDecl* Parser::FindTokenElement() {
+  const std::size_t n = tokenLength_;
+  if (n == 0) return dtd_->FindElement(token_);
+  const auto* t = reinterpret_cast<const unsigned char*>(token_);
+  // Two places for each value of a hash of the length and three bytes.
+  std::uint32_t h = static_cast<std::uint32_t>(n) * 0x9E3779B1u ^ t[0] * 0x85EBCA6Bu ^
+                    t[n / 2] * 0xC2B2AE35u ^ t[n - 1] * 0x27D4EB2Fu;
+  h *= 0x9E3779B1u;
+  ElementTypeDecl** set = recentTypes_ + ((h >> 24) & (kRecentTypes - 2));
+  auto holds = [n, t](const ElementTypeDecl* type) {
+    const InternedName* name = type ? type->Name() : nullptr;
+    return name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0;
+  };
+  if (holds(set[0])) return set[0];
+  if (holds(set[1])) return set[1];
+  ElementTypeDecl* type = dtd_->FindElement(token_);
+  if (type) {
+    set[1] = set[0];
+    set[0] = type;
+  }
+  return type;
+}
+
+ElementTypeDecl* Parser::DeclareElementType(const char* name) {
+  std::memset(recentTypes_, 0, sizeof recentTypes_);
+  return dtd_->FindOrDeclareElementType(name);
+}
+
 void Parser::ParseStartTag(ElementTypeDecl* type) {
   FlushSpace();
   if (!type) {
     ReadFoldedName();
     if (stop_) return;
-    type = dtd_->FindElement(token_);
+    type = FindTokenElement();
     if (!type) {
       if (!xml_) Warning(kMsgUndeclaredElement, token_);
       if (stop_) return;
-      type = dtd_->FindOrDeclareElementType(token_);
+      type = DeclareElementType(token_);
       if (!type) {
         Error(kMsgOutOfMemory);
         return;
@@ -694,7 +722,7 @@ void Parser::PutEntityNode(EntityDecl* entity) {
   NotationDecl* notation = entity->GetNotation();
   char name[kTokenCapacity + 2];
   FormatString(name, sizeof name, "#%s", notation->Name());
-  ElementTypeDecl* type = dtd_->FindOrDeclareElementType(name);
+  ElementTypeDecl* type = DeclareElementType(name);
   if (!type) return;
   if (!type->used) {
     if (NameGroup* data = notation->Attributes().List(0)) DtdNameGroupMerge(type->Attributes(), data);

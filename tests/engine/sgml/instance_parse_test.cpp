@@ -229,6 +229,43 @@ TEST(Instance, DistinctAndRepeatedValuesKeepTextsAndGiveBackUses) {
   }
 }
 
+// Start tags find their element types by name however many types a
+// document has and in whatever order they come, names that differ in one
+// byte, a length or case among them (XML), also after an undeclared type
+// is declared by its first start tag.
+TEST(Instance, StartTagsFindTheirTypesAmongManyNames) {
+  EngineScope scope;
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("t" + std::to_string(i));
+  for (const char* extra : {"a", "ab", "ba", "aab", "aba", "A", "Ab", "x.y", "x-y"}) {
+    names.push_back(extra);
+  }
+  std::string dtd = "<!DOCTYPE r [<!ELEMENT r ANY>";
+  for (const std::string& n : names) dtd += "<!ELEMENT " + n + " EMPTY>";
+  dtd += "]>";
+  std::string body;
+  std::string expected;
+  std::size_t at = 0;
+  auto add = [&](const std::string& name) {
+    body += "<" + name + "/>";
+    if (at) expected += " ";
+    expected += name + "[" + std::to_string(at) + "," + std::to_string(at + 1) + "]";
+    ++at;
+  };
+  // Forwards, backwards and by a stride, so that every name meets others
+  // before it is seen again.
+  for (std::size_t i = 0; i < names.size(); ++i) add(names[i]);
+  for (std::size_t i = names.size(); i-- > 0;) add(names[i]);
+  for (std::size_t i = 0; i < names.size(); ++i) add(names[(i * 37) % names.size()]);
+  add("new1");  // undeclared: declared by this tag
+  add("a");
+  add("new1");
+  expected = "r[0," + std::to_string(at) + "](" + expected + ")";
+  ParsedText parsed("<?xml version='1.0'?>" + dtd + "<r>" + body + "</r>");
+  EXPECT_EQ(Tree(*parsed.document), expected);
+  EXPECT_EQ(parsed.Messages(), "");
+}
+
 TEST(Instance, MarkedSectionsInContent) {
   EngineScope scope;
   ParsedText parsed(
