@@ -158,8 +158,11 @@ void* DocumentPool::AllocInNewChunk(std::size_t size) {
     bulk = chunk != nullptr;
     if (bulk) bytes = kBulkRegionBytes;
   }
-  if (!chunk) chunk = static_cast<Chunk*>(MemAlloc(bytes));
-  if (!chunk) return nullptr;
+  if (!chunk) {
+    chunk = static_cast<Chunk*>(MemAlloc(bytes));
+    if (!chunk) return nullptr;
+    std::memset(chunk, 0, bytes);
+  }
   if (bytes == nextChunk_ && nextChunk_ < kMaxPoolChunk) nextChunk_ *= 2;
   chunk->next = chunks_;
   chunk->size = bytes;
@@ -167,9 +170,7 @@ void* DocumentPool::AllocInNewChunk(std::size_t size) {
   chunks_ = chunk;
   used_ = header + size;
   room_ = bytes;
-  void* p = reinterpret_cast<char*>(chunk) + header;
-  std::memset(p, 0, size);
-  return p;
+  return reinterpret_cast<char*>(chunk) + header;
 }
 
 // ---- Nodes ------------------------------------------------------------------------------
