@@ -444,6 +444,8 @@ class Parser : public EngineObject {
   Attribute** ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* flags,
                                   const char** id, bool inPool);
   AttributeDecl* ReadAttributeSpec(AttributeDeclSet& sets, InternedName** value);
+  // InternName(token_) through the values met lately.
+  InternedName* InternValueToken();
   void ParseReference();
   void ParseDataUntil(const char* delimiter, bool expand);
   // After the delimiter's first byte: true when the rest follows; otherwise
@@ -488,6 +490,12 @@ class Parser : public EngineObject {
   // lookup (length, hash, compare) cost as much as the rest of a short tag.
   static constexpr std::size_t kRecentTypes = 256;
   ElementTypeDecl* recentTypes_[kRecentTypes] = {};
+  // Attribute values met more than once, each with a use, placed as the
+  // types are: most values of a large document are a few type codes
+  // repeated, and the name table's lookup cost more than the tag's scan.
+  // A value met once is not kept, so that it stays seen once.
+  static constexpr std::size_t kRecentValues = 256;
+  InternedName* recentValues_[kRecentValues] = {};
   int elementDepth_ = 0;
   std::uint8_t depthFlags_[kMaxElementDepth + 2] = {};
   int preserve_ = 0;

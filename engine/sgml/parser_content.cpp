@@ -201,21 +201,25 @@ void Parser::LinkNode(DocumentNode* node) {
   }
 }
 
+namespace {
+// Two places for each value of a hash of a name's length and three bytes.
+std::size_t RecentPlace(const unsigned char* t, std::size_t n, std::size_t places) {
+  std::uint32_t h = static_cast<std::uint32_t>(n) * 0x9E3779B1u ^ t[0] * 0x85EBCA6Bu ^
+                    t[n / 2] * 0xC2B2AE35u ^ t[n - 1] * 0x27D4EB2Fu;
+  h *= 0x9E3779B1u;
+  return (h >> 24) & (places - 2);
+}
+}  // namespace
+
 ElementTypeDecl* Parser::FindTokenElement() {
   const std::size_t n = tokenLength_;
   if (n == 0) return dtd_->FindElement(token_);
   const auto* t = reinterpret_cast<const unsigned char*>(token_);
-  // Two places for each value of a hash of the length and three bytes.
-  std::uint32_t h = static_cast<std::uint32_t>(n) * 0x9E3779B1u ^ t[0] * 0x85EBCA6Bu ^
-                    t[n / 2] * 0xC2B2AE35u ^ t[n - 1] * 0x27D4EB2Fu;
-  h *= 0x9E3779B1u;
-  ElementTypeDecl** set = recentTypes_ + ((h >> 24) & (kRecentTypes - 2));
-  auto holds = [n, t](const ElementTypeDecl* type) {
-    const InternedName* name = type ? type->Name() : nullptr;
-    return name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0;
-  };
-  if (holds(set[0])) return set[0];
-  if (holds(set[1])) return set[1];
+  ElementTypeDecl** set = recentTypes_ + RecentPlace(t, n, kRecentTypes);
+  for (int k = 0; k < 2; ++k) {
+    const InternedName* name = set[k] ? set[k]->Name() : nullptr;
+    if (name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0) return set[k];
+  }
   ElementTypeDecl* type = dtd_->FindElement(token_);
   if (type) {
     set[1] = set[0];
@@ -587,8 +591,28 @@ AttributeDecl* Parser::ReadAttributeSpec(AttributeDeclSet& sets, InternedName** 
   }
   // Every value but CDATA is tokens: no blanks around them, one between.
   if (kind != kDeclaredCdata || (decl->Flags() & kAttrTokenList)) NormalizeList(token_);
-  *value = InternName(token_);
+  *value = InternValueToken();
   return decl;
+}
+
+InternedName* Parser::InternValueToken() {
+  const std::size_t n = std::strlen(token_);
+  if (n == 0) return InternName(token_);
+  const auto* t = reinterpret_cast<const unsigned char*>(token_);
+  InternedName** set = recentValues_ + RecentPlace(t, n, kRecentValues);
+  for (int k = 0; k < 2; ++k) {
+    InternedName* name = set[k];
+    if (name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0) return name->AddRef();
+  }
+  InternedName* name = InternName(token_);
+  // Only the caller's use: the value is new, and is left so (a document
+  // whose values are all distinct keeps no record of them beyond its own).
+  if (name && name->UseCount() != 1) {
+    ReleaseName(set[1]);
+    set[1] = set[0];
+    set[0] = AddNameUse(name);
+  }
+  return name;
 }
 
 // ---- References --------------------------------------------------------------------

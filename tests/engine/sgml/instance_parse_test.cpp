@@ -229,6 +229,30 @@ TEST(Instance, DistinctAndRepeatedValuesKeepTextsAndGiveBackUses) {
   }
 }
 
+// Values met again and again that differ only inside (same length, same
+// first, middle and last byte), in length or in case each keep their own
+// text, in any order.
+TEST(Instance, RepeatedValuesThatLookAlikeKeepTheirOwnTexts) {
+  EngineScope scope;
+  const char* values[] = {"abcde", "aXcde", "abcXe", "aXcXe", "abcd", "abcdee",
+                          "ABCDE", "a",     "b",     "aa",    "ab"};
+  std::string body;
+  std::string expected;
+  std::size_t at = 0;
+  for (int round = 0; round < 4; ++round) {
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+      const char* v = values[(i * (round + 1) + round) % std::size(values)];
+      body += std::string("<e v='") + v + "'/>";
+      if (at) expected += " ";
+      expected += std::string("e{v=") + v + "}[" + std::to_string(at) + "," +
+                  std::to_string(at + 1) + "]";
+      ++at;
+    }
+  }
+  ParsedText parsed("<?xml version='1.0'?><r>" + body + "</r>");
+  EXPECT_EQ(Tree(*parsed.document), "r[0," + std::to_string(at) + "](" + expected + ")");
+}
+
 // Start tags find their element types by name however many types a
 // document has and in whatever order they come, names that differ in one
 // byte, a length or case among them (XML), also after an undeclared type
