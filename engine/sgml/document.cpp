@@ -108,12 +108,26 @@ struct PointerSet {
   }
 };
 
+// An unshared record, chained so that the document gives back its uses.
+struct UnsharedAttribute {
+  Attribute value;
+  UnsharedAttribute* next;
+};
+
 }  // namespace
 
 struct Document::SharedAttributes {
   PointerSet records;
   PointerSet arrays;
+  UnsharedAttribute* unshared = nullptr;
 };
+
+namespace {
+void ReleaseAttributeUses(Attribute* v) {
+  if (v->decl) v->decl->Release();
+  ReleaseName(v->value);
+}
+}  // namespace
 
 // ---- Pool ------------------------------------------------------------------------------
 
@@ -144,8 +158,11 @@ void* DocumentPool::AllocInNewChunk(std::size_t size) {
     bulk = chunk != nullptr;
     if (bulk) bytes = kBulkRegionBytes;
   }
-  if (!chunk) chunk = static_cast<Chunk*>(MemAlloc(bytes));
-  if (!chunk) return nullptr;
+  if (!chunk) {
+    chunk = static_cast<Chunk*>(MemAlloc(bytes));
+    if (!chunk) return nullptr;
+    std::memset(chunk, 0, bytes);
+  }
   if (bytes == nextChunk_ && nextChunk_ < kMaxPoolChunk) nextChunk_ *= 2;
   chunk->next = chunks_;
   chunk->size = bytes;
@@ -153,9 +170,7 @@ void* DocumentPool::AllocInNewChunk(std::size_t size) {
   chunks_ = chunk;
   used_ = header + size;
   room_ = bytes;
-  void* p = reinterpret_cast<char*>(chunk) + header;
-  std::memset(p, 0, size);
-  return p;
+  return reinterpret_cast<char*>(chunk) + header;
 }
 
 // ---- Nodes ------------------------------------------------------------------------------
@@ -509,10 +524,10 @@ Document::~Document() {
   if (sharedAttributes_) {
     PointerSet& records = sharedAttributes_->records;
     for (std::size_t i = 0; records.slots && i <= records.mask; ++i) {
-      auto* v = static_cast<Attribute*>(records.At(i));
-      if (!v) continue;
-      if (v->decl) v->decl->Release();
-      ReleaseName(v->value);
+      if (auto* v = static_cast<Attribute*>(records.At(i))) ReleaseAttributeUses(v);
+    }
+    for (UnsharedAttribute* u = sharedAttributes_->unshared; u; u = u->next) {
+      ReleaseAttributeUses(&u->value);
     }
     sharedAttributes_->~SharedAttributes();
     MemFree(sharedAttributes_);
@@ -578,6 +593,28 @@ Attribute* Document::NewAttribute(AttributeDecl* decl, InternedName* value) {
   v->value = AddNameUse(value);
   set.Put(slot, v, hash);
   return v;
+}
+
+Attribute* Document::NewUnsharedAttribute(AttributeDecl* decl, InternedName* value) {
+  if (!sharedAttributes_) {
+    sharedAttributes_ = static_cast<SharedAttributes*>(MemAlloc(sizeof(SharedAttributes)));
+    if (!sharedAttributes_) return nullptr;
+    new (sharedAttributes_) SharedAttributes();
+  }
+  auto* u = static_cast<UnsharedAttribute*>(pool_.Alloc(sizeof(UnsharedAttribute)));
+  if (!u) return nullptr;
+  u->value.decl = decl ? decl->AddRef() : nullptr;
+  u->value.value = AddNameUse(value);
+  u->next = sharedAttributes_->unshared;
+  sharedAttributes_->unshared = u;
+  return &u->value;
+}
+
+Attribute** Document::NewUnsharedAttributeArray(Attribute* const* values, std::size_t count) {
+  Attribute** array = NewAttributeArray(count);
+  if (!array) return nullptr;
+  for (std::size_t i = 0; i < count; ++i) array[i] = values[i];
+  return array;
 }
 
 Attribute** Document::ShareAttributeArray(Attribute* const* values, std::size_t count) {

@@ -34,13 +34,14 @@ class DocumentPool {
   DocumentPool(const DocumentPool&) = delete;
   DocumentPool& operator=(const DocumentPool&) = delete;
   // Null when memory ran out. Zero-filled, 8-byte aligned. Inline: a large
-  // document makes hundreds of thousands of items.
+  // document makes hundreds of thousands of items. A chunk is zero-filled
+  // when it comes (a bulk region comes so from the system) and nothing is
+  // handed out twice, so an item needs no clearing of its own.
   void* Alloc(std::size_t size) {
     size = size ? (size + kAlign - 1) & ~(kAlign - 1) : kAlign;
     if (!chunks_ || size > room_ - used_) return AllocInNewChunk(size);
     void* p = reinterpret_cast<char*>(chunks_) + used_;
     used_ += size;
-    std::memset(p, 0, size);
     return p;
   }
 
@@ -367,6 +368,17 @@ class Document : public EngineObject {
   // order; equal arrays are one array, so it is never changed once made.
   // Null when memory ran out.
   Attribute** ShareAttributeArray(Attribute* const* values, std::size_t count);
+  // A value in the pool for a value no record holds yet (the caller's use
+  // is its only one, as for a value seen for the first time): made without
+  // a look among the shared records and never shared, since no record can
+  // equal it. The document holds the same uses as for NewAttribute. A
+  // document whose values are mostly distinct (link targets, IDs) then
+  // keeps no table of them.
+  Attribute* NewUnsharedAttribute(AttributeDecl* decl, InternedName* value);
+  // A null-terminated array in the pool holding the `count` values, not
+  // shared: for a list holding an unshared record, which no earlier list
+  // can equal. Null when memory ran out.
+  Attribute** NewUnsharedAttributeArray(Attribute* const* values, std::size_t count);
 
   // ---- Entities (the document's own table)
   virtual EntityDecl* FindEntityOrDefault(const char* name) {

@@ -62,6 +62,7 @@ Parser::~Parser() {
     delete frame;
   }
   if (lastId_) lastId_->Release();
+  for (InternedName* value : recentValues_) ReleaseName(value);
   MemFree(literal_);
   dtd_->Release();
   document_->Release();

@@ -436,9 +436,16 @@ class Parser : public EngineObject {
   void ResolveIdReferences();
   void ReadProcessingInstruction(int kind, bool checkXml);
   void ParseStartTag(ElementTypeDecl* type);
+  // dtd_->FindElement(token_) through the types start tags found lately.
+  ElementTypeDecl* FindTokenElement();
+  // dtd_->FindOrDeclareElementType, forgetting the types found lately (a
+  // declaration in a layered DTD may hide one of the type's).
+  ElementTypeDecl* DeclareElementType(const char* name);
   Attribute** ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* flags,
                                   const char** id, bool inPool);
   AttributeDecl* ReadAttributeSpec(AttributeDeclSet& sets, InternedName** value);
+  // InternName(token_) through the values met lately.
+  InternedName* InternValueToken();
   void ParseReference();
   void ParseDataUntil(const char* delimiter, bool expand);
   // After the delimiter's first byte: true when the rest follows; otherwise
@@ -478,6 +485,17 @@ class Parser : public EngineObject {
   DocumentNode* prevSibling_ = nullptr;
   DocumentNode* lastStarted_ = nullptr;
   ElementTypeDecl* lastEnded_ = nullptr;
+  // Types found by name in start tags, by a hash of the name's length and
+  // three of its bytes: a document repeats a few dozen types, and a table
+  // lookup (length, hash, compare) cost as much as the rest of a short tag.
+  static constexpr std::size_t kRecentTypes = 256;
+  ElementTypeDecl* recentTypes_[kRecentTypes] = {};
+  // Attribute values met more than once, each with a use, placed as the
+  // types are: most values of a large document are a few type codes
+  // repeated, and the name table's lookup cost more than the tag's scan.
+  // A value met once is not kept, so that it stays seen once.
+  static constexpr std::size_t kRecentValues = 256;
+  InternedName* recentValues_[kRecentValues] = {};
   int elementDepth_ = 0;
   std::uint8_t depthFlags_[kMaxElementDepth + 2] = {};
   int preserve_ = 0;

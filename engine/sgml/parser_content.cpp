@@ -3,6 +3,7 @@
 // character data with the engine's white-space rules.
 #include <cstring>
 
+#include "foundation/names.h"
 #include "foundation/strings.h"
 #include "foundation/utf8.h"
 #include "sgml/document.h"
@@ -200,16 +201,48 @@ void Parser::LinkNode(DocumentNode* node) {
   }
 }
 
+namespace {
+// Two places for each value of a hash of a name's length and three bytes.
+std::size_t RecentPlace(const unsigned char* t, std::size_t n, std::size_t places) {
+  std::uint32_t h = static_cast<std::uint32_t>(n) * 0x9E3779B1u ^ t[0] * 0x85EBCA6Bu ^
+                    t[n / 2] * 0xC2B2AE35u ^ t[n - 1] * 0x27D4EB2Fu;
+  h *= 0x9E3779B1u;
+  return (h >> 24) & (places - 2);
+}
+}  // namespace
+
+ElementTypeDecl* Parser::FindTokenElement() {
+  const std::size_t n = tokenLength_;
+  if (n == 0) return dtd_->FindElement(token_);
+  const auto* t = reinterpret_cast<const unsigned char*>(token_);
+  ElementTypeDecl** set = recentTypes_ + RecentPlace(t, n, kRecentTypes);
+  for (int k = 0; k < 2; ++k) {
+    const InternedName* name = set[k] ? set[k]->Name() : nullptr;
+    if (name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0) return set[k];
+  }
+  ElementTypeDecl* type = dtd_->FindElement(token_);
+  if (type) {
+    set[1] = set[0];
+    set[0] = type;
+  }
+  return type;
+}
+
+ElementTypeDecl* Parser::DeclareElementType(const char* name) {
+  std::memset(recentTypes_, 0, sizeof recentTypes_);
+  return dtd_->FindOrDeclareElementType(name);
+}
+
 void Parser::ParseStartTag(ElementTypeDecl* type) {
   FlushSpace();
   if (!type) {
     ReadFoldedName();
     if (stop_) return;
-    type = dtd_->FindElement(token_);
+    type = FindTokenElement();
     if (!type) {
       if (!xml_) Warning(kMsgUndeclaredElement, token_);
       if (stop_) return;
-      type = dtd_->FindOrDeclareElementType(token_);
+      type = DeclareElementType(token_);
       if (!type) {
         Error(kMsgOutOfMemory);
         return;
@@ -370,9 +403,22 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
   AttributeDecl* specified[kMaxAttributeDefinitions + 1];
   std::size_t count = 0;
   std::size_t specifiedCount = 0;
+  // A value whose only use is the caller's was never given to a record:
+  // its record and the list holding it are new, so they are made without
+  // looking among the document's shared ones (most values of a document of
+  // distinct link targets or IDs are seen once).
+  bool unshared = false;
   auto add = [&](AttributeDecl* decl, InternedName* value) {
     if (count >= static_cast<std::size_t>(kMaxAttributeDefinitions)) return;
-    Attribute* v = inPool ? document_->NewAttribute(decl, value) : NewAttributeValue(decl, value);
+    Attribute* v = nullptr;
+    if (!inPool) {
+      v = NewAttributeValue(decl, value);
+    } else if (value && value->UseCount() == 1) {
+      v = document_->NewUnsharedAttribute(decl, value);
+      unshared = unshared || v;
+    } else {
+      v = document_->NewAttribute(decl, value);
+    }
     if (v) values[count++] = v;
   };
   auto testSpecial = [&](AttributeDecl* decl, const char* value) {
@@ -480,7 +526,10 @@ Attribute** Parser::ParseAttributeSpecs(AttributeDeclSet& sets, std::uint8_t* fl
     return nullptr;
   }
   if (count == 0) return nullptr;
-  if (inPool) return document_->ShareAttributeArray(values, count);
+  if (inPool) {
+    return unshared ? document_->NewUnsharedAttributeArray(values, count)
+                    : document_->ShareAttributeArray(values, count);
+  }
   auto** array = static_cast<Attribute**>(MemAlloc((count + 1) * sizeof(Attribute*)));
   if (!array) {
     discard();
@@ -542,8 +591,28 @@ AttributeDecl* Parser::ReadAttributeSpec(AttributeDeclSet& sets, InternedName** 
   }
   // Every value but CDATA is tokens: no blanks around them, one between.
   if (kind != kDeclaredCdata || (decl->Flags() & kAttrTokenList)) NormalizeList(token_);
-  *value = InternName(token_);
+  *value = InternValueToken();
   return decl;
+}
+
+InternedName* Parser::InternValueToken() {
+  const std::size_t n = std::strlen(token_);
+  if (n == 0) return InternName(token_);
+  const auto* t = reinterpret_cast<const unsigned char*>(token_);
+  InternedName** set = recentValues_ + RecentPlace(t, n, kRecentValues);
+  for (int k = 0; k < 2; ++k) {
+    InternedName* name = set[k];
+    if (name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0) return name->AddRef();
+  }
+  InternedName* name = InternName(token_);
+  // Only the caller's use: the value is new, and is left so (a document
+  // whose values are all distinct keeps no record of them beyond its own).
+  if (name && name->UseCount() != 1) {
+    ReleaseName(set[1]);
+    set[1] = set[0];
+    set[0] = AddNameUse(name);
+  }
+  return name;
 }
 
 // ---- References --------------------------------------------------------------------
@@ -677,7 +746,7 @@ void Parser::PutEntityNode(EntityDecl* entity) {
   NotationDecl* notation = entity->GetNotation();
   char name[kTokenCapacity + 2];
   FormatString(name, sizeof name, "#%s", notation->Name());
-  ElementTypeDecl* type = dtd_->FindOrDeclareElementType(name);
+  ElementTypeDecl* type = DeclareElementType(name);
   if (!type) return;
   if (!type->used) {
     if (NameGroup* data = notation->Attributes().List(0)) DtdNameGroupMerge(type->Attributes(), data);

@@ -788,7 +788,7 @@ void Parser::ParseElementDecl() {
     }
   }
   for (std::size_t i = 0; i < names.count; ++i) {
-    ElementTypeDecl* decl = dtd_->FindOrDeclareElementType(NameText(names.items[i]));
+    ElementTypeDecl* decl = DeclareElementType(NameText(names.items[i]));
     if (decl && !decl->Model()) {
       decl->SetModel(model);
       decl->flags = currentFlags_;
@@ -1002,7 +1002,7 @@ void Parser::ParseAttlistDecl() {
     for (std::size_t i = 0; i < names.count; ++i) {
       const char* text = NameText(names.items[i]);
       if (target == kElements) {
-        if (ElementTypeDecl* e = dtd_->FindOrDeclareElementType(text)) {
+        if (ElementTypeDecl* e = DeclareElementType(text)) {
           DtdNameGroupMerge(e->Attributes(), group);
         }
       } else if (NotationDecl* n = FindOrDeclareNotation(text)) {

@@ -413,6 +413,8 @@ void Parser::ReadAfterDocumentElement() {
 }
 
 ElementTypeDecl* Parser::FindOrDeclareElement(const char* name) {
+  // An external DTD read here may declare types.
+  std::memset(recentTypes_, 0, sizeof recentTypes_);
   const InternedName* base = nullptr;
   if (ExternalId* inner = InnermostBase()) base = inner->Location() ? inner->Location()->Directory() : nullptr;
   auto* id = new ExternalId(resolver_, base, name, nullptr, nullptr, ExternalId::kDoctype);
@@ -425,7 +427,7 @@ ElementTypeDecl* Parser::FindOrDeclareElement(const char* name) {
     type = dtd_->FindElement(name);
     if (!type) {
       if (!silentImplicit_ && !xml_) Warning(kMsgUndeclaredElement, name);
-      type = dtd_->FindOrDeclareElementType(name);
+      type = DeclareElementType(name);
       if (type) type->flags |= 0x08;
     }
   }

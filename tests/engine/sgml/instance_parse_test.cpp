@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chars_support.h"
+#include "foundation/names.h"
 #include "instance_support.h"
 #include "sgml/entityrc.h"
 #include "sgml/mark_kinds.h"
@@ -184,6 +185,109 @@ TEST(Instance, DefaultsAndSpecifiedValuesEqualToTheDefault) {
   EXPECT_EQ(parsed.Messages(), "W18(NEED) ");
   ASSERT_NE(parsed.document->FindElementById("A"), nullptr);
   EXPECT_TRUE(parsed.document->FindElementById("A")->flags & kNodeLinkTarget);
+}
+
+// Values seen once (link targets, IDs) and values met again give the same
+// tree; a list of values all met before is shared by the elements that
+// carry it; every value's uses go with the document, however its record
+// was made.
+TEST(Instance, DistinctAndRepeatedValuesKeepTextsAndGiveBackUses) {
+  EngineScope scope;
+  auto* parsed = new ParsedText(
+      "<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST a id ID #IMPLIED>]>"
+      "<r><a href='u1' c='k'/><a href='u2' c='k'/><a href='u1' c='k'/>"
+      "<a href='u1' c='k'/><a href='u1' c='k'/><a id='i1' href='i1'/>"
+      "<a c='u3' href='u3'/><a c='k'/><a c='k'/></r>");
+  Document& doc = *parsed->document;
+  EXPECT_EQ(Tree(doc),
+            "r[0,9](a{href=u1}{c=k}[0,1] a{href=u2}{c=k}[1,2] a{href=u1}{c=k}[2,3] "
+            "a{href=u1}{c=k}[3,4] a{href=u1}{c=k}[4,5] a{id=i1}{href=i1}[5,6] "
+            "a{c=u3}{href=u3}[6,7] a{c=k}[7,8] a{c=k}[8,9])");
+  EXPECT_EQ(parsed->Messages(), "");
+  std::vector<DocumentNode*> a;
+  for (DocumentNode* n = doc.Root()->First(); n; n = n->Next()) a.push_back(n);
+  ASSERT_EQ(a.size(), 9u);
+  // Lists of values all met before are one array from their second
+  // occurrence on.
+  EXPECT_EQ(a[3]->GetAttributeValues(), a[2]->GetAttributeValues());
+  EXPECT_EQ(a[4]->GetAttributeValues(), a[2]->GetAttributeValues());
+  EXPECT_EQ(a[8]->GetAttributeValues(), a[7]->GetAttributeValues());
+  EXPECT_NE(a[1]->GetAttributeValues(), a[2]->GetAttributeValues());
+  EXPECT_EQ(doc.FindElementById("i1"), a[5]);
+  // Each value is held by the document while it lives, and only then.
+  std::vector<InternedName*> held;
+  for (const char* text : {"u1", "u2", "u3", "k", "i1"}) {
+    InternedName* name = InternName(text);
+    ASSERT_NE(name, nullptr);
+    EXPECT_GE(name->UseCount(), 2u) << text;
+    held.push_back(name);
+  }
+  delete parsed;
+  for (InternedName* name : held) {
+    EXPECT_EQ(name->UseCount(), 1u) << name->Text();
+    ReleaseName(name);
+  }
+}
+
+// Values met again and again that differ only inside (same length, same
+// first, middle and last byte), in length or in case each keep their own
+// text, in any order.
+TEST(Instance, RepeatedValuesThatLookAlikeKeepTheirOwnTexts) {
+  EngineScope scope;
+  const char* values[] = {"abcde", "aXcde", "abcXe", "aXcXe", "abcd", "abcdee",
+                          "ABCDE", "a",     "b",     "aa",    "ab"};
+  std::string body;
+  std::string expected;
+  std::size_t at = 0;
+  for (int round = 0; round < 4; ++round) {
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+      const char* v = values[(i * (round + 1) + round) % std::size(values)];
+      body += std::string("<e v='") + v + "'/>";
+      if (at) expected += " ";
+      expected += std::string("e{v=") + v + "}[" + std::to_string(at) + "," +
+                  std::to_string(at + 1) + "]";
+      ++at;
+    }
+  }
+  ParsedText parsed("<?xml version='1.0'?><r>" + body + "</r>");
+  EXPECT_EQ(Tree(*parsed.document), "r[0," + std::to_string(at) + "](" + expected + ")");
+}
+
+// Start tags find their element types by name however many types a
+// document has and in whatever order they come, names that differ in one
+// byte, a length or case among them (XML), also after an undeclared type
+// is declared by its first start tag.
+TEST(Instance, StartTagsFindTheirTypesAmongManyNames) {
+  EngineScope scope;
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("t" + std::to_string(i));
+  for (const char* extra : {"a", "ab", "ba", "aab", "aba", "A", "Ab", "x.y", "x-y"}) {
+    names.push_back(extra);
+  }
+  std::string dtd = "<!DOCTYPE r [<!ELEMENT r ANY>";
+  for (const std::string& n : names) dtd += "<!ELEMENT " + n + " EMPTY>";
+  dtd += "]>";
+  std::string body;
+  std::string expected;
+  std::size_t at = 0;
+  auto add = [&](const std::string& name) {
+    body += "<" + name + "/>";
+    if (at) expected += " ";
+    expected += name + "[" + std::to_string(at) + "," + std::to_string(at + 1) + "]";
+    ++at;
+  };
+  // Forwards, backwards and by a stride, so that every name meets others
+  // before it is seen again.
+  for (std::size_t i = 0; i < names.size(); ++i) add(names[i]);
+  for (std::size_t i = names.size(); i-- > 0;) add(names[i]);
+  for (std::size_t i = 0; i < names.size(); ++i) add(names[(i * 37) % names.size()]);
+  add("new1");  // undeclared: declared by this tag
+  add("a");
+  add("new1");
+  expected = "r[0," + std::to_string(at) + "](" + expected + ")";
+  ParsedText parsed("<?xml version='1.0'?>" + dtd + "<r>" + body + "</r>");
+  EXPECT_EQ(Tree(*parsed.document), expected);
+  EXPECT_EQ(parsed.Messages(), "");
 }
 
 TEST(Instance, MarkedSectionsInContent) {
