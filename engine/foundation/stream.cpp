@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "foundation/arena.h"
 #include "foundation/engine_services.h"
 #include "foundation/strings.h"
 
@@ -173,6 +174,8 @@ FileInStream::FileInStream(const char* fileName, const char* sourceName, std::si
   if (blockSize > kBlockSize && (blockSize & (blockSize - 1)) == 0 &&
       blockSize <= (std::size_t(1) << 30)) {
     if (auto* larger = static_cast<std::uint8_t*>(MemAlloc(blockSize))) {
+      // The first read fills it whole.
+      BringInPages(larger, blockSize);
       buffer_ = larger;
       blockSize_ = blockSize;
     }

@@ -83,7 +83,10 @@ struct PointerSet {
     std::size_t size = slots ? (mask + 1) * 2 : 64;
     auto* grown = static_cast<std::uintptr_t*>(MemAlloc(size * sizeof(std::uintptr_t)));
     if (!grown) return false;
-    std::memset(grown, 0, size * sizeof(std::uintptr_t));
+    const std::size_t bytes = size * sizeof(std::uintptr_t);
+    // Cleared whole right away: a large table's pages come in at once.
+    if (bytes >= kPresentChunk) BringInPages(grown, bytes);
+    std::memset(grown, 0, bytes);
     for (std::size_t i = 0; slots && i <= mask; ++i) {
       if (!slots[i]) continue;
       std::size_t j = hashOf(At(i)) & (size - 1);
