@@ -337,7 +337,8 @@ int main(int argc, char** argv) {
     qs::Document* loaded = nullptr;
     bool stopped = false;
     if (compiled) {
-      auto* in = new qs::FileInStream(file, file);
+      // Read as the engine's open of a compiled file reads it.
+      auto* in = new qs::FileInStream(file, file, qs::kQsbFileBlock);
       loaded = qs::ReadQsb(*in, file, nullptr);
       in->Release();
       if (!loaded) {

@@ -159,7 +159,7 @@ QsHandle QsOpenBinaryDocument(const char* path, std::int32_t start, const char* 
   Stream* in = nullptr;
   // A missing file is no compiled document, and no error either.
   if (File::Exists(path)) {
-    in = new FileInStream(path, path);
+    in = new FileInStream(path, path, kQsbFileBlock);
     if (start > 0 && !in->Seek(start)) {
       in->Release();
       in = nullptr;

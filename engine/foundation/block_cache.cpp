@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/arena.h"
 #include "foundation/engine_services.h"
 #include "foundation/paths.h"
 #include "foundation/strings.h"
@@ -21,6 +22,9 @@ BlockCache::BlockCache() {
     if (k % 8 == 0) {
       void* memory = MemAlloc(sizeof(CacheBlock) * 8);
       if (!memory) throw std::bad_alloc();
+      // Every block is written before long (its header now, its data with
+      // the first large text): the pages come in at once.
+      BringInPages(memory, sizeof(CacheBlock) * 8);
       arrays_[k / 8] = static_cast<CacheBlock*>(memory);
       for (int i = 0; i < 8; ++i) new (&arrays_[k / 8][i]) CacheBlock;
     }

@@ -206,6 +206,11 @@ class TreeNode : public EngineObject {
   // Detaches from parent and siblings; the node's children stay with it.
   void Unlink();
   void DeleteChildren();
+  // Forgets parent, siblings and children without touching any of them, so
+  // that deleting the node deletes it alone: for a tree that goes whole,
+  // children before their parent, where unhooking each node from its
+  // neighbours would only write to nodes about to go.
+  void ForgetLinks() { parent_ = prevSibling_ = nextSibling_ = firstChild_ = nullptr; }
 
  private:
   // A first child's previous-sibling link holds, marked by its low bit, its

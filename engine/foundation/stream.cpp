@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "foundation/arena.h"
 #include "foundation/engine_services.h"
 #include "foundation/strings.h"
 
@@ -168,8 +169,17 @@ void Stream::PutExternalId(const char* systemId, const char* publicId) {
   }
 }
 
-FileInStream::FileInStream(const char* fileName, const char* sourceName)
+FileInStream::FileInStream(const char* fileName, const char* sourceName, std::size_t blockSize)
     : Stream(sourceName) {
+  if (blockSize > kBlockSize && (blockSize & (blockSize - 1)) == 0 &&
+      blockSize <= (std::size_t(1) << 30)) {
+    if (auto* larger = static_cast<std::uint8_t*>(MemAlloc(blockSize))) {
+      // The first read fills it whole.
+      BringInPages(larger, blockSize);
+      buffer_ = larger;
+      blockSize_ = blockSize;
+    }
+  }
   start_ = cur_ = end_ = buffer_;
   file_ = File::Open(fileName, File::kModeRead);
   if (!file_) {
@@ -178,24 +188,27 @@ FileInStream::FileInStream(const char* fileName, const char* sourceName)
   }
 }
 
-FileInStream::~FileInStream() { delete file_; }
+FileInStream::~FileInStream() {
+  delete file_;
+  if (buffer_ != small_) MemFree(buffer_);
+}
 
 void FileInStream::Refill() {
-  std::size_t n = file_->Read(buffer_, kBlockSize);
+  std::size_t n = file_->Read(buffer_, blockSize_);
   start_ = buffer_;
   end_ = buffer_ + n;
-  if (n < kBlockSize) state_ = kLastBuffer;
+  if (n < blockSize_) state_ = kLastBuffer;
 }
 
 bool FileInStream::LoadBlock(std::int32_t position) {
   if (position < 0) return false;
-  std::int32_t blockStart = position & ~static_cast<std::int32_t>(kBlockSize - 1);
+  std::int32_t blockStart = position & ~static_cast<std::int32_t>(blockSize_ - 1);
   std::int64_t was = file_->Tell();
   if (file_->Seek(blockStart, 0) != blockStart) {
     if (was >= 0) file_->Seek(was, 0);
     return false;
   }
-  std::size_t n = file_->Read(buffer_, kBlockSize);
+  std::size_t n = file_->Read(buffer_, blockSize_);
   if (static_cast<std::size_t>(position - blockStart) > n) {
     if (was >= 0) file_->Seek(was, 0);
     return false;
@@ -204,7 +217,7 @@ bool FileInStream::LoadBlock(std::int32_t position) {
   end_ = buffer_ + n;
   cur_ = buffer_ + (position - blockStart);
   bufferPos_ = blockStart;
-  state_ = n < kBlockSize ? kLastBuffer : kMore;
+  state_ = n < blockSize_ ? kLastBuffer : kMore;
   return true;
 }
 

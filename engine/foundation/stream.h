@@ -110,12 +110,17 @@ class Stream : public EngineObject {
   std::uint16_t useCount_ = 1;
 };
 
-// Reads a file in blocks of 8192 bytes; a missing file reads as empty.
+// Reads a file in blocks of 8192 bytes, or of a larger power of two asked
+// for by a reader that takes a large file whole (each block is one system
+// call); a missing file reads as empty.
 class FileInStream : public Stream {
  public:
   static constexpr std::size_t kBlockSize = 8192;
-  FileInStream(const char* fileName, const char* sourceName);
+  // A block size that is no power of two above kBlockSize, or whose buffer
+  // cannot be had, gives kBlockSize.
+  FileInStream(const char* fileName, const char* sourceName, std::size_t blockSize = kBlockSize);
   ~FileInStream() override;
+  std::size_t BlockSize() const { return blockSize_; }
   bool IsReadable() override { return state_ != kAtEnd; }
   void Refill() override;
   // Loads the aligned block that holds the position and points into it;
@@ -125,7 +130,9 @@ class FileInStream : public Stream {
  private:
   bool LoadBlock(std::int32_t position);
   RawFile* file_;
-  std::uint8_t buffer_[kBlockSize];
+  std::size_t blockSize_ = kBlockSize;
+  std::uint8_t* buffer_ = small_;  // small_, or a larger block on the engine heap
+  std::uint8_t small_[kBlockSize];
 };
 
 }  // namespace qs

@@ -15,6 +15,8 @@ namespace qs {
 namespace {
 constexpr std::size_t kTitleBytes = 40;
 constexpr std::size_t kMaxPoolChunk = 1u << 20;
+// Heap chunks from this size on have their pages brought in when made.
+constexpr std::size_t kPresentChunk = 64u << 10;
 constexpr std::size_t kPoolAlign = 8;
 const char kNoIdText[] = "@ID";
 
@@ -81,7 +83,10 @@ struct PointerSet {
     std::size_t size = slots ? (mask + 1) * 2 : 64;
     auto* grown = static_cast<std::uintptr_t*>(MemAlloc(size * sizeof(std::uintptr_t)));
     if (!grown) return false;
-    std::memset(grown, 0, size * sizeof(std::uintptr_t));
+    const std::size_t bytes = size * sizeof(std::uintptr_t);
+    // Cleared whole right away: a large table's pages come in at once.
+    if (bytes >= kPresentChunk) BringInPages(grown, bytes);
+    std::memset(grown, 0, bytes);
     for (std::size_t i = 0; slots && i <= mask; ++i) {
       if (!slots[i]) continue;
       std::size_t j = hashOf(At(i)) & (size - 1);
@@ -161,6 +166,10 @@ void* DocumentPool::AllocInNewChunk(std::size_t size) {
   if (!chunk) {
     chunk = static_cast<Chunk*>(MemAlloc(bytes));
     if (!chunk) return nullptr;
+    // A chunk this large is filled item after item to its end (only the
+    // newest may stay part empty): its pages come in at once rather than
+    // by a fault each, which on a virtual machine costs more than the items.
+    if (bytes >= kPresentChunk) BringInPages(chunk, bytes);
     std::memset(chunk, 0, bytes);
   }
   if (bytes == nextChunk_ && nextChunk_ < kMaxPoolChunk) nextChunk_ *= 2;
@@ -551,13 +560,25 @@ Document::~Document() {
 }
 
 void Document::DeleteTree() {
-  // Leaf by leaf, so that no depth of tree nests destructor calls.
+  // Leaf by leaf, so that no depth of tree nests destructor calls, and
+  // children before their parent: the tree goes whole, so a node only
+  // forgets its links before its destructor gives back its uses. Unhooking
+  // each from its parent and next sibling wrote to two more nodes and cost
+  // most of a large document's teardown.
   DocumentNode* node = root_;
   root_ = nullptr;
+  if (!node) return;
+  while (node->First()) node = node->First();
   while (node) {
-    while (node->First()) node = node->First();
-    DocumentNode* next = node->Next() ? node->Next() : node->Parent();
-    node->Unlink();
+    // A node is reached once all its children are gone; its own next
+    // subtree goes from its first leaf.
+    DocumentNode* next = node->Next();
+    if (next) {
+      while (next->First()) next = next->First();
+    } else {
+      next = node->Parent();
+    }
+    node->ForgetLinks();
     delete node;
     node = next;
   }

@@ -162,6 +162,42 @@ TEST(FileInStream, ReadsWholeFilesOfEverySize) {
   }
 }
 
+// A larger block: one refill per 64 KB, a seek anywhere, the same bytes.
+// A block size that is no power of two above 8 KB keeps 8 KB blocks.
+TEST(FileInStream, LargerBlocksReadAndSeekTheSameBytes) {
+  TempFolder tmp;
+  const std::string name = tmp.File("large.bin");
+  const std::string data = Pattern(200000);
+  TempFolder::Write(name, data);
+  struct Case {
+    std::size_t asked, block;
+    int refills;
+  } cases[] = {{65536, 65536, 4},   {1 << 20, 1 << 20, 1}, {8192, 8192, 25},
+               {100000, 8192, 25},  {4096, 8192, 25},      {0, 8192, 25}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked);
+    CountingFileStream s(name.c_str(), nullptr, c.asked);
+    EXPECT_EQ(s.BlockSize(), c.block);
+    std::string got;
+    std::size_t n = 0;
+    while (const std::uint8_t* p = s.ReadBlock(&n, std::size_t(1) << 30))
+      got.append(reinterpret_cast<const char*>(p), n);
+    EXPECT_EQ(got, data);
+    EXPECT_EQ(s.refills, c.refills);
+    EXPECT_EQ(s.Tell(), 200000);
+    // Seeks into any block, back and forth, read on from there.
+    for (std::int32_t position : {131073, 0, 65535, 65536, 199999, 70000, 200000}) {
+      SCOPED_TRACE(position);
+      ASSERT_EQ(s.Seek(position), 1);
+      EXPECT_EQ(s.Tell(), position);
+      std::string rest(300000, '\0');
+      rest.resize(s.Read(rest.data(), rest.size()));
+      EXPECT_EQ(rest, data.substr(static_cast<std::size_t>(position)));
+    }
+    EXPECT_EQ(s.Seek(200001), 0);
+  }
+}
+
 TEST(FileInStream, MissingFileReadsEmpty) {
   TempFolder tmp;
   FileInStream s(tmp.File("missing").c_str(), nullptr);
