@@ -182,6 +182,7 @@ class Reader {
   bool ReadNotations();
   bool ReadElements();
   bool ReadAttributeList(bool inPool, Attribute*** out);
+  Attribute* NewNodeAttribute(AttributeDecl* decl, InternedName* value, bool& unshared);
   // A node's list: one lying whole in the block is taken from there, and
   // one byte-identical to a list met before gives that list's array.
   // Also gives the list's ID value (null when none).
@@ -410,6 +411,19 @@ bool Reader::ReadElements() {
   return !bad_;
 }
 
+// A node's value record, as the parser makes it: a value whose only use is
+// the reader's was never given to a record, so its record (and the list
+// holding it) are made without a look among the document's shared ones.
+// A loaded document then costs what the parsed one did.
+Attribute* Reader::NewNodeAttribute(AttributeDecl* decl, InternedName* value, bool& unshared) {
+  if (value->UseCount() == 1) {
+    Attribute* v = doc_->NewUnsharedAttribute(decl, value);
+    unshared = unshared || v;
+    return v;
+  }
+  return doc_->NewAttribute(decl, value);
+}
+
 // Count byte, then (index, value) pairs; a count of 0 gives no array. In
 // the document's pool for nodes, on the heap for entities.
 bool Reader::ReadAttributeList(bool inPool, Attribute*** out) {
@@ -430,6 +444,7 @@ bool Reader::ReadAttributeList(bool inPool, Attribute*** out) {
   if (!values) return Fault();
   if (!inPool) *out = values;  // freed by the caller even when a value fails
   auto fail = [&]() { return Fault(); };
+  bool unshared = false;
   for (unsigned i = 0; i < n; ++i) {
     unsigned index = U16();
     if (bad_ || index >= attributes_.Count()) return fail();
@@ -437,14 +452,15 @@ bool Reader::ReadAttributeList(bool inPool, Attribute*** out) {
     if (!text) return fail();
     InternedName* value = InternName(text);
     if (!value) return fail();
-    Attribute* v = inPool ? doc_->NewAttribute(attributes_.At(index), value)
+    Attribute* v = inPool ? NewNodeAttribute(attributes_.At(index), value, unshared)
                           : NewAttributeValue(attributes_.At(index), value);
     ReleaseName(value);
     if (!v) return fail();
     values[i] = v;
   }
   if (inPool) {
-    values = doc_->ShareAttributeArray(local, n);
+    values = unshared ? doc_->NewUnsharedAttributeArray(local, n)
+                      : doc_->ShareAttributeArray(local, n);
     if (!values) return Fault();
   }
   *out = values;
@@ -508,6 +524,7 @@ bool Reader::ReadNodeAttributes(Attribute*** out, const char** id) {
   // The values are the document's records (kept by the document even when
   // the list fails), gathered here and then shared as one array.
   Attribute* local[256];
+  bool unshared = false;
   const std::uint8_t* r = p_ + 1;
   for (unsigned i = 0; i < n; ++i) {
     unsigned index = unsigned(r[0]) << 8 | r[1];
@@ -517,12 +534,13 @@ bool Reader::ReadNodeAttributes(Attribute*** out, const char** id) {
     r += 2 + textLength + 1;
     InternedName* value = g_nameTable->Intern(text, textLength);
     if (!value) return Fault();
-    Attribute* v = doc_->NewAttribute(attributes_.At(index), value);
+    Attribute* v = NewNodeAttribute(attributes_.At(index), value, unshared);
     ReleaseName(value);
     if (!v) return Fault();
     local[i] = v;
   }
-  Attribute** values = doc_->ShareAttributeArray(local, n);
+  Attribute** values = unshared ? doc_->NewUnsharedAttributeArray(local, n)
+                                : doc_->ShareAttributeArray(local, n);
   if (!values) return Fault();
   FindId(values, id);
   if (slot) {

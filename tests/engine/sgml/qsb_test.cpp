@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/names.h"
 #include "foundation/stream.h"
 #include "instance_support.h"
 #include "recording_sink.h"
@@ -519,6 +520,42 @@ TEST(QsbRoundTrip, XmlInstructionSwitchesNames) {
   EXPECT_STREQ(loaded->Root()->First()->GetAttributeValue("Kind"), "x");
   loaded->Release();
   ExpectRoundTrip(*p.document);
+}
+
+// Values met once and values met again, read whole and from blocks of one
+// byte (each list then goes the careful way): the document is the one
+// parsed, and every value's use is given back when it goes.
+TEST(QsbRoundTrip, DistinctAndRepeatedValuesGiveBackTheirUses) {
+  EngineScope scope;
+  auto* p = new ParsedText(
+      "<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST a id ID #IMPLIED>]>"
+      "<r><a href='u1' c='k'/><a href='u2' c='k'/><a href='u1' c='k'/>"
+      "<a href='u1' c='k'/><a id='i1' href='i1'/><a c='u3' href='u3'/><a c='k'/></r>");
+  ASSERT_EQ(p->Messages(), "");
+  Compiled c = Compile(*p->document);
+  ASSERT_TRUE(c.ok);
+  const std::string want = Dump(*p->document);
+  // Gone before the loads, so that no value is held by anything else.
+  delete p;
+  for (std::size_t piece : {std::size_t(1), c.bytes.size()}) {
+    SCOPED_TRACE("blocks of " + std::to_string(piece));
+    Document* loaded = LoadChopped(c.bytes, piece);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(Dump(*loaded), want);
+    EXPECT_EQ(loaded->FindElementById("i1"), loaded->Root()->First()->Next()->Next()->Next()->Next());
+    std::vector<InternedName*> held;
+    for (const char* text : {"u1", "u2", "u3", "k", "i1"}) {
+      InternedName* name = InternName(text);
+      ASSERT_NE(name, nullptr);
+      EXPECT_GE(name->UseCount(), 2u) << text;
+      held.push_back(name);
+    }
+    loaded->Release();
+    for (InternedName* name : held) {
+      EXPECT_EQ(name->UseCount(), 1u) << name->Text();
+      ReleaseName(name);
+    }
+  }
 }
 
 // Elements carrying the same attribute lists, short and long ones, with and
