@@ -12,24 +12,16 @@ namespace {
 
 TEST(DerivedDocument, EntitiesFallBackToTheDocumentType) {
   EngineScope scope;
-  ParsedText declaring(
-      "<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)><!ENTITY shared \"from type\">]><d>x</d>");
-  ASSERT_FALSE(declaring.parser->Stopped());
-  auto* type = new DocumentType(nullptr, *declaring.parser->GetDtd(), declaring.document);
-  auto* layered = new LayeredDtd(*type);
-  auto* derived = new DerivedDocument(nullptr, *type);
-  RecordingParser parser(layered, derived);
-  std::string text = "<d>&shared;</d>";
-  parser.ParseDocumentInput(new MemoryInStream(text.data(), text.size(), "t"), false, 0);
-  EXPECT_EQ(Describe(parser.messages), "");
-  EXPECT_EQ(DocumentText(*derived), "from type");
-  EXPECT_EQ(derived->DoctypeId(), type->DoctypeId());
+  DerivedParse p(
+      "<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)><!ENTITY shared \"from type\">]><d>x</d>",
+      "<d>&shared;</d>");
+  ASSERT_FALSE(p.declaring.parser->Stopped());
+  EXPECT_EQ(p.messages, "");
+  EXPECT_EQ(DocumentText(*p.derived), "from type");
+  EXPECT_EQ(p.derived->DoctypeId(), p.type->DoctypeId());
   int seen = 0;
-  for (EntityDecl* e = derived->FirstEntity(); e; e = derived->NextEntity()) ++seen;
+  for (EntityDecl* e = p.derived->FirstEntity(); e; e = p.derived->NextEntity()) ++seen;
   EXPECT_EQ(seen, 1);
-  layered->Release();
-  derived->Release();
-  type->Release();
 }
 
 TEST(MergePart, ParsedPartSplicesIntoTheTree) {

@@ -215,18 +215,9 @@ TEST(Instance, DistinctAndRepeatedValuesKeepTextsAndGiveBackUses) {
   EXPECT_NE(a[1]->GetAttributeValues(), a[2]->GetAttributeValues());
   EXPECT_EQ(doc.FindElementById("i1"), a[5]);
   // Each value is held by the document while it lives, and only then.
-  std::vector<InternedName*> held;
-  for (const char* text : {"u1", "u2", "u3", "k", "i1"}) {
-    InternedName* name = InternName(text);
-    ASSERT_NE(name, nullptr);
-    EXPECT_GE(name->UseCount(), 2u) << text;
-    held.push_back(name);
-  }
+  HeldNames held{"u1", "u2", "u3", "k", "i1"};
   delete parsed;
-  for (InternedName* name : held) {
-    EXPECT_EQ(name->UseCount(), 1u) << name->Text();
-    ReleaseName(name);
-  }
+  held.ReleaseExpectingNoOtherUse();
 }
 
 // Values met again and again that differ only inside (same length, same

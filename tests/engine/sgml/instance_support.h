@@ -1,11 +1,17 @@
 // Helpers for the instance tests: parse a document held in a string and
 // show its tree and text compactly.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "foundation/names.h"
 #include "foundation/stream.h"
 #include "parser_support.h"
+#include "sgml/derived_document.h"
+#include "sgml/document_cache.h"
 #include "sgml/model_names.h"
 #include "sgml/text_store.h"
 
@@ -72,6 +78,56 @@ struct ParsedText {
   std::string text;
   RecordingParser* parser;
   Document* document;
+};
+
+// A document parsed against the document type registered from `declaring`
+// (its DTD and entities), as an instance of a known type is parsed.
+struct DerivedParse {
+  DerivedParse(const std::string& declaringSource, const std::string& source)
+      : declaring(declaringSource), text(source) {
+    type = new DocumentType(nullptr, *declaring.parser->GetDtd(), declaring.document);
+    layered = new LayeredDtd(*type);
+    derived = new DerivedDocument(nullptr, *type);
+    RecordingParser parser(layered, derived);
+    parser.ParseDocumentInput(new MemoryInStream(text.data(), text.size(), "t"), false, 0);
+    messages = Describe(parser.messages);
+  }
+  ~DerivedParse() {
+    layered->Release();
+    derived->Release();
+    type->Release();
+  }
+  DerivedParse(const DerivedParse&) = delete;
+  DerivedParse& operator=(const DerivedParse&) = delete;
+
+  ParsedText declaring;
+  std::string text;
+  DocumentType* type;
+  LayeredDtd* layered;
+  DerivedDocument* derived;
+  std::string messages;
+};
+
+// Interned names held by a test, each checked to be held by something else
+// too; Release checks that nothing else holds them any more.
+struct HeldNames {
+  explicit HeldNames(std::initializer_list<const char*> texts) {
+    for (const char* text : texts) {
+      InternedName* name = InternName(text);
+      EXPECT_NE(name, nullptr) << text;
+      if (!name) continue;
+      EXPECT_GE(name->UseCount(), 2u) << text;
+      names.push_back(name);
+    }
+  }
+  void ReleaseExpectingNoOtherUse() {
+    for (InternedName* name : names) {
+      EXPECT_EQ(name->UseCount(), 1u) << name->Text();
+      ReleaseName(name);
+    }
+    names.clear();
+  }
+  std::vector<InternedName*> names;
 };
 
 }  // namespace qs::test

@@ -8,13 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/names.h"
 #include "foundation/stream.h"
 #include "instance_support.h"
 #include "recording_sink.h"
 #include "sgml/catalog.h"
-#include "sgml/derived_document.h"
-#include "sgml/document_cache.h"
 #include "sgml/entityrc.h"
 #include "sgml/external_id.h"
 #include "sgml/qsb.h"
@@ -261,19 +258,13 @@ TEST(QsbFormat, HeaderAttributesEntitiesAndMarks) {
 // names, some alike in length and letters, each still come once.
 TEST(QsbFormat, EntitiesComeOnceEachInTheOrderListed) {
   EngineScope scope;
-  ParsedText declaring(
+  DerivedParse p(
       "<!DOCTYPE d [<!ELEMENT d - - (#PCDATA)><!ENTITY both \"type's\">"
-      "<!ENTITY shared \"from type\">]><d>x</d>");
-  ASSERT_FALSE(declaring.parser->Stopped());
-  auto* type = new DocumentType(nullptr, *declaring.parser->GetDtd(), declaring.document);
-  auto* layered = new LayeredDtd(*type);
-  auto* derived = new DerivedDocument(nullptr, *type);
-  {
-    RecordingParser parser(layered, derived);
-    std::string text = "<d>&shared;</d>";
-    parser.ParseDocumentInput(new MemoryInStream(text.data(), text.size(), "t"), false, 0);
-    ASSERT_EQ(Describe(parser.messages), "");
-  }
+      "<!ENTITY shared \"from type\">]><d>x</d>",
+      "<d>&shared;</d>");
+  ASSERT_FALSE(p.declaring.parser->Stopped());
+  ASSERT_EQ(p.messages, "");
+  DerivedDocument* derived = p.derived;
   ASSERT_TRUE(derived->AddEntity(new TextEntityDecl("both", 0, "own")));
   constexpr int kMany = 3000;
   for (int i = 0; i < kMany; ++i) {
@@ -309,9 +300,6 @@ TEST(QsbFormat, EntitiesComeOnceEachInTheOrderListed) {
   EXPECT_STREQ(loaded->FindEntityOrDefault("both")->GetText(), "own");
   EXPECT_STREQ(loaded->FindEntityOrDefault("e2999")->GetText(), "t2999");
   loaded->Release();
-  layered->Release();
-  derived->Release();
-  type->Release();
 }
 
 // An instruction's span under 2,040 bytes gives a record; one of 2,040 stays
@@ -543,18 +531,9 @@ TEST(QsbRoundTrip, DistinctAndRepeatedValuesGiveBackTheirUses) {
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(Dump(*loaded), want);
     EXPECT_EQ(loaded->FindElementById("i1"), loaded->Root()->First()->Next()->Next()->Next()->Next());
-    std::vector<InternedName*> held;
-    for (const char* text : {"u1", "u2", "u3", "k", "i1"}) {
-      InternedName* name = InternName(text);
-      ASSERT_NE(name, nullptr);
-      EXPECT_GE(name->UseCount(), 2u) << text;
-      held.push_back(name);
-    }
+    HeldNames held{"u1", "u2", "u3", "k", "i1"};
     loaded->Release();
-    for (InternedName* name : held) {
-      EXPECT_EQ(name->UseCount(), 1u) << name->Text();
-      ReleaseName(name);
-    }
+    held.ReleaseExpectingNoOtherUse();
   }
 }
 
