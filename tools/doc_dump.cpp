@@ -11,7 +11,9 @@
 // (and the element's name for an element hit), "COUNT n" and "QUERY" with
 // its milliseconds; -n leaves the hits out. HOME (-h) is the engine's home
 // folder, with its Unicode tables for the double-byte encodings; by default
-// the sample home of the source tree. Exits 1 when the parse stopped or the
+// the sample home of the source tree. -T also prints, on standard error, the
+// time of each phase of the run ("phase start|parse|load|use|release|end").
+// Exits 1 when the parse stopped or the
 // engine met a fatal error, 2 on a wrong command line.
 //   doc_dump -w OUT.qsb [options] FILE   also writes the parsed document as a
 //                                        compiled file (with -q: its size and
@@ -270,6 +272,11 @@ void DumpPlacesAndLinks(qs::Document& doc, DumpEngine& engine) {
 
 }  // namespace
 
+// The process's peak and present memory in MB (0 where unknown), for -T:
+// at the end of the file, after <windows.h>, whose macros would rename the
+// engine's names above.
+static void MemoryFigures(double* peak, double* resident);
+
 int main(int argc, char** argv) {
   bool namesOnly = false;
   bool textOnly = false;
@@ -283,6 +290,7 @@ int main(int argc, char** argv) {
   int queryFlags = 0;
   bool countOnly = false;
   bool placesAndLinks = false;
+  bool phases = false;
   std::string home = SampleHome();
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-e") == 0) {
@@ -300,6 +308,8 @@ int main(int argc, char** argv) {
       countOnly = true;
     } else if (std::strcmp(argv[i], "-b") == 0) {
       compiled = true;
+    } else if (std::strcmp(argv[i], "-T") == 0) {
+      phases = true;
     } else if (std::strcmp(argv[i], "-L") == 0) {
       placesAndLinks = true;
     } else if (std::strcmp(argv[i], "-w") == 0 && i + 1 < argc) {
@@ -313,9 +323,22 @@ int main(int argc, char** argv) {
     }
   }
   if (!file) {
-    std::fprintf(stderr, "usage: doc_dump [-e | -t | -q | -L | -Q QUERY [-f FLAGS] [-n]] [-w OUT.qsb] [-b] [-c CATALOG] [-h HOME] FILE\n");
+    std::fprintf(stderr, "usage: doc_dump [-T] [-e | -t | -q | -L | -Q QUERY [-f FLAGS] [-n]] [-w OUT.qsb] [-b] [-c CATALOG] [-h HOME] FILE\n");
     return 2;
   }
+  using PhaseClock = std::chrono::steady_clock;
+  const auto mainStart = PhaseClock::now();
+  auto phaseMark = mainStart;
+  // -T: where a run's time goes, phase by phase, on standard error.
+  auto phase = [&](const char* what) {
+    if (!phases) return;
+    auto now = PhaseClock::now();
+    double peak = 0, resident = 0;
+    MemoryFigures(&peak, &resident);
+    std::fprintf(stderr, "phase %-8s %.4f s  peak %.2f MB  now %.2f MB\n", what,
+                 std::chrono::duration<double>(now - phaseMark).count(), peak, resident);
+    phaseMark = now;
+  };
   if (!qs::g_nameTable) qs::g_nameTable = new qs::NameTable();
   DumpEngine engine(0, home.c_str(), "doc_dump", nullptr);
   qs::SetEngine(&engine);
@@ -328,6 +351,7 @@ int main(int argc, char** argv) {
     catalog = new qs::Catalog(catalogPath);
     catalog->Reload();
   }
+  phase("start");
   int result = 0;
   {
     using Clock = std::chrono::steady_clock;
@@ -356,6 +380,7 @@ int main(int argc, char** argv) {
     }
     qs::Document& doc = loaded ? *loaded : *parser.GetDocument();
     auto parseEnd = Clock::now();
+    phase(compiled ? "load" : "parse");
     if (output) {
       auto began = Clock::now();
       qs::TextWriter writer(output, false);
@@ -443,9 +468,40 @@ int main(int argc, char** argv) {
       DumpNames(doc.Root());
     }
     if (stopped || engine.fatal) result = 1;
+    phase("use");
     if (loaded) loaded->Release();
   }
+  phase("release");
   delete catalog;
   qs::SetEngine(nullptr);
+  phase("end");
   return result;
+}
+
+#ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <psapi.h>
+#endif
+
+static void MemoryFigures(double* peak, double* resident) {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  if (K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+    *peak = double(counters.PeakWorkingSetSize) / (1 << 20);
+    *resident = double(counters.WorkingSetSize) / (1 << 20);
+  }
+#else
+  if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+      unsigned long kb = 0;
+      if (std::sscanf(line, "VmHWM: %lu", &kb) == 1) *peak = kb / 1024.0;
+      if (std::sscanf(line, "VmRSS: %lu", &kb) == 1) *resident = kb / 1024.0;
+    }
+    std::fclose(status);
+  }
+#endif
 }
