@@ -883,44 +883,23 @@ bool Reader::ReadText() {
   text->Release();
   // Nodes and marks reach this far into the text.
   text->ExpectLength(maxOffset_);
-  // The input comes in blocks of a few KB; gathered into pieces of many
-  // cache blocks, a text larger than the cache goes to its cache file in
-  // one write per piece instead of one per block.
-  // The tree is read: the attribute lists' table is done with, and its
-  // block holds the piece.
-  constexpr std::size_t kPiece = kListSlots * sizeof(ListSlot);
-  char* piece = reinterpret_cast<char*>(lists_);
+  // The attribute lists' table is done with: it goes before the text
+  // comes, so that the text's cache blocks may take its memory. Each block
+  // of the file goes to the text whole: past the cache's room its whole
+  // 4 KB blocks reach the cache file in one write.
+  MemFree(lists_);
   lists_ = nullptr;
-  if (!piece) piece = static_cast<char*>(MemAlloc(kPiece));
-  std::size_t held = 0;
   bool ok = true;
-  auto take = [&](const std::uint8_t* bytes, std::size_t n) {
-    if (!piece) return text->Append(reinterpret_cast<const char*>(bytes), n);
-    while (n > 0) {
-      std::size_t k = n < kPiece - held ? n : kPiece - held;
-      std::memcpy(piece + held, bytes, k);
-      held += k;
-      bytes += k;
-      n -= k;
-      if (held == kPiece) {
-        if (!text->Append(piece, held)) return false;
-        held = 0;
-      }
-    }
-    return true;
-  };
   if (p_ != e_) {
-    ok = take(p_, std::size_t(e_ - p_));
+    ok = text->Append(reinterpret_cast<const char*>(p_), std::size_t(e_ - p_));
     p_ = e_;
   }
   while (ok) {
     std::size_t n = 0;
     const std::uint8_t* block = in_.ReadBlock(&n, std::size_t(1) << 20);
     if (!block || n == 0) break;
-    ok = take(block, n);
+    ok = text->Append(reinterpret_cast<const char*>(block), n);
   }
-  if (ok && held) ok = text->Append(piece, held);
-  MemFree(piece);
   if (!ok) return Fault();
   text->Close();
   return maxOffset_ <= text->Length();
