@@ -213,18 +213,22 @@ class Reader {
   PtrArray<AttributeDecl> attributes_;
   PtrArray<NotationDecl> notations_;
   PtrArray<ElementTypeDecl> elements_;
-  // Node attribute lists by the hash of their bytes: many elements carry
-  // the same few values, and a list seen before needs none of them read,
-  // interned or shared again. A fixed table (a newer list takes the slot)
-  // of lists short enough to keep their bytes, which a hit must equal.
-  static constexpr std::size_t kListBytes = 44;
+  // Node attribute lists by their first bytes: many elements carry the
+  // same few values, and a list seen before needs none of them read,
+  // interned or shared again. A fixed table of sets of a few lists (a newer
+  // list takes the oldest one's way) short enough to keep their bytes,
+  // which a hit must equal.
+  static constexpr std::size_t kListBytes = 40;
   struct ListSlot {
     Attribute** values;
     const char* id;  // the ID value among them, or null
+    std::uint64_t key;
     std::uint32_t length;
     std::uint8_t bytes[kListBytes];
   };
-  static constexpr std::size_t kListSlots = 512;
+  static constexpr std::size_t kListSlots = 256;
+  static constexpr std::size_t kListWays = 4;
+  std::uint8_t listTurns_[kListSlots / kListWays] = {};
   ListSlot* lists_ = nullptr;
   CarriedStyleTable* styles_ = nullptr;
   std::size_t styleCount_ = 0;
@@ -467,33 +471,73 @@ bool Reader::ReadAttributeList(bool inPool, Attribute*** out) {
   return true;
 }
 
-// A hash of a short byte string, a word at a time.
-std::uint32_t HashList(const std::uint8_t* bytes, std::size_t n) {
-  std::uint64_t h = n * 0x9E3779B97F4A7C15ull;
-  for (; n >= 8; n -= 8, bytes += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, bytes, 8);
-    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
-    h ^= h >> 32;
+// The key of the node attribute list that starts at `at` (8 bytes of it lie
+// in the block): its first 8 bytes, or only the list's own bytes when a list
+// of one value ends sooner, so that what follows it changes nothing.
+std::uint64_t ListKey(const std::uint8_t* at) {
+  std::uint64_t key = 0;
+  for (int i = 0; i < 8; ++i) key |= std::uint64_t(at[i]) << (8 * i);
+  if (at[0] == 1) {
+    // The count, two index bytes, then the value up to its NUL.
+    for (int i = 3; i < 7; ++i) {
+      if (at[i] == 0) return key & ((std::uint64_t(1) << (8 * (i + 1))) - 1);
+    }
   }
-  std::uint64_t w = 0;
-  std::memcpy(&w, bytes, n);
-  h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
-  return std::uint32_t(h ^ (h >> 29));
+  return key;
+}
+
+std::size_t ListSetOf(std::uint64_t key, std::size_t sets) {
+  return std::size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & (sets - 1);
 }
 
 bool Reader::ReadNodeAttributes(Attribute*** out, const char** id) {
   *out = nullptr;
   *id = nullptr;
-  // Where the list ends, when it lies whole in this block; else (or when a
-  // value runs past kQsbStringMax) the careful reader takes it.
-  const std::uint8_t* q = p_;
-  if (q == e_) return ReadAttributeList(true, out) && FindId(*out, id);
-  unsigned n = *q++;
+  if (p_ == e_) return ReadAttributeList(true, out) && FindId(*out, id);
+  const unsigned n = *p_;
   if (n == 0) {
-    p_ = q;
+    ++p_;
     return true;
   }
+  // A list met before is found by its first bytes, without looking for
+  // its end: a list's bytes end it (the count, then each value up to its
+  // NUL), so bytes equal to a whole list met before are that list, with
+  // the same values in the same order and so the same shared array.
+  ListSlot* slot = nullptr;
+  std::uint64_t key = 0;
+  if (Left() >= 8) {
+    if (!lists_) {
+      lists_ = static_cast<ListSlot*>(MemAlloc(kListSlots * sizeof(ListSlot)));
+      if (lists_) std::memset(lists_, 0, kListSlots * sizeof(ListSlot));
+    }
+    if (lists_) {
+      key = ListKey(p_);
+      // Lists that begin alike (values with a common start) share a set.
+      const std::size_t set = ListSetOf(key, kListSlots / kListWays);
+      ListSlot* ways = lists_ + set * kListWays;
+      for (std::size_t w = 0; w < kListWays; ++w) {
+        const ListSlot& way = ways[w];
+        // Equal keys are equal first bytes, all of a list of up to 8. A
+        // key is never 0 (a list's count is not), so an empty way fails.
+        if (way.key != key) continue;
+        const std::size_t length = way.length;
+        if (length <= 8 ||
+            (length <= Left() && std::memcmp(way.bytes + 8, p_ + 8, length - 8) == 0)) {
+          p_ += length;
+          *out = way.values;
+          *id = way.id;
+          return true;
+        }
+      }
+      // The list will take the set's first empty way, or its oldest.
+      slot = ways;
+      while (slot < ways + kListWays && slot->key) ++slot;
+      if (slot == ways + kListWays) slot = ways + (listTurns_[set]++ % kListWays);
+    }
+  }
+  // Where the list ends, when it lies whole in this block; else (or when a
+  // value runs past kQsbStringMax) the careful reader takes it.
+  const std::uint8_t* q = p_ + 1;
   for (unsigned i = 0; i < n; ++i) {
     if (e_ - q < 3) return ReadAttributeList(true, out) && FindId(*out, id);
     q += 2;
@@ -503,24 +547,7 @@ bool Reader::ReadNodeAttributes(Attribute*** out, const char** id) {
     q = static_cast<const std::uint8_t*>(nul) + 1;
   }
   const std::size_t length = std::size_t(q - p_);
-  ListSlot* slot = nullptr;
-  if (length <= kListBytes) {
-    if (!lists_) {
-      lists_ = static_cast<ListSlot*>(MemAlloc(kListSlots * sizeof(ListSlot)));
-      if (lists_) std::memset(lists_, 0, kListSlots * sizeof(ListSlot));
-    }
-    if (lists_) {
-      slot = &lists_[HashList(p_, length) & (kListSlots - 1)];
-      // Equal bytes are an equal list: the values, their order and so the
-      // shared array are the same.
-      if (slot->values && slot->length == length && std::memcmp(slot->bytes, p_, length) == 0) {
-        p_ = q;
-        *out = slot->values;
-        *id = slot->id;
-        return true;
-      }
-    }
-  }
+  if (length > kListBytes) slot = nullptr;
   // The values are the document's records (kept by the document even when
   // the list fails), gathered here and then shared as one array.
   Attribute* local[256];
@@ -546,6 +573,7 @@ bool Reader::ReadNodeAttributes(Attribute*** out, const char** id) {
   if (slot) {
     slot->values = values;
     slot->id = *id;
+    slot->key = key;
     slot->length = std::uint32_t(length);
     std::memcpy(slot->bytes, p_, length);
   }

@@ -593,6 +593,55 @@ TEST(QsbRoundTrip, SharedAttributeListsAcrossBlocks) {
   }
 }
 
+// Lists that begin alike: values with a long common start (more of them
+// than a set of the reader's table holds), short lists whose next bytes
+// differ, and short lists of two values, in turn. Each list comes back with
+// its own values, equal ones as one shared array, unequal ones never.
+TEST(QsbRoundTrip, AttributeListsThatBeginAlike) {
+  EngineScope scope;
+  const char* const values[] = {"nelson_c", "nelson_n", "nelson_cx", "nelson", "nelson_a",
+                                "nelson_b", "fr",       "es",        "",       "x"};
+  constexpr int kValues = sizeof values / sizeof values[0];
+  std::string source =
+      "<!DOCTYPE d [<!ELEMENT d - - (e|f)*><!ELEMENT e - - (#PCDATA)><!ELEMENT f - O EMPTY>"
+      "<!ATTLIST e t CDATA #IMPLIED><!ATTLIST f t CDATA #IMPLIED u CDATA #IMPLIED>]><d>";
+  std::vector<std::string> lists;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < kValues; ++i) {
+      const std::string v = values[(i * (round + 1)) % kValues];
+      if (i % 3 == 2) {
+        source += "<f t=\"" + v + "\" u=\"" + v + "\">";
+        lists.push_back("f " + v + " " + v);
+      } else {
+        source += "<e t=\"" + v + "\">" + std::to_string(i) + "</e>";
+        lists.push_back("e " + v);
+      }
+    }
+  }
+  source += "</d>";
+  ParsedText p(source);
+  ASSERT_EQ(p.Messages(), "");
+  Compiled c = Compile(*p.document);
+  ASSERT_TRUE(c.ok);
+  const std::string want = Dump(*p.document);
+  for (std::size_t piece : {std::size_t(1), std::size_t(9), c.bytes.size()}) {
+    SCOPED_TRACE("blocks of " + std::to_string(piece));
+    Document* loaded = LoadChopped(c.bytes, piece);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(Dump(*loaded), want);
+    std::vector<DocumentNode*> nodes;
+    for (DocumentNode* n = loaded->Root()->First(); n; n = n->Next()) nodes.push_back(n);
+    ASSERT_EQ(nodes.size(), lists.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+      for (std::size_t j = 0; j < i; ++j) {
+        const bool same = nodes[i]->GetAttributeValues() == nodes[j]->GetAttributeValues();
+        EXPECT_EQ(same, lists[i] == lists[j]) << lists[i] << " / " << lists[j];
+      }
+    }
+    loaded->Release();
+  }
+}
+
 // Documents of the system's packages (each skipped when missing).
 TEST(QsbRoundTrip, RealDocuments) {
   struct Case {
