@@ -1,5 +1,10 @@
 #include "layout/display_box.h"
 
+#include <new>
+
+#include "foundation/memory.h"
+#include "foundation/recycled_blocks.h"
+
 namespace qs {
 
 namespace {
@@ -8,6 +13,26 @@ DisplayBox*& PressedSlot() {
   return box;
 }
 }  // namespace
+
+void* DisplayBox::operator new(std::size_t size) {
+#if QS_MEM_PASSTHROUGH
+  // Sanitizer builds: each box its own block, watched as such.
+  void* block = MemAlloc(size);
+#else
+  void* block = BoxBlocks().Take(size);
+#endif
+  if (!block) throw std::bad_alloc();
+  return block;
+}
+
+void DisplayBox::operator delete(void* block, std::size_t size) noexcept {
+#if QS_MEM_PASSTHROUGH
+  (void)size;
+  MemFree(block);
+#else
+  BoxBlocks().Give(block, size);
+#endif
+}
 
 DisplayBox* PressedBox() { return PressedSlot(); }
 void SetPressedBox(DisplayBox* box) { PressedSlot() = box; }

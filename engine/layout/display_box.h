@@ -2,7 +2,9 @@
 // descent and a width, sits on a line with its origin at the left end of
 // its baseline, and answers nearly every question by asking its item.
 // Boxes are heap objects owned by the list (line, paragraph, table) that
-// holds them; they point to their item without owning it.
+// holds them; they point to their item without owning it. Their blocks
+// are recycled by size (foundation/recycled_blocks.h): a page's layout
+// makes and drops them by the thousand.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +33,9 @@ class BoxQuery {
 class DisplayBox : public ListNode {
  public:
   explicit DisplayBox(LayoutItem* item) : item_(item) {}
+  static void* operator new(std::size_t size);
+  // The deleting destructor passes the size of the box's own class.
+  static void operator delete(void* block, std::size_t size) noexcept;
 
   // Clears PressedBox when it is this box.
   ~DisplayBox() override;

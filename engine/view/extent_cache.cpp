@@ -1,5 +1,7 @@
 #include "view/extent_cache.h"
 
+#include <cstring>
+
 namespace qs {
 
 namespace {
@@ -26,6 +28,13 @@ std::uint32_t ExtentCache::DefaultHash(Kind kind, const std::uint16_t* units, st
   return h ^ (h >> 15);
 }
 
+const std::uint16_t* ExtentCache::TextOf(const Slot& s) const {
+  if (s.count <= kInlineUnits) return s.units;
+  std::uint32_t offset;
+  std::memcpy(&offset, s.units, sizeof offset);
+  return pool_.data() + offset;
+}
+
 std::size_t ExtentCache::Probe(Kind kind, const std::uint16_t* units, std::size_t count,
                                std::uint32_t hash) const {
   const std::size_t mask = slots_.size() - 1;
@@ -33,7 +42,7 @@ std::size_t ExtentCache::Probe(Kind kind, const std::uint16_t* units, std::size_
     const Slot& s = slots_[i];
     if (s.Empty(generation_)) return i;
     if (s.hash == hash && s.count == count && s.kind == kind &&
-        SameUnits(pool_.data() + s.offset, units, count))
+        SameUnits(TextOf(s), units, count))
       return i;
   }
 }
@@ -56,10 +65,15 @@ void ExtentCache::StoreUnits(Kind kind, const std::uint16_t* units, std::size_t 
   if (s.Empty(generation_)) {
     s.generation = generation_;
     s.hash = hash;
-    s.offset = static_cast<std::uint32_t>(pool_.size());
     s.count = static_cast<std::uint8_t>(count);
     s.kind = kind;
-    pool_.insert(pool_.end(), units, units + count);
+    if (count <= kInlineUnits) {
+      std::memcpy(s.units, units, count * sizeof *units);
+    } else {
+      const auto offset = static_cast<std::uint32_t>(pool_.size());
+      std::memcpy(s.units, &offset, sizeof offset);
+      pool_.insert(pool_.end(), units, units + count);
+    }
     ++entries_;
   }
   s.width = width;

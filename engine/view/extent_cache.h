@@ -37,15 +37,22 @@ class ExtentCache {
   static std::uint32_t DefaultHash(Kind kind, const std::uint16_t* units, std::size_t count);
 
  private:
-  struct Slot {
+  // Texts of up to kInlineUnits units (most words with their space) are
+  // kept in the slot itself: a look-up then reads one cache line, not a
+  // slot and then the pool.
+  static constexpr std::size_t kInlineUnits = 8;
+  struct alignas(32) Slot {
     std::uint32_t hash = 0;
-    std::uint32_t offset = 0;  // of the text in pool_
-    std::int32_t width = 0;
     std::uint32_t generation = 0;  // empty unless the table's
+    std::int32_t width = 0;
     std::uint8_t count = 0;
     std::uint8_t kind = 0;
+    // The text when it is short, else its offset in pool_.
+    std::uint16_t units[kInlineUnits] = {};
     bool Empty(std::uint32_t current) const { return generation != current; }
   };
+  static_assert(sizeof(Slot) == 32, "two slots to a cache line");
+  const std::uint16_t* TextOf(const Slot& s) const;
   // The slot that holds the text, or the empty one where it would go.
   std::size_t Probe(Kind kind, const std::uint16_t* units, std::size_t count,
                     std::uint32_t hash) const;

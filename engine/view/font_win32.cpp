@@ -71,9 +71,9 @@ GdiFont* MakeGdiFont(const char* face, std::uint16_t size, bool italic, bool bol
 
 GdiFont::GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
                  std::function<HDC()> drawingDc, bool leaveSelected,
-                 const std::uint32_t* contextChanges)
+                 const std::uint32_t* contextChanges, HGDIOBJ* selected)
     : Font(face, size, italic, bold), handle_(handle), drawingDc_(std::move(drawingDc)),
-      leaveSelected_(leaveSelected), contextChanges_(contextChanges) {
+      leaveSelected_(leaveSelected), contextChanges_(contextChanges), selected_(selected) {
   WithDc([this](HDC dc) {
     TEXTMETRICA tm{};
     if (GetTextMetricsA(dc, &tm)) {
@@ -96,16 +96,20 @@ int GdiFont::WithDc(const std::function<int(HDC)>& measure) {
     own = true;
   }
   if (!dc) return 0;
+  // The record is of the drawing context only, never of the screen's.
+  HGDIOBJ* record = own ? nullptr : selected_;
   // Already the context's font (the words of a paragraph mostly share
   // one): measured as it stands.
-  if (GetCurrentObject(dc, OBJ_FONT) == handle_) {
+  if ((record && *record == handle_) || GetCurrentObject(dc, OBJ_FONT) == handle_) {
     const int result = measure(dc);
+    if (record) *record = handle_;
     if (own) ReleaseDC(nullptr, dc);
     return result;
   }
   HGDIOBJ old = SelectObject(dc, handle_);
   const int result = measure(dc);
   if (own || !leaveSelected_) SelectObject(dc, old);
+  if (record) *record = leaveSelected_ ? handle_ : nullptr;
   if (own) ReleaseDC(nullptr, dc);
   return result;
 }

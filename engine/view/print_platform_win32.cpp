@@ -31,7 +31,7 @@ class GdiPrintSurface : public PrintSurface {
     // The host's context goes back as it came: font, pen, clip, modes.
     saved_ = SaveDC(dc_);
     SetBkMode(dc_, TRANSPARENT);
-    drawFont_ = GetCurrentObject(dc_, OBJ_FONT);
+    drawFont_ = selected_ = GetCurrentObject(dc_, OBJ_FONT);
   }
   void Detach() override {
     if (!dc_) return;
@@ -40,7 +40,7 @@ class GdiPrintSurface : public PrintSurface {
     if (pen_) DeleteObject(pen_);
     pen_ = nullptr;
     dc_ = nullptr;
-    drawFont_ = nullptr;
+    drawFont_ = selected_ = nullptr;
     ++contextChanges_;
   }
   // Pictures draw through the context: with the drawing font, as text.
@@ -48,6 +48,7 @@ class GdiPrintSurface : public PrintSurface {
   std::intptr_t Context() const override {
     ++contextChanges_;
     PutBackDrawFont();
+    selected_ = nullptr;
     return reinterpret_cast<std::intptr_t>(dc_);
   }
 
@@ -67,12 +68,13 @@ class GdiPrintSurface : public PrintSurface {
     // measures word after word, mostly in one font. The context is the
     // host's only between Attach and Detach, which restores its font.
     return new GdiFont(face ? face : "", size, italic, bold, handle, [this] { return dc_; }, true,
-                       &contextChanges_);
+                       &contextChanges_, &selected_);
   }
   void SelectFont(Font* f) override {
     if (!dc_ || !f) return;
     drawFont_ = static_cast<GdiFont*>(f)->Handle();
     SelectObject(dc_, drawFont_);
+    selected_ = drawFont_;
   }
   void SelectColor(DeviceColor* c) override {
     if (!dc_) return;
@@ -205,12 +207,18 @@ class GdiPrintSurface : public PrintSurface {
   }
   // A measurement may have left another font selected.
   void PutBackDrawFont() const {
-    if (dc_ && drawFont_ && GetCurrentObject(dc_, OBJ_FONT) != drawFont_) SelectObject(dc_, drawFont_);
+    if (!dc_ || !drawFont_ || selected_ == drawFont_) return;
+    if (GetCurrentObject(dc_, OBJ_FONT) != drawFont_) SelectObject(dc_, drawFont_);
+    selected_ = drawFont_;
   }
 
   HDC dc_ = nullptr;
   // Counts the times the context may have changed under the fonts.
   mutable std::uint32_t contextChanges_ = 0;
+  // The font dc_ has selected as far as this surface knows (it and the
+  // fonts it made are the only ones that select fonts there between
+  // Attach and Detach); null when it does not.
+  mutable HGDIOBJ selected_ = nullptr;
   int saved_ = 0;
   HPEN pen_ = nullptr;
   // The font text is drawn with: the last one selected for drawing, else

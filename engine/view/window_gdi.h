@@ -21,10 +21,14 @@ class GdiFont : public Font {
   // With `contextChanges` (the owner's count of the times its context may
   // have changed, which outlives the font) widths measured on the drawing
   // context are kept by their exact text while the context and the count
-  // stay the same.
+  // stay the same. With `selected` (the owner's record of the font its
+  // drawing context has selected, null while it does not know, which
+  // outlives the font) a measurement asks the context only when the record
+  // is not this font, and keeps the record: asking costs a call into the
+  // system per word measured.
   GdiFont(const char* face, std::uint16_t size, bool italic, bool bold, HFONT handle,
           std::function<HDC()> drawingDc, bool leaveSelected = false,
-          const std::uint32_t* contextChanges = nullptr);
+          const std::uint32_t* contextChanges = nullptr, HGDIOBJ* selected = nullptr);
   ~GdiFont() override;
   HFONT Handle() const { return handle_; }
 
@@ -41,6 +45,7 @@ class GdiFont : public Font {
   std::function<HDC()> drawingDc_;
   bool leaveSelected_;
   const std::uint32_t* contextChanges_;
+  HGDIOBJ* selected_;
   ExtentCache widths_;
   HDC widthsDc_ = nullptr;
   std::uint32_t widthsChanges_ = 0;

@@ -27,11 +27,14 @@ TEST(ExtentCache, KeepsEachTextsOwnWidthWhenTextsCollide) {
   for (ExtentCache::HashFunction hash : {ExtentCache::HashFunction{nullptr}, &SameHash}) {
     ExtentCache cache(hash);
     // Same length, same units in another order, a prefix, 8-bit and UTF-16
-    // of the same values.
+    // of the same values; texts kept in their slot and texts kept apart
+    // (longer than the slot holds), differing only in their last unit.
     const struct {
       const char* text;
       int width;
-    } kTexts[] = {{"word", 40}, {"drow", 41}, {"wor", 30}, {"worde", 50}, {"Word", 44}};
+    } kTexts[] = {{"word", 40},      {"drow", 41},      {"wor", 30},       {"worde", 50},
+                  {"Word", 44},      {"eightchr", 80},  {"eightchs", 81},  {"eightchr9", 90},
+                  {"eightchr8", 91}, {"a longer run", 120}};
     for (const auto& t : kTexts) {
       const std::vector<std::uint16_t> units = Units(t.text);
       cache.Store(units.data(), units.size(), t.width);
@@ -44,7 +47,10 @@ TEST(ExtentCache, KeepsEachTextsOwnWidthWhenTextsCollide) {
     EXPECT_FALSE(cache.Find("drow", 4, &width));
     EXPECT_EQ(FindUnits(cache, "wo"), -1);
     EXPECT_EQ(FindUnits(cache, "words"), -1);
-    EXPECT_EQ(cache.Size(), 6u);
+    EXPECT_EQ(FindUnits(cache, "eightch"), -1);
+    EXPECT_EQ(FindUnits(cache, "eightchr7"), -1);
+    EXPECT_EQ(FindUnits(cache, "a longer rum"), -1);
+    EXPECT_EQ(cache.Size(), 11u);
 
     cache.Clear();
     EXPECT_EQ(cache.Size(), 0u);
@@ -55,6 +61,10 @@ TEST(ExtentCache, KeepsEachTextsOwnWidthWhenTextsCollide) {
     cache.Store(word.data(), word.size(), 12);
     EXPECT_EQ(FindUnits(cache, "word"), 12);
     EXPECT_EQ(FindUnits(cache, "drow"), -1);
+    const std::vector<std::uint16_t> run = Units("a longer run");
+    cache.Store(run.data(), run.size(), 121);
+    EXPECT_EQ(FindUnits(cache, "a longer run"), 121);
+    EXPECT_EQ(FindUnits(cache, "eightchr9"), -1);
   }
 }
 
