@@ -9,6 +9,7 @@
 #include "sgml/catalog.h"
 #include "sgml/entityrc.h"
 #include "foundation/platform.h"
+#include "foundation/recycled_blocks.h"
 
 namespace qs {
 
@@ -95,6 +96,8 @@ void ModuleDetached(bool processEnding) {
     GetCatalogList().Clear();
     delete g_nameTable;
     g_nameTable = nullptr;
+    // The display boxes' regions, unless a box outlives the library.
+    BoxBlocks().ReleaseIfUnused();
   }
   g_module = ModuleState();
 }

@@ -11,12 +11,19 @@ constexpr std::size_t RegionHeader() {
 }
 }  // namespace
 
-RecycledBlocks::~RecycledBlocks() {
+RecycledBlocks::~RecycledBlocks() { ReleaseIfUnused(); }
+
+bool RecycledBlocks::ReleaseIfUnused() {
+  if (out_ != 0) return false;
   while (region_) {
     Region* previous = region_->previous;
     FreeBulkRegion(region_);
     region_ = previous;
   }
+  for (FreeBlock*& list : free_) list = nullptr;
+  next_ = end_ = nullptr;
+  regionCount_ = 0;
+  return true;
 }
 
 void* RecycledBlocks::Carve(std::size_t bytes) {
@@ -43,9 +50,12 @@ void* RecycledBlocks::Take(std::size_t size) {
   const std::size_t c = ClassOf(size);
   if (FreeBlock* block = free_[c]) {
     free_[c] = block->next;
+    ++out_;
     return block;
   }
-  return Carve(c * kUnit);
+  void* block = Carve(c * kUnit);
+  if (block) ++out_;
+  return block;
 }
 
 void RecycledBlocks::Give(void* block, std::size_t size) {
@@ -56,6 +66,7 @@ void RecycledBlocks::Give(void* block, std::size_t size) {
     return;
   }
   const std::size_t c = ClassOf(size);
+  --out_;
   auto* entry = static_cast<FreeBlock*>(block);
   entry->next = free_[c];
   free_[c] = entry;

@@ -32,6 +32,11 @@ class RecycledBlocks {
 
   // Regions taken from the system so far.
   std::size_t RegionCount() const { return regionCount_; }
+  // Blocks from the regions taken and not given back.
+  std::size_t BlocksOut() const { return out_; }
+  // Gives the regions back to the system when no block of them is out (a
+  // library unloaded by its host must not leave them behind); true if so.
+  bool ReleaseIfUnused();
 
  private:
   struct FreeBlock {
@@ -48,6 +53,7 @@ class RecycledBlocks {
   char* next_ = nullptr;
   char* end_ = nullptr;
   std::size_t regionCount_ = 0;
+  std::size_t out_ = 0;
 };
 
 // The display boxes' blocks.

@@ -119,5 +119,32 @@ TEST(RecycledBlocksTest, LargeBlocksAndNullTakeNoRegionSpace) {
   blocks.Give(small, RecycledBlocks::kLargest);
 }
 
+TEST(RecycledBlocksTest, RegionsGoBackOnlyWhenNoBlockIsOutAndComeAgainAfter) {
+  RecycledBlocks blocks;
+  void* a = blocks.Take(48);
+  void* b = blocks.Take(200);
+  void* large = blocks.Take(RecycledBlocks::kLargest + 1);
+  ASSERT_TRUE(a && b && large);
+  EXPECT_EQ(blocks.BlocksOut(), 2u);
+  blocks.Give(large, RecycledBlocks::kLargest + 1);
+  blocks.Give(a, 48);
+  // One box still alive keeps its region.
+  EXPECT_FALSE(blocks.ReleaseIfUnused());
+  EXPECT_EQ(blocks.RegionCount(), 1u);
+  Fill(b, 200, 9);
+  EXPECT_TRUE(Holds(b, 200, 9));
+  blocks.Give(b, 200);
+  EXPECT_EQ(blocks.BlocksOut(), 0u);
+  EXPECT_TRUE(blocks.ReleaseIfUnused());
+  EXPECT_EQ(blocks.RegionCount(), 0u);
+  // No free list still points into a region given back.
+  void* again = blocks.Take(48);
+  ASSERT_NE(again, nullptr);
+  Fill(again, 48, 5);
+  EXPECT_TRUE(Holds(again, 48, 5));
+  EXPECT_EQ(blocks.RegionCount(), 1u);
+  blocks.Give(again, 48);
+}
+
 }  // namespace
 }  // namespace qs
