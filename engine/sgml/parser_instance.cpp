@@ -622,7 +622,7 @@ bool Parser::TokenNamesType(const DocumentNode* node) const {
   const ElementTypeDecl* type = node->Decl();
   const InternedName* name = type ? type->Name() : nullptr;
   if (!name) return std::strcmp(node->GetNameText(), token_) == 0;
-  return name->Length() == tokenLength_ && std::memcmp(name->Text(), token_, tokenLength_) == 0;
+  return name->Length() == tokenLength_ && MemEqual(name->Text(), token_, tokenLength_);
 }
 
 void Parser::ParseEndTag() {
