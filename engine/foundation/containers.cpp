@@ -292,10 +292,6 @@ std::uint32_t HashBytes(const void* bytes, std::size_t length) {
   return hasher.Value();
 }
 
-bool MemEqual(const void* a, const void* b, std::size_t n) {
-  return n == 0 || std::memcmp(a, b, n) == 0;
-}
-
 namespace {
 // An ordered table indexes its items once it holds more than this many.
 constexpr std::size_t kIndexFrom = 8;

@@ -49,6 +49,10 @@ class File : public RawFile {
  private:
   explicit File(platform::FileHandle handle) : handle_(handle) {}
   platform::FileHandle handle_;
+  // Where the handle stands, -1 when not known: a cache file is written
+  // block after block, each at the place the one before ended, and asking
+  // the system to seek there again cost a call per block.
+  std::int64_t position_ = -1;
 };
 
 }  // namespace qs

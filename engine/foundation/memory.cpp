@@ -20,9 +20,21 @@ void* MemAlloc(std::size_t size) {
   }
 }
 
+void* MemAllocZeroed(std::size_t size) {
+  if (size == 0) size = 1;
+  for (;;) {
+    if (void* p = std::calloc(1, size)) return p;
+    std::new_handler handler = std::get_new_handler();
+    if (!handler) return nullptr;
+    handler();
+  }
+}
+
 void MemFree(void* block) { std::free(block); }
 #else
 void* MemAlloc(std::size_t size) { return mem::RtMalloc(size); }
+
+void* MemAllocZeroed(std::size_t size) { return mem::RtCalloc(1, size); }
 
 void MemFree(void* block) {
   if (block) mem::Free(block);

@@ -9,6 +9,10 @@ namespace qs {
 // A block of at least `size` bytes (0 is taken as 1), 16-byte aligned;
 // null when memory stays exhausted.
 void* MemAlloc(std::size_t size);
+// The same, zero-filled. A large block comes fresh from the system, which
+// clears it already, and is not written over again: a large document's
+// pool takes its chunks so and fills them item after item.
+void* MemAllocZeroed(std::size_t size);
 // Gives a block back; null is ignored.
 void MemFree(void* block);
 

@@ -666,10 +666,14 @@ unsigned NormalisePageSize(unsigned size) {
 void* AllocLocked(Pool* pool, std::size_t size, unsigned flags) {
   void* block;
   if (size <= pool->small_limit) return AllocSmall(pool, size, flags);
-  if (size <= pool->large_limit)
-    block = AllocMedium(pool, size);
-  else
+  if (size > pool->large_limit) {
     block = AllocLarge(pool, size);
+    // A large block's page is newly committed, so the system has cleared
+    // it; a shared pool's pages are reused extents of its region.
+    if (block && (flags & kZeroFill) && (pool->flags & kPoolShared)) std::memset(block, 0, size);
+    return block;
+  }
+  block = AllocMedium(pool, size);
   if (block && (flags & kZeroFill)) std::memset(block, 0, size);
   return block;
 }

@@ -64,7 +64,7 @@ bool NameTable::ItemIs(const HashItem* item, const void* key, std::size_t length
                        std::uint32_t hash) const {
   auto* name = static_cast<const InternedName*>(item);
   return name->hash_ == hash && name->length_ == length &&
-         (length == 0 || std::memcmp(name->Text(), key, length) == 0);
+         MemEqual(name->Text(), key, length);
 }
 
 InternedName* NameTable::Intern(const char* text) {

@@ -180,6 +180,7 @@ FileInStream::FileInStream(const char* fileName, const char* sourceName, std::si
       blockSize_ = blockSize;
     }
   }
+  mayGrow_ = blockSize_ == kBlockSize;
   start_ = cur_ = end_ = buffer_;
   file_ = File::Open(fileName, File::kModeRead);
   if (!file_) {
@@ -194,6 +195,17 @@ FileInStream::~FileInStream() {
 }
 
 void FileInStream::Refill() {
+  // Only where the next block starts on a large block's boundary, so that
+  // a later Seek finds its blocks aligned as before.
+  if (mayGrow_ && bufferPos_ >= static_cast<std::int32_t>(kLargeBlock) &&
+      (static_cast<std::size_t>(bufferPos_) & (kLargeBlock - 1)) == 0) {
+    mayGrow_ = false;
+    if (auto* larger = static_cast<std::uint8_t*>(MemAlloc(kLargeBlock))) {
+      BringInPages(larger, kLargeBlock);
+      buffer_ = larger;
+      blockSize_ = kLargeBlock;
+    }
+  }
   std::size_t n = file_->Read(buffer_, blockSize_);
   start_ = buffer_;
   end_ = buffer_ + n;

@@ -164,13 +164,13 @@ void* DocumentPool::AllocInNewChunk(std::size_t size) {
     if (bulk) bytes = kBulkRegionBytes;
   }
   if (!chunk) {
-    chunk = static_cast<Chunk*>(MemAlloc(bytes));
+    // A large chunk comes cleared from the system and is not cleared again.
+    chunk = static_cast<Chunk*>(MemAllocZeroed(bytes));
     if (!chunk) return nullptr;
     // A chunk this large is filled item after item to its end (only the
     // newest may stay part empty): its pages come in at once rather than
     // by a fault each, which on a virtual machine costs more than the items.
     if (bytes >= kPresentChunk) BringInPages(chunk, bytes);
-    std::memset(chunk, 0, bytes);
   }
   if (bytes == nextChunk_ && nextChunk_ < kMaxPoolChunk) nextChunk_ *= 2;
   chunk->next = chunks_;

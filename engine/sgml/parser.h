@@ -430,6 +430,8 @@ class Parser : public EngineObject {
   void ReadAfterDocumentElement();
   void ParseMarkupInContent(bool afterRecordEnd);
   void ParseEndTag();
+  // Whether the token read last is the node's type name.
+  bool TokenNamesType(const DocumentNode* node) const;
   void ParseMarkedSection();
   void SkipIgnoredSection();
   void KeepPrologMarkup();

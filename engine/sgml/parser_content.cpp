@@ -218,7 +218,7 @@ ElementTypeDecl* Parser::FindTokenElement() {
   ElementTypeDecl** set = recentTypes_ + RecentPlace(t, n, kRecentTypes);
   for (int k = 0; k < 2; ++k) {
     const InternedName* name = set[k] ? set[k]->Name() : nullptr;
-    if (name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0) return set[k];
+    if (name && name->Length() == n && MemEqual(name->Text(), t, n)) return set[k];
   }
   ElementTypeDecl* type = dtd_->FindElement(token_);
   if (type) {
@@ -602,7 +602,7 @@ InternedName* Parser::InternValueToken() {
   InternedName** set = recentValues_ + RecentPlace(t, n, kRecentValues);
   for (int k = 0; k < 2; ++k) {
     InternedName* name = set[k];
-    if (name && name->Length() == n && std::memcmp(name->Text(), t, n) == 0) return name->AddRef();
+    if (name && name->Length() == n && MemEqual(name->Text(), t, n)) return name->AddRef();
   }
   InternedName* name = InternName(token_);
   // Only the caller's use: the value is new, and is left so (a document

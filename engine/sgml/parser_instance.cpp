@@ -4,6 +4,7 @@
 // ID references resolved after the instance.
 #include <cstring>
 
+#include "foundation/names.h"
 #include "foundation/stream.h"
 #include "foundation/strings.h"
 #include "foundation/utf8.h"
@@ -615,6 +616,15 @@ void Parser::ParseMarkupInContent(bool afterRecordEnd) {
   }
 }
 
+// Every end tag asks this of its element: the name's length, known for both,
+// settles most other names without reading them.
+bool Parser::TokenNamesType(const DocumentNode* node) const {
+  const ElementTypeDecl* type = node->Decl();
+  const InternedName* name = type ? type->Name() : nullptr;
+  if (!name) return std::strcmp(node->GetNameText(), token_) == 0;
+  return name->Length() == tokenLength_ && MemEqual(name->Text(), token_, tokenLength_);
+}
+
 void Parser::ParseEndTag() {
   ReadFoldedName();
   if (stop_) return;
@@ -628,11 +638,11 @@ void Parser::ParseEndTag() {
       return;
     }
     EndElement();
-  } else if (std::strcmp(parent_->GetNameText(), token_) == 0) {
+  } else if (TokenNamesType(parent_)) {
     EndElement();
   } else {
     DocumentNode* open = parent_->Parent();
-    while (open && std::strcmp(open->GetNameText(), token_) != 0) open = open->Parent();
+    while (open && !TokenNamesType(open)) open = open->Parent();
     if (open) {
       // XML omits no end tag: the elements closed here lack theirs.
       if (xml_) Warning(kMsgBadTagClose, token_);

@@ -68,6 +68,59 @@ TEST(File, ReadWriteSeek) {
   EXPECT_EQ(null.Tell(), -1);
 }
 
+// The file keeps where its handle stands, so a seek to that place asks
+// the system nothing: every step of writes, reads and seeks (to the place
+// already held, elsewhere, from the end, failing, reads cut short by the
+// end) must leave the file and each answer as a plain model of it says.
+TEST(File, SeeksAfterTransfersLandWhereTheModelSays) {
+  TempFolder tmp;
+  const std::string name = tmp.File("steps.bin");
+  File* f = File::Open(name.c_str(), File::kModeCreate);
+  ASSERT_NE(f, nullptr);
+  struct Step {
+    char op;  // w write, r read, s seek from the start, c from here, e from the end
+    std::int64_t n;
+    const char* text;  // written, or expected read
+    std::int64_t result;  // bytes moved, or the seek's answer
+  } steps[] = {
+      {'w', 4, "abcd", 4},  {'s', 4, "", 4},      {'w', 4, "efgh", 4},  {'s', 8, "", 8},
+      {'c', 0, "", 8},      {'s', 2, "", 2},      {'w', 2, "XY", 2},    {'c', 0, "", 4},
+      {'r', 3, "efg", 3},   {'s', 7, "", 7},      {'r', 5, "h", 1},     {'c', 0, "", 8},
+      {'s', 8, "", 8},      {'w', 2, "ij", 2},    {'s', -1, "", -1},    {'c', 0, "", 10},
+      {'e', -3, "", 7},     {'r', 3, "hij", 3},   {'s', 0, "", 0},      {'r', 10, "abXYefghij", 10},
+      {'s', 10, "", 10},    {'r', 4, "", 0},      {'c', 0, "", 10},     {'s', 1, "", 1},
+      {'r', 1, "b", 1},
+  };
+  std::string model;
+  std::int64_t at = 0;
+  for (const Step& st : steps) {
+    SCOPED_TRACE(testing::Message() << st.op << " " << st.n << " at " << at);
+    char buf[32] = {};
+    switch (st.op) {
+      case 'w':
+        EXPECT_EQ(f->Write(st.text, static_cast<std::size_t>(st.n)), static_cast<std::size_t>(st.result));
+        if (model.size() < static_cast<std::size_t>(at + st.n)) model.resize(static_cast<std::size_t>(at + st.n));
+        model.replace(static_cast<std::size_t>(at), static_cast<std::size_t>(st.n), st.text);
+        at += st.n;
+        break;
+      case 'r':
+        EXPECT_EQ(f->Read(buf, static_cast<std::size_t>(st.n)), static_cast<std::size_t>(st.result));
+        EXPECT_EQ(std::string(buf, static_cast<std::size_t>(st.result)), st.text);
+        EXPECT_EQ(model.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(st.result)), st.text);
+        at += st.result;
+        break;
+      default: {
+        const int origin = st.op == 's' ? 0 : st.op == 'c' ? 1 : 2;
+        EXPECT_EQ(f->Seek(st.n, origin), st.result);
+        if (st.result >= 0) at = st.result;
+      }
+    }
+  }
+  delete f;
+  EXPECT_EQ(TempFolder::ReadAll(name), model);
+  EXPECT_EQ(model, "abXYefghij");
+}
+
 TEST(File, ExistsDeleteRename) {
   TempFolder tmp;
   const std::string a = tmp.File("a.txt"), b = tmp.File("b.txt"), ro = tmp.File("ro.txt");

@@ -120,8 +120,10 @@ TEST_F(PoolTest, FreedBlocksAreReused) {
   }
 }
 
+// Large blocks too: their pages are new from the system, which clears
+// them, and are not cleared again.
 TEST_F(PoolTest, ZeroFlagClearsReusedMemory) {
-  for (std::size_t size : {40, 600, 9000}) {
+  for (std::size_t size : {40, 600, 9000, 70000, 1 << 20}) {
     void* dirty = Alloc(pool_, size);
     std::memset(dirty, 0xCC, size);
     Free(dirty);
@@ -431,6 +433,18 @@ TEST(MemoryRuntime, FamilyOverTheDefaultPool) {
   auto* z = static_cast<unsigned char*>(RtCalloc(100, 30));
   ASSERT_NE(z, nullptr);
   EXPECT_TRUE(std::all_of(z, z + 3000, [](unsigned char c) { return c == 0; }));
+  // The engine's zero-filled blocks of every size, after a block of the
+  // same size was written and given back.
+  for (std::size_t size : {1, 40, 3000, 70000, 1 << 20}) {
+    void* dirty = MemAlloc(size);
+    ASSERT_NE(dirty, nullptr);
+    std::memset(dirty, 0xCC, size);
+    MemFree(dirty);
+    auto* zeroed = static_cast<unsigned char*>(MemAllocZeroed(size));
+    ASSERT_NE(zeroed, nullptr);
+    EXPECT_TRUE(std::all_of(zeroed, zeroed + size, [](unsigned char c) { return c == 0; })) << size;
+    MemFree(zeroed);
+  }
   EXPECT_EQ(RtCalloc(SIZE_MAX / 2, 4), nullptr);
   void* r = RtRealloc(nullptr, 100);
   ASSERT_NE(r, nullptr);
@@ -693,9 +707,11 @@ TEST(SharedPool, PagesComeFromTheRegionAndJoinWhenGivenBack) {
   EXPECT_EQ(Extents(pool).size(), 2u);
   Free(p[2]);
   EXPECT_EQ(Extents(pool), (std::vector<std::pair<std::uint64_t, unsigned>>{{PageStart(p[0]), 8}}));
-  // First fit takes the start of the extent.
-  void* again = Alloc(pool, 3 * 65536);
+  // First fit takes the start of the extent; the blocks given back there
+  // were written, so a zero-filled block is cleared here.
+  auto* again = static_cast<unsigned char*>(Alloc(pool, 3 * 65536, kZeroFill));
   EXPECT_EQ(PageStart(again), PageStart(p[0]));
+  EXPECT_TRUE(std::all_of(again, again + 3 * 65536, [](unsigned char c) { return c == 0; }));
   EXPECT_EQ(Extents(pool), (std::vector<std::pair<std::uint64_t, unsigned>>{{PageStart(p[0]) + 4 * 65536, 4}}));
   // Small and medium blocks live in the region too.
   void* small = Alloc(pool, 40);

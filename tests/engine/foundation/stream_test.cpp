@@ -163,17 +163,20 @@ TEST(FileInStream, ReadsWholeFilesOfEverySize) {
 }
 
 // A larger block: one refill per 64 KB, a seek anywhere, the same bytes.
-// A block size that is no power of two above 8 KB keeps 8 KB blocks.
+// A block size that is no power of two above 8 KB is the default block:
+// 8 KB blocks up to 64 KB, 64 KB blocks after that.
 TEST(FileInStream, LargerBlocksReadAndSeekTheSameBytes) {
   TempFolder tmp;
   const std::string name = tmp.File("large.bin");
   const std::string data = Pattern(200000);
   TempFolder::Write(name, data);
   struct Case {
-    std::size_t asked, block;
+    std::size_t asked, block, blockAfter;
     int refills;
-  } cases[] = {{65536, 65536, 4},   {1 << 20, 1 << 20, 1}, {8192, 8192, 25},
-               {100000, 8192, 25},  {4096, 8192, 25},      {0, 8192, 25}};
+  } cases[] = {{65536, 65536, 65536, 4},   {1 << 20, 1 << 20, 1 << 20, 1},
+               {16384, 16384, 16384, 13},  {8192, 8192, 65536, 11},
+               {100000, 8192, 65536, 11},  {4096, 8192, 65536, 11},
+               {0, 8192, 65536, 11}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.asked);
     CountingFileStream s(name.c_str(), nullptr, c.asked);
@@ -185,6 +188,7 @@ TEST(FileInStream, LargerBlocksReadAndSeekTheSameBytes) {
     EXPECT_EQ(got, data);
     EXPECT_EQ(s.refills, c.refills);
     EXPECT_EQ(s.Tell(), 200000);
+    EXPECT_EQ(s.BlockSize(), c.blockAfter);
     // Seeks into any block, back and forth, read on from there.
     for (std::int32_t position : {131073, 0, 65535, 65536, 199999, 70000, 200000}) {
       SCOPED_TRACE(position);
