@@ -55,10 +55,40 @@ std::size_t ReadProfileString(const char* section, const char* key, const char* 
                            static_cast<DWORD>(capacity));
 }
 
+// Read from the string table with the kernel's resource calls, as LoadStringA
+// would read it: LoadStringA lives in user32, and the first call into user32
+// makes the process set up its windowing and fonts (a tenth of a second
+// under Wine), which a program that only parses never needs.
 bool LoadResourceString(std::intptr_t module, unsigned id, char* out, std::size_t capacity) {
   if (capacity == 0) return false;
   out[0] = '\0';
-  int n = LoadStringA(reinterpret_cast<HINSTANCE>(module), id, out, static_cast<int>(capacity));
+  HMODULE instance = reinterpret_cast<HMODULE>(module);
+  // Strings come in blocks of 16, block n + 1 holding ids 16n to 16n + 15,
+  // each a length in UTF-16 units followed by that many units.
+  HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(((id & 0xFFFF) >> 4) + 1),
+                              MAKEINTRESOURCEW(6));  // RT_STRING
+  HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+  const auto* units = loaded ? static_cast<const WCHAR*>(LockResource(loaded)) : nullptr;
+  if (!units) return false;
+  const std::size_t total = SizeofResource(instance, found) / sizeof(WCHAR);
+  std::size_t at = 0;
+  for (unsigned skip = id & 0xF; skip > 0 && at < total; --skip) at += 1 + units[at];
+  if (at >= total) return false;
+  std::size_t length = units[at];
+  if (length == 0) return false;
+  length = length < total - at - 1 ? length : total - at - 1;
+  const WCHAR* text = units + at + 1;
+  // Cut to what fits, as LoadStringA cuts.
+  int need = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr,
+                                 nullptr);
+  if (need <= 0) return false;
+  std::vector<char> ansi(static_cast<std::size_t>(need));
+  need = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), ansi.data(), need, nullptr,
+                             nullptr);
+  std::size_t n = need > 0 ? static_cast<std::size_t>(need) : 0;
+  if (n > capacity - 1) n = capacity - 1;
+  std::memcpy(out, ansi.data(), n);
+  out[n] = '\0';
   return n > 0;
 }
 

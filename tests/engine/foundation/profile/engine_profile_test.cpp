@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "foundation/engine.h"
+#include "foundation/platform.h"
 
 namespace qs {
 namespace {
@@ -96,6 +98,33 @@ TEST_F(ProfileTest, NoHostStringsWithoutTheMark) {
   char buffer[512];
   EXPECT_STREQ(engine.GetString(1, buffer), "100%");
   EXPECT_STREQ(engine.hotspotTitle, "HOTSPOT");
+}
+
+// The engine reads string tables without user32: what it reads must be what
+// LoadStringA reads, whole or cut to the buffer, for present and absent ids.
+TEST(ResourceStringTest, ReadsAsLoadStringA) {
+  const auto host = reinterpret_cast<std::intptr_t>(GetModuleHandleA(nullptr));
+  const unsigned ids[] = {6999,  7001,  7016,  7019,  7002,  40000, 40001,
+                          40007, 40014, 40015, 40016, 40017, 40100, 65535};
+  const std::size_t capacities[] = {1, 2, 5, 16, 128, 512};
+  for (unsigned id : ids) {
+    for (std::size_t capacity : capacities) {
+      SCOPED_TRACE("id " + std::to_string(id) + ", capacity " + std::to_string(capacity));
+      char expected[513], got[513];
+      std::memset(expected, 'x', sizeof expected);
+      std::memset(got, 'y', sizeof got);
+      int n = LoadStringA(GetModuleHandleA(nullptr), id, expected, static_cast<int>(capacity));
+      bool found = platform::LoadResourceString(host, id, got, capacity);
+      EXPECT_EQ(found, n > 0);
+      EXPECT_STREQ(got, n > 0 ? expected : "");
+      EXPECT_EQ(got[capacity], 'y');  // nothing written past the buffer
+    }
+  }
+  char got[64];
+  EXPECT_TRUE(platform::LoadResourceString(host, 40007, got, sizeof got));
+  EXPECT_STREQ(got, "caf\xe9 cr\xe8me");  // Wine's prefixes use Windows-1252
+  EXPECT_FALSE(platform::LoadResourceString(
+      reinterpret_cast<std::intptr_t>(GetModuleHandleA("kernel32.dll")), 6999, got, sizeof got));
 }
 
 }  // namespace
