@@ -59,6 +59,9 @@ class LayoutItem : public ListNode {
   virtual FrameTreeNode* GetOwnFrame() { return nullptr; }
   virtual DocumentNode* GetElement() { return nullptr; }
   virtual LayoutItem* FindKeyItem(const void* key) { (void)key; return nullptr; }
+  // Told the page its box was placed on, by a paged view once the page is
+  // filled. A virtual call, not a type test: every box of every page asks.
+  virtual void RecordPage(int page) { (void)page; }
   // Appends this item's boxes; the base makes one plain box.
   virtual void MakeBoxes(ListHead& boxes);
   // (x, y): the left end of the baseline.

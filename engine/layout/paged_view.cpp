@@ -327,7 +327,7 @@ void PagedView::RecordAnchors(int page) {
   for (ViewLine* line = firstShown; line && line != nextPageLine_; line = line->GetNextLine()) {
     if (line == firstShown && carried_ > 0) continue;
     for (DisplayBox* box = line->GetFirstBox(); box; box = box->GetNext())
-      if (auto* anchor = dynamic_cast<PageAnchorItem*>(box->Item())) anchor->Record(page);
+      if (LayoutItem* item = box->Item()) item->RecordPage(page);
   }
 }
 

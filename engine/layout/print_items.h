@@ -74,7 +74,7 @@ class PageAnchorItem : public LayoutItem {
   int SkipForPosition() override { return 1; }
   void MakeBoxes(ListHead& boxes) override;
   DocumentNode* GetElement() override { return element_; }
-  void Record(int page) {
+  void RecordPage(int page) override {
     if (anchor_) *anchor_ = static_cast<std::int16_t>(page);
   }
 
