@@ -186,6 +186,12 @@ class CachedStream : public BlockClient {
   // The same into a new engine-heap block the caller frees.
   char* CopyRangeAlloc(std::int32_t from, std::int32_t to, bool fold);
 
+  // The bytes from the position on that can be read without a fetch, with
+  // their count in `available`; null when the position's block is not the
+  // one read last. The position does not move: a reader taking many bytes
+  // at once sets it after them.
+  const std::uint8_t* BytesHere(std::int32_t* available) { return ReadableHere(available); }
+
   std::int32_t Position() const { return position_; }
   void SetPosition(std::int32_t position) { position_ = position; }
   bool Failed() const { return failed_; }

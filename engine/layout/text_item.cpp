@@ -35,6 +35,25 @@ std::uint8_t ByteCount(std::int32_t from, std::int32_t to) {
   return static_cast<std::uint8_t>(n < 0 ? 0 : n > 255 ? 255 : n);
 }
 
+// How a byte read as a character takes part in the run being built: it
+// joins it, joins it only once it has begun, or is left to the general
+// path (bytes from 0x80 start characters of more than one byte).
+enum : std::uint8_t { kStops = 0, kJoins = 1, kJoinsBegun = 2 };
+
+const std::uint8_t* RunJoiners() {
+  static const struct Table {
+    std::uint8_t how[256] = {};
+    Table() {
+      const LineBreakClasses classes;
+      for (int b = 0; b < 0x80; ++b) {
+        const int cls = classes.Of(static_cast<char32_t>(b));
+        how[b] = cls == 1 ? kJoins : cls == 3 ? kJoinsBegun : kStops;
+      }
+    }
+  } table;
+  return table.how;
+}
+
 }  // namespace
 
 CachedStream* CurrentTextStream() {
@@ -83,7 +102,7 @@ void TextItem::MakeBoxes(ListHead& boxes) {
   const LineBreakClasses classes;
   reader->SetPosition(Position());
   while (reader->Position() < end) {
-    const std::int32_t p = reader->Position();
+    std::int32_t p = reader->Position();
     if (nextMarker <= p) {
       if (g_run.count) {
         appendRun(p, true);
@@ -97,7 +116,50 @@ void TextItem::MakeBoxes(ListHead& boxes) {
                          : kNoMarker;
       } while (nextMarker <= p);
     }
-    std::uint32_t c = reader->GetUtf8Char();
+    // Most characters are ASCII that join the run being built: they are
+    // taken straight from the block in hand, up to the next anchor, the
+    // item's end or a full run, without a stream read each.
+    std::uint32_t c = 0;
+    std::int32_t available = 0;
+    if (const std::uint8_t* bytes = reader->BytesHere(&available)) {
+      std::int32_t stop = end - p;
+      if (available < stop) stop = available;
+      if (nextMarker - p < stop) stop = nextMarker - p;
+      int count = g_run.count;
+      // The run is full after this many more characters (at least one:
+      // a run never closes before it takes one).
+      std::int32_t fullAt = kRunBytes - 5 - (p - runStart);
+      if (kRunUnits - count < fullAt) fullAt = kRunUnits - count;
+      if (fullAt < 1) fullAt = 1;
+      if (fullAt < stop) stop = fullAt;
+      const std::uint8_t* joins = RunJoiners();
+      std::int32_t n = 0;
+      while (n < stop) {
+        const std::uint8_t b = bytes[n];
+        const std::uint8_t how = joins[b];
+        if (how != kJoins && (how == kStops || count == 0)) break;
+        g_run.units[count++] = static_cast<std::uint16_t>(b == 1 ? 0x20 : b);
+        ++n;
+      }
+      g_run.count = count;
+      if (n == fullAt) {
+        reader->SetPosition(p + n);
+        appendRun(p + n, true);
+        runStart = p + n;
+        continue;
+      }
+      if (n < stop && bytes[n] < 0x80) {
+        // The byte that ended the stretch is a character of its own: it
+        // is taken here too, and goes the general way below.
+        p += n;
+        c = bytes[n];
+        reader->SetPosition(p + 1);
+      } else if (n) {
+        reader->SetPosition(p + n);
+        continue;
+      }
+    }
+    if (reader->Position() == p) c = reader->GetUtf8Char();
     std::int32_t after = reader->Position();
     if (after <= p) break;  // the text ends early: nothing more to read
     // A character the reader took more bytes for than the item holds

@@ -6,6 +6,7 @@
 #include "layout/char_boxes.h"
 #include "layout/print_state.h"
 #include "layout/text_item.h"
+#include "sgml/text_store.h"
 #include "text_runs_support.h"
 
 namespace qs {
@@ -50,12 +51,27 @@ TEST(TextRuns, CutByLineBreakClass) {
       {"a\xE4\xB8\x80" "b", "run 0+1 w6 b\nglyph 1+3 w6 b\nrun 4+1 w6 b\n"},
       {"a\xF0\x9F\x98\x80" "b", "run 0+1 w6 b\nunmapped 1+4 w48 b\nrun 5+1 w6 b\n"},
       {"a\x01" "b", "run 0+3 w18 b\n"},
+      // An opening character inside a word stays in its run.
+      {"ab(cd ef", "run 0+6 w36 b\nrun 6+2 w12 b\n"},
+      // Sixty-one overlong 'A's (244 bytes), then letters: the run closes
+      // at its byte limit (250) before its unit limit.
+      {[] {
+         std::string t;
+         for (int i = 0; i < 61; ++i) t += "\xF0\x80\x81\x81";
+         return t + std::string(12, 'x');
+       }(),
+       "run 0+250 w402 b\nrun 250+6 w36 b\n"},
   };
-  for (const auto& c : cases) {
-    TextScene s(("<doc>" + c.text + "</doc>").c_str());
-    TextItem* item = AddText(s, 0, static_cast<std::int32_t>(c.text.size()));
-    item->MakeBoxes(s.boxes);
-    EXPECT_EQ(Describe(s.boxes), c.boxes) << c.text;
+  // The text read while its store is still being written, and once it is
+  // closed as a parsed document's is (read straight from its blocks).
+  for (const bool closed : {false, true}) {
+    for (const auto& c : cases) {
+      TextScene s(("<doc>" + c.text + "</doc>").c_str());
+      if (closed) s.doc.Doc()->Text()->Close();
+      TextItem* item = AddText(s, 0, static_cast<std::int32_t>(c.text.size()));
+      item->MakeBoxes(s.boxes);
+      EXPECT_EQ(Describe(s.boxes), c.boxes) << c.text << (closed ? " (closed)" : "");
+    }
   }
 }
 
@@ -96,6 +112,32 @@ TEST(TextRuns, BlanksBeyondTheRunLimitsAndBadBytes) {
     end = b->GetEnd();
   }
   EXPECT_EQ(end, 6);
+}
+
+TEST(TextRuns, WordsAcrossStoreBlocks) {
+  // Words of six letters and a blank over several 4096-byte blocks of the
+  // text store: words cut by a block's end make the same runs as any other.
+  std::string text;
+  while (text.size() < 3 * 4096) text += "abcdef ";
+  TextScene s(("<doc>" + text + "</doc>").c_str());
+  s.doc.Doc()->Text()->Close();
+  AddText(s, 0, static_cast<std::int32_t>(text.size()))->MakeBoxes(s.boxes);
+  std::string expected;
+  for (std::size_t at = 0; at < text.size(); at += 7) expected += "run " + std::to_string(at) + "+7 w42 b\n";
+  EXPECT_EQ(Describe(s.boxes), expected);
+}
+
+TEST(TextRuns, AnchorInsideAWordCutsItsRun) {
+  TextScene s("<doc>abcdefgh ij</doc>");
+  s.doc.Doc()->Text()->Close();
+  auto* anchor = new Anchor(nullptr, nullptr, 1);
+  std::unique_ptr<Anchor> owner(anchor);
+  ASSERT_TRUE(s.doc.Doc()->Anchors().Add(new AnchorMark(anchor, s.doc.Doc(), 3, 2)));
+  AddText(s, 0, 11)->MakeBoxes(s.boxes);
+  const std::string boxes = Describe(s.boxes);
+  EXPECT_EQ(boxes.substr(0, boxes.find("marker")), "run 0+3 w18 b\n");
+  EXPECT_EQ(boxes.substr(boxes.find('\n', boxes.find("marker")) + 1), "run 3+6 w36 b\nrun 9+2 w12 b\n");
+  s.boxes.DeleteAll();  // before the anchor takes its mark away
 }
 
 TEST(TextRuns, DrawCopyAndHits) {
