@@ -18,6 +18,7 @@
 #include "foundation/memory_pool.h"
 #include "foundation/memory_pool_internal.h"
 #include "foundation/platform.h"
+#include "byte_pattern.h"
 #include "recording_sink.h"
 
 namespace qs::mem {
@@ -25,19 +26,11 @@ namespace {
 
 constexpr int kIdIgnore = 5;
 
-bool Aligned(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % 16 == 0; }
-unsigned TypeOf(const void* block) { return detail::PageType(detail::PageOfAddress(block)); }
+using test::Aligned;
+using test::Fill;
+using test::Holds;
 
-void Fill(void* block, std::size_t size, unsigned seed) {
-  auto* bytes = static_cast<unsigned char*>(block);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(seed * 31 + i * 7);
-}
-bool Holds(const void* block, std::size_t size, unsigned seed) {
-  auto* bytes = static_cast<const unsigned char*>(block);
-  for (std::size_t i = 0; i < size; ++i)
-    if (bytes[i] != static_cast<unsigned char>(seed * 31 + i * 7)) return false;
-  return true;
-}
+unsigned TypeOf(const void* block) { return detail::PageType(detail::PageOfAddress(block)); }
 
 std::vector<std::string> Texts(const test::RecordingSink& sink) {
   std::vector<std::string> out;

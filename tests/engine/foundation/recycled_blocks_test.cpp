@@ -9,21 +9,14 @@
 
 #include "foundation/arena.h"
 
+#include "byte_pattern.h"
+
 namespace qs {
 namespace {
 
-bool Aligned(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % 16 == 0; }
-
-void Fill(void* block, std::size_t size, unsigned seed) {
-  auto* bytes = static_cast<unsigned char*>(block);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(seed * 31 + i * 7);
-}
-bool Holds(const void* block, std::size_t size, unsigned seed) {
-  auto* bytes = static_cast<const unsigned char*>(block);
-  for (std::size_t i = 0; i < size; ++i)
-    if (bytes[i] != static_cast<unsigned char>(seed * 31 + i * 7)) return false;
-  return true;
-}
+using test::Aligned;
+using test::Fill;
+using test::Holds;
 
 struct Taken {
   void* block;
