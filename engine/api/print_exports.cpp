@@ -123,8 +123,7 @@ QsWord QsPrintPreviewPage(QsHandle document, QsHandle tagSet, QsHandle sheet, Qs
   job->Select(static_cast<std::intptr_t>(dc));
   job->First();
   if (job->CountFirst() || pageCount) {
-    while (job->Next()) {
-    }
+    job->CountPasses([job] { job->First(); }, [job] { return job->Next(); });
     if (pageCount) *pageCount = job->PageCounter();
     job->First();
   }

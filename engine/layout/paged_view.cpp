@@ -106,6 +106,20 @@ bool PagedView::CountFirst() const {
   return roman_ || (print && (print->needsPageCount || !print->Navigators().empty()));
 }
 
+bool PagedView::CountPasses(const std::function<void()>& first,
+                            const std::function<bool()>& next) {
+  for (int pass = 1;; ++pass) {
+    PrintFrame* print = GetPrintFrame();
+    const std::vector<std::int16_t> before = print ? print->AnchorPages() : std::vector<std::int16_t>();
+    while (next()) {
+    }
+    print = GetPrintFrame();
+    const bool settled = (print ? print->AnchorPages() : std::vector<std::int16_t>()) == before;
+    if (settled || pass == kCountPasses) return settled;
+    first();
+  }
+}
+
 ViewLine* PagedView::FirstHeaderLine() const { return static_cast<ViewLine*>(headerLines_.First()); }
 ViewLine* PagedView::FirstFooterLine() const { return static_cast<ViewLine*>(footerLines_.First()); }
 

@@ -5,6 +5,7 @@
 // header, footer and table-of-contents material it uses.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "view/document_view.h"
 
@@ -40,6 +41,16 @@ class PagedView : public DocumentView {
   // Whether the pages must be counted before they are printed: roman
   // numbering ahead of the body, or a template that shows the page count.
   bool CountFirst() const;
+  // Counts the pages from the first one, already laid out by the caller,
+  // with the caller's `next` (false at the end, or to stop), and again from
+  // `first` while a pass moved the pages the navigators' entries show: an
+  // entry lays its number out as a placeholder until a pass has placed its
+  // target, and the real number can break the entry's lines otherwise, so
+  // that a count of that pass would not be the pages printed. Numbers that
+  // move their own entries may never settle: at most kCountPasses passes.
+  // True when the last pass moved none.
+  static constexpr int kCountPasses = 3;
+  bool CountPasses(const std::function<void()>& first, const std::function<bool()>& next);
   bool Roman() const { return roman_; }
   int PageNumber() const { return pageNumber_; }
   int HighestPageNumber() const { return highest_; }

@@ -63,4 +63,11 @@ void PrintFrame::ResetAnchors() {
   for (auto& entry : anchors_) entry.second = 0;
 }
 
+std::vector<std::int16_t> PrintFrame::AnchorPages() const {
+  std::vector<std::int16_t> pages;
+  pages.reserve(anchors_.size());
+  for (const auto& entry : anchors_) pages.push_back(entry.second);
+  return pages;
+}
+
 }  // namespace qs

@@ -40,6 +40,9 @@ class PrintFrame : public FrameNode {
   std::int16_t* AddAnchor(const DocumentNode* element);
   std::int16_t* FindAnchor(const DocumentNode* element);
   void ResetAnchors();
+  // The pages the anchors hold, in a fixed order: two passes that end with
+  // the same ones laid the entries out alike.
+  std::vector<std::int16_t> AnchorPages() const;
   const std::vector<PrintRange>& Ranges() const { return ranges_; }
   const std::vector<NavigatorDef*>& Navigators() const { return navigators_; }
 

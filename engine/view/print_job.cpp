@@ -105,10 +105,16 @@ void RunPageLoop(PrintJob* job, PrintSpooler* spooler, WindowHandle owner, std::
       spooler->SetItemText(kAbortStateItem, EngineString(kStrPreprocessing));
       spooler->SetItemText(kAbortPageItem, "");
       // The reader may cancel a long count as well.
-      while (go && job->Next()) {
-        spooler->SetItemText(kAbortPageItem, job->PageNumberText());
-        go = spooler->Running();
-      }
+      job->CountPasses(
+          [&] {
+            if (go) job->First();
+          },
+          [&] {
+            if (!go || !job->Next()) return false;
+            spooler->SetItemText(kAbortPageItem, job->PageNumberText());
+            go = spooler->Running();
+            return true;
+          });
       spooler->SetItemText(kAbortStateItem, EngineString(kStrPrinting));
       if (go) job->First();
     }

@@ -112,9 +112,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(qs::FormatterSkipCount() == 0);
     Check(qs::FormatterGlobalsDepth() == 0);
     auto* view = new qs::PagedView(frame, &device);
-    const int counted = CountPages(view, false);
+    // Counted as the print and preview loops count: again while a pass
+    // moved the pages the navigators' entries show.
+    int counted = 0;
+    auto first = [&] {
+      view->FirstPage();
+      counted = !view->NextPageLine() && view->Failed() ? 0 : 1;
+    };
+    first();
+    const bool settled = view->CountPasses(first, [&] {
+      if (!view->NextPage()) return false;
+      Check(++counted < kPageBound);
+      return true;
+    });
     const int printed = CountPages(view, true);
-    Check(counted == printed);
+    // A count that settled is the pages printed; numbers that move their
+    // own entries may not settle.
+    Check(!settled || counted == printed);
     Check(device.clips == 0);
     // One step back: the pages before the last laid out again.
     view->FirstPage();
